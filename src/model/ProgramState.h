@@ -1,0 +1,30 @@
+#pragma once
+
+#include "model/clsFiles.h"
+#include "server/DocumentServer.h"
+
+#include <QString>
+#include <memory>
+
+// The program-wide state, held in one object that the main window owns, so that several
+// windows can run one after the other (in tests) without sharing anything.
+struct ProgramState
+{
+    std::shared_ptr<::DocumentServer> DocumentServer;
+    // The records of the current list; released when the window closes.
+    clsFilesPtr Files;
+
+    // The project that was active when the program started.
+    QString StartupProject;
+    // The project chosen in the project drop-down.
+    QString SelectedProject;
+    // The project made active for the last check-out or check-in run.
+    QString WorkingProject;
+    // The name of the active project's multi-user mode.
+    QString MultiUserModeText;
+
+    QString StartupUserName;
+    QString CheckOutUser;
+
+    bool StopSearch = false;
+};

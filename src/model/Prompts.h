@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+
+// Every message box, the input box, the file dialogs, the folder browser and the mouse
+// pointer go through this interface, so the core never depends on Widgets and tests can
+// answer dialogs from a script.
+
+enum class PromptIcon { None, Information, Exclamation, Critical };
+enum class PromptButtons { OK, YesNo, YesNoCancel };
+enum class PromptAnswer { OK, Yes, No, Cancel };
+enum class MousePointer { Default, Hourglass };
+
+// An open or save file dialog. filter is "description|pattern|description|pattern...";
+// selectedFilter is 1-based and, after a save dialog, holds the filter the user last chose.
+struct FileDialogRequest
+{
+    QString title;
+    QString initialFolder;
+    QString fileName;
+    QString filter;
+    int selectedFilter = 1;
+    QString defaultExtension;
+};
+
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+
+    // Lines of text are separated by CR (and LF where a message says so).
+    virtual PromptAnswer MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
+                                    const QString &title) = 0;
+
+    // Returns the text entered; a cancel gives "". position is the box's top-left corner in
+    // global pixel coordinates.
+    virtual QString InputBox(const QString &prompt, const QString &title,
+                             const QString &defaultText, QPoint position) = 0;
+
+    // Full path of the chosen file, "" when cancelled.
+    virtual QString OpenFileName(FileDialogRequest &request) = 0;
+    // Full path of the chosen file, "" when cancelled; asks no overwrite question of its own.
+    virtual QString SaveFileName(FileDialogRequest &request) = 0;
+
+    // The chosen folder, "" when cancelled.
+    virtual QString BrowseForFolder(const QString &title) = 0;
+
+    virtual void SetMousePointer(MousePointer pointer) = 0;
+};
+
+// The title of every message of the program.
+inline const QString BrevantTitle = QStringLiteral("Korvex Brevant");

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+// One listed document: who holds it, since when, at which version, and which file it is.
+// Held by reference (clsFilePtr): whoever holds a reference sees later changes.
+// Stores exactly what it is given.
+class clsFile
+{
+public:
+    void SetCheckedOutBy(const QString &ItemName) { checkedOutBy = ItemName; }
+    QString CheckedOutBy() const { return checkedOutBy; }
+    void SetCheckedOutTime(const QString &ItemName) { checkedOutTime = ItemName; }
+    QString CheckedOutTime() const { return checkedOutTime; }
+    void SetCheckedOutVersion(const QString &ItemName) { checkedOutVersion = ItemName; }
+    QString CheckedOutVersion() const { return checkedOutVersion; }
+    void SetBrowserName(const QString &ItemName) { browserName = ItemName; }
+    QString BrowserName() const { return browserName; }
+    void SetFileName(const QString &ItemName) { fileName = ItemName; }
+    QString FileName() const { return fileName; }
+    void SetFilePath(const QString &ItemName) { filePath = ItemName; }
+    QString FilePath() const { return filePath; }
+
+private:
+    QString checkedOutBy;
+    QString checkedOutTime;
+    QString checkedOutVersion;
+    QString browserName;
+    QString fileName;
+    QString filePath;
+};
+
+using clsFilePtr = std::shared_ptr<clsFile>;
+
+// The marker text of a document that nobody holds.
+inline const QString Available = QStringLiteral("available");

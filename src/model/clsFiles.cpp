@@ -1,0 +1,62 @@
+#include "model/clsFiles.h"
+
+int clsFiles::Search(const QString &Name)
+{
+    int position = 1;
+    for (const clsFilePtr &record : std::as_const(records)) {
+        searchCursor = record;
+        if (record->FileName() == Name)
+            return position;
+        ++position;
+    }
+    return -1;
+}
+
+void clsFiles::checkIndex(int Index) const
+{
+    if (Index < 1 || Index > Count())
+        throw std::out_of_range("clsFiles: position " + std::to_string(Index) +
+                                " is outside 1.." + std::to_string(Count()));
+}
+
+clsFilePtr clsFiles::Item(int Index) const
+{
+    checkIndex(Index);
+    return records.at(Index - 1);
+}
+
+void clsFiles::Remove(int Index)
+{
+    checkIndex(Index);
+    records.removeAt(Index - 1);
+}
+
+void clsFiles::Clear()
+{
+    const int n = Count();
+    for (int i = 0; i < n; ++i)
+        Remove(1);
+}
+
+int clsFiles::IndexOf(const clsFile *record) const
+{
+    for (int i = 0; i < records.size(); ++i) {
+        if (records.at(i).get() == record)
+            return i + 1;
+    }
+    return -1;
+}
+
+void clsFiles::RemoveRecords(const QSet<const clsFile *> &doomed)
+{
+    records.removeIf([&](const clsFilePtr &record) { return doomed.contains(record.get()); });
+}
+
+void ClearFiles(const clsFilesPtr &Files)
+{
+    if (!Files)
+        return;
+    const int n = Files->Count();
+    for (int i = 0; i < n; ++i)
+        Files->Remove(1);
+}

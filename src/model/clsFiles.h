@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/clsFile.h"
+
+#include <QList>
+#include <QSet>
+#include <memory>
+#include <stdexcept>
+
+// The ordered, 1-based collection of the records of the current list.
+class clsFiles
+{
+public:
+    int Count() const { return static_cast<int>(records.size()); }
+
+    void Add(clsFilePtr oFile) { records.append(std::move(oFile)); }
+
+    // Position of the first record whose FileName equals Name exactly, or -1.
+    int Search(const QString &Name);
+
+    // The stored record itself. Throws std::out_of_range outside 1..Count.
+    clsFilePtr Item(int Index) const;
+
+    // Throws std::out_of_range outside 1..Count, leaving the list as it was.
+    void Remove(int Index);
+
+    void Clear();
+
+    // Position of this very record (not one with the same name), or -1.
+    int IndexOf(const clsFile *record) const;
+
+    // Removes these very records in one pass, keeping the order of the rest.
+    void RemoveRecords(const QSet<const clsFile *> &doomed);
+
+private:
+    void checkIndex(int Index) const;
+
+    clsFilePtr searchCursor;
+    QList<clsFilePtr> records;
+};
+
+using clsFilesPtr = std::shared_ptr<clsFiles>;
+
+// Empties Files when it exists; does nothing when it has been released.
+void ClearFiles(const clsFilesPtr &Files);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// INI files as the project files and other tools keep them. Section and key names match
+// without regard to case; blanks around names and values are dropped; a value in matching
+// double or single quotes loses them; a line starting with ";" is a comment; the first
+// section or key of a name wins; values are read whole. Text is UTF-8; a UTF-8 byte-order
+// mark is not part of the first line.
+
+// A parsed INI text, for reading many values from one file or buffer.
+class IniDocument
+{
+public:
+    static IniDocument parse(const QByteArray &bytes);
+    // Reads the file; a missing or unreadable file gives an empty document.
+    static IniDocument load(const QString &file);
+
+    // "" when the section or key is missing.
+    QString value(const QString &section, const QString &key) const;
+    bool hasSection(const QString &section) const;
+    // Every key of the section with its value, in file order (first section of the name).
+    QList<QPair<QString, QString>> entries(const QString &section) const;
+
+private:
+    struct Section
+    {
+        QString name;
+        QList<QPair<QString, QString>> entries;
+    };
+    QList<Section> sections;
+    const Section *find(const QString &section) const;
+};
+
+// The stored value, "" when the file, section or key is missing.
+QString ReadINI(const QString &section, const QString &key, const QString &file);
+
+// Writes key = value into the section, creating file, section or key as needed; a null key
+// (QString()) removes the whole section. Every other line survives byte for byte, and the
+// file is replaced in one step. Returns false (and the reason in *error) when the file could
+// not be written; the file is then unchanged.
+bool WriteINI(const QString &section, const QString &key, const QString &value,
+              const QString &file, QString *error = nullptr);
+
+// Removes the whole section (WriteINI with a null key).
+bool RemoveINISection(const QString &section, const QString &file, QString *error = nullptr);

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// The contract the program relies on from the CAD product's document server.
+// Every member may throw ServerError; "" means none for strings.
+
+// The multi-user modes a project can be in, as the server reports them.
+namespace MultiUserModes {
+constexpr int SingleUser = 36353;
+constexpr int Shared = 36354;
+constexpr int SemiIsolated = 36355;
+constexpr int SemiIsolatedNoCheckout = 36356;
+constexpr int Depona = 36357;
+} // namespace MultiUserModes
+
+class ServerDocument;
+using ServerDocumentPtr = std::shared_ptr<ServerDocument>;
+
+class ServerDocument
+{
+public:
+    virtual ~ServerDocument() = default;
+
+    virtual bool IsReserved() = 0;
+    // Reserves the document for the server's current UserName and stores it at once.
+    virtual void Reserve() = 0;
+    virtual void ReleaseReservation() = 0;
+    virtual QString ReservedBy() = 0;
+    // An invalid QDateTime when nobody holds the document.
+    virtual QDateTime ReservedTime() = 0;
+    virtual int ReservedVersion() = 0;
+    virtual QString DisplayName() = 0;
+    virtual QString FullFileName() = 0;
+    // Every referenced document; an entry is null where the referenced file is missing.
+    virtual QList<ServerDocumentPtr> ReferencedDocuments() = 0;
+};
+
+class ProjectHandler
+{
+public:
+    virtual ~ProjectHandler() = default;
+
+    virtual QString ActiveProject() = 0;
+    virtual void SetActiveProject(const QString &path) = 0;
+    // The registered project files, index 0 first; the count is the list's size.
+    virtual QStringList GetProjects() = 0;
+    virtual QString WorkspacePath() = 0;
+    virtual void GetWorkgroupPaths(QStringList &names, QStringList &paths) = 0;
+};
+
+class ReleaseInfo
+{
+public:
+    virtual ~ReleaseInfo() = default;
+    virtual int MajorVersion() = 0;
+};
+
+class DocumentServer
+{
+public:
+    virtual ~DocumentServer() = default;
+
+    virtual ServerDocumentPtr OpenDocument(const QString &fullPath) = 0;
+    virtual void CloseAllDocuments() = 0;
+    virtual ::ProjectHandler &ProjectHandler() = 0;
+    virtual ::ReleaseInfo &ReleaseInfo() = 0;
+    virtual QString UserName() = 0;
+    virtual void SetUserName(const QString &name) = 0;
+    virtual int MultiUserMode() = 0;
+};

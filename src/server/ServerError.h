@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+// The one failure signal of the document server: every failing member throws this.
+class ServerError : public std::exception
+{
+public:
+    ServerError(int number, QString description)
+        : number(number), description(std::move(description)), utf8(this->description.toUtf8())
+    {
+    }
+
+    const char *what() const noexcept override { return utf8.constData(); }
+
+    int number;
+    QString description;
+
+private:
+    QByteArray utf8;
+};
+
+// Error numbers the server and the program raise.
+namespace ServerErrors {
+constexpr int FileNotFound = 53;
+constexpr int PathNotFound = 76;
+constexpr int InvalidArgument = 5;
+constexpr int NotADocument = 1001;
+constexpr int ReservationRecordDamaged = 1002;
+constexpr int AlreadyReserved = 1003;
+constexpr int NotTheHolder = 1004;
+constexpr int NotSharedProject = 1005;
+constexpr int InvalidUserName = 1006;
+constexpr int WriteFailed = 1007;
+constexpr int ProjectNotFound = 1008;
+constexpr int ServerHomeUnusable = 1009;
+} // namespace ServerErrors
