@@ -41,9 +41,24 @@ QString ReadINI(const QString &section, const QString &key, const QString &file)
 // Writes key = value into the section, creating file, section or key as needed; a null key
 // (QString()) removes the whole section. Every other line survives byte for byte, and the
 // file is replaced in one step. Returns false (and the reason in *error) when the file could
-// not be written; the file is then unchanged.
-bool WriteINI(const QString &section, const QString &key, const QString &value,
-              const QString &file, QString *error = nullptr);
+// not be written; the file is then unchanged. A name or value that the file could not hold
+// (a line break, "]" in a section name, "=" in a key) is refused the same way.
+bool WriteINI(const QString &section, const QString &key, const QString &value, const QString &file,
+              QString *error = nullptr);
 
 // Removes the whole section (WriteINI with a null key).
 bool RemoveINISection(const QString &section, const QString &file, QString *error = nullptr);
+
+// One change of an INI file: key = value in the section, or with a null key the removal of
+// the whole section.
+struct IniChange
+{
+    QString section;
+    QString key;
+    QString value;
+};
+
+// Applies the changes in order and replaces the file in one step, so a reader sees all of
+// them or none. Same rules and result as WriteINI.
+bool WriteINIChanges(const QList<IniChange> &changes, const QString &file,
+                     QString *error = nullptr);

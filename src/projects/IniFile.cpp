@@ -1,0 +1,365 @@
+#include "projects/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+// The file is handled as bytes, line by line: only the lines a write changes are rebuilt,
+// so comments, unknown sections, line ends and bytes that are not valid UTF-8 survive.
+
+namespace {
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
+struct Line
+{
+    enum class Kind { Other, Section, Key };
+
+    QByteArray text; // without its line end
+    QByteArray end;  // "\n", "\r\n", or "" for a last line without one
+    Kind kind = Kind::Other;
+    QString name;          // section or key name, blanks dropped
+    QByteArray value;      // key value, blanks and enclosing quotes dropped
+    qsizetype equals = -1; // position of "=" in text for a key line
+};
+
+struct Text
+{
+    QByteArray bom;
+    QList<Line> lines;
+};
+
+QByteArray Unquoted(const QByteArray &value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+void Classify(Line &line)
+{
+    const QByteArray trimmed = line.text.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(';'))
+        return;
+    if (trimmed.startsWith('[')) {
+        const qsizetype close = trimmed.indexOf(']');
+        if (close < 0)
+            return;
+        line.kind = Line::Kind::Section;
+        line.name = QString::fromUtf8(trimmed.mid(1, close - 1).trimmed());
+        return;
+    }
+    const qsizetype equals = line.text.indexOf('=');
+    if (equals < 0)
+        return;
+    const QByteArray key = line.text.left(equals).trimmed();
+    if (key.isEmpty())
+        return;
+    line.kind = Line::Kind::Key;
+    line.name = QString::fromUtf8(key);
+    line.value = Unquoted(line.text.mid(equals + 1).trimmed());
+    line.equals = equals;
+}
+
+Text Parse(const QByteArray &bytes)
+{
+    Text text;
+    qsizetype pos = 0;
+    if (bytes.startsWith(Utf8Bom)) {
+        text.bom = Utf8Bom;
+        pos = Utf8Bom.size();
+    }
+    while (pos < bytes.size()) {
+        Line line;
+        const qsizetype newline = bytes.indexOf('\n', pos);
+        if (newline < 0) {
+            line.text = bytes.mid(pos);
+            pos = bytes.size();
+        } else {
+            const bool crlf = newline > pos && bytes.at(newline - 1) == '\r';
+            const qsizetype textEnd = crlf ? newline - 1 : newline;
+            line.text = bytes.mid(pos, textEnd - pos);
+            line.end = crlf ? QByteArray("\r\n") : QByteArray("\n");
+            pos = newline + 1;
+        }
+        Classify(line);
+        text.lines.append(std::move(line));
+    }
+    return text;
+}
+
+QByteArray Serialized(const Text &text)
+{
+    QByteArray bytes = text.bom;
+    for (const Line &line : text.lines) {
+        bytes.append(line.text);
+        bytes.append(line.end);
+    }
+    return bytes;
+}
+
+bool SameName(const QString &a, const QString &b)
+{
+    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+}
+
+// The line end new lines get: the file's own style, LF for a file without line ends.
+QByteArray LineEndOf(const Text &text)
+{
+    for (const Line &line : text.lines)
+        if (!line.end.isEmpty())
+            return line.end;
+    return QByteArray("\n");
+}
+
+qsizetype FindSection(const Text &text, const QString &name, qsizetype from = 0)
+{
+    for (qsizetype i = from; i < text.lines.size(); ++i)
+        if (text.lines[i].kind == Line::Kind::Section && SameName(text.lines[i].name, name))
+            return i;
+    return -1;
+}
+
+// Index of the next section header after the header at index, or the line count.
+qsizetype SectionEnd(const Text &text, qsizetype header)
+{
+    for (qsizetype i = header + 1; i < text.lines.size(); ++i)
+        if (text.lines[i].kind == Line::Kind::Section)
+            return i;
+    return text.lines.size();
+}
+
+// A value with blanks at either end, or in matching quotes, is written in quotes, so that
+// reading it back gives the same value.
+QByteArray EncodedValue(const QString &value)
+{
+    const QByteArray bytes = value.toUtf8();
+    if (bytes.isEmpty())
+        return bytes;
+    const bool blankAtEnds =
+        QChar::isSpace(uchar(bytes.front())) || QChar::isSpace(uchar(bytes.back()));
+    if (blankAtEnds || Unquoted(bytes).size() != bytes.size())
+        return '"' + bytes + '"';
+    return bytes;
+}
+
+Line MakeLine(const QByteArray &text, const QByteArray &end)
+{
+    Line line;
+    line.text = text;
+    line.end = end;
+    Classify(line);
+    return line;
+}
+
+// Inserts a line after the line at index (or at the start for -1); the line before gets a
+// line end when it had none.
+void InsertAfter(Text &text, qsizetype index, const QByteArray &lineText)
+{
+    const QByteArray end = LineEndOf(text);
+    if (index >= 0 && text.lines[index].end.isEmpty())
+        text.lines[index].end = end;
+    text.lines.insert(index + 1, MakeLine(lineText, end));
+}
+
+void SetValue(Text &text, const QString &section, const QString &key, const QString &value)
+{
+    const QByteArray encoded = EncodedValue(value);
+    const qsizetype header = FindSection(text, section);
+    if (header < 0) {
+        qsizetype last = text.lines.size() - 1;
+        if (last >= 0 && !text.lines[last].text.trimmed().isEmpty()) {
+            InsertAfter(text, last, QByteArray());
+            ++last;
+        }
+        InsertAfter(text, last, '[' + section.toUtf8() + ']');
+        InsertAfter(text, last + 1, key.toUtf8() + '=' + encoded);
+        return;
+    }
+    const qsizetype end = SectionEnd(text, header);
+    qsizetype lastKey = header;
+    for (qsizetype i = header + 1; i < end; ++i) {
+        Line &line = text.lines[i];
+        if (line.kind != Line::Kind::Key)
+            continue;
+        if (SameName(line.name, key)) {
+            // Keep the key as written and the blanks after "=": only the value changes.
+            qsizetype valueStart = line.equals + 1;
+            while (valueStart < line.text.size() &&
+                   (line.text.at(valueStart) == ' ' || line.text.at(valueStart) == '\t'))
+                ++valueStart;
+            line = MakeLine(line.text.left(valueStart) + encoded, line.end);
+            return;
+        }
+        lastKey = i;
+    }
+    InsertAfter(text, lastKey, key.toUtf8() + '=' + encoded);
+}
+
+// Removes every section of the name, header and lines, so that none is left to be read.
+void RemoveSection(Text &text, const QString &section)
+{
+    for (qsizetype header = FindSection(text, section); header >= 0;
+         header = FindSection(text, section, header)) {
+        const qsizetype end = SectionEnd(text, header);
+        text.lines.remove(header, end - header);
+    }
+}
+
+bool HasLineBreakOrNul(const QString &text)
+{
+    return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(u'\0'));
+}
+
+QString InvalidChange(const IniChange &change)
+{
+    const QString section = change.section.trimmed();
+    if (section.isEmpty())
+        return QStringLiteral("the section name is empty");
+    if (HasLineBreakOrNul(section) || section.contains(u']'))
+        return QStringLiteral("the section name \"%1\" cannot be stored").arg(section);
+    if (change.key.isNull())
+        return QString();
+    const QString key = change.key.trimmed();
+    if (key.isEmpty())
+        return QStringLiteral("the key name is empty");
+    if (HasLineBreakOrNul(key) || key.contains(u'=') || key.startsWith(u';') ||
+        key.startsWith(u'['))
+        return QStringLiteral("the key name \"%1\" cannot be stored").arg(key);
+    if (HasLineBreakOrNul(change.value))
+        return QStringLiteral("the value of \"%1\" holds a line break").arg(key);
+    return QString();
+}
+
+bool Fail(QString *error, const QString &reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+// Reads the current bytes of a file about to be written; a missing file is empty.
+bool ReadForWrite(const QString &file, QByteArray &bytes, bool &exists, QString *error)
+{
+    const QFileInfo info(file);
+    exists = info.exists();
+    if (!exists)
+        return true;
+    if (info.isDir())
+        return Fail(error, QStringLiteral("it is a folder"));
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return Fail(error, in.errorString());
+    bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return Fail(error, in.errorString());
+    return true;
+}
+
+} // namespace
+
+IniDocument IniDocument::parse(const QByteArray &bytes)
+{
+    IniDocument document;
+    const Text text = Parse(bytes);
+    for (const Line &line : text.lines) {
+        if (line.kind == Line::Kind::Section)
+            document.sections.append(Section{line.name, {}});
+        else if (line.kind == Line::Kind::Key && !document.sections.isEmpty())
+            document.sections.last().entries.append({line.name, QString::fromUtf8(line.value)});
+    }
+    return document;
+}
+
+IniDocument IniDocument::load(const QString &file)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return IniDocument();
+    return parse(in.readAll());
+}
+
+const IniDocument::Section *IniDocument::find(const QString &section) const
+{
+    const QString name = section.trimmed();
+    for (const Section &candidate : sections)
+        if (SameName(candidate.name, name))
+            return &candidate;
+    return nullptr;
+}
+
+QString IniDocument::value(const QString &section, const QString &key) const
+{
+    const Section *found = find(section);
+    if (!found)
+        return QString();
+    const QString name = key.trimmed();
+    for (const auto &entry : found->entries)
+        if (SameName(entry.first, name))
+            return entry.second;
+    return QString();
+}
+
+bool IniDocument::hasSection(const QString &section) const
+{
+    return find(section) != nullptr;
+}
+
+QList<QPair<QString, QString>> IniDocument::entries(const QString &section) const
+{
+    const Section *found = find(section);
+    return found ? found->entries : QList<QPair<QString, QString>>();
+}
+
+QString ReadINI(const QString &section, const QString &key, const QString &file)
+{
+    return IniDocument::load(file).value(section, key);
+}
+
+bool WriteINIChanges(const QList<IniChange> &changes, const QString &file, QString *error)
+{
+    for (const IniChange &change : changes) {
+        const QString invalid = InvalidChange(change);
+        if (!invalid.isEmpty())
+            return Fail(error, invalid);
+    }
+    QByteArray original;
+    bool exists = false;
+    if (!ReadForWrite(file, original, exists, error))
+        return false;
+
+    Text text = Parse(original);
+    for (const IniChange &change : changes) {
+        if (change.key.isNull())
+            RemoveSection(text, change.section.trimmed());
+        else
+            SetValue(text, change.section.trimmed(), change.key.trimmed(), change.value);
+    }
+    const QByteArray updated = Serialized(text);
+    if (updated == original && (exists || updated.isEmpty()))
+        return true;
+
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return Fail(error, out.errorString());
+    if (out.write(updated) != updated.size()) {
+        const QString reason = out.errorString();
+        out.cancelWriting();
+        return Fail(error, reason);
+    }
+    if (!out.commit())
+        return Fail(error, out.errorString());
+    return true;
+}
+
+bool WriteINI(const QString &section, const QString &key, const QString &value, const QString &file,
+              QString *error)
+{
+    return WriteINIChanges({IniChange{section, key, value}}, file, error);
+}
+
+bool RemoveINISection(const QString &section, const QString &file, QString *error)
+{
+    return WriteINIChanges({IniChange{section, QString(), QString()}}, file, error);
+}
