@@ -1,0 +1,17 @@
+#include "model/DateText.h"
+
+#include <QLocale>
+
+QString GeneralDateText(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QString();
+    const QDateTime local = value.toLocalTime();
+    const QLocale locale = QLocale::system();
+    const QString date = locale.toString(local.date(), locale.dateFormat(QLocale::ShortFormat));
+    // The text shows whole seconds, so a fraction of a second after midnight is midnight.
+    const QTime time = local.time();
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
+        return date;
+    return date + u' ' + time.toString(QStringLiteral("HH:mm:ss"));
+}

@@ -1,0 +1,126 @@
+#include "search/SearchFolder.h"
+
+#include "model/FileProcessing.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <stdexcept>
+
+SearchContext::SearchContext(DocumentServer &server, clsFiles &files, QStringList &listBoxDirs,
+                             bool &stopSearch)
+    : Server(server), Files(files), ListBoxDirs(listBoxDirs), StopSearch(stopSearch),
+      ProcessEvents([] { QCoreApplication::processEvents(); })
+{
+}
+
+bool IsKorvexDocumentName(const QString &fullName)
+{
+    const QString ending = fullName.right(3).toUpper();
+    return ending == u"KPT" || ending == u"KAM" || ending == u"KDW";
+}
+
+QString TrimBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+namespace {
+
+bool matchesPattern(const QString &pattern, const QString &name)
+{
+    if (pattern == u"*.*" || pattern == u"*")
+        return true;
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
+    return re.match(name).hasMatch();
+}
+
+// Runs one step of the search; a failure is logged under the entry's full name and the
+// search goes on with the next step. Returns whether the step succeeded.
+template <typename Step> bool loggedStep(SearchContext &context, const QString &fullName, Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (...) {
+        context.Log.Append(fullName);
+        return false;
+    }
+}
+
+void readDocument(SearchContext &context, const QString &fullName)
+{
+    ServerDocumentPtr doc;
+    const bool opened =
+        loggedStep(context, fullName, [&] { doc = context.Server.OpenDocument(fullName); });
+    // Reading a document that was not obtained fails too, so an unopenable document leaves
+    // two lines in the log, one for each failed step.
+    const bool read = loggedStep(context, fullName, [&] {
+        if (!doc)
+            throw std::runtime_error("no document to read");
+        ReadReservation(context.Files, *doc);
+    });
+    if (!opened || !read)
+        ++context.FailedDocuments;
+}
+
+QString withTrailingSeparator(const QString &folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+} // namespace
+
+void SearchFolder(SearchContext &context, const QString &folder, const QString &pattern)
+{
+    if (context.StopSearch)
+        return;
+    const DirectoryListing listing = DirectoryListing::Read(folder);
+    if (!listing.IsOpen())
+        return;
+    if (context.VisitedFolders.contains(listing.Identity()))
+        return;
+    context.VisitedFolders.insert(listing.Identity());
+
+    const QString prefix = withTrailingSeparator(folder);
+    bool first = true;
+    for (const DirectoryEntry &entry : listing.Entries()) {
+        if (!first && context.ProcessEvents)
+            context.ProcessEvents();
+        first = false;
+
+        const QString name = entry.Name();
+        if (!matchesPattern(pattern, name))
+            continue;
+        if (entry.IsFolder) {
+            if (!name.startsWith(u'.'))
+                context.ListBoxDirs.append(prefix + name);
+            continue;
+        }
+        const QString fullName = prefix + name;
+        if (!IsKorvexDocumentName(fullName))
+            continue;
+        if (context.StopSearch)
+            return;
+        readDocument(context, fullName);
+    }
+}
+
+void WalkFolderTree(SearchContext &context, const QString &startFolder,
+                    const std::function<void(const QString &)> &progress)
+{
+    context.ListBoxDirs.append(startFolder);
+    while (!context.ListBoxDirs.isEmpty()) {
+        const QString folder = context.ListBoxDirs.first();
+        if (progress)
+            progress(folder);
+        SearchFolder(context, folder, QStringLiteral("*.*"));
+        if (!context.ListBoxDirs.isEmpty())
+            context.ListBoxDirs.removeFirst();
+    }
+}
