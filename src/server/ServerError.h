@@ -7,8 +7,8 @@
 class ServerError : public std::exception
 {
 public:
-    ServerError(int number, QString description)
-        : number(number), description(std::move(description)), utf8(this->description.toUtf8())
+    ServerError(int errorNumber, QString text)
+        : number(errorNumber), description(std::move(text)), utf8(description.toUtf8())
     {
     }
 

@@ -1,4 +1,198 @@
-int main()
+// The scrivo tool: manages the Scrivo home folder and reservations from a shell.
+
+#include "server/ServerError.h"
+#include "server/scrivo/ScrivoHome.h"
+#include "server/scrivo/ScrivoSample.h"
+#include "server/scrivo/ScrivoServer.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+const char UsageText[] =
+    "Usage: scrivo COMMAND [ARGUMENTS]\n"
+    "Manages the Scrivo document server: its home folder (server.ini, Default.kpj) and the\n"
+    "reservations of documents.\n"
+    "\n"
+    "Commands:\n"
+    "  projects                      list the registered project files, one a line: \"* PATH\"\n"
+    "                                for the active project, \"  PATH\" (two blanks) otherwise\n"
+    "  register FILE                 add a project file to the list\n"
+    "  unregister FILE               remove a project file from the list\n"
+    "  activate FILE                 make FILE the active project (\"\" makes Default.kpj active)\n"
+    "  user [NAME]                   show or set the default user name\n"
+    "  status DOC...                 one line a document, fields separated by a tab: the path,\n"
+    "                                then \"available\", or the holder, the time (ISO 8601) and\n"
+    "                                the version\n"
+    "  reserve [--user NAME] DOC...  reserve documents for NAME (default: the default user);\n"
+    "                                works only while a Shared project is active\n"
+    "  release [--user NAME] DOC...  release documents that NAME holds; same rule\n"
+    "  sample DIR                    write a small Shared sample project into DIR (missing or\n"
+    "                                empty), register it, make it active and reserve some of\n"
+    "                                its documents for \"anna\" and \"ben\"\n"
+    "  help                          show this text\n"
+    "\n"
+    "The home folder is $KORVEX_SCRIVO_HOME, else $XDG_CONFIG_HOME/korvex-scrivo, else\n"
+    "~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard\n"
+    "error for each failure), 2 on a usage error.\n";
+
+void Print(const QString &line)
 {
-    return 0;
+    std::fputs((line + u'\n').toUtf8().constData(), stdout);
+}
+
+void PrintError(const QString &message)
+{
+    std::fputs((QStringLiteral("scrivo: ") + message + u'\n').toUtf8().constData(), stderr);
+}
+
+int UsageError(const QString &message)
+{
+    PrintError(message);
+    std::fputs("Run \"scrivo help\" for the commands.\n", stderr);
+    return ExitUsage;
+}
+
+int ListProjects(ScrivoServer &server)
+{
+    const QString active = server.ProjectHandler().ActiveProject();
+    for (const QString &project : server.ProjectHandler().GetProjects())
+        Print((project == active ? QStringLiteral("* ") : QStringLiteral("  ")) + project);
+    return ExitSuccess;
+}
+
+QString StatusLine(ScrivoServer &server, const QString &path)
+{
+    const ServerDocumentPtr document = server.OpenDocument(path);
+    if (!document->IsReserved())
+        return document->FullFileName() + QStringLiteral("\tavailable");
+    const QString holder = document->ReservedBy();
+    const QDateTime time = document->ReservedTime();
+    const int version = document->ReservedVersion();
+    return document->FullFileName() + u'\t' + holder + u'\t' +
+           time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate) + u'\t' +
+           QString::number(version);
+}
+
+// Runs action on every document; a failure is reported and the rest still run.
+int ForEachDocument(const QStringList &documents,
+                    const std::function<void(const QString &)> &action)
+{
+    int status = ExitSuccess;
+    for (const QString &document : documents) {
+        try {
+            action(AbsolutePathOf(document));
+        } catch (const ServerError &error) {
+            PrintError(error.description);
+            status = ExitFailure;
+        }
+    }
+    return status;
+}
+
+int ChangeReservations(ScrivoServer &server, QStringList arguments, bool reserve)
+{
+    const QString command = reserve ? QStringLiteral("reserve") : QStringLiteral("release");
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--user")) {
+        if (arguments.size() < 2)
+            return UsageError(QStringLiteral("%1: --user needs a name").arg(command));
+        server.SetUserName(arguments.at(1));
+        arguments = arguments.mid(2);
+    }
+    if (arguments.isEmpty())
+        return UsageError(QStringLiteral("%1: no document given").arg(command));
+    if (arguments.first().startsWith(QLatin1String("--")))
+        return UsageError(QStringLiteral("%1: unknown option %2").arg(command, arguments.first()));
+    return ForEachDocument(arguments, [&](const QString &path) {
+        const ServerDocumentPtr document = server.OpenDocument(path);
+        if (reserve)
+            document->Reserve();
+        else
+            document->ReleaseReservation();
+    });
+}
+
+int Run(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return UsageError(QStringLiteral("no command given"));
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    if (command == QLatin1String("help") || command == QLatin1String("--help")) {
+        std::fputs(UsageText, stdout);
+        return ExitSuccess;
+    }
+
+    // Each command and the number of arguments it takes (-1: one or more).
+    struct Shape
+    {
+        const char *name;
+        int minimum;
+        int maximum;
+    };
+    static const Shape shapes[] = {
+        {"projects", 0, 0}, {"register", 1, 1}, {"unregister", 1, 1},
+        {"activate", 1, 1}, {"user", 0, 1},     {"status", 1, -1},
+        {"reserve", 1, -1}, {"release", 1, -1}, {"sample", 1, 1},
+    };
+    const Shape *shape = nullptr;
+    for (const Shape &candidate : shapes)
+        if (command == QLatin1String(candidate.name))
+            shape = &candidate;
+    if (!shape)
+        return UsageError(QStringLiteral("unknown command %1").arg(command));
+    if (rest.size() < shape->minimum || (shape->maximum >= 0 && rest.size() > shape->maximum))
+        return UsageError(QStringLiteral("%1: wrong number of arguments").arg(command));
+
+    ScrivoServer server;
+    if (command == QLatin1String("projects"))
+        return ListProjects(server);
+    if (command == QLatin1String("register")) {
+        server.RegisterProject(rest.first());
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("unregister")) {
+        server.UnregisterProject(rest.first());
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("activate")) {
+        server.ProjectHandler().SetActiveProject(rest.first());
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("user")) {
+        if (rest.isEmpty())
+            Print(server.DefaultUserName());
+        else
+            server.SetDefaultUserName(rest.first());
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("status"))
+        return ForEachDocument(rest, [&](const QString &path) { Print(StatusLine(server, path)); });
+    if (command == QLatin1String("reserve") || command == QLatin1String("release"))
+        return ChangeReservations(server, rest, command == QLatin1String("reserve"));
+    Print(WriteSampleProject(rest.first(), server));
+    return ExitSuccess;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    try {
+        return Run(app.arguments().mid(1));
+    } catch (const ServerError &error) {
+        PrintError(error.description);
+        return ExitFailure;
+    } catch (const std::exception &error) {
+        PrintError(QString::fromLocal8Bit(error.what()));
+        return ExitFailure;
+    }
 }

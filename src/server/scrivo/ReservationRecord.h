@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <sys/stat.h>
+
+// The reservation of one document, kept in the hidden file ".<file name>.reservation" beside
+// it (INI: "Reservation" / "By", "Time", "Version"). The record is written under a
+// temporary name and linked into place, so it appears whole or not at all and of two
+// writers exactly one wins. Failures throw ServerError naming the document or the record.
+class ReservationRecord
+{
+public:
+    // document: the document's full path.
+    explicit ReservationRecord(const QString &document);
+
+    QString Path() const { return recordPath; }
+
+    // The current state, read again only when the record file changed since the last read
+    // (one stat when nothing changed). Throws when the record is damaged.
+    bool IsReserved();
+    QString ReservedBy();
+    // In local time; invalid when nobody holds the document.
+    QDateTime ReservedTime();
+    int ReservedVersion();
+
+    // Creates the record for user; throws AlreadyReserved naming the holder when another
+    // record is there.
+    void Create(const QString &user, int version);
+    // Removes the record when user holds it; a damaged record is removed for any user; no
+    // record: nothing happens.
+    void Remove(const QString &user);
+
+private:
+    struct Identity
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const Identity &other) const;
+    };
+
+    QString documentPath;
+    QString recordPath;
+    QByteArray nativeRecordPath;
+
+    // The state of the last read.
+    bool known = false;
+    bool present = false;
+    Identity identity;
+    QString holder;
+    QDateTime time;
+    int version = 0;
+    QString damage; // why the record could not be used; "" when it could
+
+    static Identity IdentityOf(const struct stat &st);
+    void Refresh();
+    void ReadRecord();
+    void ThrowWhenDamaged() const;
+    QByteArray RecordText(const QString &user, int version) const;
+};
+
+// A user name may not be empty nor hold a control character.
+bool IsValidUserName(const QString &name);

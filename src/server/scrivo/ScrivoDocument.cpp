@@ -1,0 +1,242 @@
+#include "server/scrivo/ScrivoDocument.h"
+
+#include "projects/FileFunctions.h"
+#include "projects/IniFile.h"
+#include "server/ServerError.h"
+#include "server/scrivo/ScrivoHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Metadata is looked for in this much of a document only.
+constexpr qsizetype MetadataLimit = 64 * 1024;
+
+const QString DocumentSection = QStringLiteral("Document");
+const QString ReferencesSection = QStringLiteral("References");
+
+[[noreturn]] void ThrowOpenFailed(const QString &path, int error)
+{
+    if (error == ENOENT)
+        throw ServerError(ServerErrors::FileNotFound,
+                          QStringLiteral("The document %1 does not exist.").arg(path));
+    if (error == ENOTDIR)
+        throw ServerError(
+            ServerErrors::PathNotFound,
+            QStringLiteral("The folder of the document %1 does not exist.").arg(path));
+    throw ServerError(
+        ServerErrors::NotADocument,
+        QStringLiteral("The document %1 could not be read: %2").arg(path, qt_error_string(error)));
+}
+
+bool ReadHead(int fd, qsizetype size, QByteArray &head)
+{
+    head.resize(size);
+    qsizetype total = 0;
+    while (total < size) {
+        const ssize_t n = ::read(fd, head.data() + total, size_t(size - total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        total += n;
+    }
+    head.truncate(total);
+    return true;
+}
+
+// A reference is relative to the document's folder unless absolute; a backslash is a
+// separator, as in project files.
+QString ReferencedPath(const QString &value, const QString &documentPath)
+{
+    return QDir::cleanPath(ProjectFilePath(value, documentPath));
+}
+
+} // namespace
+
+ScrivoDocument::ScrivoDocument(QString documentPath, std::shared_ptr<ScrivoSession> owner)
+    : path(std::move(documentPath)), session(std::move(owner)), record(path)
+{
+}
+
+std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
+                                                     std::shared_ptr<ScrivoSession> session)
+{
+    if (fullPath.isEmpty())
+        throw ServerError(ServerErrors::InvalidArgument,
+                          QStringLiteral("No document path was given."));
+    const QString path = QDir::cleanPath(AbsolutePathOf(fullPath));
+    const QByteArray native = QFile::encodeName(path);
+
+    // Non-blocking, so that a named pipe in place of a document cannot stop the server.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        ThrowOpenFailed(path, errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ThrowOpenFailed(path, error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw ServerError(ServerErrors::NotADocument,
+                          S_ISDIR(st.st_mode)
+                              ? QStringLiteral("%1 is a folder, not a document.").arg(path)
+                              : QStringLiteral("%1 is not a regular file.").arg(path));
+    }
+    QByteArray head;
+    const bool read = ReadHead(fd, qMin(qsizetype(st.st_size), MetadataLimit), head);
+    const int error = errno;
+    ::close(fd);
+    if (!read)
+        ThrowOpenFailed(path, error);
+
+    std::shared_ptr<ScrivoDocument> document(new ScrivoDocument(path, std::move(session)));
+    document->device = st.st_dev;
+    document->inode = st.st_ino;
+    document->ReadMetadata(head);
+    return document;
+}
+
+void ScrivoDocument::ReadMetadata(const QByteArray &head)
+{
+    // Binary documents (a NUL byte) and text without any section carry no metadata; both
+    // tests are cheap, so plain documents skip the INI parser.
+    if (head.isEmpty() || std::memchr(head.constData(), '\0', size_t(head.size())) != nullptr ||
+        !head.contains('['))
+        return;
+    const IniDocument ini = IniDocument::parse(head);
+    displayName = ini.value(DocumentSection, QStringLiteral("DisplayName"));
+    bool ok = false;
+    const int number = ini.value(DocumentSection, QStringLiteral("Version")).toInt(&ok);
+    version = ok ? number : 1;
+    for (const auto &entry : ini.entries(ReferencesSection))
+        if (!entry.second.isEmpty())
+            references.append(entry.second);
+}
+
+QString ScrivoDocument::DisplayName()
+{
+    if (!displayName.isEmpty())
+        return displayName;
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString ScrivoDocument::FullFileName()
+{
+    return path;
+}
+
+bool ScrivoDocument::IsReserved()
+{
+    return record.IsReserved();
+}
+
+QString ScrivoDocument::ReservedBy()
+{
+    return record.ReservedBy();
+}
+
+QDateTime ScrivoDocument::ReservedTime()
+{
+    return record.ReservedTime();
+}
+
+int ScrivoDocument::ReservedVersion()
+{
+    return record.ReservedVersion();
+}
+
+void ScrivoDocument::CheckMayChangeReservation(const QString &user) const
+{
+    if (!IsValidUserName(user))
+        throw ServerError(ServerErrors::InvalidUserName,
+                          QStringLiteral("The reservation of %1 was not changed: the user name "
+                                         "\"%2\" is empty or holds a control character.")
+                              .arg(path, user));
+    const ScrivoHome home(session->home);
+    if (home.MultiUserMode() != MultiUserModes::Shared)
+        throw ServerError(ServerErrors::NotSharedProject,
+                          QStringLiteral("The reservation of %1 was not changed: the active "
+                                         "project %2 is not a Shared project.")
+                              .arg(path, home.ActiveProject()));
+}
+
+void ScrivoDocument::Reserve()
+{
+    const QString user = session->userName;
+    CheckMayChangeReservation(user);
+    // The document may have gone since it was opened (or its folder been replaced): no
+    // record is written for a document that is not there.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        ThrowOpenFailed(path, errno);
+    if (!S_ISREG(st.st_mode))
+        throw ServerError(ServerErrors::NotADocument,
+                          QStringLiteral("%1 is no longer a document.").arg(path));
+    record.Create(user, version);
+}
+
+void ScrivoDocument::ReleaseReservation()
+{
+    const QString user = session->userName;
+    CheckMayChangeReservation(user);
+    record.Remove(user);
+}
+
+QList<ServerDocumentPtr> ScrivoDocument::ReferencedDocuments()
+{
+    // Depth first in file order, each document once (known by device and inode, so that
+    // two spellings of one path or a link cannot make the walk endless). A missing file
+    // gives one null entry.
+    QList<ServerDocumentPtr> result;
+    QSet<QPair<quint64, quint64>> seen{{quint64(device), quint64(inode)}};
+    QSet<QString> missing;
+    struct Frame
+    {
+        const ScrivoDocument *document;
+        qsizetype next;
+    };
+    QList<Frame> stack{{this, 0}};
+    while (!stack.isEmpty()) {
+        Frame &top = stack.last();
+        if (top.next >= top.document->references.size()) {
+            stack.removeLast();
+            continue;
+        }
+        const QString referenced =
+            ReferencedPath(top.document->references[top.next++], top.document->path);
+        std::shared_ptr<ScrivoDocument> child;
+        try {
+            child = Open(referenced, session);
+        } catch (const ServerError &error) {
+            if (error.number != ServerErrors::FileNotFound &&
+                error.number != ServerErrors::PathNotFound)
+                throw;
+            if (!missing.contains(referenced)) {
+                missing.insert(referenced);
+                result.append(nullptr);
+            }
+            continue;
+        }
+        const QPair<quint64, quint64> key{quint64(child->device), quint64(child->inode)};
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        result.append(child);
+        stack.append({child.get(), 0});
+    }
+    return result;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "server/DocumentServer.h"
+#include "server/scrivo/ReservationRecord.h"
+
+#include <QStringList>
+#include <memory>
+#include <sys/types.h>
+
+struct ScrivoSession;
+
+// One opened document. Opening reads the first 64 KiB once and keeps only the metadata;
+// no file stays open. The reservation is read from its record on demand.
+class ScrivoDocument : public ServerDocument
+{
+public:
+    // Throws ServerError when the path is missing, a folder or cannot be read.
+    static std::shared_ptr<ScrivoDocument> Open(const QString &fullPath,
+                                                std::shared_ptr<ScrivoSession> session);
+
+    bool IsReserved() override;
+    void Reserve() override;
+    void ReleaseReservation() override;
+    QString ReservedBy() override;
+    QDateTime ReservedTime() override;
+    int ReservedVersion() override;
+    QString DisplayName() override;
+    QString FullFileName() override;
+    QList<ServerDocumentPtr> ReferencedDocuments() override;
+
+    // The version the metadata gives (1 without metadata).
+    int Version() const { return version; }
+    // The referenced paths as written in the metadata, in file order.
+    QStringList ReferencePaths() const { return references; }
+
+private:
+    ScrivoDocument(QString documentPath, std::shared_ptr<ScrivoSession> owner);
+
+    QString path;
+    std::shared_ptr<ScrivoSession> session;
+    dev_t device = 0;
+    ino_t inode = 0;
+    QString displayName; // "" until asked for when the metadata names none
+    int version = 1;
+    QStringList references;
+    ReservationRecord record;
+
+    void ReadMetadata(const QByteArray &head);
+    void CheckMayChangeReservation(const QString &user) const;
+};
+
+// What a server object shares with the documents it opened: they may outlive it.
+struct ScrivoSession
+{
+    QString home;
+    QString userName;
+};

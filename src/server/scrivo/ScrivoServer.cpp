@@ -1,0 +1,181 @@
+#include "server/scrivo/ScrivoServer.h"
+
+#include "projects/FileFunctions.h"
+#include "projects/IniFile.h"
+#include "server/ServerError.h"
+#include "server/scrivo/ReservationRecord.h"
+#include "server/scrivo/ScrivoDocument.h"
+#include "server/scrivo/ScrivoHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+// The account this process runs as; the numeric id when the account has no entry.
+QString AccountName()
+{
+    if (const passwd *entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name)
+        return QFile::decodeName(entry->pw_name);
+    const QString fromEnvironment = qEnvironmentVariable("USER");
+    return fromEnvironment.isEmpty() ? QString::number(::geteuid()) : fromEnvironment;
+}
+
+void CheckUserName(const QString &name)
+{
+    if (!IsValidUserName(name))
+        throw ServerError(ServerErrors::InvalidUserName,
+                          QStringLiteral("The user name \"%1\" is empty or holds a control "
+                                         "character.")
+                              .arg(name));
+}
+
+class ScrivoProjectHandler : public ProjectHandler
+{
+public:
+    explicit ScrivoProjectHandler(const ScrivoHome &serverHome) : home(serverHome) {}
+
+    QString ActiveProject() override { return home.ActiveProject(); }
+    void SetActiveProject(const QString &path) override { home.SetActiveProject(path); }
+    QStringList GetProjects() override { return home.Projects(); }
+
+    QString WorkspacePath() override
+    {
+        const QString project = home.ActiveProject();
+        const QString workspace =
+            ReadINI(QStringLiteral("Workspace"), QStringLiteral("Workspace"), project);
+        return workspace.isEmpty() ? QString()
+                                   : QDir::cleanPath(ProjectFilePath(workspace, project));
+    }
+
+    void GetWorkgroupPaths(QStringList &names, QStringList &paths) override
+    {
+        const QString project = home.ActiveProject();
+        names.clear();
+        paths.clear();
+        const IniDocument ini = IniDocument::load(project);
+        for (const auto &[key, value] : ini.entries(QStringLiteral("Workgroup Search Paths"))) {
+            names.append(key);
+            paths.append(value.isEmpty() ? QString()
+                                         : QDir::cleanPath(ProjectFilePath(value, project)));
+        }
+    }
+
+private:
+    const ScrivoHome &home;
+};
+
+class ScrivoReleaseInfo : public ReleaseInfo
+{
+public:
+    explicit ScrivoReleaseInfo(const ScrivoHome &serverHome) : home(serverHome) {}
+    int MajorVersion() override { return home.MajorVersion(); }
+
+private:
+    const ScrivoHome &home;
+};
+
+} // namespace
+
+struct ScrivoServer::Impl
+{
+    explicit Impl(const QString &folder)
+        : home(folder), session(std::make_shared<ScrivoSession>()), projects(home), release(home)
+    {
+    }
+
+    ScrivoHome home;
+    std::shared_ptr<ScrivoSession> session;
+    ScrivoProjectHandler projects;
+    ScrivoReleaseInfo release;
+};
+
+QString ScrivoServer::DefaultHome()
+{
+    const QString home = qEnvironmentVariable("KORVEX_SCRIVO_HOME");
+    if (!home.isEmpty())
+        return home;
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // Relative values are to be ignored, as the base directory rules say.
+    if (!config.isEmpty() && QDir::isAbsolutePath(config))
+        return config + QStringLiteral("/korvex-scrivo");
+    return QDir::homePath() + QStringLiteral("/.config/korvex-scrivo");
+}
+
+ScrivoServer::ScrivoServer() : ScrivoServer(DefaultHome()) {}
+
+ScrivoServer::ScrivoServer(const QString &home) : impl(std::make_unique<Impl>(AbsolutePathOf(home)))
+{
+    impl->home.SetUp();
+    impl->session->home = impl->home.Folder();
+    impl->session->userName = DefaultUserName();
+}
+
+ScrivoServer::~ScrivoServer() = default;
+
+QString ScrivoServer::Home() const
+{
+    return impl->home.Folder();
+}
+
+ServerDocumentPtr ScrivoServer::OpenDocument(const QString &fullPath)
+{
+    return ScrivoDocument::Open(fullPath, impl->session);
+}
+
+void ScrivoServer::CloseAllDocuments()
+{
+    // Documents hold no open file and no lock: their content is read when they are opened
+    // and reservations live in their records. The objects handed out stay usable by whoever
+    // still holds them, so there is nothing to drop here.
+}
+
+ProjectHandler &ScrivoServer::ProjectHandler()
+{
+    return impl->projects;
+}
+
+ReleaseInfo &ScrivoServer::ReleaseInfo()
+{
+    return impl->release;
+}
+
+QString ScrivoServer::UserName()
+{
+    return impl->session->userName;
+}
+
+void ScrivoServer::SetUserName(const QString &name)
+{
+    CheckUserName(name);
+    impl->session->userName = name;
+}
+
+int ScrivoServer::MultiUserMode()
+{
+    return impl->home.MultiUserMode();
+}
+
+void ScrivoServer::RegisterProject(const QString &projectFile)
+{
+    impl->home.RegisterProject(projectFile);
+}
+
+void ScrivoServer::UnregisterProject(const QString &projectFile)
+{
+    impl->home.UnregisterProject(projectFile);
+}
+
+QString ScrivoServer::DefaultUserName()
+{
+    const QString stored = impl->home.Value(QStringLiteral("UserName"));
+    return stored.isEmpty() ? AccountName() : stored;
+}
+
+void ScrivoServer::SetDefaultUserName(const QString &name)
+{
+    CheckUserName(name);
+    impl->home.SetValue(QStringLiteral("UserName"), name);
+}
