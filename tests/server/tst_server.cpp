@@ -160,6 +160,13 @@ void TestServer::activeProjectRefusesMissingFilesAndFallsBackToDefault()
     QCOMPARE(server.ProjectHandler().ActiveProject(), defaultProject);
     QVERIFY(QFileInfo(defaultProject).isFile());
     QCOMPARE(server.MultiUserMode(), MultiUserModes::SingleUser);
+
+    // A home folder that cannot be made (its parent is a file) is refused at once.
+    const QString blocked =
+        env.writeFile(QStringLiteral("blocked"), "file") + QStringLiteral("/home");
+    const ServerError unusable = ErrorOf([&] { ScrivoServer failing(blocked); });
+    QCOMPARE(unusable.number, ServerErrors::ServerHomeUnusable);
+    QVERIFY(unusable.description.contains(blocked));
 }
 
 void TestServer::serverIniKeepsOtherLinesAndSkipsUnchangedWrites()
