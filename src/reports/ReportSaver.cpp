@@ -1,0 +1,122 @@
+#include "reports/ReportSaver.h"
+
+#include "reports/SpreadsheetReport.h"
+#include "reports/TextReport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTreeWidget>
+#include <QWidget>
+
+namespace {
+
+// Shows the hourglass for as long as it lives, whatever leaves the scope.
+class HourglassPointer
+{
+public:
+    explicit HourglassPointer(Prompts &shownBy) : prompts(shownBy)
+    {
+        prompts.SetMousePointer(MousePointer::Hourglass);
+    }
+    ~HourglassPointer() { prompts.SetMousePointer(MousePointer::Default); }
+    HourglassPointer(const HourglassPointer &) = delete;
+    HourglassPointer &operator=(const HourglassPointer &) = delete;
+
+private:
+    Prompts &prompts;
+};
+
+// A normal file, not a folder or anything else, exists at path.
+bool RegularFileExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
+}
+
+} // namespace
+
+ReportSaver::ReportSaver(Prompts &askWith, const QTreeWidget &rowsFrom, QWidget &captionOf)
+    : prompts(askWith), list(rowsFrom), window(captionOf)
+{
+}
+
+bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
+{
+    QString path = defaultName;
+    const QString caption = window.windowTitle();
+    const qsizetype hyphen = caption.indexOf(u'-');
+    bool ask = true;
+    if (saveAs || caption == UnnamedCaption() || hyphen < 0) {
+        path = AskReportFileName(path);
+    } else {
+        // The report file is what follows the first hyphen and the blank behind it.
+        path = caption.mid(hyphen + 2);
+        ask = false;
+    }
+    const int format = selectedFilter;
+    if (path.isEmpty())
+        return false;
+
+    // The old file is not removed here: the writers replace it only with a complete report.
+    if (ask && RegularFileExists(path)) {
+        const PromptAnswer answer =
+            prompts.MessageBox(QStringLiteral("Do you want to override excisting file ?"),
+                               PromptButtons::YesNoCancel, PromptIcon::None, BrevantTitle);
+        if (answer != PromptAnswer::Yes)
+            return false;
+    }
+
+    if (format != SpreadsheetFormat && format != TextFormat)
+        return false;
+    bool written = false;
+    {
+        HourglassPointer hourglass(prompts);
+        written =
+            format == SpreadsheetFormat ? WriteSpreadsheetReport(path) : WriteTextReport(path);
+    }
+    if (!written)
+        ShowSaveFailure(path);
+    return written;
+}
+
+QString ReportSaver::AskReportFileName(const QString &defaultName)
+{
+    FileDialogRequest request;
+    request.initialFolder = QDir::homePath();
+    request.fileName = defaultName;
+    request.filter = SaveDialogFilter();
+    request.selectedFilter = selectedFilter;
+    const QString path = prompts.SaveFileName(request);
+    selectedFilter = request.selectedFilter;
+    return path;
+}
+
+bool ReportSaver::WriteTextReport(const QString &path)
+{
+    return WriteReport(path, [&] { WriteTextReportFile(path, ReportRowsOf(list)); });
+}
+
+bool ReportSaver::WriteSpreadsheetReport(const QString &path)
+{
+    return WriteReport(path, [&] { WriteSpreadsheetReportFile(path, ReportRowsOf(list)); });
+}
+
+bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &write)
+{
+    lastError.clear();
+    try {
+        write();
+    } catch (const ReportError &error) {
+        lastError = error.Reason();
+        return false;
+    }
+    window.setWindowTitle(CaptionPrefix() + path);
+    return true;
+}
+
+void ReportSaver::ShowSaveFailure(const QString &path) const
+{
+    const QString text = QStringLiteral("The report could not be saved:") + u'\r' +
+                         QFileInfo(path).absoluteFilePath() + u'\r' + lastError;
+    prompts.MessageBox(text, PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+}

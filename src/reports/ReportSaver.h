@@ -1,0 +1,57 @@
+#pragma once
+
+#include "model/Prompts.h"
+
+#include <QString>
+#include <functional>
+
+class QTreeWidget;
+class QWidget;
+
+// Saves the list as a report: the save dialog, the overwrite question, the text and
+// spreadsheet writers, and the window caption that remembers where the list was saved.
+// It holds the save dialog's state (its filter and the filter last selected).
+class ReportSaver
+{
+public:
+    // The caption prefix and the caption of a list without a report file.
+    static QString CaptionPrefix() { return QStringLiteral("Korvex Brevant - "); }
+    static QString UnnamedCaption() { return QStringLiteral("Korvex Brevant - Unnamed"); }
+    static QString SaveDialogFilter()
+    {
+        return QStringLiteral("Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt");
+    }
+    enum Format { SpreadsheetFormat = 1, TextFormat = 2 };
+
+    // list: the rows to write, read in display order. window: its caption names the report.
+    ReportSaver(Prompts &prompts, const QTreeWidget &list, QWidget &window);
+
+    // Asks for a name when saveAs is set or the list has no report file yet, else saves to
+    // the file in the caption in the format last selected. True when the report was
+    // written; false when cancelled, declined or failed (a failure is shown to the user).
+    bool SaveReport(const QString &defaultName, bool saveAs);
+
+    // The chosen full path, "" when cancelled. Remembers the filter the dialog left selected.
+    QString AskReportFileName(const QString &defaultName);
+
+    // Write the report to path and, on success, set the caption to it. On failure the old
+    // file and the caption stay as they were, LastError() says why, and false is returned.
+    bool WriteTextReport(const QString &path);
+    bool WriteSpreadsheetReport(const QString &path);
+
+    // The save dialog's selected filter, 1-based: 1 spreadsheet, 2 text.
+    int SelectedFilter() const { return selectedFilter; }
+    void SetSelectedFilter(int filter) { selectedFilter = filter; }
+
+    QString LastError() const { return lastError; }
+
+private:
+    bool WriteReport(const QString &path, const std::function<void()> &write);
+    void ShowSaveFailure(const QString &path) const;
+
+    Prompts &prompts;
+    const QTreeWidget &list;
+    QWidget &window;
+    int selectedFilter = SpreadsheetFormat;
+    QString lastError;
+};
