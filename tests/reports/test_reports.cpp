@@ -474,8 +474,9 @@ void TestReports::spreadsheetReadsBackAsListed()
     Session session;
     const QString longPath = QStringLiteral("/projects/") + QString(70, u'p');
     const QList<Row> rows = {
-        {QStringLiteral("ctl\x01char"), QStringLiteral("cr\rlf\n"), QStringLiteral("b.kpt"),
-         longPath, QStringLiteral("_x0041_"), QStringLiteral("3")},
+        {QStringLiteral("ctl\x01char") + QChar(u'\0') + QStringLiteral("nul"),
+         QStringLiteral("cr\rlf\n"), QStringLiteral("b.kpt"), longPath, QStringLiteral("_x0041_"),
+         QStringLiteral("3")},
         {QStringLiteral("available"), QStringLiteral("available"), QStringLiteral("d.kam"),
          QStringLiteral("/P"), QStringLiteral("_x005F_ and _xZZZZ_"), QStringLiteral("available")},
         {QStringLiteral(" lead"), QStringLiteral("tab\there"), QStringLiteral("c.kdw"), QString(),
