@@ -1,0 +1,182 @@
+#include "platform/QtPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+QtPrompts::~QtPrompts()
+{
+    SetMousePointer(MousePointer::Default);
+}
+
+QString MessageTextForDisplay(const QString &text)
+{
+    // Every CR and every LF is a line break of its own, so "\r" and "\n" messages look alike.
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+QStringList NameFiltersOf(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt takes the patterns from the last parentheses of a filter, so the description
+        // (which usually repeats them) keeps its own text and the patterns follow.
+        filters.append(parts.at(i) + QStringLiteral(" (") + patterns.simplified() +
+                       QLatin1Char(')'));
+    }
+    return filters;
+}
+
+QString ExtensionOfNameFilter(const QString &nameFilter)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([^ *?;()]+)[^()]*\\)$"));
+    const QRegularExpressionMatch match = pattern.match(nameFilter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
+                                   const QString &title)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(MessageTextForDisplay(text));
+    switch (icon) {
+    case PromptIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case PromptIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case PromptIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case PromptIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    switch (buttons) {
+    case PromptButtons::OK:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    case PromptButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case PromptButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+        return PromptAnswer::Yes;
+    case QMessageBox::No:
+        return PromptAnswer::No;
+    case QMessageBox::Cancel:
+        return PromptAnswer::Cancel;
+    default:
+        break;
+    }
+    // A box closed without a button: the answer that changes least.
+    switch (buttons) {
+    case PromptButtons::OK:
+        return PromptAnswer::OK;
+    case PromptButtons::YesNo:
+        return PromptAnswer::No;
+    case PromptButtons::YesNoCancel:
+        return PromptAnswer::Cancel;
+    }
+    return PromptAnswer::Cancel;
+}
+
+QString QtPrompts::InputBox(const QString &prompt, const QString &title, const QString &defaultText,
+                            QPoint position)
+{
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(MessageTextForDisplay(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(defaultText);
+    dialog.move(position);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue();
+}
+
+QString QtPrompts::runFileDialog(FileDialogRequest &request, bool save)
+{
+    QFileDialog dialog(parent, request.title, request.initialFolder);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+
+    const QStringList filters = NameFiltersOf(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const int index = qBound(1, request.selectedFilter, static_cast<int>(filters.size()));
+        dialog.selectNameFilter(filters.at(index - 1));
+    }
+    // A name typed without extension gets the extension of the filter in use, as the
+    // platform dialogs do; the request's own default stands for wildcard filters.
+    auto applySuffix = [&dialog, &request](const QString &nameFilter) {
+        const QString fromFilter = ExtensionOfNameFilter(nameFilter);
+        dialog.setDefaultSuffix(fromFilter.isEmpty() ? request.defaultExtension : fromFilter);
+    };
+    if (filters.isEmpty()) {
+        dialog.setDefaultSuffix(request.defaultExtension);
+    } else {
+        applySuffix(dialog.selectedNameFilter());
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
+    }
+
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const int chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    if (chosen >= 0)
+        request.selectedFilter = chosen + 1;
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtPrompts::OpenFileName(FileDialogRequest &request)
+{
+    return runFileDialog(request, false);
+}
+
+QString QtPrompts::SaveFileName(FileDialogRequest &request)
+{
+    return runFileDialog(request, true);
+}
+
+QString QtPrompts::BrowseForFolder(const QString &title)
+{
+    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+void QtPrompts::SetMousePointer(MousePointer pointer)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    if (pointer == MousePointer::Hourglass && !hourglass) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        hourglass = true;
+    } else if (pointer == MousePointer::Default && hourglass) {
+        QGuiApplication::restoreOverrideCursor();
+        hourglass = false;
+    }
+}

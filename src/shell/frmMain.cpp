@@ -1,0 +1,427 @@
+#include "shell/frmMain.h"
+
+#include "platform/KorvexProcess.h"
+#include "projects/FileFunctions.h"
+#include "projects/ProjectFiles.h"
+#include "server/ServerError.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace {
+
+const QString UnnamedCaption = QStringLiteral("Korvex Brevant - Unnamed");
+
+const QString UnsupportedReleaseText =
+    QStringLiteral("Please check if there is a new Brevant Version available,\r"
+                   "this version only supports Korvex R6 to R9.");
+
+// The second line is an empty text padded with 23 blanks in front and 19 behind.
+const QString BackupWarningText = QStringLiteral("It is highly recommended to make a backup "
+                                                 "copy of your files before you use this tool.\r") +
+                                  QString(23, QLatin1Char(' ')) + QString(19, QLatin1Char(' '));
+
+const QString KorvexRunningText =
+    QStringLiteral("Trelune Korvex Application is running !\n"
+                   "Please close Korvex and restart the Korvex Brevant tool.");
+
+const QString ServerStartFailureText = QStringLiteral("Can't start the Korvex Scrivo Server.");
+
+const QString SaveDialogFilter =
+    QStringLiteral("Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt");
+
+// The design client area in twips.
+constexpr int DesignClientWidth = 11436;
+constexpr int DesignClientHeight = 7044;
+
+// Shutdown goes on whatever one server call does: each step is tried on its own.
+template <typename Step> void ignoringServerErrors(Step step)
+{
+    try {
+        step();
+    } catch (const ServerError &) {
+    }
+}
+
+} // namespace
+
+frmMain::frmMain(Prompts &prompts, DocumentServerFactory serverFactory, QWidget *parent)
+    : QMainWindow(parent), prompts(prompts), serverFactory(std::move(serverFactory))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Korvex Brevant"));
+    CreateControls();
+    CreateMenus();
+    ConnectListCommands();
+    // Commands of the other themes connect here:
+    // ---- Session commands (frmMainSession.cpp) ----
+    // ---- Search (frmMainSearch.cpp) ----
+    // ---- Opening documents (frmMainOpen.cpp) ----
+    // ---- Reservation commands (frmMainReserve.cpp) ----
+    resize(TwipsToPixels(DesignClientWidth),
+           TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->installEventFilter(this);
+    setCentralWidget(client);
+
+    Frame1 = new QFrame(client);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::NoFrame);
+
+    Label1 = new QLabel(QStringLiteral("Project file:"), Frame1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->adjustSize();
+    Label1->move(TwipsToPixels(120), TwipsToPixels(140));
+
+    Combo1 = new QComboBox(Frame1);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(false);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Label1->setBuddy(Combo1);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1Changed);
+
+    PBoxRight = new QWidget(Frame1);
+    PBoxRight->setObjectName(QStringLiteral("PBoxRight"));
+
+    ListViewFiles = new FileListView(PBoxRight);
+    ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
+    ListViewFiles->setColumnCount(6);
+    ListViewFiles->setHeaderLabels({QStringLiteral("Checked Out By"),
+                                    QStringLiteral("Checked Out Time"), QStringLiteral("File Name"),
+                                    QStringLiteral("File Path"), QStringLiteral("Browser Name"),
+                                    QStringLiteral("Checked Out Version")});
+    const int columnTwips[] = {1800, 3000, 2400, 2400, 2400, 1200};
+    for (int column = 0; column < 6; ++column)
+        ListViewFiles->setColumnWidth(column, TwipsToPixels(columnTwips[column]));
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+    statusUser = new QLabel(StatusBar1);
+    statusUser->setObjectName(QStringLiteral("StatusBar1Panel1"));
+    statusMode = new QLabel(StatusBar1);
+    statusMode->setObjectName(QStringLiteral("StatusBar1Panel2"));
+    statusNote = new QLabel(StatusBar1);
+    statusNote->setObjectName(QStringLiteral("StatusBar1Panel3"));
+    for (QLabel *panel : {statusUser, statusMode, statusNote}) {
+        panel->setFrameShape(QFrame::StyledPanel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
+        StatusBar1->addWidget(panel);
+    }
+    statusNote->hide();
+
+    SaveDialog.title = QStringLiteral("Save As");
+    FileSelection.title = QStringLiteral("Open");
+}
+
+QAction *frmMain::AddMenuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+QAction *frmMain::AddSeparator(QMenu *menu, const char *name)
+{
+    QAction *separator = menu->addSeparator();
+    separator->setObjectName(QString::fromLatin1(name));
+    return separator;
+}
+
+void frmMain::CreateMenus()
+{
+    auto menu = [this](const char *name, const QString &caption, QWidget *owner) {
+        auto *created = new QMenu(caption, owner);
+        created->setObjectName(QString::fromLatin1(name));
+        created->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
+        return created;
+    };
+
+    mnuFile = menu("mnuFile", QStringLiteral("&File"), this);
+    mnuNew = AddMenuItem(mnuFile, "mnuNew", QStringLiteral("&New"));
+    mnuNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuOpen = AddMenuItem(mnuFile, "mnuOpen", QStringLiteral("&Open..."));
+    mnuSpacer1 = AddSeparator(mnuFile, "mnuSpacer1");
+    mnuReserveForUser =
+        AddMenuItem(mnuFile, "mnuReserveForUser", QStringLiteral("Check Out for &User..."));
+    mnuReserveSelectedFiles = AddMenuItem(mnuFile, "mnuReserveSelectedFiles",
+                                          QStringLiteral("Check Out &selected files"));
+    mnuUnreserveSelectedFiles = AddMenuItem(mnuFile, "mnuUnreserveSelectedFiles",
+                                            QStringLiteral("Check &In selected files"));
+    mnuSpacer2 = AddSeparator(mnuFile, "mnuSpacer2");
+    mnuSave = AddMenuItem(mnuFile, "mnuSave", QStringLiteral("&Save"));
+    mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuSaveAs = AddMenuItem(mnuFile, "mnuSaveAs", QStringLiteral("Save &As..."));
+    mnuSpacer3 = AddSeparator(mnuFile, "mnuSpacer3");
+    mnuExit = AddMenuItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
+
+    mnuEdit = menu("mnuEdit", QStringLiteral("&Edit"), this);
+    mnuDocumentsSearch =
+        AddMenuItem(mnuEdit, "mnuDocumentsSearch", QStringLiteral("&Find Korvex Documents..."));
+    mnuDocumentsSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuSpacer4 = AddSeparator(mnuEdit, "mnuSpacer4");
+    mnuSelectAll = AddMenuItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"));
+    mnuSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuDeleteItems = AddMenuItem(mnuEdit, "mnuDeleteItems", QStringLiteral("&Delete"));
+    mnuDeleteItems->setShortcut(QKeySequence(Qt::Key_Delete));
+    mnuSpacer5 = AddSeparator(mnuEdit, "mnuSpacer5");
+    mnuStopDocumentsSearch =
+        AddMenuItem(mnuEdit, "mnuStopDocumentsSearch", QStringLiteral("St&op Documents Search"));
+
+    mnuView = menu("mnuView", QStringLiteral("&View"), this);
+    mnuGridlines = menu("mnuGridlines", QStringLiteral("Gridlines"), mnuView);
+    mnuView->addMenu(mnuGridlines);
+    mnuGridlinesOn = AddMenuItem(mnuGridlines, "mnuGridlinesOn", QStringLiteral("&On"));
+    mnuGridlinesOff = AddMenuItem(mnuGridlines, "mnuGridlinesOff", QStringLiteral("O&ff"));
+    mnuGridlinesOn->setCheckable(true);
+    mnuGridlinesOff->setCheckable(true);
+
+    mnuHelp = menu("mnuHelp", QStringLiteral("&?"), this);
+    mnuInfo = AddMenuItem(mnuHelp, "mnuInfo", QStringLiteral("&Info..."));
+
+    for (QMenu *top : {mnuFile, mnuEdit, mnuView, mnuHelp})
+        menuBar()->addMenu(top);
+
+    // The list's popup menu is not in the menu bar.
+    pupmnuListView = menu("pupmnuListView", QStringLiteral("ListviewMenu"), this);
+    pupmnuDeleteItems = AddMenuItem(pupmnuListView, "pupmnuDeleteItems", QStringLiteral("&Delete"));
+    pupmnuSelectAll = AddMenuItem(pupmnuListView, "pupmnuSelectAll", QStringLiteral("&Select all"));
+    pupmnuSpacer1 = AddSeparator(pupmnuListView, "pupmnuSpacer1");
+    pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", QStringLiteral("Check &Out"));
+    pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", QStringLiteral("Check &In"));
+
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+}
+
+bool frmMain::Load()
+{
+    loading = true;
+    struct LoadingDone
+    {
+        bool &flag;
+        ~LoadingDone() { flag = false; }
+    } loadingDone{loading};
+
+    state.Files = std::make_shared<clsFiles>();
+    bool startupProjectRead = false;
+    try {
+        state.DocumentServer = serverFactory();
+        if (!state.DocumentServer)
+            throw ServerError(ServerErrors::InvalidArgument, QString());
+        DocumentServer &server = *state.DocumentServer;
+
+        if (server.ReleaseInfo().MajorVersion() > 9) {
+            prompts.MessageBox(UnsupportedReleaseText, PromptButtons::OK, PromptIcon::Exclamation,
+                               BrevantTitle);
+            return false;
+        }
+
+        prompts.MessageBox(BackupWarningText, PromptButtons::OK, PromptIcon::Exclamation,
+                           BrevantTitle);
+
+        state.StartupProject = server.ProjectHandler().ActiveProject();
+        startupProjectRead = true;
+        state.SelectedProject = state.StartupProject;
+        FillProjectList(server, Combo1);
+
+        if (IsDeponaProject(state.SelectedProject)) {
+            SelectProjectInList(server, ResetActiveProject(server), Combo1);
+            if (startupFailure)
+                throw ServerError(0, *startupFailure);
+        }
+        state.MultiUserModeText = SetMultiUserModeText(state, server.MultiUserMode());
+        SelectProjectInList(server, state.SelectedProject, Combo1);
+        if (startupFailure)
+            throw ServerError(0, *startupFailure);
+
+        state.StartupUserName = server.UserName();
+        state.CheckOutUser = state.StartupUserName;
+    } catch (const ServerError &error) {
+        ShowServerStartFailure(error.description);
+        if (startupProjectRead)
+            PutStartupProjectBack();
+        return false;
+    } catch (const std::exception &error) {
+        ShowServerStartFailure(QString::fromLocal8Bit(error.what()));
+        if (startupProjectRead)
+            PutStartupProjectBack();
+        return false;
+    }
+
+    setTabOrder(Combo1, ListViewFiles);
+    setWindowTitle(UnnamedCaption);
+    SaveDialog.filter = SaveDialogFilter;
+    SaveDialog.selectedFilter = 1;
+    UpdateStatusbar();
+
+    mnuSave->setEnabled(false);
+    mnuSaveAs->setEnabled(false);
+    mnuStopDocumentsSearch->setEnabled(false);
+    SetGridLines(true);
+
+    if (IsKorvexRunning()) {
+        prompts.SetMousePointer(MousePointer::Default);
+        prompts.MessageBox(KorvexRunningText, PromptButtons::OK, PromptIcon::Critical,
+                           BrevantTitle);
+        // Leave the server as it was found: the project handling above may have changed
+        // its active project.
+        PutStartupProjectBack();
+        return false;
+    }
+    loaded = true;
+    return true;
+}
+
+void frmMain::ShowServerStartFailure(const QString &description)
+{
+    prompts.MessageBox(ServerStartFailureText + description, PromptButtons::OK,
+                       PromptIcon::Critical, BrevantTitle);
+}
+
+void frmMain::PutStartupProjectBack()
+{
+    if (!state.DocumentServer)
+        return;
+    ignoringServerErrors([this] {
+        ProjectHandler &projects = state.DocumentServer->ProjectHandler();
+        if (projects.ActiveProject() != state.StartupProject)
+            projects.SetActiveProject(state.StartupProject);
+    });
+}
+
+void frmMain::UpdateStatusbar()
+{
+    statusUser->setText(QStringLiteral("User name: ") + state.CheckOutUser);
+    const QString &mode = state.MultiUserModeText;
+    const bool brevantMode = mode == QStringLiteral("Single User") ||
+                             mode == QStringLiteral("Semi-Isolated") ||
+                             mode == QStringLiteral("Depona");
+    statusMode->setText(QStringLiteral("Multi-User mode: ") +
+                        (brevantMode ? QStringLiteral("Brevant") : mode));
+}
+
+void frmMain::SetStatusPanelText(int panel, const QString &text)
+{
+    if (panel == 1)
+        statusUser->setText(text);
+    else if (panel == 2)
+        statusMode->setText(text);
+}
+
+QString frmMain::StatusPanelText(int panel) const
+{
+    if (panel == 1)
+        return statusUser->text();
+    if (panel == 2)
+        return statusMode->text();
+    if (panel == 3)
+        return statusNote->text();
+    return {};
+}
+
+void frmMain::SetStatusNote(const QString &text)
+{
+    statusNote->setText(text);
+    statusNote->setVisible(!text.isEmpty());
+}
+
+void frmMain::ArrangeControls()
+{
+    if (isMinimized())
+        return;
+    const QWidget *client = centralWidget();
+    const int statusBarHeight = PixelsToTwips(StatusBar1->height());
+    const ControlLayout layout = ArrangeControlsLayout(
+        PixelsToTwips(client->width()), PixelsToTwips(client->height()) + statusBarHeight,
+        statusBarHeight, PixelsToTwips(Combo1->sizeHint().height()));
+    auto pixels = [](const QRect &twips) {
+        return QRect(TwipsToPixels(twips.x()), TwipsToPixels(twips.y()),
+                     TwipsToPixels(twips.width()), TwipsToPixels(twips.height()));
+    };
+    Frame1->setGeometry(pixels(layout.Frame1));
+    const QRect combo = pixels(layout.Combo1);
+    Combo1->setGeometry(combo.x(), combo.y(), combo.width(), Combo1->sizeHint().height());
+    PBoxRight->setGeometry(pixels(layout.PBoxRight));
+    ListViewFiles->setGeometry(pixels(layout.ListViewFiles));
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        ArrangeControls();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Restored from the task bar: lay out for the size the window has now.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        ArrangeControls();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (!loaded || unloaded) {
+        event->accept();
+        return;
+    }
+    if (!QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    Unload();
+    event->accept();
+}
+
+bool frmMain::QueryUnload()
+{
+    // ---- Session commands: the save prompt (AskToSaveList) goes here; the window stays
+    // open when it says the list is to be kept. ----
+    ClearFiles(state.Files);
+    state.Files.reset();
+    return true;
+}
+
+void frmMain::Unload()
+{
+    unloaded = true;
+    const std::shared_ptr<DocumentServer> server = std::move(state.DocumentServer);
+    if (!server)
+        return;
+
+    // The user name is the start-up one again whenever a run or a failure left another.
+    ignoringServerErrors([&] {
+        if (server->UserName() != state.StartupUserName)
+            server->SetUserName(state.StartupUserName);
+    });
+
+    ignoringServerErrors([&] {
+        ProjectHandler &projects = server->ProjectHandler();
+        const QString active = FileNameOf(projects.ActiveProject());
+        if (active.toLower() == QStringLiteral("default.kpj"))
+            return;
+        ignoringServerErrors([&] { projects.SetActiveProject(QString()); });
+        DeleteTemporaryProject(state.WorkingProject);
+        if (FileNameOf(state.StartupProject) != TemporaryProjectName)
+            projects.SetActiveProject(state.StartupProject);
+    });
+
+    DeleteTemporaryProject(state.WorkingProject);
+}

@@ -1,0 +1,203 @@
+#pragma once
+
+#include "model/ProgramState.h"
+#include "model/Prompts.h"
+#include "shell/ControlLayout.h"
+#include "shell/FileListView.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class ServerError;
+
+// Creates the document server at start-up. Tests wrap the real server in decorators here.
+using DocumentServerFactory = std::function<std::shared_ptr<DocumentServer>()>;
+
+// The project drop-down operations. Filling never changes which entry is selected (a
+// combo box would select the first entry it gets); selecting runs the selection handling
+// through currentIndexChanged exactly when the selected entry changes.
+
+// Appends the server's registered projects, in the server's order.
+void FillProjectList(DocumentServer &server, QComboBox *list);
+// Selects the first entry equal to path (exact comparison), else entry 0.
+void SelectProjectInList(DocumentServer &server, const QString &path, QComboBox *list);
+// The text of the selected entry, "" when none is selected.
+QString SelectedListText(const QComboBox *list);
+
+// The main window: project drop-down, file list, status bar, menus, start-up and shutdown.
+// The window's commands live in files by theme (frmMain*.cpp).
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    frmMain(Prompts &prompts, DocumentServerFactory serverFactory, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The start-up. False means the program must end at once (unsupported server release,
+    // the CAD application running, or the server could not be started); the message has
+    // been shown and nothing is to be restored.
+    bool Load();
+
+    ProgramState &State() { return state; }
+    Prompts &Dialogs() { return prompts; }
+
+    // The list has been saved as a report since it last changed.
+    bool ListSaved() const { return listSaved; }
+    void SetListSaved(bool saved) { listSaved = saved; }
+
+    // Both status bar panels from CheckOutUser and MultiUserModeText.
+    void UpdateStatusbar();
+    // Panel 1 (user) or 2 (mode) shows text until the next UpdateStatusbar; a search shows
+    // its progress in panel 1 this way.
+    void SetStatusPanelText(int panel, const QString &text);
+    QString StatusPanelText(int panel) const;
+    // A third panel for notes such as a search's error count; "" hides it.
+    void SetStatusNote(const QString &text);
+
+    // ---- File list (frmMainList.cpp) ----
+    // Rebuilds every row from State().Files in record order: keys "A1", "A2", ..., each row
+    // tied to its record, boxes ticked for checked-out documents. Sorting is switched off
+    // so the rows stay in record order until the user sorts again.
+    void ShowFilesInList();
+    // Removes every row (the records stay).
+    void ClearList();
+    // Rewrites one row's texts and check box from its own record.
+    void ShowRecordInRow(QTreeWidgetItem *row);
+    // The record a row stands for; null for an item that is not a file row.
+    static clsFilePtr RecordOfRow(QTreeWidgetItem *row);
+    // The selected rows in list order.
+    QList<FileRow *> SelectedRows() const;
+    // column is 1-based; the same column again reverses the order.
+    void SortColumns(int column);
+    void SelectAll();
+    // Removes the selected rows and exactly their own records.
+    void DeleteSelectedListViewItem();
+    int SortColumn() const { return sortColumn; }
+    Qt::SortOrder SortOrder() const { return sortOrder; }
+    bool Sorted() const { return sorted; }
+
+    // ---- Session commands (frmMainSession.cpp) ----
+
+    // ---- Search (frmMainSearch.cpp) ----
+
+    // ---- Opening documents (frmMainOpen.cpp) ----
+
+    // ---- Reservation commands (frmMainReserve.cpp) ----
+
+    // Controls and menu items, named as in the window design.
+    QFrame *Frame1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QWidget *PBoxRight = nullptr;
+    FileListView *ListViewFiles = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    // Work list of the folder search: first in, first out.
+    QStringList ListBoxDirs;
+    // Settings of the two file dialogs, kept between uses.
+    FileDialogRequest FileSelection;
+    FileDialogRequest SaveDialog;
+
+    QMenu *mnuFile = nullptr;
+    QAction *mnuNew = nullptr;
+    QAction *mnuOpen = nullptr;
+    QAction *mnuSpacer1 = nullptr;
+    QAction *mnuReserveForUser = nullptr;
+    QAction *mnuReserveSelectedFiles = nullptr;
+    QAction *mnuUnreserveSelectedFiles = nullptr;
+    QAction *mnuSpacer2 = nullptr;
+    QAction *mnuSave = nullptr;
+    QAction *mnuSaveAs = nullptr;
+    QAction *mnuSpacer3 = nullptr;
+    QAction *mnuExit = nullptr;
+    QMenu *mnuEdit = nullptr;
+    QAction *mnuDocumentsSearch = nullptr;
+    QAction *mnuSpacer4 = nullptr;
+    QAction *mnuSelectAll = nullptr;
+    QAction *mnuDeleteItems = nullptr;
+    QAction *mnuSpacer5 = nullptr;
+    QAction *mnuStopDocumentsSearch = nullptr;
+    QMenu *mnuView = nullptr;
+    QMenu *mnuGridlines = nullptr;
+    QAction *mnuGridlinesOn = nullptr;
+    QAction *mnuGridlinesOff = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuInfo = nullptr;
+    QMenu *pupmnuListView = nullptr;
+    QAction *pupmnuDeleteItems = nullptr;
+    QAction *pupmnuSelectAll = nullptr;
+    QAction *pupmnuSpacer1 = nullptr;
+    QAction *pupmnuReserve = nullptr;
+    QAction *pupmnuUnreserve = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Window and controls (frmMain.cpp).
+    void CreateControls();
+    void CreateMenus();
+    QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
+    QAction *AddSeparator(QMenu *menu, const char *name);
+    void ConnectListCommands();
+
+public:
+    // Lays the controls out for the client area; does nothing while minimized.
+    void ArrangeControls();
+
+private:
+    void ShowServerStartFailure(const QString &description);
+    void PutStartupProjectBack();
+
+    // Closing: the query-unload steps, then the unload steps.
+    bool QueryUnload();
+    void Unload();
+
+    // File list (frmMainList.cpp).
+    void ListViewFilesColumnClick(int logicalIndex);
+    void ListViewFilesRightMouseDown(QPoint globalPosition);
+    void ListViewFilesLeftMouseUp(QPoint position);
+    void SetGridLines(bool on);
+
+    // Project drop-down (frmMainProjects.cpp).
+    void Combo1Changed();
+    void Combo1Click();
+
+    // ---- Session commands (frmMainSession.cpp) ----
+
+    // ---- Search (frmMainSearch.cpp) ----
+
+    // ---- Opening documents (frmMainOpen.cpp) ----
+
+    // ---- Reservation commands (frmMainReserve.cpp) ----
+
+    Prompts &prompts;
+    DocumentServerFactory serverFactory;
+    ProgramState state;
+    bool listSaved = false;
+
+    QLabel *statusUser = nullptr;
+    QLabel *statusMode = nullptr;
+    QLabel *statusNote = nullptr;
+
+    int sortColumn = -1;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    bool sorted = false;
+
+    // Start-up is running: a server failure inside the drop-down's selection handling ends
+    // the start-up instead of being shown on its own.
+    bool loading = false;
+    std::optional<QString> startupFailure;
+    bool loaded = false;
+    bool unloaded = false;
+};

@@ -1,0 +1,114 @@
+#include "shell/frmMain.h"
+
+#include "projects/ProjectFiles.h"
+#include "server/ServerError.h"
+
+#include <QComboBox>
+#include <QSignalBlocker>
+
+namespace {
+
+const QString DeponaRefusalText =
+    QStringLiteral("Depona projects should be handled via Depona Explorer regarding check "
+                   "in/out operations.");
+
+QString SemiIsolatedHintText()
+{
+    return QStringList{
+        QStringLiteral("You are running in Semi-Isolated mode."),
+        QStringLiteral("Please select the files from your server directory for check in/out "
+                       "operation."),
+        QString(),
+        QStringLiteral("Hint:"),
+        QStringLiteral("If you run Brevant from a users client machine, please backup and "
+                       "remove"),
+        QStringLiteral("the local workspace data first, before you execute Brevant. This step "
+                       "allows"),
+        QStringLiteral("you to access the server data only, without referencing the local "
+                       "stored files."),
+    }
+        .join(QLatin1Char('\r'));
+}
+
+} // namespace
+
+void FillProjectList(DocumentServer &server, QComboBox *list)
+{
+    const QStringList projects = server.ProjectHandler().GetProjects();
+    // A combo box selects the first entry it is given; the selection must stay as it was
+    // until the program selects an entry itself.
+    const int selected = list->currentIndex();
+    const QSignalBlocker quiet(list);
+    list->addItems(projects);
+    list->setCurrentIndex(selected);
+}
+
+void SelectProjectInList(DocumentServer &server, const QString &path, QComboBox *list)
+{
+    const QStringList projects = server.ProjectHandler().GetProjects();
+    int index = static_cast<int>(projects.indexOf(path));
+    if (index < 0)
+        index = 0;
+    // Index 0 of an empty list selects nothing; an unchanged index emits nothing.
+    if (index < list->count())
+        list->setCurrentIndex(index);
+}
+
+QString SelectedListText(const QComboBox *list)
+{
+    return list->currentIndex() < 0 ? QString() : list->itemText(list->currentIndex());
+}
+
+void frmMain::Combo1Changed()
+{
+    // Slots must not throw. While the start-up runs, a server failure ends it; afterwards
+    // the choice is undone and the failure shown.
+    const QString previous = state.SelectedProject;
+    const QString chosen = SelectedListText(Combo1);
+    try {
+        Combo1Click();
+    } catch (const ServerError &error) {
+        if (loading) {
+            if (!startupFailure)
+                startupFailure = error.description;
+            return;
+        }
+        state.SelectedProject = previous;
+        try {
+            const QSignalBlocker quiet(Combo1);
+            SelectProjectInList(*state.DocumentServer, previous, Combo1);
+        } catch (const ServerError &) {
+        }
+        prompts.MessageBox(QStringLiteral("The project could not be selected:\r") + chosen +
+                               QLatin1Char('\r') + error.description,
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+    }
+}
+
+void frmMain::Combo1Click()
+{
+    DocumentServer &server = *state.DocumentServer;
+    if (ListViewFiles->Count() > 0) {
+        // The project stays while rows are listed; the nested run this causes finds the
+        // entry already selected and ends.
+        SelectProjectInList(server, state.SelectedProject, Combo1);
+        return;
+    }
+
+    state.SelectedProject = SelectedListText(Combo1);
+    if (!IsDeponaProject(state.SelectedProject)) {
+        server.ProjectHandler().SetActiveProject(state.SelectedProject);
+        state.MultiUserModeText = SetMultiUserModeText(state, server.MultiUserMode());
+    } else {
+        prompts.MessageBox(DeponaRefusalText, PromptButtons::OK, PromptIcon::Information,
+                           BrevantTitle);
+        SelectProjectInList(server, ResetActiveProject(server), Combo1);
+        state.SelectedProject = ResetActiveProject(server);
+        state.MultiUserModeText = QStringLiteral("Single User");
+    }
+
+    if (state.MultiUserModeText == QStringLiteral("Semi-Isolated"))
+        prompts.MessageBox(SemiIsolatedHintText(), PromptButtons::OK, PromptIcon::Information,
+                           BrevantTitle);
+    UpdateStatusbar();
+}
