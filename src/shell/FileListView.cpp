@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-FileRow::FileRow(clsFilePtr record, QString key)
-    : QTreeWidgetItem(RowType), record(std::move(record)), key(std::move(key))
+FileRow::FileRow(clsFilePtr rowRecord, QString rowKey)
+    : QTreeWidgetItem(RowType), record(std::move(rowRecord)), key(std::move(rowKey))
 {
     // Selectable, but the user never ticks a box: the boxes mirror the reservation.
     setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);

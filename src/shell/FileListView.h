@@ -11,7 +11,7 @@ class FileRow : public QTreeWidgetItem
 public:
     static constexpr int RowType = QTreeWidgetItem::UserType + 1;
 
-    FileRow(clsFilePtr record, QString key);
+    FileRow(clsFilePtr rowRecord, QString rowKey);
 
     const clsFilePtr &Record() const { return record; }
     const QString &Key() const { return key; }

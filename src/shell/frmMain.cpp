@@ -41,6 +41,20 @@ const QString SaveDialogFilter =
 constexpr int DesignClientWidth = 11436;
 constexpr int DesignClientHeight = 7044;
 
+// The caption sits left of the drop-down, which starts at 1050 twips: a wide system font is
+// made smaller until the caption fits.
+void FitLabelBeforeCombo(QLabel *label)
+{
+    const int left = TwipsToPixels(60);
+    const int room = TwipsToPixels(1050) - left - 3;
+    QFont font = label->font();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > room && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
+    label->adjustSize();
+    label->move(left, TwipsToPixels(140));
+}
+
 // Shutdown goes on whatever one server call does: each step is tried on its own.
 template <typename Step> void ignoringServerErrors(Step step)
 {
@@ -52,8 +66,8 @@ template <typename Step> void ignoringServerErrors(Step step)
 
 } // namespace
 
-frmMain::frmMain(Prompts &prompts, DocumentServerFactory serverFactory, QWidget *parent)
-    : QMainWindow(parent), prompts(prompts), serverFactory(std::move(serverFactory))
+frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *parent)
+    : QMainWindow(parent), prompts(dialogs), serverFactory(std::move(factory))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Korvex Brevant"));
@@ -84,8 +98,7 @@ void frmMain::CreateControls()
 
     Label1 = new QLabel(QStringLiteral("Project file:"), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->adjustSize();
-    Label1->move(TwipsToPixels(120), TwipsToPixels(140));
+    FitLabelBeforeCombo(Label1);
 
     Combo1 = new QComboBox(Frame1);
     Combo1->setObjectName(QStringLiteral("Combo1"));

@@ -39,7 +39,7 @@ class frmMain : public QMainWindow
     Q_OBJECT
 
 public:
-    frmMain(Prompts &prompts, DocumentServerFactory serverFactory, QWidget *parent = nullptr);
+    frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The start-up. False means the program must end at once (unsupported server release,
