@@ -87,6 +87,9 @@ void frmMain::Combo1Changed()
 
 void frmMain::Combo1Click()
 {
+    // Nothing to select in once the server has been released at closing.
+    if (!state.DocumentServer)
+        return;
     DocumentServer &server = *state.DocumentServer;
     if (ListViewFiles->Count() > 0) {
         // The project stays while rows are listed; the nested run this causes finds the

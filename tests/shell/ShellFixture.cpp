@@ -67,6 +67,13 @@ std::unique_ptr<frmMain> ShellFixture::startWindow()
     return window;
 }
 
+std::unique_ptr<frmMain> ShellFixture::startWithSharedProject()
+{
+    activate(addProject(QStringLiteral("A"), QStringLiteral("Shared")));
+    expectBackupWarning();
+    return startWindow();
+}
+
 void ShellFixture::expectBackupWarning()
 {
     prompts.answerMessage(PromptAnswer::OK);

@@ -30,6 +30,9 @@ struct ShellFixture
     // makeWindow, then Load; fails the test when the start-up does not succeed.
     std::unique_ptr<frmMain> startWindow();
 
+    // One Shared project "A", active; the window started with it.
+    std::unique_ptr<frmMain> startWithSharedProject();
+
     // Answers the backup warning and checks its text.
     void expectBackupWarning();
 

@@ -396,9 +396,7 @@ void TestShell::statusBarShowsUserAndMode()
     QFETCH(QString, mode);
     QFETCH(QString, shown);
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     window->show();
 
     window->State().CheckOutUser = QStringLiteral("Hanna Okafor");
@@ -481,9 +479,7 @@ void TestShell::closingDoesNotRestoreTemporaryStartupProject()
 void TestShell::closingWritesStartupUserNameBack()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     const QString startupUser = window->State().StartupUserName;
     QVERIFY(!startupUser.isEmpty());
     f.server->SetUserName(QStringLiteral("Jonas Varga"));
@@ -537,9 +533,7 @@ void TestShell::layoutComputation()
 void TestShell::windowLayoutFollowsResizeButNotWhileMinimized()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
@@ -579,9 +573,7 @@ void TestShell::windowLayoutFollowsResizeButNotWhileMinimized()
 void TestShell::rowsFollowRecordsWithKeysAndCheckBoxes()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     QList<clsFilePtr> records;
     for (int i = 1; i <= 12; ++i)
         records.append(ShellFixture::record(i % 3 ? Available : QStringLiteral("Lena"),
@@ -609,9 +601,7 @@ void TestShell::rowsFollowRecordsWithKeysAndCheckBoxes()
 void TestShell::sortingByColumnAsTextAndReversing()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     window->show();
     ShellFixture::showRecords(*window,
                               {ShellFixture::record(QStringLiteral("Uwe"), QStringLiteral("b.kpt"),
@@ -645,9 +635,7 @@ void TestShell::sortingByColumnAsTextAndReversing()
 void TestShell::refillShowsRecordOrderAndKeepsSortColumn()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     const QList<clsFilePtr> records{
         ShellFixture::record(Available, QStringLiteral("b.kpt"), QStringLiteral("/p")),
         ShellFixture::record(Available, QStringLiteral("c.kpt"), QStringLiteral("/p")),
@@ -668,9 +656,7 @@ void TestShell::refillShowsRecordOrderAndKeepsSortColumn()
 void TestShell::selectAllAndDeleteEmptyListAndRecords()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
 
     // Harmless on an empty list.
     window->mnuSelectAll->trigger();
@@ -706,9 +692,7 @@ void TestShell::selectAllAndDeleteEmptyListAndRecords()
 void TestShell::deletingRowRemovesItsOwnRecord()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     const clsFilePtr first =
         ShellFixture::record(Available, QStringLiteral("gear.kpt"), QStringLiteral("/p/one"));
     const clsFilePtr second = ShellFixture::record(
@@ -726,9 +710,7 @@ void TestShell::deletingRowRemovesItsOwnRecord()
 void TestShell::popupMenuEnablesDeleteOnlyWithRows()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QWidget *viewport = window->ListViewFiles->viewport();
@@ -756,9 +738,7 @@ void TestShell::popupMenuEnablesDeleteOnlyWithRows()
 void TestShell::gridLinesFollowMenuChecks()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     window->show();
     ShellFixture::showRecords(
         *window, {ShellFixture::record(Available, QStringLiteral("a.kpt"), QStringLiteral("/p")),
@@ -787,9 +767,7 @@ void TestShell::gridLinesFollowMenuChecks()
 void TestShell::checkBoxesCannotBeChangedByUser()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     ShellFixture::showRecords(
@@ -830,9 +808,7 @@ void TestShell::checkBoxesCannotBeChangedByUser()
 void TestShell::rowRewrittenFromItsRecord()
 {
     ShellFixture f;
-    f.activate(f.addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    f.expectBackupWarning();
-    auto window = f.startWindow();
+    auto window = f.startWithSharedProject();
     const clsFilePtr record =
         ShellFixture::record(Available, QStringLiteral("a.kpt"), QStringLiteral("/p"));
     ShellFixture::showRecords(*window, {record});
