@@ -1,5 +1,7 @@
 #include "shell/frmMain.h"
 
+#include "reports/ReportSaver.h"
+
 #include "platform/KorvexProcess.h"
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
@@ -16,8 +18,6 @@
 #include <QStatusBar>
 
 namespace {
-
-const QString UnnamedCaption = QStringLiteral("Korvex Brevant - Unnamed");
 
 const QString UnsupportedReleaseText =
     QStringLiteral("Please check if there is a new Brevant Version available,\r"
@@ -74,11 +74,10 @@ frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *paren
     CreateControls();
     CreateMenus();
     ConnectListCommands();
-    // Commands of the other themes connect here:
-    // ---- Session commands (frmMainSession.cpp) ----
-    // ---- Search (frmMainSearch.cpp) ----
-    // ---- Opening documents (frmMainOpen.cpp) ----
-    // ---- Reservation commands (frmMainReserve.cpp) ----
+    ConnectSessionCommands();
+    ConnectSearchCommands();
+    ConnectOpenCommands();
+    ConnectReserveCommands();
     resize(TwipsToPixels(DesignClientWidth),
            TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
 }
@@ -218,8 +217,6 @@ void frmMain::CreateMenus()
     pupmnuSpacer1 = AddSeparator(pupmnuListView, "pupmnuSpacer1");
     pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", QStringLiteral("Check &Out"));
     pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", QStringLiteral("Check &In"));
-
-    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
 }
 
 bool frmMain::Load()
@@ -278,7 +275,7 @@ bool frmMain::Load()
     }
 
     setTabOrder(Combo1, ListViewFiles);
-    setWindowTitle(UnnamedCaption);
+    setWindowTitle(ReportSaver::UnnamedCaption());
     SaveDialog.filter = SaveDialogFilter;
     SaveDialog.selectedFilter = 1;
     UpdateStatusbar();
@@ -401,15 +398,6 @@ void frmMain::closeEvent(QCloseEvent *event)
     }
     Unload();
     event->accept();
-}
-
-bool frmMain::QueryUnload()
-{
-    // ---- Session commands: the save prompt (AskToSaveList) goes here; the window stays
-    // open when it says the list is to be kept. ----
-    ClearFiles(state.Files);
-    state.Files.reset();
-    return true;
 }
 
 void frmMain::Unload()

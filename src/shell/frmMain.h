@@ -16,6 +16,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
+class ReportSaver;
 class ServerError;
 
 // Creates the document server at start-up. Tests wrap the real server in decorators here.
@@ -86,12 +87,31 @@ public:
     bool Sorted() const { return sorted; }
 
     // ---- Session commands (frmMainSession.cpp) ----
+    // True: the command that asked is to be cancelled (the user wanted the list saved and
+    // it was not saved).
+    bool AskToSaveList();
+    void mnuNewClick();
+    void mnuSaveClick();
+    void mnuSaveAsClick();
+    void mnuInfoClick();
 
     // ---- Search (frmMainSearch.cpp) ----
+    void mnuDocumentsSearchClick();
+    void mnuStopDocumentsSearchClick();
+    // Lists the documents below SearchPath (search mode) or the document chosen in
+    // FileSelection with the documents it references (open mode).
+    void CollectDocuments(bool openMode);
+    bool Searching() const { return searching; }
+    // The folder of the last search, or in open mode the full name of the opened document.
+    QString SearchPath;
 
     // ---- Opening documents (frmMainOpen.cpp) ----
+    void mnuOpenClick();
 
     // ---- Reservation commands (frmMainReserve.cpp) ----
+    // One check-out (reserve true) or check-in run over the selected rows.
+    void ChangeReservation(bool reserve);
+    void mnuReserveForUserClick();
 
     // Controls and menu items, named as in the window design.
     QFrame *Frame1 = nullptr;
@@ -159,7 +179,8 @@ private:
     void ShowServerStartFailure(const QString &description);
     void PutStartupProjectBack();
 
-    // Closing: the query-unload steps, then the unload steps.
+    // Closing: the query-unload steps, then the unload steps. QueryUnload false keeps the
+    // window open (frmMainSession.cpp).
     bool QueryUnload();
     void Unload();
 
@@ -174,12 +195,19 @@ private:
     void Combo1Click();
 
     // ---- Session commands (frmMainSession.cpp) ----
+    void ConnectSessionCommands();
+    // Writes the list as a report; keeps the save dialog's last filter between saves.
+    std::unique_ptr<ReportSaver> reportSaver;
 
     // ---- Search (frmMainSearch.cpp) ----
+    void ConnectSearchCommands();
+    bool searching = false;
 
     // ---- Opening documents (frmMainOpen.cpp) ----
+    void ConnectOpenCommands();
 
     // ---- Reservation commands (frmMainReserve.cpp) ----
+    void ConnectReserveCommands();
 
     Prompts &prompts;
     DocumentServerFactory serverFactory;

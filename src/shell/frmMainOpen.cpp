@@ -1,0 +1,3 @@
+#include "shell/frmMain.h"
+
+void frmMain::ConnectOpenCommands() {}
