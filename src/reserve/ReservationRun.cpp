@@ -1,0 +1,236 @@
+#include "reserve/ReservationRun.h"
+
+#include "model/DateText.h"
+#include "projects/ProjectFiles.h"
+#include "projects/WorkingProject.h"
+#include "reserve/SortHold.h"
+#include "server/ServerError.h"
+#include "shell/FileListView.h"
+
+#include <functional>
+
+const QString CheckOutUserRefusal =
+    QStringLiteral("Please choose a user with 'Check Out for User...' before you check out files.");
+
+namespace {
+
+// The failure message names this many documents; the rest are counted.
+constexpr int ListedFailures = 10;
+
+using RowStep = std::function<void(DocumentServer &, FileRow &, ReservationFailures &)>;
+
+QString ReasonOf(const std::exception &error)
+{
+    if (const auto *serverError = dynamic_cast<const ServerError *>(&error))
+        return serverError->description;
+    return QString::fromLocal8Bit(error.what());
+}
+
+// A closing step must not keep the next one from running.
+template <typename Step> void TryStep(Step step)
+{
+    try {
+        step();
+    } catch (const std::exception &) {
+    }
+}
+
+struct Reservation
+{
+    QString by;
+    QString time;
+    QString version;
+};
+
+// All three are read before anything is written, so a failing read changes nothing.
+Reservation ReservationOf(ServerDocument &doc)
+{
+    Reservation held;
+    held.by = doc.ReservedBy();
+    held.time = GeneralDateText(doc.ReservedTime());
+    held.version = QString::number(doc.ReservedVersion());
+    return held;
+}
+
+void ShowReservation(FileRow &row, const Reservation &held)
+{
+    clsFile &record = *row.Record();
+    record.SetCheckedOutBy(held.by);
+    record.SetCheckedOutTime(held.time);
+    record.SetCheckedOutVersion(held.version);
+    row.ShowRecord();
+}
+
+void ShowAvailable(FileRow &row)
+{
+    ShowReservation(row, {Available, Available, Available});
+}
+
+// After a failed step: a row that showed "available" for a document that someone has
+// reserved since the list was read shows that reservation, so the list does not offer a
+// held document as free. Anything unreadable leaves the row as it is.
+void ShowReservationMadeMeanwhile(ServerDocument *doc, FileRow &row)
+{
+    if (!doc)
+        return;
+    TryStep([&] {
+        if (doc->IsReserved())
+            ShowReservation(row, ReservationOf(*doc));
+    });
+}
+
+void CheckOutRow(DocumentServer &server, const QString &user, FileRow &row,
+                 ReservationFailures &failures)
+{
+    const clsFile &record = *row.Record();
+    const bool listedFree = record.CheckedOutBy() == Available;
+    ServerDocumentPtr doc;
+    try {
+        server.SetUserName(user);
+        doc = server.OpenDocument(DocumentPathOf(record));
+        if (doc->IsReserved()) {
+            // Someone else's reservation is left alone; only a row that offered the
+            // document as free is corrected, and the user is told.
+            if (listedFree) {
+                const Reservation held = ReservationOf(*doc);
+                ShowReservation(row, held);
+                failures.append(
+                    {record.FileName(),
+                     QStringLiteral("checked out by %1 since the list was read").arg(held.by)});
+            }
+            return;
+        }
+        doc->Reserve();
+        ShowReservation(row, ReservationOf(*doc));
+    } catch (const std::exception &error) {
+        failures.append({record.FileName(), ReasonOf(error)});
+        if (listedFree)
+            ShowReservationMadeMeanwhile(doc.get(), row);
+    }
+}
+
+void CheckInRow(DocumentServer &server, FileRow &row, ReservationFailures &failures)
+{
+    const clsFile &record = *row.Record();
+    const bool listedFree = record.CheckedOutBy() == Available;
+    ServerDocumentPtr doc;
+    try {
+        // The server releases only for the holder, so the run acts as the holder the row
+        // shows.
+        server.SetUserName(record.CheckedOutBy());
+        doc = server.OpenDocument(DocumentPathOf(record));
+        doc->ReleaseReservation();
+        ShowAvailable(row);
+    } catch (const std::exception &error) {
+        failures.append({record.FileName(), ReasonOf(error)});
+        if (listedFree)
+            ShowReservationMadeMeanwhile(doc.get(), row);
+    }
+}
+
+QList<FileRow *> SelectedFileRows(FileListView &list)
+{
+    QList<FileRow *> rows;
+    const int count = list.Count();
+    for (int i = 1; i <= count; ++i) {
+        FileRow *row = list.Row(i);
+        if (row && row->isSelected() && row->Record())
+            rows.append(row);
+    }
+    return rows;
+}
+
+ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, FileListView &list,
+                                        const RowStep &step)
+{
+    ReservationFailures failures;
+    if (!state.Files || !state.DocumentServer)
+        return failures;
+    DocumentServer &server = *state.DocumentServer;
+    const QList<FileRow *> rows = SelectedFileRows(list);
+
+    bool ready = false;
+    try {
+        server.CloseAllDocuments();
+        server.ProjectHandler().SetActiveProject(QString());
+        // A temporary project an earlier run may have left.
+        DeleteTemporaryProject(state.WorkingProject);
+        state.WorkingProject = PrepareWorkingProject(server, prompts, state.SelectedProject);
+        server.ProjectHandler().SetActiveProject(state.WorkingProject);
+        ready = true;
+    } catch (const std::exception &error) {
+        // No document can be changed without the working project.
+        const QString reason = ReasonOf(error);
+        for (const FileRow *row : rows)
+            failures.append({row->Record()->FileName(), reason});
+    }
+
+    if (ready) {
+        prompts.SetMousePointer(MousePointer::Hourglass);
+        {
+            const SortHold hold(list);
+            for (FileRow *row : rows)
+                step(server, *row, failures);
+        }
+        prompts.SetMousePointer(MousePointer::Default);
+    }
+    TryStep([&] { server.SetUserName(state.StartupUserName); });
+    return failures;
+}
+
+} // namespace
+
+QString ReservationFailureText(bool reserve, const ReservationFailures &failures)
+{
+    const qsizetype count = failures.size();
+    QStringList lines;
+    lines.append(QStringLiteral("%1 document(s) could not be %2:")
+                     .arg(count)
+                     .arg(reserve ? QStringLiteral("checked out") : QStringLiteral("checked in")));
+    for (qsizetype i = 0; i < qMin<qsizetype>(count, ListedFailures); ++i)
+        lines.append(failures.at(i).FileName + QStringLiteral(": ") + failures.at(i).Reason);
+    if (count > ListedFailures)
+        lines.append(QStringLiteral("... and %1 more").arg(count - ListedFailures));
+    return lines.join(u'\r');
+}
+
+bool IsRefusedCheckOutUser(const QString &name)
+{
+    return name.isEmpty() || name.toLower() == Available;
+}
+
+QString DocumentPathOf(const clsFile &record)
+{
+    const QString folder = record.FilePath();
+    if (folder.isEmpty())
+        return record.FileName();
+    if (folder.endsWith(u'/'))
+        return folder + record.FileName();
+    return folder + u'/' + record.FileName();
+}
+
+ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts, FileListView &list)
+{
+    const QString user = state.CheckOutUser;
+    return RunOverSelectedRows(
+        state, prompts, list,
+        [&user](DocumentServer &server, FileRow &row, ReservationFailures &failures) {
+            CheckOutRow(server, user, row, failures);
+        });
+}
+
+ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
+                                           FileListView &list)
+{
+    return RunOverSelectedRows(state, prompts, list, CheckInRow);
+}
+
+void RestoreSelectedProject(ProgramState &state)
+{
+    if (!state.DocumentServer)
+        return;
+    ProjectHandler &projects = state.DocumentServer->ProjectHandler();
+    TryStep([&] { projects.SetActiveProject(QString()); });
+    DeleteTemporaryProject(state.WorkingProject);
+    TryStep([&] { projects.SetActiveProject(state.SelectedProject); });
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/ProgramState.h"
+#include "model/Prompts.h"
+
+#include <QList>
+#include <QString>
+
+class FileListView;
+class FileRow;
+
+// One document that a check-out or check-in run could not change, and why.
+struct ReservationFailure
+{
+    QString FileName;
+    QString Reason;
+};
+using ReservationFailures = QList<ReservationFailure>;
+
+// The message after a run in which documents failed: a count line, one line per document
+// for the first ten, then how many more. Lines are joined by CR.
+QString ReservationFailureText(bool reserve, const ReservationFailures &failures);
+
+// The refusal of a check-out for want of a user.
+extern const QString CheckOutUserRefusal;
+
+// Check-out may not reserve under an empty name, nor under the marker of a free document in
+// any letter case.
+bool IsRefusedCheckOutUser(const QString &name);
+
+// The full path of the record's document.
+QString DocumentPathOf(const clsFile &record);
+
+// The two engines. Each runs over the rows selected when it starts, inside the run frame:
+// server documents closed, the working project prepared and made active, the hourglass, the
+// rows, the default pointer, the start-up user name written back. A row whose document
+// cannot be opened, reserved or released keeps its texts and record and is returned as a
+// failure; so is a whole run whose working project could not be set up (every selected
+// row, with that reason). The selected project is made active again by
+// RestoreSelectedProject, which the caller runs afterwards.
+ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts, FileListView &list);
+ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
+                                           FileListView &list);
+
+// The end of a run: no project active while the run's temporary project is deleted, then
+// the project chosen in the drop-down active again. Each step is tried on its own.
+void RestoreSelectedProject(ProgramState &state);
