@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 
+#include "platform/DirectoryListing.h"
+
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoServer.h"
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
+#include <fcntl.h>
 #include <functional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -97,6 +100,7 @@ private slots:
     void reservationNeedsASharedProjectAndAValidUser();
     void damagedRecordFailsReadsAndAnyUserMayRelease();
     void recordThatCannotBeWrittenChangesNothing();
+    void documentsWhoseNamesAreNotUtf8AreReachedByTheirBytes();
     void racingProcessesLeaveExactlyOneHolder();
     void toolWritesASampleProjectAndReportsIt();
     void toolRefusesBadUsage();
@@ -579,6 +583,64 @@ void TestServer::recordThatCannotBeWrittenChangesNothing()
     QCOMPARE(ErrorOf([&] { gone->Reserve(); }).number, ServerErrors::FileNotFound);
     QVERIFY(QDir(env.path(QStringLiteral("moved")))
                 .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+void TestServer::documentsWhoseNamesAreNotUtf8AreReachedByTheirBytes()
+{
+    // Names as the directory listing decodes them: invalid bytes become lone surrogates.
+    TestEnvironment env;
+    ScrivoServer server;
+    server.ProjectHandler().SetActiveProject(env.writeFile(QStringLiteral("S.kpj"), SharedProject));
+    server.SetUserName(QStringLiteral("anna"));
+    const QByteArray folder = QFile::encodeName(env.root()) + "/caf\xe9";
+    const QByteArray document = folder + "/d\xe9.kpt";
+    const QByteArray record = folder + "/.d\xe9.kpt.reservation";
+    QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+    {
+        const int fd = ::open(document.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray metadata = "[Document]\nDisplayName=Caf\xc3\xa9 part\nVersion=3\n";
+        QCOMPARE(::write(fd, metadata.constData(), size_t(metadata.size())),
+                 ssize_t(metadata.size()));
+        ::close(fd);
+    }
+    struct Cleanup
+    {
+        QByteArray document, record, folder;
+        ~Cleanup()
+        {
+            ::unlink(record.constData());
+            ::unlink(document.constData());
+            ::rmdir(folder.constData());
+        }
+    } cleanup{document, record, folder};
+
+    const QString path = DecodeFileName(document);
+    const ServerDocumentPtr opened = server.OpenDocument(path);
+    QCOMPARE(opened->DisplayName(), QStringLiteral("Caf\u00e9 part"));
+    QCOMPARE(EncodeFileName(opened->FullFileName()), document);
+    opened->Reserve();
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(record.constData(), &st), 0);
+    QCOMPARE(server.OpenDocument(path)->ReservedVersion(), 3);
+
+    // The tool takes and prints the name's bytes as they are.
+    QProcess tool;
+    tool.setWorkingDirectory(env.root());
+    tool.start(QStringLiteral("/bin/sh"),
+               {QStringLiteral("-c"),
+                QStringLiteral("exec \"$0\" status \"$(printf 'caf\\351/d\\351.kpt')\""),
+                ScrivoTool()});
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QByteArray line = tool.readAllStandardOutput();
+    QVERIFY2(line.startsWith(QByteArray(document + "\tanna\t")), line.constData());
+
+    opened->ReleaseReservation();
+    QVERIFY(::stat(record.constData(), &st) != 0);
+    QVERIFY(!server.OpenDocument(path)->IsReserved());
 }
 
 void TestServer::racingProcessesLeaveExactlyOneHolder()

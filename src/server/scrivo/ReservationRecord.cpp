@@ -1,9 +1,9 @@
 #include "server/scrivo/ReservationRecord.h"
 
+#include "platform/DirectoryListing.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -106,7 +106,9 @@ ReservationRecord::ReservationRecord(const QString &document) : documentPath(doc
     const qsizetype slash = document.lastIndexOf(u'/');
     recordPath =
         document.left(slash + 1) + u'.' + document.mid(slash + 1) + QStringLiteral(".reservation");
-    nativeRecordPath = QFile::encodeName(recordPath);
+    // Coded as the directory listing codes names, so the record of a document whose name
+    // is not valid UTF-8 lies beside that very document.
+    nativeRecordPath = EncodeFileName(recordPath);
 }
 
 void ReservationRecord::Refresh()

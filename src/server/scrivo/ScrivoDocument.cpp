@@ -1,12 +1,12 @@
 #include "server/scrivo/ScrivoDocument.h"
 
+#include "platform/DirectoryListing.h"
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSet>
 #include <cerrno>
 #include <cstring>
@@ -75,7 +75,9 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
         throw ServerError(ServerErrors::InvalidArgument,
                           QStringLiteral("No document path was given."));
     const QString path = QDir::cleanPath(AbsolutePathOf(fullPath));
-    const QByteArray native = QFile::encodeName(path);
+    // The reversible coding of the directory listing: a name that is not valid UTF-8 comes
+    // back as the very bytes on disk.
+    const QByteArray native = EncodeFileName(path);
 
     // Non-blocking, so that a named pipe in place of a document cannot stop the server.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -181,7 +183,7 @@ void ScrivoDocument::Reserve()
     // The document may have gone since it was opened (or its folder been replaced): no
     // record is written for a document that is not there.
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(EncodeFileName(path).constData(), &st) != 0)
         ThrowOpenFailed(path, errno);
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,

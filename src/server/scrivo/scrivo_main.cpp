@@ -1,5 +1,6 @@
 // The scrivo tool: manages the Scrivo home folder and reservations from a shell.
 
+#include "platform/DirectoryListing.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoSample.h"
@@ -43,14 +44,15 @@ const char UsageText[] =
     "~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard\n"
     "error for each failure), 2 on a usage error.\n";
 
+// Paths go out as the bytes they have on disk, also when they are not valid UTF-8.
 void Print(const QString &line)
 {
-    std::fputs((line + u'\n').toUtf8().constData(), stdout);
+    std::fputs(EncodeFileName(line + u'\n').constData(), stdout);
 }
 
 void PrintError(const QString &message)
 {
-    std::fputs((QStringLiteral("scrivo: ") + message + u'\n').toUtf8().constData(), stderr);
+    std::fputs(EncodeFileName(QStringLiteral("scrivo: ") + message + u'\n').constData(), stderr);
 }
 
 int UsageError(const QString &message)
@@ -187,7 +189,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     try {
-        return Run(app.arguments().mid(1));
+        // Arguments are decoded like names from the directory listing, so a document whose
+        // name is not valid UTF-8 is reached by the bytes given.
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments.append(DecodeFileName(QByteArray(argv[i])));
+        return Run(arguments);
     } catch (const ServerError &error) {
         PrintError(error.description);
         return ExitFailure;
