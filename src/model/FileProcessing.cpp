@@ -22,16 +22,50 @@ void ReadReservation(clsFiles &Files, ServerDocument &doc)
     Files.Add(std::move(record));
 }
 
+namespace {
+
+// Reads one document's record; a failure is passed on with the name of the document.
+template <typename NameOf> void readDocument(clsFiles &Files, ServerDocument &doc, NameOf nameOf)
+{
+    try {
+        ReadReservation(Files, doc);
+    } catch (const ServerError &error) {
+        throw DocumentReadError(error, nameOf());
+    }
+}
+
+} // namespace
+
 void ReadDocumentWithReferences(clsFiles &Files, DocumentServer &server, const QString &path)
 {
-    const ServerDocumentPtr doc = server.OpenDocument(path);
+    ServerDocumentPtr doc;
+    try {
+        doc = server.OpenDocument(path);
+    } catch (const ServerError &error) {
+        throw DocumentReadError(error, path);
+    }
     if (!doc)
-        throw ServerError(ServerErrors::NotADocument,
-                          QStringLiteral("The document could not be opened: ") + path);
-    ReadReservation(Files, *doc);
-    const QList<ServerDocumentPtr> refs = doc->ReferencedDocuments();
+        throw DocumentReadError(
+            ServerError(ServerErrors::NotADocument,
+                        QStringLiteral("The document could not be opened: ") + path),
+            path);
+    readDocument(Files, *doc, [&] { return path; });
+    QList<ServerDocumentPtr> refs;
+    try {
+        refs = doc->ReferencedDocuments();
+    } catch (const ServerError &error) {
+        throw DocumentReadError(error, path);
+    }
     for (const ServerDocumentPtr &ref : refs) {
-        if (ref)
-            ReadReservation(Files, *ref);
+        if (!ref)
+            continue;
+        // The name is asked for only after a failure, so a good read keeps its call order.
+        readDocument(Files, *ref, [&] {
+            try {
+                return ref->FullFileName();
+            } catch (const ServerError &) {
+                return path;
+            }
+        });
     }
 }

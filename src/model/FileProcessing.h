@@ -2,6 +2,7 @@
 
 #include "model/clsFiles.h"
 #include "server/DocumentServer.h"
+#include "server/ServerError.h"
 
 #include <QString>
 
@@ -12,7 +13,20 @@
 // leaves Files as it was.
 void ReadReservation(clsFiles &Files, ServerDocument &doc);
 
+// The server's error while a document was read, with the full name of the document that
+// failed (for a failure while its references were listed: the document whose references
+// they are; the server's description names the reference).
+class DocumentReadError : public ServerError
+{
+public:
+    DocumentReadError(const ServerError &cause, QString documentName)
+        : ServerError(cause.number, cause.description), document(std::move(documentName))
+    {
+    }
+    QString document;
+};
+
 // Opens the document at path and appends its record, then one record for each referenced
 // document in the server's order, skipping missing (null) entries. Errors pass to the
-// caller; the records appended before the error stay.
+// caller as DocumentReadError; the records appended before the error stay.
 void ReadDocumentWithReferences(clsFiles &Files, DocumentServer &server, const QString &path);

@@ -315,9 +315,13 @@ private slots:
         clsFiles files;
         const clsFilePtr earlier = std::make_shared<clsFile>();
         files.Add(earlier);
-        QVERIFY_THROWS_EXCEPTION(
-            ServerError,
-            ReadDocumentWithReferences(files, *server, env->path(u"project/"_s + relative)));
+        const QString path = env->path(u"project/"_s + relative);
+        try {
+            ReadDocumentWithReferences(files, *server, path);
+            QFAIL("the document was read");
+        } catch (const DocumentReadError &error) {
+            QCOMPARE(error.document, path);
+        }
         QCOMPARE(files.Count(), 1);
         QCOMPARE(files.Item(1), earlier);
     }
@@ -330,7 +334,13 @@ private slots:
         const QString top = document(u"top.kam"_s, u"Top"_s, 1,
                                      {u"r1.kpt"_s, u"r2.kpt"_s, u"r3.kpt"_s, u"r4.kpt"_s});
         clsFiles files;
-        QVERIFY_THROWS_EXCEPTION(ServerError, ReadDocumentWithReferences(files, *server, top));
+        try {
+            ReadDocumentWithReferences(files, *server, top);
+            QFAIL("the damaged reference was read");
+        } catch (const DocumentReadError &error) {
+            // The error names the reference that failed, not the document that was opened.
+            QCOMPARE(error.document, env->path(u"project/r3.kpt"_s));
+        }
         QCOMPARE(fileNames(files), (QStringList{top, env->path(u"project/r1.kpt"_s),
                                                 env->path(u"project/r2.kpt"_s)}));
     }
