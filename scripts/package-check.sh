@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder, installs it, runs both programs from their
+# installed paths and removes the package again. Runs as root on a disposable machine (CI):
+# the package is installed into the system for the length of the check.
+#
+#   scripts/package-check.sh [BUILD_DIR]     (default: build, already built)
+set -euo pipefail
+
+# Runs inside xvfb-run: starts the desktop entry's command and waits for its first message
+# window. Arguments: the log file, then the command.
+if [ "${1:-}" = --window ]; then
+    log=$2
+    shift 2
+    "$@" >"$log" 2>&1 &
+    pid=$!
+    found=""
+    for _ in $(seq 1 150); do
+        found=$(xdotool search --onlyvisible --name '^Korvex Brevant$' 2>/dev/null | head -n1 || true)
+        [ -n "$found" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    status=0
+    if [ -z "$found" ]; then
+        echo "package-check: no message window appeared" >&2
+        status=1
+    elif [ "$(xdotool getwindowpid "$found" 2>/dev/null || true)" != "$pid" ]; then
+        echo "package-check: the message window belongs to another process" >&2
+        status=1
+    elif [ "$(readlink -f "/proc/$pid/exe")" != /usr/bin/korvex-brevant ]; then
+        echo "package-check: the window was not started from /usr/bin/korvex-brevant" >&2
+        status=1
+    else
+        echo "package-check: message window \"$(xdotool getwindowname "$found")\" of" \
+            "$(readlink -f "/proc/$pid/exe") appeared"
+    fi
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 25); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    [ "$status" = 0 ] || cat "$log" >&2
+    exit "$status"
+fi
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build_dir=$(readlink -f "${1:-build}")
+package=korvex-brevant
+work=$(mktemp -d)
+installed=""
+
+cleanup() {
+    if [ -n "$installed" ]; then
+        dpkg --purge "$package" >/dev/null || echo "package-check: could not remove $package" >&2
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "package-check: $*" >&2
+    exit 1
+}
+
+echo "package-check: building the package"
+(cd "$build_dir" && cpack -G DEB -B "$work/package" >"$work/cpack.log") ||
+    { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$work"/package/${package}_*.deb)
+dpkg-deb --field "$deb" Package Version Depends
+
+installed=yes
+dpkg -i "$deb"
+for file in /usr/bin/korvex-brevant /usr/bin/scrivo /usr/share/applications/$package.desktop \
+    /usr/share/icons/hicolor/scalable/apps/$package.svg; do
+    [ -f "$file" ] || fail "$file was not installed"
+done
+
+# A private Scrivo home with a Shared sample project, so the start-up shows its backup
+# warning; nothing touches the real home folder.
+export KORVEX_SCRIVO_HOME="$work/scrivo-home" XDG_STATE_HOME="$work/state"
+/usr/bin/scrivo sample "$work/sample" >/dev/null
+projects=$(/usr/bin/scrivo projects)
+echo "$projects"
+[ "$projects" = "* $work/sample/Sample.kpj" ] || fail "scrivo projects did not list the sample"
+
+# The desktop entry's command, without its field codes, found on the PATH as the desktop
+# would start it.
+exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/$package.desktop | head -n1)
+read -r -a command <<<"$(sed 's/%[fFuUdDnNickvm]//g' <<<"$exec_line")"
+[ "$(command -v "${command[0]}")" = /usr/bin/korvex-brevant ] ||
+    fail "the desktop entry's command \"${command[0]}\" is not the installed program"
+timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" \
+    env QT_QPA_PLATFORM=xcb "$0" --window "$work/window.log" "${command[@]}"
+
+dpkg --purge "$package" >/dev/null
+installed=""
+[ ! -e /usr/bin/korvex-brevant ] && [ ! -e /usr/bin/scrivo ] || fail "removing left programs behind"
+echo "package-check: installed, ran and removed $(basename "$deb")"
