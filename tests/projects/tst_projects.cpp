@@ -1,99 +1,48 @@
-#include "ScriptedPrompts.h"
+#include "ObservedServer.h"
+#include "PromptChecks.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include "model/ProgramState.h"
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
-#include "server/ServerError.h"
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
 
-namespace {
+using namespace Qt::StringLiterals;
 
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
+namespace {
 
 QString TempBeside(const QString &file)
 {
-    return ParentFolderOf(file) + QStringLiteral("/Temp$$$00.kpj");
+    return ParentFolderOf(file) + u"/Temp$$$00.kpj"_s;
 }
 
 // A name of 250 bytes: the file fits, the temporary name written beside it does not.
-QString LongName()
+const QString LongName = QString(246, u'n') + u".kpj"_s;
+
+// The real server behind an observer that records the project handler calls in order.
+struct RecordedServer
 {
-    return QString(246, u'n') + QStringLiteral(".kpj");
-}
-
-// Passes every call on to the real server and records the project handler calls, so a
-// test sees their order.
-class RecordingServer : public DocumentServer
-{
-public:
-    explicit RecordingServer(DocumentServer &server) : inner(server), handler(*this) {}
-
-    ServerDocumentPtr OpenDocument(const QString &fullPath) override
+    explicit RecordedServer(const TestEnvironment &env)
+        : scrivo(std::make_shared<ScrivoServer>(env.scrivoHome())), observed(scrivo)
     {
-        return inner.OpenDocument(fullPath);
+        observed.onCall = [this](const QString &call) { calls << call; };
     }
-    void CloseAllDocuments() override { inner.CloseAllDocuments(); }
-    ::ProjectHandler &ProjectHandler() override { return handler; }
-    ::ReleaseInfo &ReleaseInfo() override { return inner.ReleaseInfo(); }
-    QString UserName() override { return inner.UserName(); }
-    void SetUserName(const QString &name) override { inner.SetUserName(name); }
-    int MultiUserMode() override
-    {
-        calls << QStringLiteral("MultiUserMode");
-        return inner.MultiUserMode();
-    }
-
+    std::shared_ptr<ScrivoServer> scrivo;
+    ObservedServer observed;
     QStringList calls;
-
-private:
-    class Handler : public ::ProjectHandler
-    {
-    public:
-        explicit Handler(RecordingServer &server) : owner(server) {}
-        QString ActiveProject() override
-        {
-            owner.calls << QStringLiteral("ActiveProject");
-            return owner.inner.ProjectHandler().ActiveProject();
-        }
-        void SetActiveProject(const QString &path) override
-        {
-            owner.calls << QStringLiteral("SetActiveProject(%1)").arg(path);
-            owner.inner.ProjectHandler().SetActiveProject(path);
-        }
-        QStringList GetProjects() override { return owner.inner.ProjectHandler().GetProjects(); }
-        QString WorkspacePath() override { return owner.inner.ProjectHandler().WorkspacePath(); }
-        void GetWorkgroupPaths(QStringList &names, QStringList &paths) override
-        {
-            owner.inner.ProjectHandler().GetWorkgroupPaths(names, paths);
-        }
-
-    private:
-        RecordingServer &owner;
-    };
-
-    DocumentServer &inner;
-    Handler handler;
 };
 
 QStringList ActivationCalls(const QString &project)
 {
-    return {QStringLiteral("SetActiveProject()"),
-            QStringLiteral("SetActiveProject(%1)").arg(project), QStringLiteral("MultiUserMode")};
+    return {u"SetActiveProject()"_s, u"SetActiveProject(%1)"_s.arg(project), u"MultiUserMode"_s};
 }
 
 } // namespace
@@ -103,811 +52,524 @@ class TestProjects : public QObject
     Q_OBJECT
 
 private slots:
-    // INI reading
-    void readMatchesNamesWithoutCaseAndDropsBlanksAndQuotes();
-    void readGivesEmptyForMissingFileSectionOrKey();
-    void readReturnsLongValuesWhole();
-    void firstDuplicateSectionAndKeyWin();
-    void byteOrderMarkIsNotPartOfFirstLineAndSurvivesWrite();
-    void oddFilesAreReadWithoutCrashAndWriteChangesOnlyTheKeyLine();
-    void documentListsEntriesInFileOrder();
-
-    // INI writing
-    void writeKeepsCommentsCrlfAndForeignBytesByteForByte();
-    void writeInOtherLetterCaseLandsInExistingSectionAndKey();
-    void writeCreatesFileSectionAndKeyWhereTheyBelong();
-    void writeWithNullKeyRemovesWholeSection();
-    void writtenValuesReadBackUnchanged();
-    void writeRefusesWhatTheFileCannotHold();
-    void failedWriteLeavesFileUnchanged();
-
-    // Paths
-    void parentFolderAndFileName_data();
-    void parentFolderAndFileName();
-    void projectFilePathTakesBackslashesAndProjectFolder_data();
-    void projectFilePathTakesBackslashesAndProjectFolder();
-
-    // Project files
-    void deleteTemporaryProjectDeletesOnlyTheExactName();
-    void deponaProjectOnlyForExactValue_data();
-    void deponaProjectOnlyForExactValue();
-    void includedPathFileIsReturnedAsStored();
-    void multiUserModeTextFollowsTable();
-    void resetActiveProjectReportsServerFallback();
-    void workspaceAndWorkgroupPathsComeFromActiveProject();
-
-    // Working project
-    void singleUserProjectWorksInSharedCopyWithoutWorkspace();
-    void singleUserProjectWithoutWorkspaceKeepsAllSections();
-    void staleTemporaryProjectIsReplaced();
-    void semiIsolatedProjectWorksInCopyOfIncludedFile();
-    void semiIsolatedProjectWithoutIncludeShowsMessage_data();
-    void semiIsolatedProjectWithoutIncludeShowsMessage();
-    void otherModesWorkInProjectItself_data();
-    void otherModesWorkInProjectItself();
-    void missingSourceThrowsNamingIt();
-    void unwritableTargetThrowsNamingIt();
-    void temporaryProjectIsNeverItsOwnSource();
-    void moveWorkspaceToWorkgroupOverwritesWorkgroupAndThrowsOnFailure();
-};
-
-// ---------------------------------------------------------------------------- INI reading
-
-void TestProjects::readMatchesNamesWithoutCaseAndDropsBlanksAndQuotes()
-{
-    TestEnvironment env;
-    const QString file = env.writeFile(QStringLiteral("a.ini"), "  [ Project Defaults ]  \n"
-                                                                "  multiuser   =   Single User   \n"
-                                                                "double = \"  quoted  \"\n"
-                                                                "single='x'\n"
-                                                                "mixed=\"open'\n"
-                                                                "lonequote=\"\n"
-                                                                "empty=\"\"\n"
-                                                                ";comment=not a key\n"
-                                                                "  ;indented=also a comment\n"
-                                                                "no equals sign\n"
-                                                                "utf8=Grüße\n");
-    const QString section = QStringLiteral("PROJECT defaults");
-    QCOMPARE(ReadINI(section, QStringLiteral("MultiUser"), file), QStringLiteral("Single User"));
-    QCOMPARE(ReadINI(section, QStringLiteral(" MULTIUSER "), file), QStringLiteral("Single User"));
-    QCOMPARE(ReadINI(section, QStringLiteral("double"), file), QStringLiteral("  quoted  "));
-    QCOMPARE(ReadINI(section, QStringLiteral("single"), file), QStringLiteral("x"));
-    QCOMPARE(ReadINI(section, QStringLiteral("mixed"), file), QStringLiteral("\"open'"));
-    QCOMPARE(ReadINI(section, QStringLiteral("lonequote"), file), QStringLiteral("\""));
-    QCOMPARE(ReadINI(section, QStringLiteral("empty"), file), QString());
-    QCOMPARE(ReadINI(section, QStringLiteral(";comment"), file), QString());
-    QCOMPARE(ReadINI(section, QStringLiteral("comment"), file), QString());
-    QCOMPARE(ReadINI(section, QStringLiteral("indented"), file), QString());
-    QCOMPARE(ReadINI(section, QStringLiteral("no equals sign"), file), QString());
-    QCOMPARE(ReadINI(section, QStringLiteral("utf8"), file), QStringLiteral("Grüße"));
-}
-
-void TestProjects::readGivesEmptyForMissingFileSectionOrKey()
-{
-    TestEnvironment env;
-    const QString file =
-        env.writeFile(QStringLiteral("a.ini"), "k0=before any section\n[A]\nk=v\n");
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("k"), file), QStringLiteral("v"));
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("missing"), file), QString());
-    QCOMPARE(ReadINI(QStringLiteral("B"), QStringLiteral("k"), file), QString());
-    QCOMPARE(ReadINI(QString(), QStringLiteral("k0"), file), QString());
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("k"), env.path(QStringLiteral("no.ini"))),
-             QString());
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("k"), env.root()), QString());
-    QVERIFY(!IniDocument::load(env.path(QStringLiteral("no.ini"))).hasSection(QStringLiteral("A")));
-}
-
-void TestProjects::readReturnsLongValuesWhole()
-{
-    TestEnvironment env;
-    QString value;
-    for (int i = 0; i < 60; ++i)
-        value += QStringLiteral("/folder-%1").arg(i, 2, 10, QLatin1Char('0'));
-    QCOMPARE(value.size(), 600);
-    const QString file =
-        env.writeFile(QStringLiteral("a.ini"), "[Workspace]\nWorkspace=" + value.toUtf8() + "\n");
-    QCOMPARE(ReadINI(QStringLiteral("Workspace"), QStringLiteral("Workspace"), file), value);
-
-    const QString written = env.path(QStringLiteral("b.ini"));
-    QVERIFY(WriteINI(QStringLiteral("S"), QStringLiteral("k"), value, written));
-    QCOMPARE(ReadINI(QStringLiteral("S"), QStringLiteral("k"), written), value);
-}
-
-void TestProjects::firstDuplicateSectionAndKeyWin()
-{
-    TestEnvironment env;
-    const QByteArray original = "[A]\nk=first\nk=second\n[a]\nk=third\nonly=in second section\n";
-    const QString file = env.writeFile(QStringLiteral("a.ini"), original);
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("k"), file), QStringLiteral("first"));
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("only"), file), QString());
-
-    QVERIFY(WriteINI(QStringLiteral("a"), QStringLiteral("K"), QStringLiteral("new"), file));
-    QCOMPARE(ReadBytes(file),
-             QByteArray("[A]\nk=new\nk=second\n[a]\nk=third\nonly=in second section\n"));
-}
-
-void TestProjects::byteOrderMarkIsNotPartOfFirstLineAndSurvivesWrite()
-{
-    TestEnvironment env;
-    const QString file = env.writeFile(QStringLiteral("a.ini"), "\xEF\xBB\xBF[A]\r\nk=v\r\n");
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("k"), file), QStringLiteral("v"));
-
-    QVERIFY(WriteINI(QStringLiteral("A"), QStringLiteral("n"), QStringLiteral("w"), file));
-    QCOMPARE(ReadBytes(file), QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\nn=w\r\n"));
-}
-
-void TestProjects::oddFilesAreReadWithoutCrashAndWriteChangesOnlyTheKeyLine()
-{
-    TestEnvironment env;
-    const QString key = QStringLiteral("k");
-
-    // Random bytes, NULs and stray brackets included.
-    QRandomGenerator random(4711);
-    QByteArray binary(64 * 1024, '\0');
-    for (char &byte : binary)
-        byte = char(random.bounded(256));
-    const QString binaryFile = env.writeFile(QStringLiteral("binary.kpj"), binary);
-    QCOMPARE(ReadINI(QStringLiteral("Project Defaults"), key, binaryFile), QString());
-    QVERIFY(WriteINI(QStringLiteral("Project Defaults"), key, QStringLiteral("v"), binaryFile));
-    QVERIFY(ReadBytes(binaryFile).startsWith(binary));
-    QCOMPARE(ReadINI(QStringLiteral("Project Defaults"), key, binaryFile), QStringLiteral("v"));
-
-    // No section at all: the new section goes behind the text, which stays as it was.
-    const QByteArray plain = "just some text\nkey=value\nno line end";
-    const QString plainFile = env.writeFile(QStringLiteral("plain.ini"), plain);
-    QCOMPARE(ReadINI(QString(), QStringLiteral("key"), plainFile), QString());
-    QVERIFY(WriteINI(QStringLiteral("A"), key, QStringLiteral("v"), plainFile));
-    QCOMPARE(ReadBytes(plainFile), QByteArray(plain + "\n\n[A]\nk=v\n"));
-
-    // A 100,000-character line.
-    const QByteArray longValue(100000, 'x');
-    const QByteArray before = "[A]\nlong=" + longValue + "\nk=1\n; " + longValue + "\n";
-    const QString longFile = env.writeFile(QStringLiteral("long.ini"), before);
-    QCOMPARE(ReadINI(QStringLiteral("A"), QStringLiteral("long"), longFile).toUtf8(), longValue);
-    QVERIFY(WriteINI(QStringLiteral("A"), key, QStringLiteral("2"), longFile));
-    QCOMPARE(ReadBytes(longFile),
-             QByteArray("[A]\nlong=" + longValue + "\nk=2\n; " + longValue + "\n"));
-}
-
-void TestProjects::documentListsEntriesInFileOrder()
-{
-    const IniDocument document = IniDocument::parse("[Workgroup Search Paths]\n"
-                                                    "Zeta = /z\n"
-                                                    "alpha=\"/a b\"\n"
-                                                    "; Comment=/c\n"
-                                                    "Mid=/m\n"
-                                                    "[Other]\n"
-                                                    "x=1\n");
-    QVERIFY(document.hasSection(QStringLiteral("workgroup search paths")));
-    QVERIFY(!document.hasSection(QStringLiteral("Missing")));
-    const QList<QPair<QString, QString>> expected{{QStringLiteral("Zeta"), QStringLiteral("/z")},
-                                                  {QStringLiteral("alpha"), QStringLiteral("/a b")},
-                                                  {QStringLiteral("Mid"), QStringLiteral("/m")}};
-    QCOMPARE(document.entries(QStringLiteral("Workgroup Search Paths")), expected);
-    QVERIFY(document.entries(QStringLiteral("Missing")).isEmpty());
-}
-
-// ---------------------------------------------------------------------------- INI writing
-
-void TestProjects::writeKeepsCommentsCrlfAndForeignBytesByteForByte()
-{
-    TestEnvironment env;
-    const QByteArray head = "; written by another tool \xFF\xFE not UTF-8\r\n"
-                            "[Unknown Section]\r\n"
-                            "Odd Key = \"kept\"   \r\n"
-                            "\r\n"
-                            "[Project Defaults]\r\n"
-                            "   ; comment inside\r\n";
-    const QByteArray tail = "Other=\xC3\x28\r\n"
-                            "\r\n"
-                            "[Last]\n"
-                            "mixed=lf line\n";
-    const QString file =
-        env.writeFile(QStringLiteral("p.kpj"), head + "MultiUser = Single User\r\n" + tail);
-
-    QVERIFY(WriteINI(QStringLiteral("Project Defaults"), QStringLiteral("MultiUser"),
-                     QStringLiteral("Shared"), file));
-    QCOMPARE(ReadBytes(file), QByteArray(head + "MultiUser = Shared\r\n" + tail));
-
-    // A new key takes the file's CRLF line end.
-    QVERIFY(WriteINI(QStringLiteral("Project Defaults"), QStringLiteral("New"), QStringLiteral("1"),
-                     file));
-    QCOMPARE(ReadBytes(file),
-             QByteArray(head + "MultiUser = Shared\r\n" + "Other=\xC3\x28\r\nNew=1\r\n" +
-                        "\r\n[Last]\nmixed=lf line\n"));
-}
-
-void TestProjects::writeInOtherLetterCaseLandsInExistingSectionAndKey()
-{
-    TestEnvironment env;
-    const QString file =
-        env.writeFile(QStringLiteral("p.kpj"), "[Project Defaults]\nMultiUser=Single User\n");
-    QVERIFY(WriteINI(QStringLiteral("PROJECT DEFAULTS"), QStringLiteral("multiuser"),
-                     QStringLiteral("Shared"), file));
-    QCOMPARE(ReadBytes(file), QByteArray("[Project Defaults]\nMultiUser=Shared\n"));
-}
-
-void TestProjects::writeCreatesFileSectionAndKeyWhereTheyBelong()
-{
-    TestEnvironment env;
-    const QString file = env.path(QStringLiteral("new.kpj"));
-    QVERIFY(WriteINI(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"), file));
-    QCOMPARE(ReadBytes(file), QByteArray("[A]\nk=v\n"));
-
-    // A new key goes behind the section's last key, before its trailing comment and blanks.
-    env.writeFile(QStringLiteral("new.kpj"), "[A]\nk=v\n; about B\n\n[B]\nb=1");
-    QVERIFY(WriteINI(QStringLiteral("a"), QStringLiteral("second"), QStringLiteral("2"), file));
-    QVERIFY(WriteINI(QStringLiteral("B"), QStringLiteral("c"), QStringLiteral("3"), file));
-    QVERIFY(WriteINI(QStringLiteral("C"), QStringLiteral("d"), QStringLiteral("4"), file));
-    QCOMPARE(ReadBytes(file),
-             QByteArray("[A]\nk=v\nsecond=2\n; about B\n\n[B]\nb=1\nc=3\n\n[C]\nd=4\n"));
-
-    // A section without keys gets its first key right under the header.
-    env.writeFile(QStringLiteral("new.kpj"), "[Empty]\n\n[Next]\n");
-    QVERIFY(WriteINI(QStringLiteral("Empty"), QStringLiteral("k"), QStringLiteral("v"), file));
-    QCOMPARE(ReadBytes(file), QByteArray("[Empty]\nk=v\n\n[Next]\n"));
-}
-
-void TestProjects::writeWithNullKeyRemovesWholeSection()
-{
-    TestEnvironment env;
-    const QString file =
-        env.writeFile(QStringLiteral("p.kpj"), "[Project Defaults]\r\nMultiUser=Single User\r\n\r\n"
-                                               "[workspace]\r\nWorkspace=.\\ws\r\n; note\r\n\r\n"
-                                               "[Other]\r\nx=1\r\n");
-    QVERIFY(WriteINI(QStringLiteral("Workspace"), QString(), QString(), file));
-    QCOMPARE(ReadBytes(file),
-             QByteArray("[Project Defaults]\r\nMultiUser=Single User\r\n\r\n[Other]\r\nx=1\r\n"));
-    QVERIFY(!IniDocument::load(file).hasSection(QStringLiteral("Workspace")));
-
-    // An empty key is a key, not a removal: it is refused.
-    QVERIFY(!WriteINI(QStringLiteral("Other"), QStringLiteral(""), QString(), file));
-    QCOMPARE(ReadINI(QStringLiteral("Other"), QStringLiteral("x"), file), QStringLiteral("1"));
-
-    // Removing what is not there neither changes nor creates a file.
-    const QByteArray before = ReadBytes(file);
-    QVERIFY(RemoveINISection(QStringLiteral("Missing"), file));
-    QCOMPARE(ReadBytes(file), before);
-    const QString missing = env.path(QStringLiteral("missing.kpj"));
-    QVERIFY(RemoveINISection(QStringLiteral("A"), missing));
-    QVERIFY(!QFileInfo::exists(missing));
-}
-
-void TestProjects::writtenValuesReadBackUnchanged()
-{
-    TestEnvironment env;
-    const QString file = env.path(QStringLiteral("values.ini"));
-    const QStringList values{QStringLiteral("plain"),       QStringLiteral("  blanks around  "),
-                             QStringLiteral("\"quoted\""),  QStringLiteral("'single'"),
-                             QStringLiteral("a = b ; c"),   QStringLiteral("Ünïcödé ✓"),
-                             QStringLiteral("C:\\P\\ws\\"), QString()};
-    for (int i = 0; i < values.size(); ++i)
-        QVERIFY(WriteINI(QStringLiteral("S"), QStringLiteral("k%1").arg(i), values[i], file));
-    for (int i = 0; i < values.size(); ++i)
-        QCOMPARE(ReadINI(QStringLiteral("S"), QStringLiteral("k%1").arg(i), file), values[i]);
-}
-
-void TestProjects::writeRefusesWhatTheFileCannotHold()
-{
-    TestEnvironment env;
-    const QByteArray original = "[A]\nk=v\n";
-    const QString file = env.writeFile(QStringLiteral("a.ini"), original);
-    struct Case
+    void readFollowsProfileRules()
     {
-        QString section, key, value;
-    };
-    const QList<Case> cases{
-        {QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("two\nlines")},
-        {QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("cr\rinside")},
-        {QStringLiteral("A]"), QStringLiteral("k"), QStringLiteral("v")},
-        {QStringLiteral(" "), QStringLiteral("k"), QStringLiteral("v")},
-        {QStringLiteral("A"), QStringLiteral("k=x"), QStringLiteral("v")},
-        {QStringLiteral("A"), QStringLiteral(";k"), QStringLiteral("v")},
-    };
-    for (const Case &c : cases) {
-        QString error;
-        QVERIFY2(!WriteINI(c.section, c.key, c.value, file, &error), qPrintable(c.value));
-        QVERIFY(!error.isEmpty());
+        TestEnvironment env;
+        const QString file = env.writeFile(
+            u"a.ini"_s, "k0=before any section\n  [ Project Defaults ]  \n"
+                        "  multiuser   =   Single User   \ndouble = \"  quoted  \"\nsingle='x'\n"
+                        "mixed=\"open'\nlonequote=\"\nempty=\"\"\n;comment=not a key\n"
+                        "  ;indented=also a comment\nno equals sign\nutf8=Grüße\n[A]\nk=v\n");
+        // Rows of "section|key|value".
+        for (const char *row :
+             {"PROJECT defaults|MultiUser|Single User", "PROJECT defaults| MULTIUSER |Single User",
+              "PROJECT defaults|double|  quoted  ", "PROJECT defaults|single|x",
+              "PROJECT defaults|mixed|\"open'", "PROJECT defaults|lonequote|\"",
+              "PROJECT defaults|empty|", "PROJECT defaults|;comment|", "PROJECT defaults|comment|",
+              "PROJECT defaults|indented|", "PROJECT defaults|no equals sign|",
+              "PROJECT defaults|utf8|Grüße", "A|k|v", "A|missing|", "B|k|"}) {
+            const QStringList c = QString::fromUtf8(row).split(u'|');
+            QCOMPARE(ReadINI(c[0], c[1], file), c[2]);
+        }
+        QCOMPARE(ReadINI(QString(), u"k0"_s, file), QString());
+        QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.path(u"no.ini"_s)), QString());
+        QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.root()), QString());
+        QVERIFY(!IniDocument::load(env.path(u"no.ini"_s)).hasSection(u"A"_s));
+
+        // Every key of a section with its value, in file order.
+        const IniDocument document = IniDocument::parse(
+            "[Workgroup Search Paths]\nZeta = /z\nalpha=\"/a b\"\n; Comment=/c\nMid=/m\n"
+            "[Other]\nx=1\n");
+        QVERIFY(document.hasSection(u"workgroup search paths"_s));
+        QVERIFY(!document.hasSection(u"Missing"_s));
+        const QList<QPair<QString, QString>> expected{
+            {u"Zeta"_s, u"/z"_s}, {u"alpha"_s, u"/a b"_s}, {u"Mid"_s, u"/m"_s}};
+        QCOMPARE(document.entries(u"Workgroup Search Paths"_s), expected);
+        QVERIFY(document.entries(u"Missing"_s).isEmpty());
+    }
+
+    void longValuesAreReadWhole()
+    {
+        TestEnvironment env;
+        QString value;
+        for (int i = 0; i < 60; ++i)
+            value += u"/folder-%1"_s.arg(i, 2, 10, QLatin1Char('0'));
+        QCOMPARE(value.size(), 600);
+        const QString file = env.writeFile(u"a.ini"_s, "[W]\nWorkspace=" + value.toUtf8() + "\n");
+        QCOMPARE(ReadINI(u"W"_s, u"Workspace"_s, file), value);
+        const QString written = env.path(u"b.ini"_s);
+        QVERIFY(WriteINI(u"S"_s, u"k"_s, value, written));
+        QCOMPARE(ReadINI(u"S"_s, u"k"_s, written), value);
+    }
+
+    void firstDuplicateWinsAndWriteInOtherCaseLandsInIt()
+    {
+        TestEnvironment env;
+        const QString file = env.writeFile(
+            u"a.ini"_s, "[A]\nk=first\nk=second\n[a]\nk=third\nonly=in second section\n");
+        QCOMPARE(ReadINI(u"A"_s, u"k"_s, file), u"first"_s);
+        QCOMPARE(ReadINI(u"A"_s, u"only"_s, file), QString());
+        QVERIFY(WriteINI(u"a"_s, u"K"_s, u"new"_s, file));
+        QCOMPARE(ReadBytes(file),
+                 QByteArray("[A]\nk=new\nk=second\n[a]\nk=third\nonly=in second section\n"));
+    }
+
+    void byteOrderMarkIsNotPartOfFirstLineAndSurvivesWrite()
+    {
+        TestEnvironment env;
+        const QString file = env.writeFile(u"a.ini"_s, "\xEF\xBB\xBF[A]\r\nk=v\r\n");
+        QCOMPARE(ReadINI(u"A"_s, u"k"_s, file), u"v"_s);
+        QVERIFY(WriteINI(u"A"_s, u"n"_s, u"w"_s, file));
+        QCOMPARE(ReadBytes(file), QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\nn=w\r\n"));
+    }
+
+    void oddFilesAreReadWithoutCrashAndWriteChangesOnlyTheKeyLine()
+    {
+        TestEnvironment env;
+        // Random bytes, NULs and stray brackets included.
+        QRandomGenerator random(4711);
+        QByteArray binary(64 * 1024, '\0');
+        for (char &byte : binary)
+            byte = char(random.bounded(256));
+        const QString binaryFile = env.writeFile(u"binary.kpj"_s, binary);
+        QCOMPARE(ReadINI(u"Project Defaults"_s, u"k"_s, binaryFile), QString());
+        QVERIFY(WriteINI(u"Project Defaults"_s, u"k"_s, u"v"_s, binaryFile));
+        QVERIFY(ReadBytes(binaryFile).startsWith(binary));
+        QCOMPARE(ReadINI(u"Project Defaults"_s, u"k"_s, binaryFile), u"v"_s);
+
+        // No section at all: the new section goes behind the text, which stays as it was.
+        const QByteArray plain = "just some text\nkey=value\nno line end";
+        const QString plainFile = env.writeFile(u"plain.ini"_s, plain);
+        QCOMPARE(ReadINI(QString(), u"key"_s, plainFile), QString());
+        QVERIFY(WriteINI(u"A"_s, u"k"_s, u"v"_s, plainFile));
+        QCOMPARE(ReadBytes(plainFile), QByteArray(plain + "\n\n[A]\nk=v\n"));
+
+        // A 100,000-character line.
+        const QByteArray x(100000, 'x');
+        const QString longFile =
+            env.writeFile(u"l.ini"_s, "[A]\nlong=" + x + "\nk=1\n; " + x + "\n");
+        QCOMPARE(ReadINI(u"A"_s, u"long"_s, longFile).toUtf8(), x);
+        QVERIFY(WriteINI(u"A"_s, u"k"_s, u"2"_s, longFile));
+        QCOMPARE(ReadBytes(longFile), QByteArray("[A]\nlong=" + x + "\nk=2\n; " + x + "\n"));
+    }
+
+    void writeKeepsCommentsCrlfAndForeignBytesByteForByte()
+    {
+        TestEnvironment env;
+        const QByteArray head = "; written by another tool \xFF\xFE not UTF-8\r\n[Unknown Section]"
+                                "\r\nOdd Key = \"kept\"   \r\n\r\n[Project Defaults]\r\n"
+                                "   ; comment inside\r\n";
+        const QByteArray tail = "\r\n[Last]\nmixed=lf line\n";
+        const QString file = env.writeFile(
+            u"p.kpj"_s, head + "MultiUser = Single User\r\nOther=\xC3\x28\r\n" + tail);
+        QVERIFY(WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Shared"_s, file));
+        QCOMPARE(ReadBytes(file),
+                 QByteArray(head + "MultiUser = Shared\r\nOther=\xC3\x28\r\n" + tail));
+
+        // A new key takes the file's CRLF line end.
+        QVERIFY(WriteINI(u"Project Defaults"_s, u"New"_s, u"1"_s, file));
+        QCOMPARE(ReadBytes(file), QByteArray(head + "MultiUser = Shared\r\nOther=\xC3\x28\r\n" +
+                                             "New=1\r\n" + tail));
+    }
+
+    void writeCreatesFileSectionAndKeyWhereTheyBelong()
+    {
+        TestEnvironment env;
+        const QString file = env.path(u"new.kpj"_s);
+        QVERIFY(WriteINI(u"A"_s, u"k"_s, u"v"_s, file));
+        QCOMPARE(ReadBytes(file), QByteArray("[A]\nk=v\n"));
+
+        // A new key goes behind the section's last key, before its trailing comment and blanks.
+        env.writeFile(u"new.kpj"_s, "[A]\nk=v\n; about B\n\n[B]\nb=1");
+        QVERIFY(WriteINI(u"a"_s, u"second"_s, u"2"_s, file));
+        QVERIFY(WriteINI(u"B"_s, u"c"_s, u"3"_s, file));
+        QVERIFY(WriteINI(u"C"_s, u"d"_s, u"4"_s, file));
+        QCOMPARE(ReadBytes(file),
+                 QByteArray("[A]\nk=v\nsecond=2\n; about B\n\n[B]\nb=1\nc=3\n\n[C]\nd=4\n"));
+
+        // A section without keys gets its first key right under the header.
+        env.writeFile(u"new.kpj"_s, "[Empty]\n\n[Next]\n");
+        QVERIFY(WriteINI(u"Empty"_s, u"k"_s, u"v"_s, file));
+        QCOMPARE(ReadBytes(file), QByteArray("[Empty]\nk=v\n\n[Next]\n"));
+    }
+
+    void writeWithNullKeyRemovesWholeSection()
+    {
+        TestEnvironment env;
+        const QString file = env.writeFile(u"p.kpj"_s, "[Project Defaults]\r\nMultiUser=Single "
+                                                       "User\r\n\r\n[workspace]\r\nWorkspace=.\\ws"
+                                                       "\r\n; note\r\n\r\n[Other]\r\nx=1\r\n");
+        QVERIFY(WriteINI(u"Workspace"_s, QString(), QString(), file));
+        QCOMPARE(
+            ReadBytes(file),
+            QByteArray("[Project Defaults]\r\nMultiUser=Single User\r\n\r\n[Other]\r\nx=1\r\n"));
+        QVERIFY(!IniDocument::load(file).hasSection(u"Workspace"_s));
+
+        // An empty key is a key, not a removal: it is refused.
+        QVERIFY(!WriteINI(u"Other"_s, u""_s, QString(), file));
+        QCOMPARE(ReadINI(u"Other"_s, u"x"_s, file), u"1"_s);
+
+        // Removing what is not there neither changes nor creates a file.
+        const QByteArray before = ReadBytes(file);
+        QVERIFY(RemoveINISection(u"Missing"_s, file));
+        QCOMPARE(ReadBytes(file), before);
+        const QString missing = env.path(u"missing.kpj"_s);
+        QVERIFY(RemoveINISection(u"A"_s, missing));
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void writtenValuesReadBackUnchanged()
+    {
+        TestEnvironment env;
+        const QString file = env.path(u"values.ini"_s);
+        const QStringList values{
+            u"plain"_s,     u"  blanks around  "_s, u"\"quoted\""_s,  u"'single'"_s,
+            u"a = b ; c"_s, u"Ünïcödé ✓"_s,         u"C:\\P\\ws\\"_s, QString()};
+        for (int i = 0; i < values.size(); ++i)
+            QVERIFY(WriteINI(u"S"_s, u"k%1"_s.arg(i), values[i], file));
+        for (int i = 0; i < values.size(); ++i)
+            QCOMPARE(ReadINI(u"S"_s, u"k%1"_s.arg(i), file), values[i]);
+    }
+
+    void refusedOrFailedWriteLeavesFileUnchanged()
+    {
+        TestEnvironment env;
+        const QByteArray original = "[A]\nk=v\n";
+        const QString file = env.writeFile(u"a.ini"_s, original);
+        const QString longFile = env.writeFile(u"w/"_s + LongName, original);
+        const QString folder = env.path(u"folder.ini"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QString underFile = env.writeFile(u"regular"_s, "x") + u"/a.ini"_s;
+        // What the file cannot hold, and targets that cannot be written.
+        const struct
+        {
+            const char *section, *key, *value;
+            QString file;
+        } cases[] = {{"A", "k", "two\nlines", file}, {"A", "k", "cr\rinside", file},
+                     {"A]", "k", "v", file},         {" ", "k", "v", file},
+                     {"A", "k=x", "v", file},        {"A", ";k", "v", file},
+                     {"A", "k", "w", longFile},      {"A", "k", "w", underFile},
+                     {"A", "k", "w", folder}};
+        for (const auto &c : cases) {
+            QString error;
+            QVERIFY2(!WriteINI(c.section, c.key, c.value, c.file, &error), c.value);
+            QVERIFY(!error.isEmpty());
+        }
         QCOMPARE(ReadBytes(file), original);
+        QCOMPARE(ReadBytes(longFile), original);
+        QCOMPARE(FolderEntries(env.path(u"w"_s)), QStringList{LongName});
+        QVERIFY(QFileInfo(folder).isDir());
     }
-}
 
-void TestProjects::failedWriteLeavesFileUnchanged()
-{
-    TestEnvironment env;
-    const QByteArray original = "[A]\nk=v\n";
-    const QString longFile = env.writeFile(LongName(), original);
-    QVERIFY(QFileInfo::exists(longFile));
-    QString error;
-    QVERIFY(
-        !WriteINI(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("w"), longFile, &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(ReadBytes(longFile), original);
-    QCOMPARE(QDir(env.root()).entryList(QDir::Files | QDir::Hidden), QStringList{LongName()});
-
-    const QString regular = env.writeFile(QStringLiteral("regular"), "x");
-    error.clear();
-    QVERIFY(!WriteINI(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("w"),
-                      regular + QStringLiteral("/a.ini"), &error));
-    QVERIFY(!error.isEmpty());
-
-    const QString folder = env.path(QStringLiteral("folder.ini"));
-    QVERIFY(QDir().mkpath(folder));
-    error.clear();
-    QVERIFY(
-        !WriteINI(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("w"), folder, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(QFileInfo(folder).isDir());
-}
-
-// ---------------------------------------------------------------------------- Paths
-
-void TestProjects::parentFolderAndFileName_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("parent");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("nested") << "/p/a.kpj"
-                            << "/p"
-                            << "a.kpj";
-    QTest::newRow("deep") << "/p/q/r/Temp$$$00.kpj"
-                          << "/p/q/r"
-                          << "Temp$$$00.kpj";
-    QTest::newRow("root file") << "/a.kpj"
-                               << "/"
-                               << "a.kpj";
-    QTest::newRow("bare name") << "a.kpj"
-                               << ""
-                               << "a.kpj";
-    QTest::newRow("relative") << "p/a.kpj"
-                              << "p"
-                              << "a.kpj";
-    QTest::newRow("trailing separator") << "/p/dir/"
-                                        << "/p"
-                                        << "dir";
-    QTest::newRow("doubled separator") << "/p//a.kpj"
-                                       << "/p"
-                                       << "a.kpj";
-    QTest::newRow("root") << "/"
-                          << ""
-                          << "";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
-    QTest::newRow("blank name") << "/p/ a.kpj "
-                                << "/p"
-                                << " a.kpj ";
-}
-
-void TestProjects::parentFolderAndFileName()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, parent);
-    QFETCH(QString, name);
-    QCOMPARE(ParentFolderOf(path), parent);
-    QCOMPARE(FileNameOf(path), name);
-    QCOMPARE(GetDriveName(path), QString());
-}
-
-void TestProjects::projectFilePathTakesBackslashesAndProjectFolder_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("project");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("empty") << ""
-                           << "/p/Main.kpj"
-                           << "";
-    QTest::newRow("absolute") << "/srv/Team.kpj"
-                              << "/p/Main.kpj"
-                              << "/srv/Team.kpj";
-    QTest::newRow("backslashes up") << "..\\srv\\Team.kpj"
-                                    << "/p/sub/Main.kpj"
-                                    << "/p/srv/Team.kpj";
-    QTest::newRow("dot") << ".\\ws"
-                         << "/p/Main.kpj"
-                         << "/p/ws";
-    QTest::newRow("bare") << "ws"
-                          << "/p/Main.kpj"
-                          << "/p/ws";
-    QTest::newRow("project in root") << "ws"
-                                     << "/Main.kpj"
-                                     << "/ws";
-    QTest::newRow("absolute with backslashes") << "\\srv\\x\\..\\Team.kpj"
-                                               << "/p/Main.kpj"
-                                               << "/srv/Team.kpj";
-}
-
-void TestProjects::projectFilePathTakesBackslashesAndProjectFolder()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, project);
-    QFETCH(QString, expected);
-    QCOMPARE(ProjectFilePath(value, project), expected);
-}
-
-// ---------------------------------------------------------------------------- Project files
-
-void TestProjects::deleteTemporaryProjectDeletesOnlyTheExactName()
-{
-    TestEnvironment env;
-    const QString temp = env.writeFile(QStringLiteral("p/Temp$$$00.kpj"), "[A]\n");
-    const QString lower = env.writeFile(QStringLiteral("p/temp$$$00.kpj"), "[A]\n");
-    const QString main = env.writeFile(QStringLiteral("p/Main.kpj"), "[A]\n");
-    const QString folder = env.path(QStringLiteral("q/Temp$$$00.kpj"));
-    QVERIFY(QDir().mkpath(folder));
-    env.writeFile(QStringLiteral("q/Temp$$$00.kpj/inside.kpj"), "x");
-
-    DeleteTemporaryProject(lower);
-    DeleteTemporaryProject(main);
-    DeleteTemporaryProject(QString());
-    DeleteTemporaryProject(folder);
-    DeleteTemporaryProject(env.path(QStringLiteral("missing/Temp$$$00.kpj")));
-    QVERIFY(QFileInfo::exists(temp));
-    QVERIFY(QFileInfo::exists(lower));
-    QVERIFY(QFileInfo::exists(main));
-    QVERIFY(QFileInfo(folder).isDir());
-    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/inside.kpj")));
-
-    DeleteTemporaryProject(temp);
-    QVERIFY(!QFileInfo::exists(temp));
-    QVERIFY(QFileInfo::exists(lower));
-}
-
-void TestProjects::deponaProjectOnlyForExactValue_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("depona");
-    QTest::newRow("Depona") << QByteArray("[Project Defaults]\nMultiUser=Depona\n") << true;
-    QTest::newRow("blanks and case of names")
-        << QByteArray("[project defaults]\n multiuser = Depona \n") << true;
-    QTest::newRow("lower-case value")
-        << QByteArray("[Project Defaults]\nMultiUser=depona\n") << false;
-    QTest::newRow("Shared") << QByteArray("[Project Defaults]\nMultiUser=Shared\n") << false;
-    QTest::newRow("missing key") << QByteArray("[Project Defaults]\nName=Depona\n") << false;
-    QTest::newRow("other section") << QByteArray("[Other]\nMultiUser=Depona\n") << false;
-}
-
-void TestProjects::deponaProjectOnlyForExactValue()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, depona);
-    TestEnvironment env;
-    QCOMPARE(IsDeponaProject(env.writeFile(QStringLiteral("p.kpj"), content)), depona);
-    QVERIFY(!IsDeponaProject(env.path(QStringLiteral("missing.kpj"))));
-}
-
-void TestProjects::includedPathFileIsReturnedAsStored()
-{
-    TestEnvironment env;
-    const QString file = env.writeFile(QStringLiteral("p.kpj"),
-                                       "[Included Path File]\nIncluded Pathfile=..\\srv\\Team.kpj\n"
-                                       "[Included Pathfile]\nIncluded Path File=wrong\n");
-    QCOMPARE(IncludedPathFileOf(file), QStringLiteral("..\\srv\\Team.kpj"));
-    QCOMPARE(IncludedPathFileOf(env.path(QStringLiteral("missing.kpj"))), QString());
-}
-
-void TestProjects::multiUserModeTextFollowsTable()
-{
-    ProgramState state;
-    QCOMPARE(SetMultiUserModeText(state, 0), QString());
-    const QStringList names{QStringLiteral("Single User"), QStringLiteral("Shared"),
-                            QStringLiteral("Semi-Isolated"),
-                            QStringLiteral("Semi-Isolated no checkout"), QStringLiteral("Depona")};
-    for (int i = 0; i < names.size(); ++i) {
-        QCOMPARE(SetMultiUserModeText(state, MultiUserModes::SingleUser + i), names[i]);
-        QCOMPARE(state.MultiUserModeText, names[i]);
+    void pathFunctions()
+    {
+        // Rows of "path|parent|name".
+        for (const char *row :
+             {"/p/a.kpj|/p|a.kpj", "/p/q/r/Temp$$$00.kpj|/p/q/r|Temp$$$00.kpj", "/a.kpj|/|a.kpj",
+              "a.kpj||a.kpj", "p/a.kpj|p|a.kpj", "/p/dir/|/p|dir", "/p//a.kpj|/p|a.kpj", "/||",
+              "||", "/p/ a.kpj |/p| a.kpj "}) {
+            const QStringList c = QString::fromUtf8(row).split(u'|');
+            QCOMPARE(ParentFolderOf(c[0]), c[1]);
+            QCOMPARE(FileNameOf(c[0]), c[2]);
+        }
+        // Values read from a project file, with the project file and the full path they give:
+        // a backslash is a separator, a relative path is taken from the project's folder.
+        for (const char *row :
+             {"|/p/Main.kpj|", "/srv/Team.kpj|/p/Main.kpj|/srv/Team.kpj",
+              "..\\srv\\Team.kpj|/p/sub/Main.kpj|/p/srv/Team.kpj", ".\\ws|/p/Main.kpj|/p/ws",
+              "ws|/p/Main.kpj|/p/ws", "ws|/Main.kpj|/ws",
+              "\\srv\\x\\..\\Team.kpj|/p/Main.kpj|/srv/Team.kpj"}) {
+            const QStringList c = QString::fromUtf8(row).split(u'|');
+            QCOMPARE(ProjectFilePath(c[0], c[1]), c[2]);
+        }
     }
-    QCOMPARE(SetMultiUserModeText(state, MultiUserModes::SemiIsolatedNoCheckout),
-             QStringLiteral("Semi-Isolated no checkout"));
-    for (int unknown : {0, -1, 36352, 36358, 0x8E00})
-        QCOMPARE(SetMultiUserModeText(state, unknown), QStringLiteral("Semi-Isolated no checkout"));
-    QCOMPARE(state.MultiUserModeText, QStringLiteral("Semi-Isolated no checkout"));
-}
 
-void TestProjects::resetActiveProjectReportsServerFallback()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    const QString main =
-        env.writeFile(QStringLiteral("p/Main.kpj"), "[Project Defaults]\nMultiUser=Shared\n");
-    server.RegisterProject(main);
-    server.ProjectHandler().SetActiveProject(main);
-    QCOMPARE(server.ProjectHandler().ActiveProject(), main);
+    void deleteTemporaryProjectDeletesOnlyTheExactName()
+    {
+        TestEnvironment env;
+        const QString temp = env.writeFile(u"p/Temp$$$00.kpj"_s, "[A]\n");
+        const QString lower = env.writeFile(u"p/temp$$$00.kpj"_s, "[A]\n");
+        const QString main = env.writeFile(u"p/Main.kpj"_s, "[A]\n");
+        const QString folder = env.path(u"q/Temp$$$00.kpj"_s);
+        env.writeFile(u"q/Temp$$$00.kpj/inside.kpj"_s, "x");
+        for (const QString &other :
+             {lower, main, QString(), folder, env.path(u"missing/Temp$$$00.kpj"_s)})
+            DeleteTemporaryProject(other);
+        QVERIFY(QFileInfo::exists(temp) && QFileInfo::exists(lower) && QFileInfo::exists(main));
+        QVERIFY(QFileInfo(folder).isDir());
+        QVERIFY(QFileInfo::exists(folder + u"/inside.kpj"_s));
+        DeleteTemporaryProject(temp);
+        QVERIFY(!QFileInfo::exists(temp));
+        QVERIFY(QFileInfo::exists(lower));
+    }
 
-    const QString fallback = ResetActiveProject(server);
-    QCOMPARE(QFileInfo(fallback).canonicalFilePath(),
-             QFileInfo(env.scrivoHome() + QStringLiteral("/Default.kpj")).canonicalFilePath());
-    QCOMPARE(server.ProjectHandler().ActiveProject(), fallback);
-}
+    void projectFileValues()
+    {
+        TestEnvironment env;
+        // Depona only for the exact value, found by the usual name rules.
+        const struct
+        {
+            QByteArray content;
+            bool depona;
+        } cases[] = {{"[Project Defaults]\nMultiUser=Depona\n", true},
+                     {"[project defaults]\n multiuser = Depona \n", true},
+                     {"[Project Defaults]\nMultiUser=depona\n", false},
+                     {"[Project Defaults]\nMultiUser=Shared\n", false},
+                     {"[Project Defaults]\nName=Depona\n", false},
+                     {"[Other]\nMultiUser=Depona\n", false}};
+        for (const auto &c : cases)
+            QCOMPARE(IsDeponaProject(env.writeFile(u"p.kpj"_s, c.content)), c.depona);
+        const QString missing = env.path(u"missing.kpj"_s);
+        QVERIFY(!IsDeponaProject(missing));
 
-void TestProjects::workspaceAndWorkgroupPathsComeFromActiveProject()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    const QString withPaths = env.writeFile(
-        QStringLiteral("p/Main.kpj"), "[Workspace]\nWorkspace=.\\ws\n"
-                                      "[Workgroup Search Paths]\nFirst=..\\lib\nSecond=/srv\n");
-    const QString without = env.writeFile(QStringLiteral("q/Bare.kpj"), "[Project Defaults]\n");
+        const QString file = env.writeFile(u"p.kpj"_s, "[Included Path File]\nIncluded Pathfile="
+                                                       "..\\srv\\Team.kpj\n[Included Pathfile]\n"
+                                                       "Included Path File=wrong\n");
+        QCOMPARE(IncludedPathFileOf(file), u"..\\srv\\Team.kpj"_s);
+        QCOMPARE(IncludedPathFileOf(missing), QString());
+    }
 
-    server.ProjectHandler().SetActiveProject(withPaths);
-    QVERIFY(HasWorkspacePath(server));
-    QCOMPARE(GetWorkspacePath(server), env.path(QStringLiteral("p/ws")));
-    QCOMPARE(FirstWorkgroupPath(server), env.path(QStringLiteral("lib")));
+    void multiUserModeTextFollowsTable()
+    {
+        ProgramState state;
+        QCOMPARE(SetMultiUserModeText(state, 0), QString());
+        const QStringList names{u"Single User"_s, u"Shared"_s, u"Semi-Isolated"_s,
+                                u"Semi-Isolated no checkout"_s, u"Depona"_s};
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(SetMultiUserModeText(state, MultiUserModes::SingleUser + i), names[i]);
+            QCOMPARE(state.MultiUserModeText, names[i]);
+        }
+        // An unknown number leaves the text as it was.
+        QCOMPARE(SetMultiUserModeText(state, MultiUserModes::SemiIsolatedNoCheckout), names[3]);
+        for (int unknown : {0, -1, 36352, 36358, 0x8E00})
+            QCOMPARE(SetMultiUserModeText(state, unknown), names[3]);
+        QCOMPARE(state.MultiUserModeText, names[3]);
+    }
 
-    server.ProjectHandler().SetActiveProject(without);
-    QVERIFY(!HasWorkspacePath(server));
-    QCOMPARE(GetWorkspacePath(server), QString());
-    QCOMPARE(FirstWorkgroupPath(server), QString());
-}
+    void serverPathsAndFallbackComeFromActiveProject()
+    {
+        TestEnvironment env;
+        ScrivoServer server(env.scrivoHome());
+        const QString withPaths = env.writeFile(
+            u"p/Main.kpj"_s,
+            "[Workspace]\nWorkspace=.\\ws\n[Workgroup Search Paths]\nFirst=..\\lib\nSecond=/srv\n");
+        const QString without = env.writeFile(u"q/Bare.kpj"_s, "[Project Defaults]\n");
+        server.RegisterProject(withPaths);
+        server.ProjectHandler().SetActiveProject(withPaths);
+        QVERIFY(HasWorkspacePath(server));
+        QCOMPARE(GetWorkspacePath(server), env.path(u"p/ws"_s));
+        QCOMPARE(FirstWorkgroupPath(server), env.path(u"lib"_s));
 
-// ---------------------------------------------------------------------------- Working project
+        server.ProjectHandler().SetActiveProject(without);
+        QVERIFY(!HasWorkspacePath(server));
+        QCOMPARE(GetWorkspacePath(server), QString());
+        QCOMPARE(FirstWorkgroupPath(server), QString());
 
-void TestProjects::singleUserProjectWorksInSharedCopyWithoutWorkspace()
-{
-    TestEnvironment env;
-    ScrivoServer scrivo(env.scrivoHome());
-    RecordingServer server(scrivo);
-    ScriptedPrompts prompts;
-    const QByteArray source = "; Main project of the team\n"
-                              "[Project Defaults]\n"
-                              "MultiUser=Single User\n"
-                              "Name=Main\n"
-                              "\n"
-                              "[Workspace]\n"
-                              "Workspace=.\\ws\n"
-                              "\n"
-                              "[Workgroup Search Paths]\n"
-                              "Old=/srv/old\n"
-                              "\n"
-                              "[Included Path File]\n"
-                              "Included Pathfile=\n";
-    const QString main = env.writeFile(QStringLiteral("p/Main.kpj"), source);
-    scrivo.RegisterProject(main);
+        // The reset reports the server's own fallback project, which it made active.
+        const QString fallback = ResetActiveProject(server);
+        QCOMPARE(QFileInfo(fallback).canonicalFilePath(),
+                 QFileInfo(env.scrivoHome() + u"/Default.kpj"_s).canonicalFilePath());
+        QCOMPARE(server.ProjectHandler().ActiveProject(), fallback);
+    }
 
-    const QString working = PrepareWorkingProject(server, prompts, main);
+    void singleUserProjectWorksInSharedCopyWithoutWorkspace()
+    {
+        TestEnvironment env;
+        RecordedServer server(env);
+        ScriptedPrompts prompts;
+        const QByteArray source = "; Main project of the team\n[Project Defaults]\n"
+                                  "MultiUser=Single User\nName=Main\n\n[Workspace]\n"
+                                  "Workspace=.\\ws\n\n[Workgroup Search Paths]\nOld=/srv/old\n"
+                                  "\n[Included Path File]\nIncluded Pathfile=\n";
+        const QString main = env.writeFile(u"p/Main.kpj"_s, source);
+        server.scrivo->RegisterProject(main);
 
-    const QString temp = TempBeside(main);
-    QCOMPARE(working, temp);
-    QCOMPARE(ReadBytes(temp), QByteArray("; Main project of the team\n"
-                                         "[Project Defaults]\n"
-                                         "MultiUser=Shared\n"
-                                         "Name=Main\n"
-                                         "\n"
-                                         "[Workgroup Search Paths]\n"
-                                         "Old=/srv/old\n"
-                                         "Workgroup=.\\ws\n"
-                                         "\n"
-                                         "[Included Path File]\n"
-                                         "Included Pathfile=\n"));
-    QCOMPARE(ReadBytes(main), source);
-    QCOMPARE(server.calls,
-             ActivationCalls(main) + QStringList{QStringLiteral("SetActiveProject()")});
-    QVERIFY(prompts.records.isEmpty());
+        const QString temp = TempBeside(main);
+        QCOMPARE(PrepareWorkingProject(server.observed, prompts, main), temp);
+        QCOMPARE(ReadBytes(temp), QByteArray("; Main project of the team\n[Project Defaults]\n"
+                                             "MultiUser=Shared\nName=Main\n\n"
+                                             "[Workgroup Search Paths]\nOld=/srv/old\n"
+                                             "Workgroup=.\\ws\n\n[Included Path File]\n"
+                                             "Included Pathfile=\n"));
+        QCOMPARE(ReadBytes(main), source);
+        QCOMPARE(server.calls, ActivationCalls(main) + QStringList{u"SetActiveProject()"_s});
+        QVERIFY(prompts.records.isEmpty());
 
-    // The server sees the copy as a Shared project without a workspace.
-    scrivo.ProjectHandler().SetActiveProject(temp);
-    QCOMPARE(scrivo.MultiUserMode(), MultiUserModes::Shared);
-    QVERIFY(!HasWorkspacePath(scrivo));
-    QVERIFY(!scrivo.ProjectHandler().GetProjects().contains(temp));
-}
+        // The server sees the copy as a Shared project without a workspace.
+        server.scrivo->ProjectHandler().SetActiveProject(temp);
+        QCOMPARE(server.scrivo->MultiUserMode(), MultiUserModes::Shared);
+        QVERIFY(!HasWorkspacePath(*server.scrivo));
+        QVERIFY(!server.scrivo->ProjectHandler().GetProjects().contains(temp));
+    }
 
-void TestProjects::singleUserProjectWithoutWorkspaceKeepsAllSections()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    ScriptedPrompts prompts;
-    const QByteArray source = "[Project Defaults]\r\nMultiUser = Single User\r\n"
-                              "[Workgroup Search Paths]\r\nA=/a\r\n";
-    const QString main = env.writeFile(QStringLiteral("p/Main.kpj"), source);
+    void staleTemporaryProjectIsReplacedAndSourceKept()
+    {
+        TestEnvironment env;
+        ScrivoServer server(env.scrivoHome());
+        ScriptedPrompts prompts;
+        // No workspace: every section stays, in the source's CRLF line ends.
+        const QByteArray source =
+            "[Project Defaults]\r\nMultiUser = Single User\r\n[Workgroup Search Paths]\r\nA=/a\r\n";
+        const QString main = env.writeFile(u"p/Main.kpj"_s, source);
+        env.writeFile(u"p/Temp$$$00.kpj"_s, "[Project Defaults]\nMultiUser=Depona\n[Stale]\n" +
+                                                QByteArray(5000, 's') + "\n");
 
-    QCOMPARE(PrepareWorkingProject(server, prompts, main), TempBeside(main));
-    QCOMPARE(ReadBytes(TempBeside(main)), QByteArray("[Project Defaults]\r\nMultiUser = Shared\r\n"
-                                                     "[Workgroup Search Paths]\r\nA=/a\r\n"));
-    QCOMPARE(ReadBytes(main), source);
-}
+        QCOMPARE(PrepareWorkingProject(server, prompts, main), TempBeside(main));
+        QCOMPARE(ReadBytes(TempBeside(main)),
+                 QByteArray("[Project Defaults]\r\nMultiUser = Shared\r\n"
+                            "[Workgroup Search Paths]\r\nA=/a\r\n"));
+        QCOMPARE(ReadBytes(main), source);
+    }
 
-void TestProjects::staleTemporaryProjectIsReplaced()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    ScriptedPrompts prompts;
-    const QString main =
-        env.writeFile(QStringLiteral("p/Main.kpj"), "[Project Defaults]\nMultiUser=Single User\n");
-    env.writeFile(QStringLiteral("p/Temp$$$00.kpj"),
-                  "[Project Defaults]\nMultiUser=Depona\n[Stale]\n" + QByteArray(5000, 's') + "\n");
+    void semiIsolatedProjectWorksInCopyOfIncludedFile()
+    {
+        TestEnvironment env;
+        RecordedServer server(env);
+        ScriptedPrompts prompts;
+        const QByteArray local = "[Project Defaults]\nMultiUser=Semi-Isolated\n[Included Path "
+                                 "File]\nIncluded Pathfile=..\\srv\\Team.kpj\n[Workspace]\n"
+                                 "Workspace=/local/ws\n";
+        const QByteArray team =
+            "[Project Defaults]\r\nMultiUser=Single User\r\n[Workspace]\r\nWorkspace=/team/ws\r\n";
+        const QString project = env.writeFile(u"p/sub/Local.kpj"_s, local);
+        const QString included = env.writeFile(u"p/srv/Team.kpj"_s, team);
 
-    QCOMPARE(PrepareWorkingProject(server, prompts, main), TempBeside(main));
-    QCOMPARE(ReadBytes(TempBeside(main)), QByteArray("[Project Defaults]\nMultiUser=Shared\n"));
-}
+        const QString working = PrepareWorkingProject(server.observed, prompts, project);
+        QCOMPARE(working, TempBeside(included));
+        QCOMPARE(ReadBytes(working),
+                 QByteArray("[Project Defaults]\r\nMultiUser=Shared\r\n[Workspace]\r\n"
+                            "Workspace=/team/ws\r\n"));
+        QCOMPARE(ReadBytes(project), local);
+        QCOMPARE(ReadBytes(included), team);
+        QVERIFY(!QFileInfo::exists(TempBeside(project)));
+        QCOMPARE(server.calls, ActivationCalls(project) + QStringList{u"SetActiveProject()"_s});
+        QVERIFY(prompts.records.isEmpty());
+    }
 
-void TestProjects::semiIsolatedProjectWorksInCopyOfIncludedFile()
-{
-    TestEnvironment env;
-    ScrivoServer scrivo(env.scrivoHome());
-    RecordingServer server(scrivo);
-    ScriptedPrompts prompts;
-    const QByteArray local = "[Project Defaults]\nMultiUser=Semi-Isolated\n"
-                             "[Included Path File]\nIncluded Pathfile=..\\srv\\Team.kpj\n"
-                             "[Workspace]\nWorkspace=/local/ws\n";
-    const QByteArray team = "[Project Defaults]\r\nMultiUser=Single User\r\n"
-                            "[Workspace]\r\nWorkspace=/team/ws\r\n";
-    const QString project = env.writeFile(QStringLiteral("p/sub/Local.kpj"), local);
-    const QString included = env.writeFile(QStringLiteral("p/srv/Team.kpj"), team);
+    void semiIsolatedProjectWithoutIncludeShowsMessage_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("no section") << QByteArray("[Project Defaults]\nMultiUser=Semi-Isolated\n");
+        QTest::newRow("empty value") << QByteArray("[Project Defaults]\nMultiUser=Semi-Isolated\n"
+                                                   "[Included Path File]\nIncluded Pathfile=  \n");
+    }
 
-    const QString working = PrepareWorkingProject(server, prompts, project);
+    void semiIsolatedProjectWithoutIncludeShowsMessage()
+    {
+        QFETCH(QByteArray, content);
+        TestEnvironment env;
+        RecordedServer server(env);
+        ScriptedPrompts prompts;
+        prompts.answerMessage(PromptAnswer::OK);
+        const QString project = env.writeFile(u"p/Local.kpj"_s, content);
 
-    QCOMPARE(working, TempBeside(included));
-    QCOMPARE(ReadBytes(working), QByteArray("[Project Defaults]\r\nMultiUser=Shared\r\n"
-                                            "[Workspace]\r\nWorkspace=/team/ws\r\n"));
-    QCOMPARE(ReadBytes(project), local);
-    QCOMPARE(ReadBytes(included), team);
-    QVERIFY(!QFileInfo::exists(TempBeside(project)));
-    QCOMPARE(server.calls,
-             ActivationCalls(project) + QStringList{QStringLiteral("SetActiveProject()")});
-    QVERIFY(prompts.records.isEmpty());
-}
+        QCOMPARE(PrepareWorkingProject(server.observed, prompts, project), project);
+        QVERIFY(prompts.scriptDone());
+        QCOMPARE(ShownPrompts(prompts.records),
+                 QStringList{MessagePrompt(u"Include file missing for semi-isolated mode."_s)});
+        QCOMPARE(server.calls, ActivationCalls(project));
+        QCOMPARE(ReadBytes(project), content);
+        QCOMPARE(FolderEntries(ParentFolderOf(project)), QStringList{u"Local.kpj"_s});
+    }
 
-void TestProjects::semiIsolatedProjectWithoutIncludeShowsMessage_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("no section") << QByteArray("[Project Defaults]\nMultiUser=Semi-Isolated\n");
-    QTest::newRow("empty value") << QByteArray("[Project Defaults]\nMultiUser=Semi-Isolated\n"
-                                               "[Included Path File]\nIncluded Pathfile=  \n");
-}
+    void otherModesWorkInProjectItself_data()
+    {
+        QTest::addColumn<QByteArray>("mode");
+        for (const char *mode : {"Shared", "Semi-Isolated no checkout", "Depona"})
+            QTest::newRow(mode) << QByteArray(mode);
+    }
 
-void TestProjects::semiIsolatedProjectWithoutIncludeShowsMessage()
-{
-    QFETCH(QByteArray, content);
-    TestEnvironment env;
-    ScrivoServer scrivo(env.scrivoHome());
-    RecordingServer server(scrivo);
-    ScriptedPrompts prompts;
-    prompts.answerMessage(PromptAnswer::OK);
-    const QString project = env.writeFile(QStringLiteral("p/Local.kpj"), content);
+    void otherModesWorkInProjectItself()
+    {
+        QFETCH(QByteArray, mode);
+        TestEnvironment env;
+        RecordedServer server(env);
+        ScriptedPrompts prompts;
+        // An include and a workspace that must not lead to a copy in these modes.
+        const QByteArray content = "[Project Defaults]\nMultiUser=" + mode +
+                                   "\n[Included Path File]\nIncluded Pathfile=Team.kpj\n"
+                                   "[Workspace]\nWorkspace=ws\n";
+        const QString project = env.writeFile(u"p/Main.kpj"_s, content);
+        env.writeFile(u"p/Team.kpj"_s, "[Project Defaults]\nMultiUser=Shared\n");
 
-    QCOMPARE(PrepareWorkingProject(server, prompts, project), project);
+        QCOMPARE(PrepareWorkingProject(server.observed, prompts, project), project);
+        QCOMPARE(server.calls, ActivationCalls(project));
+        QCOMPARE(server.scrivo->ProjectHandler().ActiveProject(), project);
+        QCOMPARE(ReadBytes(project), content);
+        QCOMPARE(FolderEntries(ParentFolderOf(project)),
+                 (QStringList{u"Main.kpj"_s, u"Team.kpj"_s}));
+        QVERIFY(prompts.records.isEmpty());
+    }
 
-    QVERIFY(prompts.scriptDone());
-    QCOMPARE(prompts.records.size(), 1);
-    const ScriptedPrompts::Record &message = prompts.records.first();
-    QCOMPARE(message.kind, ScriptedPrompts::Kind::Message);
-    QCOMPARE(message.text, QStringLiteral("Include file missing for semi-isolated mode."));
-    QCOMPARE(message.title, QStringLiteral("Korvex Brevant"));
-    QCOMPARE(message.icon, PromptIcon::Information);
-    QCOMPARE(message.buttons, PromptButtons::OK);
-    QCOMPARE(server.calls, ActivationCalls(project));
-    QCOMPARE(ReadBytes(project), content);
-    QCOMPARE(QDir(ParentFolderOf(project)).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("Local.kpj")});
-}
-
-void TestProjects::otherModesWorkInProjectItself_data()
-{
-    QTest::addColumn<QByteArray>("mode");
-    QTest::newRow("Shared") << QByteArray("Shared");
-    QTest::newRow("Semi-Isolated no checkout") << QByteArray("Semi-Isolated no checkout");
-    QTest::newRow("Depona") << QByteArray("Depona");
-}
-
-void TestProjects::otherModesWorkInProjectItself()
-{
-    QFETCH(QByteArray, mode);
-    TestEnvironment env;
-    ScrivoServer scrivo(env.scrivoHome());
-    RecordingServer server(scrivo);
-    ScriptedPrompts prompts;
-    // An include and a workspace that must not lead to a copy in these modes.
-    const QByteArray content = "[Project Defaults]\nMultiUser=" + mode +
-                               "\n[Included Path File]\nIncluded Pathfile=Team.kpj\n"
-                               "[Workspace]\nWorkspace=ws\n";
-    const QString project = env.writeFile(QStringLiteral("p/Main.kpj"), content);
-    env.writeFile(QStringLiteral("p/Team.kpj"), "[Project Defaults]\nMultiUser=Shared\n");
-
-    QCOMPARE(PrepareWorkingProject(server, prompts, project), project);
-    QCOMPARE(server.calls, ActivationCalls(project));
-    QCOMPARE(scrivo.ProjectHandler().ActiveProject(), project);
-    QCOMPARE(ReadBytes(project), content);
-    QCOMPARE(QDir(ParentFolderOf(project)).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{QStringLiteral("Main.kpj"), QStringLiteral("Team.kpj")}));
-    QVERIFY(prompts.records.isEmpty());
-}
-
-void TestProjects::missingSourceThrowsNamingIt()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    ScriptedPrompts prompts;
-    env.writeFile(QStringLiteral("srv/regular"), "not a folder");
-    const QStringList includes{QStringLiteral("../srv/Gone.kpj"),
-                               QStringLiteral("../srv/regular/Team.kpj")};
-    for (const QString &include : includes) {
-        const QString project = env.writeFile(QStringLiteral("p/Local.kpj"),
-                                              "[Project Defaults]\nMultiUser=Semi-Isolated\n"
-                                              "[Included Path File]\nIncluded Pathfile=" +
-                                                  include.toUtf8() + "\n");
-        const QString resolved = ProjectFilePath(include, project);
-        try {
-            PrepareWorkingProject(server, prompts, project);
-            QFAIL("no error for a missing included file");
-        } catch (const ServerError &error) {
+    void copyThatCannotBeMadeThrowsNamingTheFile()
+    {
+        TestEnvironment env;
+        ScrivoServer server(env.scrivoHome());
+        ScriptedPrompts prompts;
+        const auto prepare = [&](const QString &project) {
+            return ErrorOf([&] { PrepareWorkingProject(server, prompts, project); });
+        };
+        const auto semiIsolated = [&](const QByteArray &include) {
+            return env.writeFile(u"p/Local.kpj"_s, "[Project Defaults]\nMultiUser=Semi-Isolated\n"
+                                                   "[Included Path File]\nIncluded Pathfile=" +
+                                                       include + "\n");
+        };
+        // A missing included file, and one below a regular file.
+        env.writeFile(u"srv/regular"_s, "not a folder");
+        for (const QByteArray include : {"../srv/Gone.kpj", "../srv/regular/Team.kpj"}) {
+            const QString project = semiIsolated(include);
+            const QString resolved = ProjectFilePath(QString::fromUtf8(include), project);
+            const ServerError error = prepare(project);
             QCOMPARE(error.number, ServerErrors::FileNotFound);
             QVERIFY2(error.description.contains(resolved), qPrintable(error.description));
+            QVERIFY(!QFileInfo::exists(TempBeside(resolved)));
         }
-        QVERIFY(!QFileInfo::exists(TempBeside(resolved)));
+        QCOMPARE(FolderEntries(env.path(u"srv"_s)), QStringList{u"regular"_s});
+
+        // An included file that is itself the temporary project is never copied onto itself.
+        const QByteArray included = "[Project Defaults]\nMultiUser=Shared\n[Keep]\nk=v\n";
+        const QString temp = env.writeFile(u"srv/Temp$$$00.kpj"_s, included);
+        const ServerError self = prepare(semiIsolated("../srv/Temp$$$00.kpj"));
+        QVERIFY2(self.description.contains(temp), qPrintable(self.description));
+        QCOMPARE(ReadBytes(temp), included);
+
+        // A temporary project that cannot be written (a folder holds its name).
+        const QByteArray source = "[Project Defaults]\nMultiUser=Single User\n";
+        const QString main = env.writeFile(u"q/Main.kpj"_s, source);
+        QVERIFY(QDir().mkpath(TempBeside(main)));
+        const ServerError unwritable = prepare(main);
+        QCOMPARE(unwritable.number, ServerErrors::WriteFailed);
+        QVERIFY2(unwritable.description.contains(TempBeside(main)),
+                 qPrintable(unwritable.description));
+        QVERIFY(QFileInfo(TempBeside(main)).isDir());
+        QCOMPARE(ReadBytes(main), source);
+        QCOMPARE(FolderEntries(env.path(u"q"_s)), (QStringList{u"Main.kpj"_s, u"Temp$$$00.kpj"_s}));
     }
-    QCOMPARE(QDir(env.path(QStringLiteral("srv"))).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("regular")});
-}
 
-void TestProjects::unwritableTargetThrowsNamingIt()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    ScriptedPrompts prompts;
-    const QByteArray source = "[Project Defaults]\nMultiUser=Single User\n";
-    const QString main = env.writeFile(QStringLiteral("p/Main.kpj"), source);
-    const QString temp = TempBeside(main);
-    QVERIFY(QDir().mkpath(temp));
+    void moveWorkspaceToWorkgroupOverwritesWorkgroupAndThrowsOnFailure()
+    {
+        TestEnvironment env;
+        const QByteArray content =
+            "[Workgroup Search Paths]\nWorkgroup=/old\nOther=/o\n[Workspace]\nWorkspace = /new "
+            "ws\n";
+        const QString file = env.writeFile(u"p/Main.kpj"_s, content);
+        MoveWorkspaceToWorkgroup(file);
+        QCOMPARE(ReadBytes(file),
+                 QByteArray("[Workgroup Search Paths]\nWorkgroup=/new ws\nOther=/o\n"));
 
-    try {
-        PrepareWorkingProject(server, prompts, main);
-        QFAIL("no error for a temporary project that cannot be written");
-    } catch (const ServerError &error) {
-        QCOMPARE(error.number, ServerErrors::WriteFailed);
-        QVERIFY2(error.description.contains(temp), qPrintable(error.description));
-    }
-    QVERIFY(QFileInfo(temp).isDir());
-    QCOMPARE(ReadBytes(main), source);
-    QCOMPARE(QDir(ParentFolderOf(main)).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("Main.kpj")});
-}
+        // Without a workspace value the file stays as it is.
+        const QByteArray noWorkspace = "[Workspace]\nWorkspace=\n[A]\nb=c\n";
+        env.writeFile(u"p/Main.kpj"_s, noWorkspace);
+        MoveWorkspaceToWorkgroup(file);
+        QCOMPARE(ReadBytes(file), noWorkspace);
 
-void TestProjects::temporaryProjectIsNeverItsOwnSource()
-{
-    TestEnvironment env;
-    ScrivoServer server(env.scrivoHome());
-    ScriptedPrompts prompts;
-    const QByteArray included = "[Project Defaults]\nMultiUser=Shared\n[Keep]\nk=v\n";
-    const QString temp = env.writeFile(QStringLiteral("srv/Temp$$$00.kpj"), included);
-    const QString project =
-        env.writeFile(QStringLiteral("p/Local.kpj"), "[Project Defaults]\nMultiUser=Semi-Isolated\n"
-                                                     "[Included Path File]\n"
-                                                     "Included Pathfile=../srv/Temp$$$00.kpj\n");
-    try {
-        PrepareWorkingProject(server, prompts, project);
-        QFAIL("no error for a temporary project copied onto itself");
-    } catch (const ServerError &error) {
-        QVERIFY2(error.description.contains(temp), qPrintable(error.description));
-    }
-    QCOMPARE(ReadBytes(temp), included);
-}
-
-void TestProjects::moveWorkspaceToWorkgroupOverwritesWorkgroupAndThrowsOnFailure()
-{
-    TestEnvironment env;
-    const QByteArray content = "[Workgroup Search Paths]\nWorkgroup=/old\nOther=/o\n"
-                               "[Workspace]\nWorkspace = /new ws\n";
-    const QString file = env.writeFile(QStringLiteral("p/Main.kpj"), content);
-    MoveWorkspaceToWorkgroup(file);
-    QCOMPARE(ReadBytes(file),
-             QByteArray("[Workgroup Search Paths]\nWorkgroup=/new ws\nOther=/o\n"));
-
-    // Without a workspace value the file stays as it is.
-    const QByteArray noWorkspace = "[Workspace]\nWorkspace=\n[A]\nb=c\n";
-    env.writeFile(QStringLiteral("p/Main.kpj"), noWorkspace);
-    MoveWorkspaceToWorkgroup(file);
-    QCOMPARE(ReadBytes(file), noWorkspace);
-
-    const QString longFile = env.writeFile(QStringLiteral("q/") + LongName(), content);
-    try {
-        MoveWorkspaceToWorkgroup(longFile);
-        QFAIL("no error for a file that cannot be replaced");
-    } catch (const ServerError &error) {
+        const QString longFile = env.writeFile(u"q/"_s + LongName, content);
+        const ServerError error = ErrorOf([&] { MoveWorkspaceToWorkgroup(longFile); });
         QCOMPARE(error.number, ServerErrors::WriteFailed);
         QVERIFY2(error.description.contains(longFile), qPrintable(error.description));
+        QCOMPARE(ReadBytes(longFile), content);
     }
-    QCOMPARE(ReadBytes(longFile), content);
-}
+};
 
 QTEST_GUILESS_MAIN(TestProjects)
 #include "tst_projects.moc"
