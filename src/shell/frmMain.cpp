@@ -317,6 +317,7 @@ void frmMain::PutStartupProjectBack()
 
 void frmMain::UpdateStatusbar()
 {
+    SetStatusPanelAutoSize(true);
     statusUser->setText(QStringLiteral("User name: ") + state.CheckOutUser);
     const QString &mode = state.MultiUserModeText;
     const bool brevantMode = mode == QStringLiteral("Single User") ||
@@ -390,6 +391,14 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     if (!loaded || unloaded) {
         event->accept();
+        return;
+    }
+    // The search runs nested event processing, with the list and the server in use: stop
+    // it, and let the search command close the window once the search has returned.
+    if (searching) {
+        state.StopSearch = true;
+        closeAfterSearch = true;
+        event->ignore();
         return;
     }
     if (!QueryUnload()) {

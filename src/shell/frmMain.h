@@ -104,6 +104,9 @@ public:
     bool Searching() const { return searching; }
     // The folder of the last search, or in open mode the full name of the opened document.
     QString SearchPath;
+    // Panel 1 sized to its text (on), or fixed at the window's inner width less 10 while a
+    // search shows its progress there (off). UpdateStatusbar switches it back on.
+    void SetStatusPanelAutoSize(bool on);
 
     // ---- Opening documents (frmMainOpen.cpp) ----
     void mnuOpenClick();
@@ -201,7 +204,17 @@ private:
 
     // ---- Search (frmMainSearch.cpp) ----
     void ConnectSearchCommands();
+    // While a search runs, the commands that would change the list, the records or the
+    // project are unavailable; afterwards they are as a finished search leaves them.
+    QList<QAction *> CommandsHeldDuringSearch() const;
+    void HoldCommandsDuringSearch();
+    void ReleaseCommandsAfterSearch();
+    // The failure panel: how many documents the search could not read, and where the log is.
+    void ShowSearchFailures(int failedDocuments, const QString &logPath);
     bool searching = false;
+    // A close request came during the search: the window closes once the search returned.
+    bool closeAfterSearch = false;
+    QList<bool> enabledBeforeSearch;
 
     // ---- Opening documents (frmMainOpen.cpp) ----
     void ConnectOpenCommands();

@@ -6,6 +6,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
 
 namespace {
 
@@ -14,6 +16,16 @@ const QString ScopeMessage = QStringLiteral(
 const QString FolderBrowserTitle = QStringLiteral("Select Directory for search Korvex Files:");
 const QString SearchingText = QStringLiteral("Searching . . . ");
 
+// Clears a flag on every way out of the scope that set it.
+struct FlagWhileInScope
+{
+    explicit FlagWhileInScope(bool &target) : flag(target) { flag = true; }
+    ~FlagWhileInScope() { flag = false; }
+    FlagWhileInScope(const FlagWhileInScope &) = delete;
+    FlagWhileInScope &operator=(const FlagWhileInScope &) = delete;
+    bool &flag;
+};
+
 } // namespace
 
 void frmMain::ConnectSearchCommands()
@@ -21,10 +33,19 @@ void frmMain::ConnectSearchCommands()
     connect(mnuDocumentsSearch, &QAction::triggered, this, &frmMain::mnuDocumentsSearchClick);
     connect(mnuStopDocumentsSearch, &QAction::triggered, this,
             &frmMain::mnuStopDocumentsSearchClick);
+    // The popup enables its Delete item for a list with rows as it opens; a search keeps
+    // it unavailable.
+    connect(pupmnuListView, &QMenu::aboutToShow, this, [this] {
+        if (searching)
+            pupmnuDeleteItems->setEnabled(false);
+    });
 }
 
 void frmMain::mnuDocumentsSearchClick()
 {
+    // A search runs nested event processing; a second one must not start inside it.
+    if (searching)
+        return;
     if (AskToSaveList())
         return;
     state.StopSearch = false;
@@ -35,12 +56,20 @@ void frmMain::mnuDocumentsSearchClick()
 
     SetStatusPanelText(1, QStringLiteral("Search path: ") + SearchPath + QString(39, u' '));
     setWindowTitle(ReportSaver::UnnamedCaption());
-    mnuSave->setEnabled(true);
-    mnuSaveAs->setEnabled(true);
+    HoldCommandsDuringSearch();
     mnuStopDocumentsSearch->setEnabled(true);
-    Combo1->setEnabled(false);
-    CollectDocuments(false);
+    SetStatusPanelAutoSize(false);
+    {
+        const FlagWhileInScope running(searching);
+        CollectDocuments(false);
+    }
     mnuStopDocumentsSearch->setEnabled(false);
+    ReleaseCommandsAfterSearch();
+
+    if (closeAfterSearch) {
+        closeAfterSearch = false;
+        close();
+    }
 }
 
 void frmMain::mnuStopDocumentsSearchClick()
@@ -48,18 +77,75 @@ void frmMain::mnuStopDocumentsSearchClick()
     state.StopSearch = true;
 }
 
+QList<QAction *> frmMain::CommandsHeldDuringSearch() const
+{
+    return {mnuNew,
+            mnuOpen,
+            mnuDocumentsSearch,
+            mnuSave,
+            mnuSaveAs,
+            mnuDeleteItems,
+            pupmnuDeleteItems,
+            mnuReserveForUser,
+            mnuReserveSelectedFiles,
+            mnuUnreserveSelectedFiles,
+            pupmnuReserve,
+            pupmnuUnreserve};
+}
+
+void frmMain::HoldCommandsDuringSearch()
+{
+    enabledBeforeSearch.clear();
+    for (QAction *command : CommandsHeldDuringSearch()) {
+        enabledBeforeSearch.append(command->isEnabled());
+        command->setEnabled(false);
+    }
+    Combo1->setEnabled(false);
+}
+
+void frmMain::ReleaseCommandsAfterSearch()
+{
+    const QList<QAction *> commands = CommandsHeldDuringSearch();
+    for (qsizetype i = 0; i < commands.size() && i < enabledBeforeSearch.size(); ++i)
+        commands[i]->setEnabled(enabledBeforeSearch[i]);
+    enabledBeforeSearch.clear();
+    // A searched list can be saved, even an empty one; the project stays until New.
+    mnuSave->setEnabled(true);
+    mnuSaveAs->setEnabled(true);
+    Combo1->setEnabled(false);
+}
+
+void frmMain::SetStatusPanelAutoSize(bool on)
+{
+    if (on) {
+        statusUser->setMinimumWidth(0);
+        statusUser->setMaximumWidth(QWIDGETSIZE_MAX);
+    } else {
+        statusUser->setFixedWidth(qMax(0, width() - 10));
+    }
+}
+
+void frmMain::ShowSearchFailures(int failedDocuments, const QString &logPath)
+{
+    SetStatusNote(failedDocuments == 0 ? QString()
+                                       : QStringLiteral("%1 document(s) could not be read, see %2")
+                                             .arg(failedDocuments)
+                                             .arg(logPath));
+}
+
 void frmMain::CollectDocuments(bool openMode)
 {
     ClearFiles(state.Files);
     ClearList();
+    // The failure panel speaks of the list shown; a new list starts without it.
+    SetStatusNote(QString());
     if (!openMode) {
         SearchContext context(*state.DocumentServer, *state.Files, ListBoxDirs, state.StopSearch);
         context.ProcessEvents = [] { QCoreApplication::processEvents(); };
-        searching = true;
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
             SetStatusPanelText(1, SearchingText + folder);
         });
-        searching = false;
+        ShowSearchFailures(context.FailedDocuments, context.Log.Path());
     } else {
         SearchPath = FileSelection.fileName;
         SetStatusPanelText(1, SearchingText + SearchPath);

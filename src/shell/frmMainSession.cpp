@@ -37,7 +37,8 @@ bool frmMain::AskToSaveList()
 
 void frmMain::mnuNewClick()
 {
-    if (AskToSaveList())
+    // Nothing that changes the list runs inside a search (it runs nested event processing).
+    if (searching || AskToSaveList())
         return;
     ClearFiles(state.Files);
     ClearList();
@@ -54,11 +55,15 @@ void frmMain::mnuNewClick()
 
 void frmMain::mnuSaveClick()
 {
+    if (searching)
+        return;
     listSaved = reportSaver->SaveReport(ReportTitle, false);
 }
 
 void frmMain::mnuSaveAsClick()
 {
+    if (searching)
+        return;
     listSaved = reportSaver->SaveReport(ReportTitle, true);
 }
 
