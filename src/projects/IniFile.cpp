@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 // The file is handled as bytes, line by line: only the lines a write changes are rebuilt,
 // so comments, unknown sections, line ends and bytes that are not valid UTF-8 survive.
@@ -37,6 +38,14 @@ QByteArray Unquoted(const QByteArray &value)
     return value;
 }
 
+// A name or value as text. QString::fromUtf8 would drop a U+FEFF at its start as if it were
+// a byte-order mark; only the file's first bytes can be one.
+QString TextOf(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 void Classify(Line &line)
 {
     const QByteArray trimmed = line.text.trimmed();
@@ -47,7 +56,7 @@ void Classify(Line &line)
         if (close < 0)
             return;
         line.kind = Line::Kind::Section;
-        line.name = QString::fromUtf8(trimmed.mid(1, close - 1).trimmed());
+        line.name = TextOf(trimmed.mid(1, close - 1).trimmed());
         return;
     }
     const qsizetype equals = line.text.indexOf('=');
@@ -57,7 +66,7 @@ void Classify(Line &line)
     if (key.isEmpty())
         return;
     line.kind = Line::Kind::Key;
-    line.name = QString::fromUtf8(key);
+    line.name = TextOf(key);
     line.value = Unquoted(line.text.mid(equals + 1).trimmed());
     line.equals = equals;
 }
@@ -267,7 +276,7 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         if (line.kind == Line::Kind::Section)
             document.sections.append(Section{line.name, {}});
         else if (line.kind == Line::Kind::Key && !document.sections.isEmpty())
-            document.sections.last().entries.append({line.name, QString::fromUtf8(line.value)});
+            document.sections.last().entries.append({line.name, TextOf(line.value)});
     }
     return document;
 }

@@ -121,6 +121,18 @@ private slots:
         QCOMPARE(ReadINI(u"A"_s, u"k"_s, file), u"v"_s);
         QVERIFY(WriteINI(u"A"_s, u"n"_s, u"w"_s, file));
         QCOMPARE(ReadBytes(file), QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\nn=w\r\n"));
+
+        // Only the file's first bytes are a mark: a U+FEFF that starts a section name, key or
+        // value is part of it, also when written and read back.
+        const QString mark(QChar(0xFEFF));
+        const QString marked = env.writeFile(
+            u"b.ini"_s, "[\xEF\xBB\xBFS]\n\xEF\xBB\xBF=1\nv=\xEF\xBB\xBFx\n[S]\nv=plain\n");
+        QCOMPARE(ReadINI(mark + u"S"_s, u"v"_s, marked), mark + u"x"_s);
+        QCOMPARE(ReadINI(u"S"_s, u"v"_s, marked), u"plain"_s);
+        QCOMPARE(ReadINI(mark + u"S"_s, mark, marked), u"1"_s);
+        QVERIFY(WriteINI(u"T"_s, mark + u"k"_s, mark + u"y"_s, marked));
+        QCOMPARE(ReadINI(u"T"_s, mark + u"k"_s, marked), mark + u"y"_s);
+        QCOMPARE(ReadINI(u"T"_s, u"k"_s, marked), QString());
     }
 
     void oddFilesAreReadWithoutCrashAndWriteChangesOnlyTheKeyLine()
