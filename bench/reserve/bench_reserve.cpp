@@ -1,0 +1,151 @@
+// Checks out 1,000 documents of a Shared project through the main window and checks them
+// in again, and prints the time of each run. Runs headless unless a platform is set; uses a
+// private Scrivo home in a temporary folder.
+
+#include "model/FileProcessing.h"
+#include "server/scrivo/ScrivoServer.h"
+#include "shell/frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+constexpr int Documents = 1000;
+
+// Answers the start-up's backup warning; any later message means a run failed.
+class BenchPrompts : public Prompts
+{
+public:
+    int messages = 0;
+    QString lastMessage;
+
+    PromptAnswer MessageBox(const QString &text, PromptButtons, PromptIcon,
+                            const QString &) override
+    {
+        ++messages;
+        lastMessage = text;
+        return PromptAnswer::OK;
+    }
+    QString InputBox(const QString &, const QString &, const QString &, QPoint) override
+    {
+        std::abort();
+    }
+    QString OpenFileName(FileDialogRequest &) override { std::abort(); }
+    QString SaveFileName(FileDialogRequest &) override { std::abort(); }
+    QString BrowseForFolder(const QString &) override { std::abort(); }
+    void SetMousePointer(MousePointer) override {}
+};
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(path.left(path.lastIndexOf(u'/')));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+double milliseconds(const QElapsedTimer &timer)
+{
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+int countRows(const frmMain &window, const QString &holder)
+{
+    int count = 0;
+    for (int i = 1; i <= window.ListViewFiles->Count(); ++i)
+        count += window.ListViewFiles->Row(i)->text(0) == holder ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("state"))));
+
+    const QString project = dir.filePath(QStringLiteral("plant/Plant.kpj"));
+    if (!writeFile(project, "[Project Defaults]\r\nMultiUser=Shared\r\n"))
+        return 1;
+    QStringList documents;
+    for (int i = 0; i < Documents; ++i) {
+        const QString path =
+            dir.filePath(QStringLiteral("plant/area%1/part%2.kpt").arg(i / 100).arg(i));
+        if (!writeFile(path,
+                       "[Document]\nDisplayName=Part " + QByteArray::number(i) + "\nVersion=3\n"))
+            return 1;
+        documents.append(path);
+    }
+
+    auto server = std::make_shared<ScrivoServer>(dir.filePath(QStringLiteral("home")));
+    server->RegisterProject(project);
+    server->ProjectHandler().SetActiveProject(project);
+    server->SetUserName(QStringLiteral("Anna"));
+    std::printf("%d documents of a Shared project under %s\n", Documents, qPrintable(dir.path()));
+
+    BenchPrompts prompts;
+    frmMain window(prompts, [server] { return server; });
+    if (!window.Load())
+        return 1;
+    window.show();
+    for (const QString &path : documents)
+        ReadDocumentWithReferences(*window.State().Files, *server, path);
+    window.ShowFilesInList();
+    window.SelectAll();
+    QCoreApplication::processEvents();
+    const int messagesBefore = prompts.messages;
+
+    QElapsedTimer timer;
+    timer.start();
+    window.ChangeReservation(true);
+    QCoreApplication::processEvents();
+    const double checkOut = milliseconds(timer);
+    const int reserved = countRows(window, QStringLiteral("Anna"));
+    std::printf("check out %d documents: %8.1f ms (goal < 1000 ms) rows reserved %d\n", Documents,
+                checkOut, reserved);
+
+    timer.restart();
+    window.ChangeReservation(false);
+    QCoreApplication::processEvents();
+    const double checkIn = milliseconds(timer);
+    const int released = countRows(window, Available);
+    std::printf("check in %d documents:  %8.1f ms (goal < 1000 ms) rows available %d\n", Documents,
+                checkIn, released);
+
+    // The same server calls without the window, run frame or rows: what the server itself
+    // costs for the two runs.
+    timer.restart();
+    for (const QString &path : documents) {
+        server->SetUserName(QStringLiteral("Anna"));
+        const ServerDocumentPtr doc = server->OpenDocument(path);
+        if (!doc->IsReserved()) {
+            doc->Reserve();
+            doc->ReservedBy();
+            doc->ReservedTime();
+            doc->ReservedVersion();
+        }
+    }
+    std::printf("server calls alone, check out: %8.1f ms\n", milliseconds(timer));
+    timer.restart();
+    for (const QString &path : documents) {
+        server->SetUserName(QStringLiteral("Anna"));
+        server->OpenDocument(path)->ReleaseReservation();
+    }
+    std::printf("server calls alone, check in:  %8.1f ms\n", milliseconds(timer));
+
+    if (prompts.messages != messagesBefore) {
+        std::printf("a run failed: %s\n", qPrintable(prompts.lastMessage));
+        return 1;
+    }
+    return reserved == Documents && released == Documents ? 0 : 1;
+}
