@@ -1,14 +1,21 @@
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString BinDir = QStringLiteral(BREVANT_BIN_DIR);
+const QString ShotDir = QStringLiteral(BREVANT_SMOKE_SHOTS);
+const QString CheckOutUser = u"carla"_s;
+const QString StartupUser = u"smoke"_s;
 
 // Runs a tool to its end (bounded); its standard output, or nothing when it failed.
 std::optional<QString>
@@ -28,106 +35,330 @@ run(const QString &program, const QStringList &arguments,
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
-// The first window whose name matches the pattern, waiting up to timeoutMs.
-QString waitForWindow(const QString &pattern, int timeoutMs)
+bool xdotool(const QStringList &arguments)
+{
+    return run(u"xdotool"_s, arguments).has_value();
+}
+
+// The first visible window whose name matches the pattern, waiting up to timeoutMs.
+QString waitForWindow(const QString &pattern, int timeoutMs = 30000)
 {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs) {
-        const QString found = run(QStringLiteral("xdotool"),
-                                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                   QStringLiteral("--name"), pattern})
-                                  .value_or(QString());
+        const QString found =
+            run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, pattern})
+                .value_or(QString());
         if (!found.isEmpty())
-            return found.split(QLatin1Char('\n')).constFirst();
+            return found.split(u'\n').constFirst();
         QTest::qWait(200);
     }
     return {};
 }
 
+// No visible window matches the pattern any more, waiting up to timeoutMs.
+bool waitForWindowGone(const QString &pattern, int timeoutMs = 30000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, pattern})
+                .value_or(QString())
+                .isEmpty())
+            return true;
+        QTest::qWait(200);
+    }
+    return false;
+}
+
+// Gives the window the keyboard focus and presses the keys one after the other.
 bool focusAndType(const QString &window, const QStringList &keys)
 {
-    if (!run(QStringLiteral("xdotool"),
-             {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))
+    if (!xdotool({u"windowactivate"_s, u"--sync"_s, window}) &&
+        !xdotool({u"windowfocus"_s, u"--sync"_s, window}))
         return false;
     for (const QString &key : keys) {
         QTest::qWait(300);
-        if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), key}) != 0)
+        if (!xdotool({u"key"_s, key}))
             return false;
     }
     return true;
 }
 
+// Types text into the focused widget of the window.
+bool focusAndWrite(const QString &window, const QString &text)
+{
+    if (!xdotool({u"windowfocus"_s, u"--sync"_s, window}))
+        return false;
+    QTest::qWait(300);
+    return xdotool({u"type"_s, u"--delay"_s, u"30"_s, text});
+}
+
+bool screenshot(const QString &name, const QString &window = u"root"_s)
+{
+    const QString path = ShotDir + u'/' + name;
+    QFile::remove(path);
+    return QProcess::execute(u"import"_s, {u"-window"_s, window, path}) == 0 && QFile::exists(path);
+}
+
+// The documents a search of folder lists (parts, assemblies and drawings, any letter case,
+// outside hidden folders), as full paths.
+QStringList documentsBelow(const QString &folder)
+{
+    QStringList documents;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    static const QRegularExpression pattern(u"(kpt|kam|kdw)$"_s,
+                                            QRegularExpression::CaseInsensitiveOption);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (pattern.match(path).hasMatch() && !path.contains(u"/."_s))
+            documents.append(path);
+    }
+    return documents;
+}
+
 } // namespace
 
+// The real program on the virtual X server, driven through its menus and real dialogs,
+// against a Scrivo home of its own with the sample project.
 class TestSmoke : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
+
     void windowStartsShowsItselfAndExits();
+    void searchedDocumentsCheckedOutAndSavedAsTextReport();
+    void openedAssemblyCheckedOutWhole();
 
 private:
-    QProcess program;
+    // Writes the sample project, starts the program and answers the backup warning.
+    bool start();
+    QString scrivo(const QStringList &arguments);
+    // "holder" of each document from scrivo status ("available" for a free one).
+    QMap<QString, QString> holders(const QStringList &documents);
+    // Waits for the message box titled "Korvex Brevant" and presses the key.
+    bool answerMessage(const QString &key);
+    // Exits through File > Exit; a save prompt, when the list is unsaved, is answered No.
+    bool exitProgram(bool expectSavePrompt);
 
-private slots:
-    void cleanup()
-    {
-        if (program.state() != QProcess::NotRunning) {
-            program.kill();
-            program.waitForFinished(5000);
-        }
-    }
+    std::optional<QTemporaryDir> dir;
+    QProcessEnvironment environment;
+    QProcess program;
+    QString sample;
+    QString window;
 };
 
-void TestSmoke::windowStartsShowsItselfAndExits()
+void TestSmoke::init()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         QSKIP("needs an X server (run under xvfb-run)");
+    dir.emplace();
+    environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"KORVEX_SCRIVO_HOME"_s, dir->filePath(u"home"_s));
+    environment.insert(u"XDG_STATE_HOME"_s, dir->filePath(u"state"_s));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    // The save dialog starts in the home folder: keep it inside the test's folder.
+    environment.insert(u"HOME"_s, dir->filePath(u"user"_s));
+    QDir().mkpath(dir->filePath(u"home"_s));
+    QDir().mkpath(dir->filePath(u"user"_s));
+    sample = dir->filePath(u"sample"_s);
+}
 
-    QTemporaryDir dir;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KORVEX_SCRIVO_HOME"), dir.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    QDir().mkpath(dir.filePath(QStringLiteral("home")));
+void TestSmoke::cleanup()
+{
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
+    dir.reset();
+}
 
-    const QString scrivo = BinDir + QStringLiteral("/scrivo");
-    QVERIFY(run(scrivo, {QStringLiteral("sample"), dir.filePath(QStringLiteral("sample"))},
-                environment));
-    const QString projectsBefore =
-        run(scrivo, {QStringLiteral("projects")}, environment).value_or(QString());
-    QVERIFY2(projectsBefore.contains(QLatin1Char('*')), qPrintable(projectsBefore));
+QString TestSmoke::scrivo(const QStringList &arguments)
+{
+    return run(BinDir + u"/scrivo"_s, arguments, environment).value_or(u"<failed>"_s);
+}
 
+QMap<QString, QString> TestSmoke::holders(const QStringList &documents)
+{
+    QMap<QString, QString> result;
+    const QStringList lines = scrivo(QStringList{u"status"_s} + documents).split(u'\n');
+    for (const QString &line : lines) {
+        const QStringList fields = line.split(u'\t');
+        if (fields.size() >= 2)
+            result.insert(fields.at(0), fields.at(1));
+    }
+    return result;
+}
+
+bool TestSmoke::start()
+{
+    if (!run(BinDir + u"/scrivo"_s, {u"sample"_s, sample}, environment) ||
+        !run(BinDir + u"/scrivo"_s, {u"user"_s, StartupUser}, environment))
+        return false;
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(BinDir + QStringLiteral("/korvex-brevant"), {});
-    QVERIFY(program.waitForStarted(10000));
-
+    program.start(BinDir + u"/korvex-brevant"_s, {});
+    if (!program.waitForStarted(10000))
+        return false;
     // The backup warning comes first and holds the start-up until it is answered.
-    const QString warning = waitForWindow(QStringLiteral("^Korvex Brevant$"), 30000);
-    QVERIFY2(!warning.isEmpty(), "no backup warning appeared");
-    QVERIFY(focusAndType(warning, {QStringLiteral("Return")}));
+    if (!answerMessage(u"Return"_s))
+        return false;
+    window = waitForWindow(u"^Korvex Brevant - Unnamed$"_s);
+    QTest::qWait(500);
+    return !window.isEmpty();
+}
 
-    const QString window = waitForWindow(QStringLiteral("^Korvex Brevant - Unnamed$"), 30000);
-    QVERIFY2(!window.isEmpty(), "the main window did not appear");
-    QTest::qWait(1000);
-    QFile::remove(QStringLiteral(BREVANT_SMOKE_SHOT));
-    QCOMPARE(QProcess::execute(QStringLiteral("import"),
-                               {QStringLiteral("-window"), QStringLiteral("root"),
-                                QStringLiteral(BREVANT_SMOKE_SHOT)}),
-             0);
-    QVERIFY(QFile::exists(QStringLiteral(BREVANT_SMOKE_SHOT)));
+bool TestSmoke::answerMessage(const QString &key)
+{
+    const QString message = waitForWindow(u"^Korvex Brevant$"_s);
+    if (message.isEmpty() || !focusAndType(message, {key}))
+        return false;
+    return waitForWindowGone(u"^Korvex Brevant$"_s);
+}
 
-    // File > Exit through the keyboard.
-    QVERIFY(focusAndType(window, {QStringLiteral("alt+f"), QStringLiteral("e")}));
-    QVERIFY2(program.waitForFinished(20000), "the window did not close through File > Exit");
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+bool TestSmoke::exitProgram(bool expectSavePrompt)
+{
+    if (!focusAndType(window, {u"alt+f"_s, u"e"_s}))
+        return false;
+    // No is the message box's escape button.
+    if (expectSavePrompt && !answerMessage(u"Escape"_s))
+        return false;
+    return program.waitForFinished(20000) && program.exitStatus() == QProcess::NormalExit &&
+           program.exitCode() == 0;
+}
 
+void TestSmoke::windowStartsShowsItselfAndExits()
+{
+    QVERIFY(start());
+    const QString projectsBefore = scrivo({u"projects"_s});
+    QVERIFY2(projectsBefore.contains(u'*'), qPrintable(projectsBefore));
+    QVERIFY(screenshot(u"smoke_window.png"_s, window));
+    QVERIFY2(exitProgram(false), "the window did not close through File > Exit");
     // The server is left as it was found.
-    QCOMPARE(run(scrivo, {QStringLiteral("projects")}, environment).value_or(QString()),
-             projectsBefore);
+    QCOMPARE(scrivo({u"projects"_s}), projectsBefore);
+}
+
+void TestSmoke::searchedDocumentsCheckedOutAndSavedAsTextReport()
+{
+    QVERIFY(start());
+    const QStringList documents = documentsBelow(sample);
+    const QMap<QString, QString> before = holders(documents);
+    QCOMPARE(before.size(), documents.size());
+
+    // Edit > Find: the scope message, then the folder browser with the sample's path typed in.
+    QVERIFY(focusAndType(window, {u"ctrl+f"_s}));
+    QVERIFY(answerMessage(u"Return"_s));
+    const QString browser = waitForWindow(u"^Select Directory for search Korvex Files:$"_s);
+    QVERIFY2(!browser.isEmpty(), "no folder browser");
+    QVERIFY(focusAndWrite(browser, sample));
+    QVERIFY(focusAndType(browser, {u"Return"_s}));
+    QVERIFY2(waitForWindowGone(u"^Select Directory"_s), "the folder browser stayed open");
+    QTest::qWait(2000);
+
+    // Rows 3 and 4 of the sample's search (Conveyor.kam and Roller.kpt) are free.
+    QVERIFY(focusAndType(window, {u"Home"_s, u"Down"_s, u"Down"_s, u"shift+Down"_s}));
+    // File > Check Out for User: the input box, then File > Check Out selected files (the
+    // first of two items with the mnemonic "s").
+    QVERIFY(focusAndType(window, {u"alt+f"_s, u"u"_s}));
+    const QString input = waitForWindow(u"^Korvex Brevant$"_s);
+    QVERIFY2(!input.isEmpty(), "no input box for the user");
+    QVERIFY(focusAndType(input, {u"ctrl+a"_s}));
+    QVERIFY(focusAndWrite(input, CheckOutUser));
+    QVERIFY(focusAndType(input, {u"Return"_s}));
+    QVERIFY(waitForWindowGone(u"^Korvex Brevant$"_s));
+    QVERIFY(focusAndType(window, {u"alt+f"_s, u"s"_s, u"Return"_s}));
+    QTest::qWait(1500);
+    QVERIFY(screenshot(u"smoke_search.png"_s, window));
+
+    // File > Save As with the text report's filter: the second entry of the type box, which
+    // follows the name field.
+    const QString report = dir->filePath(u"report.txt"_s);
+    QVERIFY(focusAndType(window, {u"alt+f"_s, u"a"_s}));
+    const QString saveDialog = waitForWindow(u"^Save As$"_s);
+    QVERIFY2(!saveDialog.isEmpty(), "no save dialog");
+    QVERIFY(focusAndType(saveDialog, {u"alt+n"_s, u"Tab"_s, u"Down"_s, u"alt+n"_s, u"ctrl+a"_s}));
+    QVERIFY(focusAndWrite(saveDialog, report));
+    QVERIFY(focusAndType(saveDialog, {u"Return"_s}));
+    QVERIFY2(waitForWindowGone(u"^Save As$"_s), "the save dialog stayed open");
+    const QString caption = u"^Korvex Brevant - "_s + QRegularExpression::escape(report) + u'$';
+    QVERIFY2(!waitForWindow(caption, 10000).isEmpty(), "the caption does not name the report");
+    // The list is saved: Exit asks nothing.
+    QVERIFY2(exitProgram(false), "the window did not close through File > Exit");
+
+    // One line per listed document, six fields each; the two checked-out rows name the user.
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    // Every line ends with CR LF.
+    QVERIFY(text.endsWith("\r\n"));
+    QCOMPARE(text.count("\r\n"), text.count('\n'));
+    const QStringList lines = QString::fromUtf8(text.chopped(2)).split(u"\r\n"_s);
+    QCOMPARE(lines.size(), documents.size());
+    QStringList checkedOut;
+    for (const QString &line : lines) {
+        const QStringList fields = line.split(u'|');
+        QCOMPARE(fields.size(), 6);
+        QVERIFY2(documents.contains(fields.at(3) + u'/' + fields.at(2)), qPrintable(fields.at(2)));
+        if (fields.at(0) == CheckOutUser)
+            checkedOut.append(fields.at(3) + u'/' + fields.at(2));
+    }
+    QCOMPARE(checkedOut.size(), 2);
+
+    // Scrivo holds the two for the check-out user; nothing else changed.
+    const QMap<QString, QString> after = holders(documents);
+    for (const QString &document : documents) {
+        if (checkedOut.contains(document)) {
+            QCOMPARE(before.value(document), u"available"_s);
+            QCOMPARE(after.value(document), CheckOutUser);
+        } else {
+            QCOMPARE(after.value(document), before.value(document));
+        }
+    }
+}
+
+void TestSmoke::openedAssemblyCheckedOutWhole()
+{
+    QVERIFY(start());
+    const QStringList documents = documentsBelow(sample);
+    const QMap<QString, QString> before = holders(documents);
+    // The sample's gearbox and what it references, at all levels.
+    QStringList listed;
+    for (const char *relative :
+         {"Workspace/Gearbox/Gearbox.kam", "Workspace/Gearbox/Parts/Housing.kpt",
+          "Workspace/Gearbox/Parts/Shaft.kpt", "Library/Washer.kpt",
+          "Workspace/Gearbox/Parts/Gear.kpt", "Library/Bolt M8.kpt"})
+        listed.append(sample + u'/' + QLatin1String(relative));
+
+    // File > Open: the real file dialog with the assembly's path typed in.
+    QVERIFY(focusAndType(window, {u"alt+f"_s, u"o"_s}));
+    const QString dialog = waitForWindow(u"^Korvex File Selection$"_s);
+    QVERIFY2(!dialog.isEmpty(), "no open dialog");
+    QVERIFY(focusAndWrite(dialog, listed.first()));
+    QVERIFY(focusAndType(dialog, {u"Return"_s}));
+    QVERIFY2(waitForWindowGone(u"^Korvex File Selection$"_s), "the open dialog stayed open");
+    QTest::qWait(1000);
+
+    // Edit > Select All, then File > Check Out selected files for the start-up user.
+    QVERIFY(focusAndType(window, {u"ctrl+a"_s, u"alt+f"_s, u"s"_s, u"Return"_s}));
+    QTest::qWait(1500);
+    QVERIFY(screenshot(u"smoke_open.png"_s, window));
+    // The opened list was never saved: Exit asks, and No closes.
+    QVERIFY2(exitProgram(true), "the window did not close through File > Exit");
+
+    // Every listed document is reserved: the free ones now for the start-up user, the
+    // others still by their holders; the rest of the sample is untouched.
+    const QMap<QString, QString> after = holders(documents);
+    for (const QString &document : documents) {
+        if (!listed.contains(document))
+            QCOMPARE(after.value(document), before.value(document));
+        else if (before.value(document) == u"available"_s)
+            QCOMPARE(after.value(document), StartupUser);
+        else
+            QCOMPARE(after.value(document), before.value(document));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
