@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 
@@ -141,7 +142,14 @@ void frmMain::CollectDocuments(bool openMode)
     SetStatusNote(QString());
     if (!openMode) {
         SearchContext context(*state.DocumentServer, *state.Files, ListBoxDirs, state.StopSearch);
-        context.ProcessEvents = [] { QCoreApplication::processEvents(); };
+        QElapsedTimer sinceEvents;
+        sinceEvents.start();
+        context.ProcessEvents = [&sinceEvents, interval = SearchEventInterval] {
+            if (sinceEvents.elapsed() < interval)
+                return;
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        };
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
             SetStatusPanelText(1, SearchingText + folder);
         });
