@@ -706,6 +706,8 @@ void TestReserve::runDuringSearchDoesNothing()
     QVERIFY(f.start(QStringLiteral("Shared")));
     f.document(QStringLiteral("a.kpt"));
     f.document(QStringLiteral("b.kpt"));
+    // Pending events run at every folder entry, where the run below is asked for.
+    f.window->SearchEventInterval = 0;
     bool sawSearch = false;
     f.prompts.answerMessage(PromptAnswer::OK);
     f.prompts.onNext([&] {
