@@ -39,10 +39,12 @@ QByteArray Unquoted(const QByteArray &value)
 }
 
 // A name or value as text. QString::fromUtf8 would drop a U+FEFF at its start as if it were
-// a byte-order mark; only the file's first bytes can be one.
+// a byte-order mark; only the file's first bytes can be one. Stateless, so that a sequence
+// cut off at the end gives a replacement character instead of being held back.
 QString TextOf(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
 }
 

@@ -133,6 +133,13 @@ private slots:
         QVERIFY(WriteINI(u"T"_s, mark + u"k"_s, mark + u"y"_s, marked));
         QCOMPARE(ReadINI(u"T"_s, mark + u"k"_s, marked), mark + u"y"_s);
         QCOMPARE(ReadINI(u"T"_s, u"k"_s, marked), QString());
+
+        // Bytes that are not UTF-8 read as replacement characters, also at a name's or
+        // value's end.
+        const QString broken = env.writeFile(u"c.ini"_s, "[S\xC3]\n\xC3=1\nv=x\xC3\n");
+        const QString replacement(QChar(0xFFFD));
+        QCOMPARE(ReadINI(u"S"_s + replacement, replacement, broken), u"1"_s);
+        QCOMPARE(ReadINI(u"S"_s + replacement, u"v"_s, broken), u"x"_s + replacement);
     }
 
     void oddFilesAreReadWithoutCrashAndWriteChangesOnlyTheKeyLine()
