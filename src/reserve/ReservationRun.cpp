@@ -79,6 +79,16 @@ void ShowReservationMadeMeanwhile(ServerDocument *doc, FileRow &row)
     });
 }
 
+ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
+{
+    const QString path = DocumentPathOf(record);
+    ServerDocumentPtr doc = server.OpenDocument(path);
+    if (!doc)
+        throw ServerError(ServerErrors::NotADocument,
+                          QStringLiteral("The document %1 could not be opened.").arg(path));
+    return doc;
+}
+
 void CheckOutRow(DocumentServer &server, const QString &user, FileRow &row,
                  ReservationFailures &failures)
 {
@@ -87,9 +97,9 @@ void CheckOutRow(DocumentServer &server, const QString &user, FileRow &row,
     ServerDocumentPtr doc;
     try {
         server.SetUserName(user);
-        doc = server.OpenDocument(DocumentPathOf(record));
+        doc = OpenRowDocument(server, record);
         if (doc->IsReserved()) {
-            // Someone else's reservation is left alone; only a row that offered the
+            // A reservation already there is left alone; only a row that offered the
             // document as free is corrected, and the user is told.
             if (listedFree) {
                 const Reservation held = ReservationOf(*doc);
@@ -118,7 +128,7 @@ void CheckInRow(DocumentServer &server, FileRow &row, ReservationFailures &failu
         // The server releases only for the holder, so the run acts as the holder the row
         // shows.
         server.SetUserName(record.CheckedOutBy());
-        doc = server.OpenDocument(DocumentPathOf(record));
+        doc = OpenRowDocument(server, record);
         doc->ReleaseReservation();
         ShowAvailable(row);
     } catch (const std::exception &error) {
