@@ -7,12 +7,13 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -22,21 +23,21 @@ template <typename Dialog> void whenDialogOpens(std::function<void(Dialog *)> ac
     auto *timer = new QTimer;
     auto *tries = new int(0);
     QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
-        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            delete tries;
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!dialog && ++*tries <= 250)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete tries;
+        if (dialog)
             action(dialog);
-        } else if (++*tries > 250) {
-            timer->stop();
-            timer->deleteLater();
-            delete tries;
-            if (QWidget *other = QApplication::activeModalWidget())
-                other->close();
-        }
+        else if (QWidget *other = QApplication::activeModalWidget())
+            other->close();
     });
     timer->start(20);
 }
+
+const QString ReportFilter = u"Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt"_s;
 
 } // namespace
 
@@ -45,158 +46,143 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private slots:
-    void korvexProcessIsDetectedByName();
-    void filterTextsBecomeNameFilters();
-    void messageBoxShowsLinesIconAndButtons();
-    void saveDialogReportsFilterAndAppliesItsExtension();
-    void inputBoxReturnsTextOrEmptyOnCancel();
-    void mousePointerIsRestored();
-};
-
-void TestPlatform::korvexProcessIsDetectedByName()
-{
-    QVERIFY(!IsKorvexRunning());
+    void korvexProcessIsDetectedByName()
     {
-        KorvexProcess korvex;
-        QVERIFY(korvex.started());
-        QVERIFY(IsKorvexRunning());
+        QVERIFY(!IsKorvexRunning());
+        {
+            KorvexProcess korvex;
+            QVERIFY(korvex.started());
+            QVERIFY(IsKorvexRunning());
+        }
+        QVERIFY(!IsKorvexRunning());
+
+        // A process whose name only starts with korvex is something else.
+        QTemporaryDir dir;
+        const QString other = dir.filePath(u"korvex-brevant"_s);
+        QVERIFY(QFile::copy(u"/bin/sleep"_s, other));
+        QProcess process;
+        process.start(other, {u"60"_s});
+        QVERIFY(process.waitForStarted(5000));
+        QVERIFY(!IsKorvexRunning());
+        process.kill();
+        process.waitForFinished(5000);
     }
-    QVERIFY(!IsKorvexRunning());
 
-    // A process whose name only starts with korvex is something else.
-    QTemporaryDir dir;
-    const QString other = dir.filePath(QStringLiteral("korvex-brevant"));
-    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), other));
-    QProcess process;
-    process.start(other, {QStringLiteral("60")});
-    QVERIFY(process.waitForStarted(5000));
-    QVERIFY(!IsKorvexRunning());
-    process.kill();
-    process.waitForFinished(5000);
-}
+    void filterTextsBecomeNameFilters()
+    {
+        const QStringList filters = NameFiltersOf(ReportFilter);
+        QCOMPARE(filters, (QStringList{u"Excel 2002 Format (*.xls) (*.xls)"_s,
+                                       u"Brevant Report (*.txt) (*.txt)"_s}));
+        QCOMPARE(NameFiltersOf(u"Korvex Files|*.kpt;*.kam;*.kdw|All|*.*|dangling"_s),
+                 (QStringList{u"Korvex Files (*.kpt *.kam *.kdw)"_s, u"All (*.*)"_s}));
+        QCOMPARE(ExtensionOfNameFilter(filters.at(1)), u"txt"_s);
+        QCOMPARE(ExtensionOfNameFilter(u"All (*.*)"_s), QString());
+        QCOMPARE(ExtensionOfNameFilter(u"Korvex Files (*.kpt *.kam)"_s), u"kpt"_s);
+        QCOMPARE(MessageTextForDisplay(u"a\rb\nc"_s), u"a\nb\nc"_s);
+    }
 
-void TestPlatform::filterTextsBecomeNameFilters()
-{
-    const QStringList filters = NameFiltersOf(
-        QStringLiteral("Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt"));
-    QCOMPARE(filters, (QStringList{QStringLiteral("Excel 2002 Format (*.xls) (*.xls)"),
-                                   QStringLiteral("Brevant Report (*.txt) (*.txt)")}));
-    QCOMPARE(NameFiltersOf(QStringLiteral("Korvex Files|*.kpt;*.kam;*.kdw|All|*.*|dangling")),
-             (QStringList{QStringLiteral("Korvex Files (*.kpt *.kam *.kdw)"),
-                          QStringLiteral("All (*.*)")}));
-    QCOMPARE(ExtensionOfNameFilter(filters.at(1)), QStringLiteral("txt"));
-    QCOMPARE(ExtensionOfNameFilter(QStringLiteral("All (*.*)")), QString());
-    QCOMPARE(ExtensionOfNameFilter(QStringLiteral("Korvex Files (*.kpt *.kam)")),
-             QStringLiteral("kpt"));
-    QCOMPARE(MessageTextForDisplay(QStringLiteral("a\rb\nc")), QStringLiteral("a\nb\nc"));
-}
+    void messageBoxShowsLinesIconAndButtons()
+    {
+        QtPrompts prompts;
+        QString shownText;
+        QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+        qsizetype buttons = 0;
+        whenDialogOpens<QMessageBox>([&](QMessageBox *box) {
+            shownText = box->text();
+            shownIcon = box->icon();
+            buttons = box->buttons().size();
+            box->button(QMessageBox::No)->click();
+        });
+        QCOMPARE(prompts.MessageBox(u"first\rsecond\nthird"_s, PromptButtons::YesNo,
+                                    PromptIcon::Exclamation, BrevantTitle),
+                 PromptAnswer::No);
+        QCOMPARE(shownText, u"first\nsecond\nthird"_s);
+        QCOMPARE(shownIcon, QMessageBox::Warning);
+        QCOMPARE(buttons, 2);
 
-void TestPlatform::messageBoxShowsLinesIconAndButtons()
-{
-    QtPrompts prompts;
-    QString shownText;
-    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
-    QStringList buttons;
-    whenDialogOpens<QMessageBox>([&](QMessageBox *box) {
-        shownText = box->text();
-        shownIcon = box->icon();
-        for (QAbstractButton *button : box->buttons())
-            buttons.append(QString::number(box->standardButton(button)));
-        box->button(QMessageBox::No)->click();
-    });
-    const PromptAnswer answer =
-        prompts.MessageBox(QStringLiteral("first\rsecond\nthird"), PromptButtons::YesNo,
-                           PromptIcon::Exclamation, BrevantTitle);
-    QCOMPARE(answer, PromptAnswer::No);
-    QCOMPARE(shownText, QStringLiteral("first\nsecond\nthird"));
-    QCOMPARE(shownIcon, QMessageBox::Warning);
-    QCOMPARE(buttons.size(), 2);
+        whenDialogOpens<QMessageBox>(
+            [](QMessageBox *box) { box->button(QMessageBox::Cancel)->click(); });
+        QCOMPARE(
+            prompts.MessageBox(u"x"_s, PromptButtons::YesNoCancel, PromptIcon::None, BrevantTitle),
+            PromptAnswer::Cancel);
+    }
 
-    whenDialogOpens<QMessageBox>(
-        [](QMessageBox *box) { box->button(QMessageBox::Cancel)->click(); });
-    QCOMPARE(prompts.MessageBox(QStringLiteral("x"), PromptButtons::YesNoCancel, PromptIcon::None,
-                                BrevantTitle),
-             PromptAnswer::Cancel);
-}
+    void saveDialogReportsFilterAndAppliesItsExtension()
+    {
+        QTemporaryDir dir;
+        QtPrompts prompts;
+        FileDialogRequest request;
+        request.title = u"Save As"_s;
+        request.initialFolder = dir.path();
+        request.fileName = u"Brevant Report"_s;
+        request.filter = ReportFilter;
+        request.selectedFilter = 1;
+        request.defaultExtension = u"xls"_s;
+        // An existing file: no question of the dialog's own.
+        QFile existing(dir.filePath(u"list.txt"_s));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
 
-void TestPlatform::saveDialogReportsFilterAndAppliesItsExtension()
-{
-    QTemporaryDir dir;
-    QtPrompts prompts;
-    FileDialogRequest request;
-    request.title = QStringLiteral("Save As");
-    request.initialFolder = dir.path();
-    request.fileName = QStringLiteral("Brevant Report");
-    request.filter = QStringLiteral("Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt");
-    request.selectedFilter = 1;
-    request.defaultExtension = QStringLiteral("xls");
-    // An existing file: no question of the dialog's own.
-    QFile existing(dir.filePath(QStringLiteral("list.txt")));
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.close();
+        QStringList offered;
+        QString initiallySelected;
+        bool confirmsOverwrite = true;
+        whenDialogOpens<QFileDialog>([&](QFileDialog *dialog) {
+            offered = dialog->nameFilters();
+            initiallySelected = dialog->selectedNameFilter();
+            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->selectNameFilter(offered.value(1));
+            emit dialog->filterSelected(offered.value(1));
+            // What the user types into the name field.
+            if (auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s))
+                name->setText(u"list"_s);
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        const QString chosen = prompts.SaveFileName(request);
+        QCOMPARE(offered.size(), 2);
+        QCOMPARE(initiallySelected, offered.value(0));
+        QVERIFY(!confirmsOverwrite);
+        QCOMPARE(chosen, dir.filePath(u"list.txt"_s));
+        QCOMPARE(request.selectedFilter, 2);
 
-    QStringList offered;
-    QString initiallySelected;
-    bool confirmsOverwrite = true;
-    whenDialogOpens<QFileDialog>([&](QFileDialog *dialog) {
-        offered = dialog->nameFilters();
-        initiallySelected = dialog->selectedNameFilter();
-        confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-        dialog->selectNameFilter(offered.value(1));
-        emit dialog->filterSelected(offered.value(1));
-        // What the user types into the name field.
-        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            name->setText(QStringLiteral("list"));
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    const QString chosen = prompts.SaveFileName(request);
-    QCOMPARE(offered.size(), 2);
-    QCOMPARE(initiallySelected, offered.value(0));
-    QVERIFY(!confirmsOverwrite);
-    QCOMPARE(chosen, dir.filePath(QStringLiteral("list.txt")));
-    QCOMPARE(request.selectedFilter, 2);
+        whenDialogOpens<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+        request.selectedFilter = 1;
+        QCOMPARE(prompts.SaveFileName(request), QString());
+        QCOMPARE(request.selectedFilter, 1);
+    }
 
-    whenDialogOpens<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
-    request.selectedFilter = 1;
-    QCOMPARE(prompts.SaveFileName(request), QString());
-    QCOMPARE(request.selectedFilter, 1);
-}
+    void inputBoxReturnsTextOrEmptyOnCancel()
+    {
+        QtPrompts prompts;
+        QPoint shownAt;
+        QString offered;
+        whenDialogOpens<QInputDialog>([&](QInputDialog *dialog) {
+            shownAt = dialog->pos();
+            offered = dialog->textValue();
+            dialog->setTextValue(u"Mara"_s);
+            dialog->accept();
+        });
+        QCOMPARE(prompts.InputBox(u"User?"_s, BrevantTitle, u"Ole"_s, QPoint(40, 50)), u"Mara"_s);
+        QCOMPARE(offered, u"Ole"_s);
+        QCOMPARE(shownAt, QPoint(40, 50));
 
-void TestPlatform::inputBoxReturnsTextOrEmptyOnCancel()
-{
-    QtPrompts prompts;
-    QPoint shownAt;
-    QString offered;
-    whenDialogOpens<QInputDialog>([&](QInputDialog *dialog) {
-        shownAt = dialog->pos();
-        offered = dialog->textValue();
-        dialog->setTextValue(QStringLiteral("Mara"));
-        dialog->accept();
-    });
-    QCOMPARE(prompts.InputBox(QStringLiteral("User?"), BrevantTitle, QStringLiteral("Ole"),
-                              QPoint(40, 50)),
-             QStringLiteral("Mara"));
-    QCOMPARE(offered, QStringLiteral("Ole"));
-    QCOMPARE(shownAt, QPoint(40, 50));
+        whenDialogOpens<QInputDialog>([](QInputDialog *dialog) { dialog->reject(); });
+        QCOMPARE(prompts.InputBox(u"User?"_s, BrevantTitle, u"Ole"_s, {}), QString());
+    }
 
-    whenDialogOpens<QInputDialog>([](QInputDialog *dialog) { dialog->reject(); });
-    QCOMPARE(prompts.InputBox(QStringLiteral("User?"), BrevantTitle, QStringLiteral("Ole"), {}),
-             QString());
-}
-
-void TestPlatform::mousePointerIsRestored()
-{
-    QtPrompts prompts;
-    QVERIFY(!QGuiApplication::overrideCursor());
-    prompts.SetMousePointer(MousePointer::Hourglass);
-    prompts.SetMousePointer(MousePointer::Hourglass);
-    QVERIFY(QGuiApplication::overrideCursor());
-    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    prompts.SetMousePointer(MousePointer::Default);
-    QVERIFY(!QGuiApplication::overrideCursor());
-    prompts.SetMousePointer(MousePointer::Default);
-    QVERIFY(!QGuiApplication::overrideCursor());
-}
+    void mousePointerIsRestored()
+    {
+        QtPrompts prompts;
+        QVERIFY(!QGuiApplication::overrideCursor());
+        prompts.SetMousePointer(MousePointer::Hourglass);
+        prompts.SetMousePointer(MousePointer::Hourglass);
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        prompts.SetMousePointer(MousePointer::Default);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        prompts.SetMousePointer(MousePointer::Default);
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+};
 
 int runPlatformTests(int argc, char **argv)
 {
