@@ -1,3 +1,4 @@
+#include "ObservedServer.h"
 #include "ScrivoDocuments.h"
 #include "ShellFixture.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -300,24 +300,31 @@ void TestOpen::unreadableDocumentListsRowsReadSoFar()
 void TestOpen::openIsRefusedWhileSearching()
 {
     ShellFixture f;
-    auto window = f.startWithSharedProject();
+    f.activate(f.addProject(u"A"_s, u"Shared"_s));
+    auto observed = std::make_shared<ObservedServer>(f.server);
+    frmMain window(f.prompts, [observed] { return observed; });
+    f.expectBackupWarning();
+    QVERIFY(window.Load());
     const QString tree = f.env.path(u"tree"_s);
     for (const QString &name : {u"a.kpt"_s, u"b.kam"_s, u"sub/c.kdw"_s})
         WriteScrivoDocument(tree + u'/' + name, name);
 
+    // The Open command comes in while the search reads its first document; the script
+    // holds no open dialog, so an Open that went ahead would fail the test.
     bool ranDuringSearch = false;
+    bool tried = false;
+    observed->onOpenDocument = [&](const QString &) {
+        if (std::exchange(tried, true))
+            return;
+        ranDuringSearch = window.Searching();
+        window.mnuOpenClick();
+    };
     f.prompts.answerMessage(PromptAnswer::OK); // the scope message
     f.prompts.answerFolder(tree);
-    // Runs at the search's first processing of pending events; the script holds no open
-    // dialog, so an Open that went ahead would fail the test.
-    QTimer::singleShot(0, window.get(), [&] {
-        ranDuringSearch = window->Searching();
-        window->mnuOpenClick();
-    });
-    window->mnuDocumentsSearchClick();
+    window.mnuDocumentsSearchClick();
 
     QVERIFY(ranDuringSearch);
-    QCOMPARE(columnTexts(*window, 2), (QStringList{u"a.kpt"_s, u"b.kam"_s, u"c.kdw"_s}));
+    QCOMPARE(columnTexts(window, 2), (QStringList{u"a.kpt"_s, u"b.kam"_s, u"c.kdw"_s}));
     QVERIFY(f.prompts.scriptDone());
     QCOMPARE(f.prompts.unexpected, QStringList());
 }

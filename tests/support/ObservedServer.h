@@ -15,9 +15,12 @@ public:
     explicit ObservedServer(std::shared_ptr<DocumentServer> server) : real(std::move(server)) {}
 
     std::function<void(const QString &call)> onCall = [](const QString &) {};
+    // Runs before each document is opened (e.g. to act in the middle of a search).
+    std::function<void(const QString &path)> onOpenDocument = [](const QString &) {};
 
     ServerDocumentPtr OpenDocument(const QString &path) override
     {
+        onOpenDocument(path);
         return real->OpenDocument(path);
     }
     void CloseAllDocuments() override { real->CloseAllDocuments(); }
