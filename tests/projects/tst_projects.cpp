@@ -56,18 +56,20 @@ private slots:
     {
         TestEnvironment env;
         const QString file = env.writeFile(
-            u"a.ini"_s, "k0=before any section\n  [ Project Defaults ]  \n"
-                        "  multiuser   =   Single User   \ndouble = \"  quoted  \"\nsingle='x'\n"
-                        "mixed=\"open'\nlonequote=\"\nempty=\"\"\n;comment=not a key\n"
-                        "  ;indented=also a comment\nno equals sign\nutf8=Grüße\n[A]\nk=v\n");
-        // Rows of "section|key|value".
+            u"a.ini"_s,
+            "k0=before any section\n  [ Project Defaults ]  \n"
+            "  multiuser   =   Single User   \ndouble = \"  quoted  \"\nsingle='x'\n"
+            "mixed=\"open'\nlonequote=\"\nempty=\"\"\n;comment=not a key\n"
+            "  ;indented=also a comment\nno equals "
+            "sign\nutf8=Grüße\n[A]\nk=v\nk=second\n[a]\nk=third\nonly=in second section\n");
+        // Rows of "section|key|value"; the first of two sections or keys of a name wins.
         for (const char *row :
              {"PROJECT defaults|MultiUser|Single User", "PROJECT defaults| MULTIUSER |Single User",
               "PROJECT defaults|double|  quoted  ", "PROJECT defaults|single|x",
               "PROJECT defaults|mixed|\"open'", "PROJECT defaults|lonequote|\"",
               "PROJECT defaults|empty|", "PROJECT defaults|;comment|", "PROJECT defaults|comment|",
               "PROJECT defaults|indented|", "PROJECT defaults|no equals sign|",
-              "PROJECT defaults|utf8|Grüße", "A|k|v", "A|missing|", "B|k|"}) {
+              "PROJECT defaults|utf8|Grüße", "A|k|v", "A|only|", "A|missing|", "B|k|"}) {
             const QStringList c = QString::fromUtf8(row).split(u'|');
             QCOMPARE(ReadINI(c[0], c[1], file), c[2]);
         }
@@ -102,18 +104,6 @@ private slots:
         QCOMPARE(ReadINI(u"S"_s, u"k"_s, written), value);
     }
 
-    void firstDuplicateWinsAndWriteInOtherCaseLandsInIt()
-    {
-        TestEnvironment env;
-        const QString file = env.writeFile(
-            u"a.ini"_s, "[A]\nk=first\nk=second\n[a]\nk=third\nonly=in second section\n");
-        QCOMPARE(ReadINI(u"A"_s, u"k"_s, file), u"first"_s);
-        QCOMPARE(ReadINI(u"A"_s, u"only"_s, file), QString());
-        QVERIFY(WriteINI(u"a"_s, u"K"_s, u"new"_s, file));
-        QCOMPARE(ReadBytes(file),
-                 QByteArray("[A]\nk=new\nk=second\n[a]\nk=third\nonly=in second section\n"));
-    }
-
     void byteOrderMarkIsNotPartOfFirstLineAndSurvivesWrite()
     {
         TestEnvironment env;
@@ -142,10 +132,10 @@ private slots:
         QCOMPARE(ReadINI(u"S"_s + replacement, u"v"_s, broken), u"x"_s + replacement);
     }
 
-    void oddFilesAreReadWithoutCrashAndWriteChangesOnlyTheKeyLine()
+    void oddFilesAreReadWithoutCrash()
     {
         TestEnvironment env;
-        // Random bytes, NULs and stray brackets included.
+        // Random bytes, NULs and stray brackets included: a write appends its section.
         QRandomGenerator random(4711);
         QByteArray binary(64 * 1024, '\0');
         for (char &byte : binary)
@@ -156,85 +146,73 @@ private slots:
         QVERIFY(ReadBytes(binaryFile).startsWith(binary));
         QCOMPARE(ReadINI(u"Project Defaults"_s, u"k"_s, binaryFile), u"v"_s);
 
-        // No section at all: the new section goes behind the text, which stays as it was.
-        const QByteArray plain = "just some text\nkey=value\nno line end";
-        const QString plainFile = env.writeFile(u"plain.ini"_s, plain);
-        QCOMPARE(ReadINI(QString(), u"key"_s, plainFile), QString());
-        QVERIFY(WriteINI(u"A"_s, u"k"_s, u"v"_s, plainFile));
-        QCOMPARE(ReadBytes(plainFile), QByteArray(plain + "\n\n[A]\nk=v\n"));
-
-        // A 100,000-character line.
         const QByteArray x(100000, 'x');
-        const QString longFile =
-            env.writeFile(u"l.ini"_s, "[A]\nlong=" + x + "\nk=1\n; " + x + "\n");
+        const QString longFile = env.writeFile(u"l.ini"_s, "[A]\nlong=" + x + "\n");
         QCOMPARE(ReadINI(u"A"_s, u"long"_s, longFile).toUtf8(), x);
-        QVERIFY(WriteINI(u"A"_s, u"k"_s, u"2"_s, longFile));
-        QCOMPARE(ReadBytes(longFile), QByteArray("[A]\nlong=" + x + "\nk=2\n; " + x + "\n"));
     }
 
-    void writeKeepsCommentsCrlfAndForeignBytesByteForByte()
+    void writeChangesOnlyTheLinesItMust_data()
     {
-        TestEnvironment env;
+        QTest::addColumn<QByteArray>("before"); // null: no file
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key"); // null: the whole section is removed
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after"); // null: no file
+        const auto row = [](const char *name, const QByteArray &before, const char *section,
+                            const char *key, const char *value, const QByteArray &after) {
+            QTest::newRow(name) << before << QString::fromUtf8(section)
+                                << (key ? QString::fromUtf8(key) : QString())
+                                << QString::fromUtf8(value) << after;
+        };
+        const QByteArray duplicates = "[A]\nk=first\nk=second\n[a]\nk=third\nonly=in second\n";
+        const QByteArray plain = "just some text\nkey=value\nno line end";
+        const QByteArray x(100000, 'x');
         const QByteArray head = "; written by another tool \xFF\xFE not UTF-8\r\n[Unknown Section]"
                                 "\r\nOdd Key = \"kept\"   \r\n\r\n[Project Defaults]\r\n"
                                 "   ; comment inside\r\n";
+        const QByteArray shared = head + "MultiUser = Shared\r\nOther=\xC3\x28\r\n";
         const QByteArray tail = "\r\n[Last]\nmixed=lf line\n";
-        const QString file = env.writeFile(
-            u"p.kpj"_s, head + "MultiUser = Single User\r\nOther=\xC3\x28\r\n" + tail);
-        QVERIFY(WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Shared"_s, file));
-        QCOMPARE(ReadBytes(file),
-                 QByteArray(head + "MultiUser = Shared\r\nOther=\xC3\x28\r\n" + tail));
-
-        // A new key takes the file's CRLF line end.
-        QVERIFY(WriteINI(u"Project Defaults"_s, u"New"_s, u"1"_s, file));
-        QCOMPARE(ReadBytes(file), QByteArray(head + "MultiUser = Shared\r\nOther=\xC3\x28\r\n" +
-                                             "New=1\r\n" + tail));
+        const QByteArray kept = "[Project Defaults]\r\nMultiUser=Single User\r\n\r\n";
+        const QByteArray other = "[Other]\r\nx=1\r\n";
+        row("new file", {}, "A", "k", "v", "[A]\nk=v\n");
+        row("other case lands in first duplicate", duplicates, "a", "K", "new",
+            "[A]\nk=new\nk=second\n[a]\nk=third\nonly=in second\n");
+        row("no section", plain, "A", "k", "v", plain + "\n\n[A]\nk=v\n");
+        row("100,000-character lines", "[A]\nlong=" + x + "\nk=1\n; " + x + "\n", "A", "k", "2",
+            "[A]\nlong=" + x + "\nk=2\n; " + x + "\n");
+        row("comments, CRLF and foreign bytes",
+            head + "MultiUser = Single User\r\nOther=\xC3\x28\r\n" + tail, "Project Defaults",
+            "MultiUser", "Shared", shared + tail);
+        row("new key takes CRLF", shared + tail, "Project Defaults", "New", "1",
+            shared + "New=1\r\n" + tail);
+        row("new key before trailing comment", "[A]\nk=v\n; about B\n\n[B]\nb=1", "a", "second",
+            "2", "[A]\nk=v\nsecond=2\n; about B\n\n[B]\nb=1");
+        row("new key behind last line without end", "[B]\nb=1", "B", "c", "3", "[B]\nb=1\nc=3\n");
+        row("new section at the end", "[B]\nb=1\n", "C", "d", "4", "[B]\nb=1\n\n[C]\nd=4\n");
+        row("first key under header", "[Empty]\n\n[Next]\n", "Empty", "k", "v",
+            "[Empty]\nk=v\n\n[Next]\n");
+        row("null key removes section",
+            kept + "[workspace]\r\nWorkspace=.\\ws\r\n; note\r\n\r\n" + other, "Workspace", nullptr,
+            "", kept + other);
+        row("removing a missing section", kept + other, "Missing", nullptr, "", kept + other);
+        row("removing from a missing file", {}, "A", nullptr, "", {});
     }
 
-    void writeCreatesFileSectionAndKeyWhereTheyBelong()
+    void writeChangesOnlyTheLinesItMust()
     {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
         TestEnvironment env;
-        const QString file = env.path(u"new.kpj"_s);
-        QVERIFY(WriteINI(u"A"_s, u"k"_s, u"v"_s, file));
-        QCOMPARE(ReadBytes(file), QByteArray("[A]\nk=v\n"));
-
-        // A new key goes behind the section's last key, before its trailing comment and blanks.
-        env.writeFile(u"new.kpj"_s, "[A]\nk=v\n; about B\n\n[B]\nb=1");
-        QVERIFY(WriteINI(u"a"_s, u"second"_s, u"2"_s, file));
-        QVERIFY(WriteINI(u"B"_s, u"c"_s, u"3"_s, file));
-        QVERIFY(WriteINI(u"C"_s, u"d"_s, u"4"_s, file));
-        QCOMPARE(ReadBytes(file),
-                 QByteArray("[A]\nk=v\nsecond=2\n; about B\n\n[B]\nb=1\nc=3\n\n[C]\nd=4\n"));
-
-        // A section without keys gets its first key right under the header.
-        env.writeFile(u"new.kpj"_s, "[Empty]\n\n[Next]\n");
-        QVERIFY(WriteINI(u"Empty"_s, u"k"_s, u"v"_s, file));
-        QCOMPARE(ReadBytes(file), QByteArray("[Empty]\nk=v\n\n[Next]\n"));
-    }
-
-    void writeWithNullKeyRemovesWholeSection()
-    {
-        TestEnvironment env;
-        const QString file = env.writeFile(u"p.kpj"_s, "[Project Defaults]\r\nMultiUser=Single "
-                                                       "User\r\n\r\n[workspace]\r\nWorkspace=.\\ws"
-                                                       "\r\n; note\r\n\r\n[Other]\r\nx=1\r\n");
-        QVERIFY(WriteINI(u"Workspace"_s, QString(), QString(), file));
-        QCOMPARE(
-            ReadBytes(file),
-            QByteArray("[Project Defaults]\r\nMultiUser=Single User\r\n\r\n[Other]\r\nx=1\r\n"));
-        QVERIFY(!IniDocument::load(file).hasSection(u"Workspace"_s));
-
-        // An empty key is a key, not a removal: it is refused.
-        QVERIFY(!WriteINI(u"Other"_s, u""_s, QString(), file));
-        QCOMPARE(ReadINI(u"Other"_s, u"x"_s, file), u"1"_s);
-
-        // Removing what is not there neither changes nor creates a file.
-        const QByteArray before = ReadBytes(file);
-        QVERIFY(RemoveINISection(u"Missing"_s, file));
-        QCOMPARE(ReadBytes(file), before);
-        const QString missing = env.path(u"missing.kpj"_s);
-        QVERIFY(RemoveINISection(u"A"_s, missing));
-        QVERIFY(!QFileInfo::exists(missing));
+        const QString file =
+            before.isNull() ? env.path(u"a.ini"_s) : env.writeFile(u"a.ini"_s, before);
+        QVERIFY(WriteINI(section, key, value, file));
+        if (after.isNull())
+            QVERIFY(!QFileInfo::exists(file));
+        else
+            QCOMPARE(ReadBytes(file), after);
     }
 
     void writtenValuesReadBackUnchanged()
@@ -267,8 +245,8 @@ private slots:
         } cases[] = {{"A", "k", "two\nlines", file}, {"A", "k", "cr\rinside", file},
                      {"A]", "k", "v", file},         {" ", "k", "v", file},
                      {"A", "k=x", "v", file},        {"A", ";k", "v", file},
-                     {"A", "k", "w", longFile},      {"A", "k", "w", underFile},
-                     {"A", "k", "w", folder}};
+                     {"A", "", "v", file},           {"A", "k", "w", longFile},
+                     {"A", "k", "w", underFile},     {"A", "k", "w", folder}};
         for (const auto &c : cases) {
             QString error;
             QVERIFY2(!WriteINI(c.section, c.key, c.value, c.file, &error), c.value);
