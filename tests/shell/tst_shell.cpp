@@ -43,6 +43,26 @@ QStringList columnTexts(const frmMain &window, int column)
     return texts;
 }
 
+// Registers one project per mode, named A, B, C, ... in that order.
+QStringList addProjects(ShellFixture &f, const QStringList &modes)
+{
+    QStringList projects;
+    for (const QString &mode : modes)
+        projects.append(f.addProject(QString(QChar(char16_t(u'A' + projects.size()))), mode));
+    return projects;
+}
+
+// Starts the window with the project active, answering the backup warning and then `more`
+// messages with OK.
+std::unique_ptr<frmMain> startOn(ShellFixture &f, const QString &project, int more = 0)
+{
+    f.activate(project);
+    f.expectBackupWarning();
+    for (int i = 0; i < more; ++i)
+        f.prompts.answerMessage(PromptAnswer::OK);
+    return f.startWindow();
+}
+
 clsFilePtr Free(const QString &fileName, const QString &folder = u"/p"_s)
 {
     return ShellFixture::record(Available, fileName, folder);
@@ -77,11 +97,9 @@ private slots:
     void startupShowsBackupWarningAndPreparesWindow()
     {
         ShellFixture f;
-        const QString a = f.addProject(u"A"_s, u"Shared"_s);
-        const QString b = f.addProject(u"B"_s, u"Single User"_s);
-        f.activate(b);
-        f.expectBackupWarning();
-        auto window = f.startWindow();
+        const QStringList p = addProjects(f, {u"Shared"_s, u"Single User"_s});
+        const QString a = p[0], b = p[1];
+        auto window = startOn(f, b);
 
         QCOMPARE(ShownPrompts(f.prompts.records), QStringList{Backup()});
         QCOMPARE(f.prompts.records.first().text.size(), 86 + 1 + 42);
@@ -156,12 +174,8 @@ private slots:
         // Semi-Isolated hint shows once, after the backup warning.
         QFETCH(int, activeIndex);
         ShellFixture f;
-        const QStringList projects{f.addProject(u"A"_s, u"Semi-Isolated"_s),
-                                   f.addProject(u"B"_s, u"Semi-Isolated"_s)};
-        f.activate(projects.at(activeIndex));
-        f.expectBackupWarning();
-        f.prompts.answerMessage(PromptAnswer::OK);
-        auto window = f.startWindow();
+        const QStringList projects = addProjects(f, {u"Semi-Isolated"_s, u"Semi-Isolated"_s});
+        auto window = startOn(f, projects.at(activeIndex), 1);
 
         QCOMPARE(ShownPrompts(f.prompts.records),
                  (QStringList{Backup(), MessagePrompt(SemiIsolatedHint)}));
@@ -173,11 +187,9 @@ private slots:
     void startupWithDeponaProjectFallsBackToFirstEntry()
     {
         ShellFixture f;
-        const QString a = f.addProject(u"A"_s, u"Shared"_s);
-        const QString d = f.addProject(u"D"_s, u"Depona"_s);
-        f.activate(d);
-        f.expectBackupWarning();
-        auto window = f.startWindow();
+        const QStringList p = addProjects(f, {u"Shared"_s, u"Depona"_s});
+        const QString a = p[0], d = p[1];
+        auto window = startOn(f, d);
 
         // The fallback (the default project) is not registered: entry 0 is chosen and active.
         QCOMPARE(ShownPrompts(f.prompts.records), QStringList{Backup()});
@@ -314,11 +326,9 @@ private slots:
     void exitRestoresStartupStateAndRemovesTemporaryProject()
     {
         ShellFixture f;
-        const QString a = f.addProject(u"A"_s, u"Shared"_s);
-        const QString b = f.addProject(u"B"_s, u"Shared"_s);
-        f.activate(a);
-        f.expectBackupWarning();
-        auto window = f.startWindow();
+        const QStringList p = addProjects(f, {u"Shared"_s, u"Shared"_s});
+        const QString a = p[0], b = p[1];
+        auto window = startOn(f, a);
         window->show();
         window->Combo1->setCurrentIndex(1);
         QCOMPARE(f.activeProject(), b);
@@ -361,9 +371,7 @@ private slots:
         ShellFixture f;
         const QString a = f.addProject(u"A"_s, u"Shared"_s);
         const QString temporary = f.writeProject(u"projects/Temp$$$00.kpj"_s, u"Shared"_s);
-        f.activate(temporary);
-        f.expectBackupWarning();
-        auto window = f.startWindow();
+        auto window = startOn(f, temporary);
         QCOMPARE(window->State().StartupProject, temporary);
         QCOMPARE(f.activeProject(), a);
 
@@ -641,23 +649,19 @@ private slots:
     void pickingProjectMakesItActiveAndShowsSemiIsolatedHint()
     {
         ShellFixture f;
-        const QString a = f.addProject(u"A"_s, u"Single User"_s);
-        const QString b = f.addProject(u"B"_s, u"Shared"_s);
-        const QString c = f.addProject(u"C"_s, u"Semi-Isolated"_s);
-        const QString d = f.addProject(u"D"_s, u"Semi-Isolated no checkout"_s);
-        f.activate(a);
-        f.expectBackupWarning();
-        f.prompts.answerMessage(PromptAnswer::OK);
-        auto window = f.startWindow();
+        const QStringList p = addProjects(
+            f, {u"Single User"_s, u"Shared"_s, u"Semi-Isolated"_s, u"Semi-Isolated no checkout"_s});
+        const QString a = p[0];
+        auto window = startOn(f, a, 1);
         QCOMPARE(window->StatusPanelText(2), u"Multi-User mode: Brevant"_s);
 
         // Picked in turn: Shared, Semi-Isolated (the hint), Semi-Isolated no checkout.
         const struct
         {
             QString project, mode, shown;
-        } picks[] = {{b, u"Shared"_s, u"Shared"_s},
-                     {c, u"Semi-Isolated"_s, u"Brevant"_s},
-                     {d, u"Semi-Isolated no checkout"_s, u"Semi-Isolated no checkout"_s}};
+        } picks[] = {{p[1], u"Shared"_s, u"Shared"_s},
+                     {p[2], u"Semi-Isolated"_s, u"Brevant"_s},
+                     {p[3], u"Semi-Isolated no checkout"_s, u"Semi-Isolated no checkout"_s}};
         for (int i = 0; i < 3; ++i) {
             window->Combo1->setCurrentIndex(i + 1);
             QCOMPARE(window->State().SelectedProject, picks[i].project);
@@ -678,12 +682,8 @@ private slots:
     void pickingProjectWhileRowsAreListedSnapsBack()
     {
         ShellFixture f;
-        const QString a = f.addProject(u"A"_s, u"Shared"_s);
-        f.addProject(u"B"_s, u"Semi-Isolated"_s);
-        f.addProject(u"C"_s, u"Depona"_s);
-        f.activate(a);
-        f.expectBackupWarning();
-        auto window = f.startWindow();
+        const QString a = addProjects(f, {u"Shared"_s, u"Semi-Isolated"_s, u"Depona"_s})[0];
+        auto window = startOn(f, a);
         ShellFixture::showRecords(*window, {Free(u"a.kpt"_s)});
         window->SetStatusPanelText(2, u"unchanged"_s);
 
@@ -703,13 +703,9 @@ private slots:
     void pickingDeponaProjectIsRefused()
     {
         ShellFixture f;
-        f.addProject(u"A"_s, u"Semi-Isolated no checkout"_s);
-        const QString b = f.addProject(u"B"_s, u"Shared"_s);
-        f.addProject(u"D"_s, u"Depona"_s);
-        f.activate(b);
-        f.expectBackupWarning();
-        f.prompts.answerMessage(PromptAnswer::OK);
-        auto window = f.startWindow();
+        const QString b =
+            addProjects(f, {u"Semi-Isolated no checkout"_s, u"Shared"_s, u"Depona"_s})[1];
+        auto window = startOn(f, b, 1);
 
         // The nested run for the fallback entry makes A active before the second reset.
         window->Combo1->setCurrentIndex(2);
