@@ -1,6 +1,7 @@
 #include "reserve/ReservationRun.h"
 
 #include "model/DateText.h"
+#include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
 #include "reserve/SortHold.h"
@@ -156,7 +157,9 @@ ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, F
     ReservationFailures failures;
     if (!state.Files || !state.DocumentServer)
         return failures;
-    DocumentServer &server = *state.DocumentServer;
+    // Held for the whole run: the window may be unloaded while a prompt of the run shows.
+    const std::shared_ptr<DocumentServer> serverHeld = state.DocumentServer;
+    DocumentServer &server = *serverHeld;
     const QList<FileRow *> rows = SelectedFileRows(list);
 
     bool ready = false;
@@ -173,6 +176,9 @@ ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, F
         const QString reason = ReasonOf(error);
         for (const FileRow *row : rows)
             failures.append({row->Record()->FileName(), reason});
+        // With no row selected the failure still has to be told.
+        if (rows.isEmpty())
+            failures.append({FileNameOf(state.SelectedProject), reason});
     }
 
     if (ready) {

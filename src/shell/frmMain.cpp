@@ -55,12 +55,12 @@ void FitLabelBeforeCombo(QLabel *label)
     label->move(left, TwipsToPixels(140));
 }
 
-// Shutdown goes on whatever one server call does: each step is tried on its own.
+// Shutdown goes on whatever one step does: each is tried on its own.
 template <typename Step> void ignoringServerErrors(Step step)
 {
     try {
         step();
-    } catch (const ServerError &) {
+    } catch (const std::exception &) {
     }
 }
 

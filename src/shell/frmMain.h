@@ -94,6 +94,9 @@ public:
     void mnuSaveClick();
     void mnuSaveAsClick();
     void mnuInfoClick();
+    // The desktop session is ending: the window closes, also when the user wanted the list
+    // saved and the save did not happen.
+    void EndSession();
 
     // ---- Search (frmMainSearch.cpp) ----
     void mnuDocumentsSearchClick();
@@ -187,6 +190,11 @@ private:
     void ShowServerStartFailure(const QString &description);
     void PutStartupProjectBack();
 
+    // The window has been unloaded: the records and the server are gone. A command that
+    // showed a modal prompt checks this before it goes on, since the desktop session may
+    // have closed the window meanwhile.
+    bool Released() const { return !state.Files || !state.DocumentServer; }
+
     // Closing: the query-unload steps, then the unload steps. QueryUnload false keeps the
     // window open (frmMainSession.cpp).
     bool QueryUnload();
@@ -206,6 +214,7 @@ private:
     void ConnectSessionCommands();
     // Writes the list as a report; keeps the save dialog's last filter between saves.
     std::unique_ptr<ReportSaver> reportSaver;
+    bool sessionEnding = false;
 
     // ---- Search (frmMainSearch.cpp) ----
     void ConnectSearchCommands();

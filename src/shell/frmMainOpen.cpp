@@ -47,7 +47,7 @@ void frmMain::ConnectOpenCommands()
 void frmMain::mnuOpenClick()
 {
     // The search owns the records until it returns.
-    if (searching || !state.DocumentServer || !state.Files)
+    if (searching || Released())
         return;
     if (AskToSaveList())
         return;
@@ -64,7 +64,7 @@ void frmMain::mnuOpenClick()
     FileSelection.filter = KorvexFileFilter;
     FileSelection.selectedFilter = AssemblyFilter;
     FileSelection.fileName = prompts.OpenFileName(FileSelection);
-    if (FileSelection.fileName.isEmpty())
+    if (FileSelection.fileName.isEmpty() || Released())
         return;
 
     ClearFiles(state.Files);
@@ -75,6 +75,9 @@ void frmMain::mnuOpenClick()
         failure = error;
     } catch (const ServerError &error) {
         failure = DocumentReadError(error, FileSelection.fileName);
+    } catch (const std::exception &error) {
+        failure = DocumentReadError(ServerError(0, QString::fromUtf8(error.what())),
+                                    FileSelection.fileName);
     }
     if (failure)
         ShowFilesInList();

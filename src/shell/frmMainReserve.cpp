@@ -40,7 +40,7 @@ void frmMain::ChangeReservation(bool reserve)
     // A run would change records the search is still filling.
     if (Searching())
         return;
-    if (!state.Files || !state.DocumentServer)
+    if (Released())
         return;
     if (reserve && IsRefusedCheckOutUser(state.CheckOutUser)) {
         prompts.MessageBox(CheckOutUserRefusal, PromptButtons::OK, PromptIcon::Information,
@@ -60,7 +60,7 @@ void frmMain::ChangeReservation(bool reserve)
 
 void frmMain::mnuReserveForUserClick()
 {
-    if (!state.DocumentServer)
+    if (searching || Released())
         return;
     // Every run writes the start-up name back, so this offers the start-up name.
     QString current = state.StartupUserName;

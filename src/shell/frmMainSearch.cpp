@@ -45,14 +45,14 @@ void frmMain::ConnectSearchCommands()
 void frmMain::mnuDocumentsSearchClick()
 {
     // A search runs nested event processing; a second one must not start inside it.
-    if (searching)
+    if (searching || Released())
         return;
     if (AskToSaveList())
         return;
     state.StopSearch = false;
     prompts.MessageBox(ScopeMessage, PromptButtons::OK, PromptIcon::Information, BrevantTitle);
     SearchPath = prompts.BrowseForFolder(FolderBrowserTitle);
-    if (SearchPath.isEmpty())
+    if (SearchPath.isEmpty() || Released())
         return;
 
     SetStatusPanelText(1, QStringLiteral("Search path: ") + SearchPath + QString(39, u' '));

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QSessionManager>
 
 namespace {
 
@@ -19,6 +20,8 @@ void frmMain::ConnectSessionCommands()
     connect(mnuSaveAs, &QAction::triggered, this, &frmMain::mnuSaveAsClick);
     connect(mnuInfo, &QAction::triggered, this, &frmMain::mnuInfoClick);
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager &) { EndSession(); });
 }
 
 bool frmMain::AskToSaveList()
@@ -82,5 +85,11 @@ bool frmMain::QueryUnload()
     }
     // The user wanted the list saved and it was not: keep the window and the list open,
     // unless the desktop session is ending and the window has to go anyway.
-    return qApp->isSavingSession();
+    return sessionEnding;
+}
+
+void frmMain::EndSession()
+{
+    sessionEnding = true;
+    close();
 }
