@@ -3,6 +3,7 @@
 #include "server/ServerError.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,27 @@ QByteArray ReadBytes(const QString &path);
 
 // The names in the folder, hidden ones included, sorted by name.
 QStringList FolderEntries(const QString &folder);
+
+// Makes a symbolic link at path pointing to target (which need not exist); fails the test
+// when it cannot.
+void MakeLink(const QString &target, const QString &path);
+
+// Folders and files named by their bytes (names that are not UTF-8, which QTemporaryDir
+// cannot remove): made at once, folders first, and removed with everything in them when the
+// object goes.
+class RawPaths
+{
+public:
+    RawPaths(QList<QByteArray> folders, QList<QByteArray> files,
+             const QByteArray &content = QByteArray());
+    ~RawPaths();
+    RawPaths(const RawPaths &) = delete;
+    RawPaths &operator=(const RawPaths &) = delete;
+
+private:
+    QList<QByteArray> folders;
+    QList<QByteArray> files;
+};
 
 // Runs the call and returns the ServerError it threw; when it threw none, an error with
 // number 0 and a description that names no file, so any check of the result fails.
