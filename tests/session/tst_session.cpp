@@ -1,7 +1,8 @@
+#include "PromptChecks.h"
 #include "ShellFixture.h"
+#include "TestFiles.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QTest>
@@ -10,31 +11,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString SavePrompt = u"Do you want to save the display content ?"_s;
+const QString SaveQuestion = MessagePrompt(u"Do you want to save the display content ?"_s,
+                                           PromptIcon::None, PromptButtons::YesNo);
 const QString Unnamed = u"Korvex Brevant - Unnamed"_s;
+const QByteArray Report = "available|available|a.kpt|/p|a|available\r\n"
+                          "anna|01.02.2026 10:00:00|b.kam|/p|b|3\r\n";
 constexpr int TextFilter = 2;
 
 // The state of the list when a command asks about it.
-enum class ListState { Empty, Unsaved, Saved, SavedThenDeleted };
-// How the save that follows a Yes ends.
-enum class SaveEnd { Cancelled, Failed, Written };
+enum class ListState { Empty, Unsaved, Saved, SavedThenDeleted, SavedThenSaveAsCancelled };
+// The reply to the save question, and how the save that follows a Yes ends.
+enum class Reply { NotAsked, No, YesSaved, YesCancelled, YesFailed };
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int savePromptCount(const ScriptedPrompts &prompts)
-{
-    int count = 0;
-    for (const ScriptedPrompts::Record &record : prompts.records)
-        if (record.kind == ScriptedPrompts::Kind::Message && record.text == SavePrompt)
-            ++count;
-    return count;
-}
-
-// A Session: the fixture, a started window and a folder for reports.
+// A started window, a list in a given state and a place for reports.
 struct Session
 {
     Session() : window(f.startWithSharedProject()) { window->show(); }
@@ -53,79 +42,95 @@ struct Session
         f.prompts.answerSaveFile(reportPath(), TextFilter);
         window->mnuSaveAsClick();
         QVERIFY(window->ListSaved());
+        QCOMPARE(window->windowTitle(), u"Korvex Brevant - "_s + reportPath());
         if (state == ListState::SavedThenDeleted) {
             window->ListViewFiles->topLevelItem(0)->setSelected(true);
             window->mnuDeleteItems->setEnabled(true);
             window->mnuDeleteItems->trigger();
             QCOMPARE(window->ListViewFiles->topLevelItemCount(), 1);
+        } else if (state == ListState::SavedThenSaveAsCancelled) {
+            // Save As cancelled after a save: the list counts as unsaved, the caption stays.
+            f.prompts.answerSaveFile(QString());
+            window->mnuSaveAsClick();
+            QVERIFY(!window->ListSaved());
+            QCOMPARE(window->windowTitle(), u"Korvex Brevant - "_s + reportPath());
         }
     }
 
-    // Script entries for a Yes to the save prompt and the save that follows.
-    void answerYesAndSave(SaveEnd end)
+    // Script entries for the reply and the save that follows a Yes.
+    void answer(Reply reply)
     {
-        f.prompts.answerMessage(PromptAnswer::Yes);
-        switch (end) {
-        case SaveEnd::Cancelled:
+        if (reply != Reply::NotAsked)
+            f.prompts.answerMessage(reply == Reply::No ? PromptAnswer::No : PromptAnswer::Yes);
+        if (reply == Reply::YesSaved)
+            f.prompts.answerSaveFile(reportPath(), TextFilter);
+        if (reply == Reply::YesCancelled)
             f.prompts.answerSaveFile(QString());
-            break;
-        case SaveEnd::Failed:
+        if (reply == Reply::YesFailed) {
             // The target's folder is a regular file: no report can be written there.
             f.prompts.answerSaveFile(f.env.writeFile(u"blocker"_s, "x") + u"/r.txt"_s, TextFilter);
             f.prompts.answerMessage(PromptAnswer::OK);
-            break;
-        case SaveEnd::Written:
-            f.prompts.answerSaveFile(reportPath(), TextFilter);
-            break;
         }
     }
 
-    QStringList fileNames() const
+    // The first prompt since `from` is the save question, or there is none when not asked;
+    // a failed save ends with its message.
+    void verifyQuestion(qsizetype from, Reply reply)
     {
-        QStringList names;
-        for (int row = 0; row < window->ListViewFiles->topLevelItemCount(); ++row)
-            names.append(window->ListViewFiles->topLevelItem(row)->text(2));
-        return names;
+        QCOMPARE(ShownPrompts(f.prompts.records.mid(from)).value(0),
+                 reply == Reply::NotAsked ? QString() : SaveQuestion);
+        if (reply == Reply::YesFailed)
+            QVERIFY(
+                f.prompts.records.last().text.startsWith(u"The report could not be saved:\r"_s));
+        QVERIFY(f.prompts.scriptDone());
     }
 
     ShellFixture f;
     std::unique_ptr<frmMain> window;
 };
 
+// The list states and replies that New and closing both follow.
+void SaveQuestionCases()
+{
+    QTest::addColumn<ListState>("state");
+    QTest::addColumn<Reply>("reply");
+    QTest::newRow("empty list") << ListState::Empty << Reply::NotAsked;
+    QTest::newRow("just saved") << ListState::Saved << Reply::NotAsked;
+    QTest::newRow("rows deleted after save, No") << ListState::SavedThenDeleted << Reply::No;
+    QTest::newRow("Save As cancelled after save, No")
+        << ListState::SavedThenSaveAsCancelled << Reply::No;
+    QTest::newRow("unsaved, No") << ListState::Unsaved << Reply::No;
+    QTest::newRow("unsaved, Yes, saved") << ListState::Unsaved << Reply::YesSaved;
+    QTest::newRow("unsaved, Yes, cancelled") << ListState::Unsaved << Reply::YesCancelled;
+    QTest::newRow("unsaved, Yes, failed") << ListState::Unsaved << Reply::YesFailed;
+}
+
+bool SaveDidNotHappen(Reply reply)
+{
+    return reply == Reply::YesCancelled || reply == Reply::YesFailed;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ListState)
-Q_DECLARE_METATYPE(SaveEnd)
+Q_DECLARE_METATYPE(Reply)
 
 class TestSession : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void newAsksOnlyAboutAnUnsavedList_data();
-    void newAsksOnlyAboutAnUnsavedList();
-    void newAfterYesClearsOnlyWhenSaved_data();
-    void newAfterYesClearsOnlyWhenSaved();
-    void cancelledSaveAsAfterSaveMakesNewAskAgain();
-    void closingFollowsTheSavePrompt_data();
-    void closingFollowsTheSavePrompt();
+    void newFollowsTheSaveQuestion_data() { SaveQuestionCases(); }
+    void newFollowsTheSaveQuestion();
+    void closingFollowsTheSaveQuestion_data() { SaveQuestionCases(); }
+    void closingFollowsTheSaveQuestion();
     void infoShowsVersionAndBuild();
 };
 
-void TestSession::newAsksOnlyAboutAnUnsavedList_data()
-{
-    QTest::addColumn<ListState>("state");
-    QTest::addColumn<bool>("asks");
-    QTest::newRow("empty list") << ListState::Empty << false;
-    QTest::newRow("just saved") << ListState::Saved << false;
-    QTest::newRow("rows deleted after save") << ListState::SavedThenDeleted << true;
-    QTest::newRow("never saved") << ListState::Unsaved << true;
-}
-
-void TestSession::newAsksOnlyAboutAnUnsavedList()
+void TestSession::newFollowsTheSaveQuestion()
 {
     QFETCH(ListState, state);
-    QFETCH(bool, asks);
+    QFETCH(Reply, reply);
     Session s;
     s.prepare(state);
     s.window->mnuSave->setEnabled(true);
@@ -133,143 +138,65 @@ void TestSession::newAsksOnlyAboutAnUnsavedList()
     s.window->Combo1->setEnabled(false);
     s.window->SetStatusNote(u"2 document(s) could not be read"_s);
     const qsizetype before = s.f.prompts.records.size();
+    s.answer(reply);
 
-    if (asks)
-        s.f.prompts.answerMessage(PromptAnswer::No);
     s.window->mnuNewClick();
 
-    QCOMPARE(s.f.prompts.records.size() - before, asks ? 1 : 0);
-    if (asks) {
-        const ScriptedPrompts::Record &prompt = s.f.prompts.records.last();
-        QCOMPARE(prompt.text, SavePrompt);
-        QCOMPARE(prompt.buttons, PromptButtons::YesNo);
-        QCOMPARE(prompt.icon, PromptIcon::None);
-        QCOMPARE(prompt.title, u"Korvex Brevant"_s);
+    s.verifyQuestion(before, reply);
+    if (SaveDidNotHappen(reply)) {
+        QCOMPARE(ShellFixture::columnTexts(*s.window, 2), (QStringList{u"a.kpt"_s, u"b.kam"_s}));
+        QCOMPARE(s.window->State().Files->Count(), 2);
+        QCOMPARE(s.window->windowTitle(), Unnamed);
+        QVERIFY(!s.window->ListSaved());
+        QVERIFY(s.window->mnuSave->isEnabled());
+        QVERIFY(!QFile::exists(s.reportPath()));
+        // Still unsaved: the next New asks again.
+        s.f.prompts.answerMessage(PromptAnswer::No);
+        s.window->mnuNewClick();
+        QVERIFY(s.f.prompts.scriptDone());
     }
-    QCOMPARE(s.window->ListViewFiles->topLevelItemCount(), 0);
+    QCOMPARE(ShellFixture::columnTexts(*s.window, 2), QStringList());
     QCOMPARE(s.window->State().Files->Count(), 0);
     QVERIFY(!s.window->ListSaved());
     QCOMPARE(s.window->windowTitle(), Unnamed);
-    QVERIFY(!s.window->mnuSave->isEnabled());
-    QVERIFY(!s.window->mnuSaveAs->isEnabled());
-    QVERIFY(!s.window->mnuStopDocumentsSearch->isEnabled());
-    QVERIFY(s.window->mnuOpen->isEnabled());
-    QVERIFY(s.window->Combo1->isEnabled());
+    // Save, Save As, the stop of a search, Open, the project drop-down.
+    QCOMPARE((QList<bool>{s.window->mnuSave->isEnabled(), s.window->mnuSaveAs->isEnabled(),
+                          s.window->mnuStopDocumentsSearch->isEnabled(),
+                          s.window->mnuOpen->isEnabled(), s.window->Combo1->isEnabled()}),
+             (QList<bool>{false, false, false, true, true}));
     QCOMPARE(s.window->StatusPanelText(3), QString());
-    QVERIFY(s.f.prompts.scriptDone());
+    if (reply == Reply::YesSaved)
+        QCOMPARE(ReadBytes(s.reportPath()), Report);
 }
 
-void TestSession::newAfterYesClearsOnlyWhenSaved_data()
-{
-    QTest::addColumn<SaveEnd>("end");
-    QTest::newRow("save dialog cancelled") << SaveEnd::Cancelled;
-    QTest::newRow("save failed") << SaveEnd::Failed;
-    QTest::newRow("saved") << SaveEnd::Written;
-}
-
-void TestSession::newAfterYesClearsOnlyWhenSaved()
-{
-    QFETCH(SaveEnd, end);
-    Session s;
-    s.prepare(ListState::Unsaved);
-    s.window->mnuSave->setEnabled(true);
-
-    s.answerYesAndSave(end);
-    s.window->mnuNewClick();
-    QVERIFY(s.f.prompts.scriptDone());
-
-    if (end == SaveEnd::Written) {
-        QCOMPARE(s.fileNames(), QStringList());
-        QCOMPARE(s.window->windowTitle(), Unnamed);
-        QCOMPARE(readBytes(s.reportPath()), QByteArray("available|available|a.kpt|/p|a|available"
-                                                       "\r\nanna|01.02.2026 10:00:00|b.kam|/p|b|"
-                                                       "3\r\n"));
-        return;
-    }
-    if (end == SaveEnd::Failed)
-        QVERIFY(s.f.prompts.records.last().text.startsWith(u"The report could not be saved:\r"_s));
-    QCOMPARE(s.fileNames(), (QStringList{u"a.kpt"_s, u"b.kam"_s}));
-    QCOMPARE(s.window->State().Files->Count(), 2);
-    QCOMPARE(s.window->windowTitle(), Unnamed);
-    QVERIFY(!s.window->ListSaved());
-    QVERIFY(s.window->mnuSave->isEnabled());
-    QVERIFY(!QFile::exists(s.reportPath()));
-
-    // Still unsaved: the next New asks again.
-    s.f.prompts.answerMessage(PromptAnswer::No);
-    s.window->mnuNewClick();
-    QCOMPARE(s.fileNames(), QStringList());
-}
-
-void TestSession::cancelledSaveAsAfterSaveMakesNewAskAgain()
-{
-    Session s;
-    s.prepare(ListState::Saved);
-    const QString caption = s.window->windowTitle();
-    QCOMPARE(caption, u"Korvex Brevant - "_s + s.reportPath());
-
-    s.f.prompts.answerSaveFile(QString());
-    s.window->mnuSaveAsClick();
-    QVERIFY(!s.window->ListSaved());
-    QCOMPARE(s.window->windowTitle(), caption);
-
-    s.f.prompts.answerMessage(PromptAnswer::No);
-    s.window->mnuNewClick();
-    QCOMPARE(savePromptCount(s.f.prompts), 1);
-    QVERIFY(s.f.prompts.scriptDone());
-}
-
-void TestSession::closingFollowsTheSavePrompt_data()
-{
-    QTest::addColumn<ListState>("state");
-    QTest::addColumn<int>("answer"); // -1: not asked; else 0 No, 1+SaveEnd: Yes and that end
-    QTest::addColumn<bool>("closes");
-
-    QTest::newRow("empty list") << ListState::Empty << -1 << true;
-    QTest::newRow("just saved") << ListState::Saved << -1 << true;
-    QTest::newRow("rows deleted after save, No") << ListState::SavedThenDeleted << 0 << true;
-    QTest::newRow("unsaved, No") << ListState::Unsaved << 0 << true;
-    QTest::newRow("unsaved, Yes, saved") << ListState::Unsaved << 1 + int(SaveEnd::Written) << true;
-    QTest::newRow("unsaved, Yes, cancelled")
-        << ListState::Unsaved << 1 + int(SaveEnd::Cancelled) << false;
-    QTest::newRow("unsaved, Yes, failed")
-        << ListState::Unsaved << 1 + int(SaveEnd::Failed) << false;
-}
-
-void TestSession::closingFollowsTheSavePrompt()
+void TestSession::closingFollowsTheSaveQuestion()
 {
     QFETCH(ListState, state);
-    QFETCH(int, answer);
-    QFETCH(bool, closes);
+    QFETCH(Reply, reply);
     Session s;
     s.prepare(state);
     const int rows = s.window->ListViewFiles->topLevelItemCount();
-    const int promptsBefore = savePromptCount(s.f.prompts);
+    const qsizetype before = s.f.prompts.records.size();
+    s.answer(reply);
 
-    if (answer == 0)
-        s.f.prompts.answerMessage(PromptAnswer::No);
-    else if (answer > 0)
-        s.answerYesAndSave(SaveEnd(answer - 1));
     s.window->mnuExit->trigger();
 
-    QVERIFY(s.f.prompts.scriptDone());
-    QCOMPARE(savePromptCount(s.f.prompts) - promptsBefore, answer < 0 ? 0 : 1);
-    QCOMPARE(s.window->isVisible(), !closes);
-    if (closes) {
-        // The records are emptied and released, and the server let go.
-        QVERIFY(!s.window->State().Files);
-        QVERIFY(!s.window->State().DocumentServer);
-        return;
+    s.verifyQuestion(before, reply);
+    QCOMPARE(s.window->isVisible(), SaveDidNotHappen(reply));
+    if (SaveDidNotHappen(reply)) {
+        // The user wanted the list saved: window, rows and records stay.
+        QCOMPARE(s.window->ListViewFiles->topLevelItemCount(), rows);
+        QCOMPARE(s.window->State().Files->Count(), rows);
+        QVERIFY(s.window->State().DocumentServer);
+        // A second request answered No closes as usual.
+        s.f.prompts.answerMessage(PromptAnswer::No);
+        QVERIFY(s.window->close());
     }
-    // The user wanted the list saved: window, rows and records stay.
-    QCOMPARE(s.window->ListViewFiles->topLevelItemCount(), rows);
-    QCOMPARE(s.window->State().Files->Count(), rows);
-    QVERIFY(s.window->State().DocumentServer);
-
-    // A second request answered No closes as usual.
-    s.f.prompts.answerMessage(PromptAnswer::No);
-    QVERIFY(s.window->close());
+    // The records are emptied and released, and the server let go.
     QVERIFY(!s.window->State().Files);
+    QVERIFY(!s.window->State().DocumentServer);
+    if (reply == Reply::YesSaved)
+        QCOMPARE(ReadBytes(s.reportPath()), Report);
 }
 
 void TestSession::infoShowsVersionAndBuild()
@@ -277,18 +204,10 @@ void TestSession::infoShowsVersionAndBuild()
     Session s;
     s.f.prompts.answerMessage(PromptAnswer::OK);
     s.window->mnuInfo->trigger();
-    const ScriptedPrompts::Record &info = s.f.prompts.records.last();
-    QCOMPARE(info.text, u"Korvex Brevant Version 1.03\rBuild: 9.00.096e"_s);
-    QCOMPARE(info.icon, PromptIcon::Information);
-    QCOMPARE(info.buttons, PromptButtons::OK);
-    QCOMPARE(info.title, u"Korvex Brevant"_s);
+    QCOMPARE(ShownPrompt(s.f.prompts.records.last()),
+             MessagePrompt(u"Korvex Brevant Version 1.03\rBuild: 9.00.096e"_s));
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    TestSession test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestSession)
 
 #include "tst_session.moc"

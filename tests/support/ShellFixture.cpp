@@ -100,6 +100,14 @@ void ShellFixture::showRecords(frmMain &window, const QList<clsFilePtr> &records
     window.ShowFilesInList();
 }
 
+QStringList ShellFixture::columnTexts(const frmMain &window, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < window.ListViewFiles->topLevelItemCount(); ++row)
+        texts.append(window.ListViewFiles->topLevelItem(row)->text(column));
+    return texts;
+}
+
 KorvexProcess::KorvexProcess()
 {
     const QString copy = dir.filePath(QStringLiteral("korvex"));

@@ -40,6 +40,8 @@ struct ShellFixture
     static clsFilePtr record(const QString &by, const QString &fileName, const QString &folder,
                              const QString &version = QStringLiteral("1"));
     static void showRecords(frmMain &window, const QList<clsFilePtr> &records);
+    // The texts of one column of the list, top to bottom.
+    static QStringList columnTexts(const frmMain &window, int column);
 
     TestEnvironment env;
     ScriptedPrompts prompts;
