@@ -1,11 +1,12 @@
-#include "RecordingServer.h"
+#include "ObservedServer.h"
+#include "PromptChecks.h"
 #include "ScrivoDocuments.h"
 #include "ShellFixture.h"
+#include "TestFiles.h"
 
 #include "model/DateText.h"
 #include "model/FileProcessing.h"
 #include "projects/FileFunctions.h"
-#include "reserve/ReservationRun.h"
 
 #include <QAction>
 #include <QDir>
@@ -17,24 +18,23 @@
 #include <QTimer>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString Anna = QStringLiteral("Anna");
-const QString Temp = QStringLiteral("Temp$$$00.kpj");
-
-QString ScrivoTool()
-{
-    QString dir = qEnvironmentVariable("BREVANT_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../bin");
-    return dir + QStringLiteral("/scrivo");
-}
+const QString Anna = u"Anna"_s;
+const QString Bob = u"Bob"_s;
+const QString Temp = u"Temp$$$00.kpj"_s;
+const QStringList Free{Available, Available, Available};
 
 // The scrivo tool in a process of its own, as another user's program would be.
 int RunScrivo(const QStringList &arguments)
 {
+    QString dir = qEnvironmentVariable("BREVANT_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath() + u"/../../bin"_s;
     QProcess process;
-    process.start(ScrivoTool(), arguments);
+    process.start(dir + u"/scrivo"_s, arguments);
     if (!process.waitForFinished(30000)) {
         process.kill();
         process.waitForFinished(5000);
@@ -43,11 +43,97 @@ int RunScrivo(const QStringList &arguments)
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-QByteArray FileBytes(const QString &path)
+// Every member called on the documents of a RecordingServer ("<file name> <member>"), and
+// what runs just before a document's Reserve reaches the server, to act as another process.
+struct DocumentCalls
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
+    QStringList calls;
+    std::function<void(const QString &fileName)> beforeReserve = [](const QString &) {};
+};
+
+class RecordingDocument : public ServerDocument
+{
+public:
+    RecordingDocument(ServerDocumentPtr document, DocumentCalls &log)
+        : inner(std::move(document)), calls(log), name(FileNameOf(inner->FullFileName()))
+    {
+    }
+
+    bool IsReserved() override { return pass(u"IsReserved", &ServerDocument::IsReserved); }
+    void Reserve() override
+    {
+        calls.beforeReserve(name);
+        pass(u"Reserve", &ServerDocument::Reserve);
+    }
+    void ReleaseReservation() override
+    {
+        pass(u"ReleaseReservation", &ServerDocument::ReleaseReservation);
+    }
+    QString ReservedBy() override { return pass(u"ReservedBy", &ServerDocument::ReservedBy); }
+    QDateTime ReservedTime() override
+    {
+        return pass(u"ReservedTime", &ServerDocument::ReservedTime);
+    }
+    int ReservedVersion() override
+    {
+        return pass(u"ReservedVersion", &ServerDocument::ReservedVersion);
+    }
+    QString DisplayName() override { return pass(u"DisplayName", &ServerDocument::DisplayName); }
+    QString FullFileName() override { return pass(u"FullFileName", &ServerDocument::FullFileName); }
+    QList<ServerDocumentPtr> ReferencedDocuments() override
+    {
+        QList<ServerDocumentPtr> wrapped;
+        for (const ServerDocumentPtr &entry :
+             pass(u"ReferencedDocuments", &ServerDocument::ReferencedDocuments))
+            wrapped.append(entry ? std::make_shared<RecordingDocument>(entry, calls) : nullptr);
+        return wrapped;
+    }
+
+private:
+    template <typename R> R pass(QStringView member, R (ServerDocument::*call)())
+    {
+        calls.calls.append(name + u' ' + member);
+        return (inner.get()->*call)();
+    }
+
+    ServerDocumentPtr inner;
+    DocumentCalls &calls;
+    QString name;
+};
+
+// The real server with a log of a run frame's calls ("CloseAllDocuments",
+// "SetActiveProject(<path>)", "SetUserName <name>", "OpenDocument <file name>"), the active project
+// at each opened document, and the calls on the documents.
+struct RecordingServer : ObservedServer
+{
+    explicit RecordingServer(std::shared_ptr<DocumentServer> inner) : ObservedServer(inner)
+    {
+        onCall = [this](const QString &call) {
+            if (call.startsWith(u"SetActiveProject"))
+                log.append(call);
+        };
+    }
+    ServerDocumentPtr OpenDocument(const QString &path) override
+    {
+        log.append(u"OpenDocument "_s + FileNameOf(path));
+        activeAtOpen.append(ActiveProject());
+        return std::make_shared<RecordingDocument>(ObservedServer::OpenDocument(path), documents);
+    }
+    void CloseAllDocuments() override
+    {
+        log.append(u"CloseAllDocuments"_s);
+        ObservedServer::CloseAllDocuments();
+    }
+    void SetUserName(const QString &name) override
+    {
+        log.append(u"SetUserName "_s + name);
+        ObservedServer::SetUserName(name);
+    }
+
+    QStringList log;
+    QStringList activeAtOpen;
+    DocumentCalls documents;
+};
 
 // A window over the recording server, started with project "A" of the given mode active
 // and the server's user name set, with documents read into its list as a search reads them.
@@ -56,33 +142,31 @@ struct RunFixture : ShellFixture
     std::shared_ptr<RecordingServer> recorder = std::make_shared<RecordingServer>(server);
     std::unique_ptr<frmMain> window;
     QString project;
-    qsizetype promptsAtStart = 0;
 
     bool start(const QString &multiUser, const QByteArray &extraLines = {},
                const QString &user = Anna)
     {
-        QByteArray content = "[Project Defaults]\r\nMultiUser=" + multiUser.toUtf8() + "\r\n";
-        content += extraLines + "[Workspace]\r\nWorkspace=.\\Workspace\r\n";
-        project = env.writeFile(QStringLiteral("projects/A.kpj"), content);
-        server->RegisterProject(project);
+        project = addProject(u"A"_s, multiUser);
+        env.writeFile(u"projects/A.kpj"_s, ReadBytes(project) + extraLines);
         activate(project);
         server->SetUserName(user);
         expectBackupWarning();
-        if (multiUser == QStringLiteral("Semi-Isolated"))
+        if (multiUser == u"Semi-Isolated")
             prompts.answerMessage(PromptAnswer::OK); // the hint of the project selection
         auto held = recorder;
         window = std::make_unique<frmMain>(prompts, [held] { return held; });
         if (!window->Load())
             return false;
+        // The run's calls and prompts are what the tests look at.
         recorder->log.clear();
-        promptsAtStart = prompts.records.size();
+        prompts.records.clear();
         return true;
     }
 
-    QString document(const QString &relative, int version = 1)
+    QString document(const QString &relative, int version = 1, const QStringList &refs = {})
     {
-        const QString path = env.path(QStringLiteral("projects/docs/") + relative);
-        return WriteScrivoDocument(path, QFileInfo(path).completeBaseName(), version);
+        const QString path = env.path(u"projects/docs/"_s + relative);
+        return WriteScrivoDocument(path, QFileInfo(path).completeBaseName(), version, refs);
     }
 
     void list(const QStringList &paths)
@@ -109,22 +193,13 @@ struct RunFixture : ShellFixture
         QStringList texts;
         for (int column = 0; column < 6; ++column)
             texts.append(item->text(column));
-        texts.append(item->checkState(0) == Qt::Checked ? QStringLiteral("[x]")
-                                                        : QStringLiteral("[ ]"));
+        texts.append(item->checkState(0) == Qt::Checked ? u"[x]"_s : u"[ ]"_s);
         const clsFile &record = *item->Record();
         const QStringList fromRecord{record.CheckedOutBy(), record.CheckedOutTime(),
                                      record.FileName(),     record.FilePath(),
                                      record.BrowserName(),  record.CheckedOutVersion()};
         if (fromRecord != texts.mid(0, 6))
-            texts.append(QStringLiteral("record differs: ") + fromRecord.join(u'|'));
-        return texts;
-    }
-
-    QStringList columnTexts(int column) const
-    {
-        QStringList texts;
-        for (int i = 1; i <= window->ListViewFiles->Count(); ++i)
-            texts.append(window->ListViewFiles->Row(i)->text(column));
+            texts.append(u"record differs: "_s + fromRecord.join(u'|'));
         return texts;
     }
 
@@ -134,7 +209,7 @@ struct RunFixture : ShellFixture
     {
         const ServerDocumentPtr doc = server->OpenDocument(path);
         if (!doc->IsReserved())
-            return {Available, Available, Available};
+            return Free;
         return {doc->ReservedBy(), GeneralDateText(doc->ReservedTime()),
                 QString::number(doc->ReservedVersion())};
     }
@@ -149,18 +224,19 @@ struct RunFixture : ShellFixture
                 ParentFolderOf(path),
                 info.completeBaseName(),
                 held[2],
-                held[0] == Available ? QStringLiteral("[ ]") : QStringLiteral("[x]")};
+                held[0] == Available ? u"[ ]"_s : u"[x]"_s};
     }
 
-    // Message texts shown since the window started.
-    QStringList messages() const
+    // The server has the document held by `holder`, and the row shows it as the server has it.
+    void verifyRow(int index, const QString &path, const QString &holder)
     {
-        QStringList texts;
-        for (qsizetype i = promptsAtStart; i < prompts.records.size(); ++i)
-            if (prompts.records[i].kind == ScriptedPrompts::Kind::Message)
-                texts.append(prompts.records[i].text);
-        return texts;
+        const QStringList held = reservation(path);
+        QCOMPARE(held[0], holder);
+        QCOMPARE(row(index), expectedRow(path, held));
     }
+
+    // Prompts shown since the window started.
+    QStringList shown() const { return ShownPrompts(prompts.records); }
 
     bool temporaryProjectIn(const QString &relativeFolder) const
     {
@@ -172,80 +248,104 @@ struct RunFixture : ShellFixture
     {
         QCOMPARE(recorder->UserName(), window->State().StartupUserName);
         QCOMPARE(activeProject(), project);
-        QVERIFY(!temporaryProjectIn(QStringLiteral("projects")));
+        QVERIFY(!temporaryProjectIn(u"projects"_s));
         QCOMPARE(prompts.pointer, MousePointer::Default);
+    }
+
+    // The failure message, the last prompt: title, icon and button, the count, the documents
+    // that the first ten lines start with (each with a reason), and how many more there are.
+    void verifyFailureMessage(const QString &direction, const QStringList &fileNames)
+    {
+        const ScriptedPrompts::Record &message = prompts.records.last();
+        const QStringList lines = message.text.split(u'\r');
+        QCOMPARE(ShownPrompt(message), MessagePrompt(message.text));
+        QCOMPARE(lines.value(0),
+                 u"%1 document(s) could not be checked %2:"_s.arg(fileNames.size()).arg(direction));
+        const qsizetype listed = std::min<qsizetype>(fileNames.size(), 10);
+        QCOMPARE(lines.size(), 1 + listed + (fileNames.size() > listed ? 1 : 0));
+        for (qsizetype i = 0; i < listed; ++i) {
+            QVERIFY2(lines[i + 1].startsWith(fileNames[i] + u": "_s), qPrintable(lines[i + 1]));
+            QVERIFY2(lines[i + 1].size() > fileNames[i].size() + 2, "no reason given");
+        }
+        if (fileNames.size() > listed)
+            QCOMPARE(lines.last(), u"... and %1 more"_s.arg(fileNames.size() - listed));
     }
 };
 
-// The first line of the failure message and the document each further line starts with.
-void VerifyFailureMessage(const QString &text, const QString &direction,
-                          const QStringList &fileNames)
-{
-    const QStringList lines = text.split(u'\r');
-    QCOMPARE(lines.value(0), QStringLiteral("%1 document(s) could not be checked %2:")
-                                 .arg(fileNames.size())
-                                 .arg(direction));
-    QCOMPARE(lines.size(), fileNames.size() + 1);
-    for (qsizetype i = 0; i < fileNames.size(); ++i) {
-        QVERIFY2(lines[i + 1].startsWith(fileNames[i] + QStringLiteral(": ")),
-                 qPrintable(lines[i + 1]));
-        QVERIFY2(lines[i + 1].size() > fileNames[i].size() + 2, "no reason given");
-    }
-}
+// The ways a document of a run can fail.
+enum class Fault {
+    DeletedDocument,
+    DamagedRecord,
+    UnwritableRecord,
+    HolderChanged,
+    UnwritableTemporaryProject,
+    ReservedByProcess,
+    ReservedDuringRun
+};
+
+// How the check-out user is chosen before a check-out: through the input box, or not at all.
+enum class Choice { None, Answer, Cancel };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Choice)
 
 class TestReserve : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void readingShowsFreeAndReservedDocuments();
+    void readingAndCheckInFollowWhatTheRowsShow();
     void checkOutInEachMultiUserMode_data();
     void checkOutInEachMultiUserMode();
-    void checkInReleasesWhatTheRowShows();
     void runWithoutSelectedRowsStillPreparesAndRemovesWorkingProject();
     void sameNamedFilesReserveTheirOwnDocuments();
-    void reservationByAnotherProcessIsShown_data();
-    void reservationByAnotherProcessIsShown();
     void sortedListKeepsRowsInPlace_data();
     void sortedListKeepsRowsInPlace();
     void failuresLeaveRowsAndRestoreServer_data();
     void failuresLeaveRowsAndRestoreServer();
-    void failureMessageListsTenAndCountsTheRest();
-    void checkOutRefusedWithoutUser_data();
-    void checkOutRefusedWithoutUser();
-    void checkOutUserChoice_data();
-    void checkOutUserChoice();
+    void checkOutUserChoiceAndRefusal_data();
+    void checkOutUserChoiceAndRefusal();
     void runDuringSearchDoesNothing();
 };
 
-void TestReserve::readingShowsFreeAndReservedDocuments()
+void TestReserve::readingAndCheckInFollowWhatTheRowsShow()
 {
     RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    const QString held = f.document(QStringLiteral("held.kpt"), 12);
+    QVERIFY(f.start(u"Shared"_s));
+    const QString held = f.document(u"held.kpt"_s, 12);
     const QDateTime midnight(QDate(2026, 3, 4), QTime(0, 0));
-    WriteScrivoReservation(held, QStringLiteral("Bob"), midnight, 12);
-    const QString free = f.document(QStringLiteral("free.kpt"));
-    const QString top = WriteScrivoDocument(
-        f.env.path(QStringLiteral("projects/docs/top.kam")), QStringLiteral("top"), 3,
-        {QStringLiteral("held.kpt"), QStringLiteral("missing.kpt"), QStringLiteral("free.kpt")});
+    WriteScrivoReservation(held, Bob, midnight, 12);
+    const QString free = f.document(u"free.kpt"_s);
+    const QString top =
+        f.document(u"top.kam"_s, 3, {u"held.kpt"_s, u"missing.kpt"_s, u"free.kpt"_s});
 
     f.list({top});
 
     QCOMPARE(f.window->ListViewFiles->Count(), 3);
-    QCOMPARE(f.row(1), RunFixture::expectedRow(top, {Available, Available, Available}));
-    QCOMPARE(f.row(2),
-             RunFixture::expectedRow(
-                 held, {QStringLiteral("Bob"), GeneralDateText(midnight), QStringLiteral("12")}));
-    QCOMPARE(f.row(3), RunFixture::expectedRow(free, {Available, Available, Available}));
-    for (const QString &member : {QStringLiteral("ReservedBy"), QStringLiteral("ReservedTime"),
-                                  QStringLiteral("ReservedVersion")}) {
-        QVERIFY(f.recorder->documentCalls.contains(QStringLiteral("held.kpt ") + member));
-        QVERIFY(!f.recorder->documentCalls.contains(QStringLiteral("free.kpt ") + member));
-        QVERIFY(!f.recorder->documentCalls.contains(QStringLiteral("top.kam ") + member));
+    QCOMPARE(f.row(1), RunFixture::expectedRow(top, Free));
+    QCOMPARE(f.row(2), RunFixture::expectedRow(held, {Bob, GeneralDateText(midnight), u"12"_s}));
+    QCOMPARE(f.row(3), RunFixture::expectedRow(free, Free));
+    const QStringList &calls = f.recorder->documents.calls;
+    for (const QString &member : {u"ReservedBy"_s, u"ReservedTime"_s, u"ReservedVersion"_s}) {
+        QVERIFY(calls.contains(u"held.kpt "_s + member));
+        QVERIFY(!calls.contains(u"free.kpt "_s + member));
+        QVERIFY(!calls.contains(u"top.kam "_s + member));
     }
+
+    f.select({2, 3});
+    f.window->pupmnuUnreserve->trigger();
+
+    // The other user's reservation is released by acting as that user; the free row is
+    // attempted as "available" and stays free.
+    QVERIFY(f.recorder->log.contains(u"SetUserName Bob"_s));
+    QVERIFY(f.recorder->log.contains(u"SetUserName available"_s));
+    QVERIFY(!QFile::exists(ScrivoReservationPath(held)));
+    f.verifyRow(2, held, Available);
+    f.verifyRow(3, free, Available);
+    QCOMPARE(f.shown(), QStringList());
+    f.verifyServerRestored();
 }
 
 void TestReserve::checkOutInEachMultiUserMode_data()
@@ -254,19 +354,20 @@ void TestReserve::checkOutInEachMultiUserMode_data()
     QTest::addColumn<QByteArray>("include");
     QTest::addColumn<QString>("workingProject");
     QTest::addColumn<bool>("reserved");
-    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QStringList>("hints"); // messages before a failure message
 
     const QByteArray include = "[Included Path File]\r\nIncluded Pathfile=..\\shared\\inc.kpj\r\n";
-    QTest::newRow("Single User") << "Single User" << QByteArray() << QString("projects/" + Temp)
-                                 << true << QString();
-    QTest::newRow("Shared") << "Shared" << QByteArray() << "projects/A.kpj" << true << QString();
+    QTest::newRow("Single User") << u"Single User"_s << QByteArray()
+                                 << QString(u"projects/"_s + Temp) << true << QStringList();
+    QTest::newRow("Shared") << u"Shared"_s << QByteArray() << u"projects/A.kpj"_s << true
+                            << QStringList();
     QTest::newRow("Semi-Isolated with include")
-        << "Semi-Isolated" << include << QString("shared/" + Temp) << true << QString();
+        << u"Semi-Isolated"_s << include << QString(u"shared/"_s + Temp) << true << QStringList();
     QTest::newRow("Semi-Isolated without include")
-        << "Semi-Isolated" << QByteArray() << "projects/A.kpj" << false
-        << "Include file missing for semi-isolated mode.";
-    QTest::newRow("Semi-Isolated no checkout")
-        << "Semi-Isolated no checkout" << QByteArray() << "projects/A.kpj" << false << QString();
+        << u"Semi-Isolated"_s << QByteArray() << u"projects/A.kpj"_s << false
+        << QStringList{MessagePrompt(u"Include file missing for semi-isolated mode."_s)};
+    QTest::newRow("Semi-Isolated no checkout") << u"Semi-Isolated no checkout"_s << QByteArray()
+                                               << u"projects/A.kpj"_s << false << QStringList();
 }
 
 void TestReserve::checkOutInEachMultiUserMode()
@@ -275,172 +376,88 @@ void TestReserve::checkOutInEachMultiUserMode()
     QFETCH(QByteArray, include);
     QFETCH(QString, workingProject);
     QFETCH(bool, reserved);
-    QFETCH(QString, hint);
+    QFETCH(QStringList, hints);
 
     RunFixture f;
-    const QString includeFile = f.env.writeFile(
-        QStringLiteral("shared/inc.kpj"), "[Project Defaults]\r\nMultiUser=Semi-Isolated\r\n");
+    const QString includeFile =
+        f.env.writeFile(u"shared/inc.kpj"_s, "[Project Defaults]\r\nMultiUser=Semi-Isolated\r\n");
     QVERIFY(f.start(mode, include));
-    const QString part = f.document(QStringLiteral("part.kpt"), 4);
+    const QString part = f.document(u"part.kpt"_s, 4);
     f.list({part});
     f.select({1});
     const QStringList before = f.row(1);
-    const QByteArray projectBytes = FileBytes(f.project);
-    const QByteArray includeBytes = FileBytes(includeFile);
-    if (!hint.isEmpty())
-        f.prompts.answerMessage(PromptAnswer::OK);
-    if (!reserved)
+    const QByteArray projectBytes = ReadBytes(f.project);
+    const QByteArray includeBytes = ReadBytes(includeFile);
+    for (qsizetype i = 0; i < hints.size() + (reserved ? 0 : 1); ++i)
         f.prompts.answerMessage(PromptAnswer::OK);
 
     f.window->mnuReserveSelectedFiles->trigger();
 
     QCOMPARE(f.recorder->activeAtOpen, QStringList{f.env.path(workingProject)});
-    QStringList expectedMessages;
-    if (!hint.isEmpty())
-        expectedMessages.append(hint);
+    QCOMPARE(f.shown().mid(0, hints.size()), hints);
+    QCOMPARE(f.shown().size(), hints.size() + (reserved ? 0 : 1));
     if (reserved) {
-        QCOMPARE(f.reservation(part)[0], Anna);
-        QCOMPARE(f.reservation(part)[2], QStringLiteral("4"));
-        QCOMPARE(f.row(1), RunFixture::expectedRow(part, f.reservation(part)));
-        QCOMPARE(f.messages(), expectedMessages);
+        f.verifyRow(1, part, Anna);
+        QCOMPARE(f.reservation(part)[2], u"4"_s);
     } else {
         QCOMPARE(f.reservation(part)[0], Available);
         QCOMPARE(f.row(1), before);
-        QCOMPARE(f.messages().size(), expectedMessages.size() + 1);
-        QCOMPARE(f.messages().mid(0, expectedMessages.size()), expectedMessages);
-        VerifyFailureMessage(f.messages().last(), QStringLiteral("out"),
-                             {QStringLiteral("part.kpt")});
+        f.verifyFailureMessage(u"out"_s, {u"part.kpt"_s});
     }
-    QCOMPARE(FileBytes(f.project), projectBytes);
-    QCOMPARE(FileBytes(includeFile), includeBytes);
-    QVERIFY(!f.temporaryProjectIn(QStringLiteral("shared")));
+    QCOMPARE(ReadBytes(f.project), projectBytes);
+    QCOMPARE(ReadBytes(includeFile), includeBytes);
+    QVERIFY(!f.temporaryProjectIn(u"shared"_s));
     f.verifyServerRestored();
     QVERIFY(f.prompts.scriptDone());
-}
-
-void TestReserve::checkInReleasesWhatTheRowShows()
-{
-    RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    const QString held = f.document(QStringLiteral("held.kpt"));
-    WriteScrivoReservation(held, QStringLiteral("Bob"), QDateTime::currentDateTime(), 1);
-    const QString free = f.document(QStringLiteral("free.kpt"));
-    f.list({held, free});
-    f.select({1, 2});
-
-    f.window->pupmnuUnreserve->trigger();
-
-    // The other user's reservation is released by acting as that user; the free row is
-    // attempted as "available" and stays free.
-    QVERIFY(f.recorder->log.contains(QStringLiteral("SetUserName Bob")));
-    QVERIFY(f.recorder->log.contains(QStringLiteral("SetUserName available")));
-    QVERIFY(!QFile::exists(ScrivoReservationPath(held)));
-    QCOMPARE(f.row(1), RunFixture::expectedRow(held, {Available, Available, Available}));
-    QCOMPARE(f.row(2), RunFixture::expectedRow(free, {Available, Available, Available}));
-    QCOMPARE(f.messages(), QStringList());
-    f.verifyServerRestored();
 }
 
 void TestReserve::runWithoutSelectedRowsStillPreparesAndRemovesWorkingProject()
 {
     RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Single User")));
-    const QString part = f.document(QStringLiteral("part.kpt"));
+    QVERIFY(f.start(u"Single User"_s));
+    const QString part = f.document(u"part.kpt"_s);
     f.list({part});
     f.select({});
     // The temporary project an earlier run left elsewhere.
-    const QString stale = f.env.writeFile(QStringLiteral("old/") + Temp, "[Project Defaults]\r\n");
+    const QString stale = f.env.writeFile(u"old/"_s + Temp, "[Project Defaults]\r\n");
     f.window->State().WorkingProject = stale;
 
     f.window->mnuReserveSelectedFiles->trigger();
 
-    const QString working = f.env.path(QStringLiteral("projects/") + Temp);
-    const QString set = QStringLiteral("SetActiveProject ");
-    QCOMPARE(
-        f.recorder->log,
-        QStringList({QStringLiteral("CloseAllDocuments"), set, set, set + f.project, set,
-                     set + working, QStringLiteral("SetUserName ") + Anna, set, set + f.project}));
+    const QString working = f.env.path(u"projects/"_s + Temp);
+    const auto set = [](const QString &path) { return u"SetActiveProject(%1)"_s.arg(path); };
+    QCOMPARE(f.recorder->log,
+             QStringList({u"CloseAllDocuments"_s, set({}), set({}), set(f.project), set({}),
+                          set(working), u"SetUserName "_s + Anna, set({}), set(f.project)}));
     QVERIFY(!QFile::exists(stale));
     QCOMPARE(f.window->State().WorkingProject, working);
-    QCOMPARE(f.row(1), RunFixture::expectedRow(part, {Available, Available, Available}));
+    QCOMPARE(f.row(1), RunFixture::expectedRow(part, Free));
     QCOMPARE(f.prompts.pointers,
              QList<MousePointer>({MousePointer::Hourglass, MousePointer::Default}));
-    QCOMPARE(f.messages(), QStringList());
+    QCOMPARE(f.shown(), QStringList());
     f.verifyServerRestored();
 }
 
 void TestReserve::sameNamedFilesReserveTheirOwnDocuments()
 {
     RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    const QString first = f.document(QStringLiteral("a/part.kpt"));
-    const QString second = f.document(QStringLiteral("b/part.kpt"));
+    QVERIFY(f.start(u"Shared"_s));
+    const QString first = f.document(u"a/part.kpt"_s);
+    const QString second = f.document(u"b/part.kpt"_s);
     f.list({first, second});
 
     f.select({2});
     f.window->mnuReserveSelectedFiles->trigger();
-    QCOMPARE(f.reservation(first)[0], Available);
-    QCOMPARE(f.reservation(second)[0], Anna);
-    QCOMPARE(f.row(1), RunFixture::expectedRow(first, {Available, Available, Available}));
-    QCOMPARE(f.row(2), RunFixture::expectedRow(second, f.reservation(second)));
+    f.verifyRow(1, first, Available);
+    f.verifyRow(2, second, Anna);
 
     f.select({1});
     f.window->mnuReserveSelectedFiles->trigger();
-    QCOMPARE(f.reservation(first)[0], Anna);
     f.select({2});
     f.window->mnuUnreserveSelectedFiles->trigger();
-    QCOMPARE(f.reservation(first)[0], Anna);
-    QCOMPARE(f.reservation(second)[0], Available);
-    QCOMPARE(f.row(1), RunFixture::expectedRow(first, f.reservation(first)));
-    QCOMPARE(f.row(2), RunFixture::expectedRow(second, {Available, Available, Available}));
-    QCOMPARE(f.messages(), QStringList());
-}
-
-void TestReserve::reservationByAnotherProcessIsShown_data()
-{
-    QTest::addColumn<bool>("reserve");
-    QTest::addColumn<bool>("duringRun");
-    QTest::newRow("check-out, reserved after the list was read") << true << false;
-    QTest::newRow("check-out, reserved just before the run reserves it") << true << true;
-    QTest::newRow("check-in, reserved after the list was read") << false << false;
-}
-
-void TestReserve::reservationByAnotherProcessIsShown()
-{
-    QFETCH(bool, reserve);
-    QFETCH(bool, duringRun);
-
-    RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    const QString part = f.document(QStringLiteral("part.kpt"));
-    const QString other = f.document(QStringLiteral("other.kpt"));
-    if (!reserve)
-        WriteScrivoReservation(other, QStringLiteral("Carl"), QDateTime::currentDateTime(), 1);
-    f.list({part, other});
-    f.select({1, 2});
-    const QStringList reserveAsBob{QStringLiteral("reserve"), QStringLiteral("--user"),
-                                   QStringLiteral("Bob"), part};
-    if (duringRun) {
-        f.recorder->beforeReserve = [&](const QString &fileName) {
-            if (fileName == QStringLiteral("part.kpt"))
-                QCOMPARE(RunScrivo(reserveAsBob), 0);
-        };
-    } else {
-        QCOMPARE(RunScrivo(reserveAsBob), 0);
-    }
-    f.prompts.answerMessage(PromptAnswer::OK);
-
-    (reserve ? f.window->mnuReserveSelectedFiles : f.window->mnuUnreserveSelectedFiles)->trigger();
-
-    QCOMPARE(f.reservation(part)[0], QStringLiteral("Bob"));
-    QCOMPARE(f.row(1), RunFixture::expectedRow(part, f.reservation(part)));
-    QCOMPARE(f.reservation(other)[0], reserve ? Anna : Available);
-    QCOMPARE(f.row(2), RunFixture::expectedRow(other, f.reservation(other)));
-    QCOMPARE(f.messages().size(), 1);
-    VerifyFailureMessage(f.messages()[0], reserve ? QStringLiteral("out") : QStringLiteral("in"),
-                         {QStringLiteral("part.kpt")});
-    QVERIFY(f.messages()[0].contains(QStringLiteral("Bob")));
-    f.verifyServerRestored();
+    f.verifyRow(1, first, Anna);
+    f.verifyRow(2, second, Available);
+    QCOMPARE(f.shown(), QStringList());
 }
 
 void TestReserve::sortedListKeepsRowsInPlace_data()
@@ -455,106 +472,125 @@ void TestReserve::sortedListKeepsRowsInPlace()
     QFETCH(bool, viewSorting);
 
     RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
+    QVERIFY(f.start(u"Shared"_s));
     QStringList paths;
-    for (const char *name : {"a.kpt", "b.kpt", "c.kpt", "d.kpt"})
-        paths.append(f.document(QString::fromLatin1(name)));
-    WriteScrivoReservation(paths[0], QStringLiteral("Carl"), QDateTime::currentDateTime(), 1);
-    WriteScrivoReservation(paths[2], QStringLiteral("Bob"), QDateTime::currentDateTime(), 1);
+    for (const QString &name : {u"a.kpt"_s, u"b.kpt"_s, u"c.kpt"_s, u"d.kpt"_s})
+        paths.append(f.document(name));
+    WriteScrivoReservation(paths[0], u"Carl"_s, QDateTime::currentDateTime(), 1);
+    WriteScrivoReservation(paths[2], Bob, QDateTime::currentDateTime(), 1);
     f.list(paths);
     f.window->SortColumns(1);
     if (viewSorting)
         f.window->ListViewFiles->setSortingEnabled(true);
-    const QStringList order = f.columnTexts(2);
+    const QStringList order = f.columnTexts(*f.window, 2);
     QCOMPARE(order, QStringList({"c.kpt", "a.kpt", "b.kpt", "d.kpt"}));
     f.select({3, 4});
     // "Abe" sorts before every holder, so a re-sort while writing would move the rows.
-    f.window->State().CheckOutUser = QStringLiteral("Abe");
+    f.window->State().CheckOutUser = u"Abe"_s;
     QStringList orderDuringRun;
-    f.recorder->onOpen = [&](const QString &) { orderDuringRun += f.columnTexts(2); };
+    f.recorder->onOpenDocument = [&](const QString &) {
+        orderDuringRun += f.columnTexts(*f.window, 2);
+    };
 
     f.window->pupmnuReserve->trigger();
 
     QCOMPARE(orderDuringRun, order + order);
-    QCOMPARE(f.reservation(paths[1])[0], QStringLiteral("Abe"));
-    QCOMPARE(f.reservation(paths[3])[0], QStringLiteral("Abe"));
+    QCOMPARE(f.reservation(paths[1])[0], u"Abe"_s);
+    QCOMPARE(f.reservation(paths[3])[0], u"Abe"_s);
     if (!viewSorting) {
-        QCOMPARE(f.columnTexts(2), order);
-        QCOMPARE(f.columnTexts(0), QStringList({"Bob", "Carl", "Abe", "Abe"}));
+        QCOMPARE(f.columnTexts(*f.window, 2), order);
+        QCOMPARE(f.columnTexts(*f.window, 0), QStringList({"Bob", "Carl", "Abe", "Abe"}));
     }
-    QCOMPARE(f.window->ListViewFiles->isSortingEnabled(), viewSorting);
+    // The sort state as before: the view's sorting, the header's indicator (column, order,
+    // shown, clickable) and the window's own (sorted, column, order).
     const QHeaderView *header = f.window->ListViewFiles->header();
-    QCOMPARE(header->sortIndicatorSection(), 0);
-    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
-    QVERIFY(header->isSortIndicatorShown());
-    QVERIFY(header->sectionsClickable());
-    QVERIFY(f.window->Sorted());
-    QCOMPARE(f.window->SortColumn(), 0);
-    QCOMPARE(f.window->SortOrder(), Qt::AscendingOrder);
+    QCOMPARE(
+        (QList<int>{f.window->ListViewFiles->isSortingEnabled(), header->sortIndicatorSection(),
+                    header->sortIndicatorOrder(), header->isSortIndicatorShown(),
+                    header->sectionsClickable(), f.window->Sorted(), f.window->SortColumn(),
+                    f.window->SortOrder()}),
+        (QList<int>{viewSorting, 0, Qt::AscendingOrder, true, true, true, 0, Qt::AscendingOrder}));
     QCOMPARE(f.window->SelectedRows().size(), 2);
     for (const FileRow *row : f.window->SelectedRows())
-        QCOMPARE(row->text(0), QStringLiteral("Abe"));
+        QCOMPARE(row->text(0), u"Abe"_s);
 }
-
-namespace {
-enum class Fault {
-    DeletedDocument,
-    DamagedRecord,
-    UnwritableRecord,
-    HolderChanged,
-    UnwritableTemporaryProject
-};
-}
-Q_DECLARE_METATYPE(Fault)
 
 void TestReserve::failuresLeaveRowsAndRestoreServer_data()
 {
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<bool>("reserve");
-    QTest::newRow("check-out, document deleted after listing") << Fault::DeletedDocument << true;
-    QTest::newRow("check-in, document deleted after listing") << Fault::DeletedDocument << false;
-    QTest::newRow("check-out, damaged reservation record") << Fault::DamagedRecord << true;
-    QTest::newRow("check-out, reservation cannot be written") << Fault::UnwritableRecord << true;
-    QTest::newRow("check-in, another holder since listing") << Fault::HolderChanged << false;
-    QTest::newRow("check-out, temporary project cannot be written")
-        << Fault::UnwritableTemporaryProject << true;
+    QTest::addColumn<int>("failing"); // documents with the fault
+
+    const auto row = [](const char *name, Fault fault, bool reserve, int failing = 1) {
+        QTest::newRow(name) << fault << reserve << failing;
+    };
+    row("check-out, twelve documents deleted after listing", Fault::DeletedDocument, true, 12);
+    row("check-in, document deleted after listing", Fault::DeletedDocument, false);
+    row("check-out, damaged reservation record", Fault::DamagedRecord, true);
+    row("check-out, reservation cannot be written", Fault::UnwritableRecord, true);
+    row("check-in, another holder since listing", Fault::HolderChanged, false);
+    row("check-out, temporary project cannot be written", Fault::UnwritableTemporaryProject, true);
+    row("check-out, reserved by a process after listing", Fault::ReservedByProcess, true);
+    row("check-out, reserved by a process just before the run", Fault::ReservedDuringRun, true);
+    row("check-in, reserved by a process after listing", Fault::ReservedByProcess, false);
 }
 
 void TestReserve::failuresLeaveRowsAndRestoreServer()
 {
     QFETCH(Fault, fault);
     QFETCH(bool, reserve);
+    QFETCH(int, failing);
 
     RunFixture f;
     const bool projectFault = fault == Fault::UnwritableTemporaryProject;
-    QVERIFY(f.start(projectFault ? QStringLiteral("Single User") : QStringLiteral("Shared")));
-    // A record name beside this document is longer than the file system allows.
-    const QString badName = fault == Fault::UnwritableRecord
-                                ? QString(245, u'x') + QStringLiteral(".kpt")
-                                : QStringLiteral("part.kpt");
-    const QString bad = f.document(badName);
-    const QString good = f.document(QStringLiteral("good.kpt"));
-    if (!reserve) {
-        WriteScrivoReservation(bad, QStringLiteral("Bob"), QDateTime::currentDateTime(), 1);
-        WriteScrivoReservation(good, QStringLiteral("Bob"), QDateTime::currentDateTime(), 1);
+    // A row that showed "available" for a document reserved since is brought up to date;
+    // any other failing row stays as it was.
+    const bool byProcess = fault == Fault::ReservedByProcess || fault == Fault::ReservedDuringRun;
+    QVERIFY(f.start(projectFault ? u"Single User"_s : u"Shared"_s));
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList names;
+    QStringList paths;
+    for (int i = 1; i <= failing; ++i) {
+        // A record name beside this document is longer than the file system allows.
+        names.append(fault == Fault::UnwritableRecord
+                         ? QString(245, u'x') + u".kpt"_s
+                         : u"bad%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')));
+        paths.append(f.document(names.last()));
+        if (!reserve && !byProcess)
+            WriteScrivoReservation(paths.last(), Bob, now, 1);
     }
-    f.list({bad, good});
-    f.select({1, 2});
-    const QStringList badBefore = f.row(1);
-    const QStringList goodBefore = f.row(2);
+    const QString good = f.document(u"good.kpt"_s);
+    if (!reserve)
+        WriteScrivoReservation(good, Bob, now, 1);
+    f.list(paths + QStringList{good});
+    f.window->SelectAll();
+    QList<QStringList> before;
+    for (int i = 1; i <= failing + 1; ++i)
+        before.append(f.row(i));
 
+    const QStringList reserveAsBob{u"reserve"_s, u"--user"_s, Bob, paths[0]};
     switch (fault) {
     case Fault::DeletedDocument:
-        QVERIFY(QFile::remove(bad));
+        for (const QString &path : paths)
+            QVERIFY(QFile::remove(path));
         break;
     case Fault::DamagedRecord:
-        WriteDamagedScrivoReservation(bad);
+        WriteDamagedScrivoReservation(paths[0]);
         break;
     case Fault::HolderChanged:
-        WriteScrivoReservation(bad, QStringLiteral("Carl"), QDateTime::currentDateTime(), 1);
+        WriteScrivoReservation(paths[0], u"Carl"_s, now, 1);
         break;
     case Fault::UnwritableTemporaryProject:
-        QVERIFY(QDir().mkpath(f.env.path(QStringLiteral("projects/") + Temp)));
+        QVERIFY(QDir().mkpath(f.env.path(u"projects/"_s + Temp)));
+        break;
+    case Fault::ReservedByProcess:
+        QCOMPARE(RunScrivo(reserveAsBob), 0);
+        break;
+    case Fault::ReservedDuringRun:
+        f.recorder->documents.beforeReserve = [&](const QString &fileName) {
+            if (fileName == names[0])
+                QCOMPARE(RunScrivo(reserveAsBob), 0);
+        };
         break;
     case Fault::UnwritableRecord:
         break;
@@ -563,168 +599,138 @@ void TestReserve::failuresLeaveRowsAndRestoreServer()
 
     (reserve ? f.window->mnuReserveSelectedFiles : f.window->mnuUnreserveSelectedFiles)->trigger();
 
-    QCOMPARE(f.row(1), badBefore);
-    if (projectFault) {
-        QCOMPARE(f.row(2), goodBefore);
-        QVERIFY(QFileInfo(f.env.path(QStringLiteral("projects/") + Temp)).isDir());
-    } else {
-        QCOMPARE(f.reservation(good)[0], reserve ? Anna : Available);
-        QCOMPARE(f.row(2), RunFixture::expectedRow(good, f.reservation(good)));
+    for (int i = 0; i < failing; ++i) {
+        if (byProcess)
+            f.verifyRow(i + 1, paths[i], Bob);
+        else
+            QCOMPARE(f.row(i + 1), before[i]);
     }
-    QCOMPARE(f.messages().size(), 1);
-    VerifyFailureMessage(f.messages()[0], reserve ? QStringLiteral("out") : QStringLiteral("in"),
-                         projectFault ? QStringList{badName, QStringLiteral("good.kpt")}
-                                      : QStringList{badName});
+    if (projectFault) {
+        QCOMPARE(f.row(failing + 1), before.last());
+        QVERIFY(QFileInfo(f.env.path(u"projects/"_s + Temp)).isDir());
+        names.append(u"good.kpt"_s);
+    } else {
+        f.verifyRow(failing + 1, good, reserve ? Anna : Available);
+    }
+    QCOMPARE(f.prompts.records.size(), 1);
+    f.verifyFailureMessage(reserve ? u"out"_s : u"in"_s, names);
+    if (byProcess)
+        QVERIFY(f.prompts.records[0].text.contains(Bob));
     f.verifyServerRestored();
 }
 
-void TestReserve::failureMessageListsTenAndCountsTheRest()
-{
-    RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    QStringList paths;
-    for (int i = 1; i <= 12; ++i)
-        paths.append(f.document(QStringLiteral("doc%1.kpt").arg(i, 2, 10, QLatin1Char('0'))));
-    f.list(paths);
-    f.window->SelectAll();
-    for (const QString &path : paths)
-        QVERIFY(QFile::remove(path));
-    f.prompts.answerMessage(PromptAnswer::OK);
-
-    f.window->ChangeReservation(true);
-
-    QCOMPARE(f.messages().size(), 1);
-    const QStringList lines = f.messages()[0].split(u'\r');
-    QCOMPARE(lines.size(), 12);
-    QCOMPARE(lines[0], QStringLiteral("12 document(s) could not be checked out:"));
-    for (int i = 1; i <= 10; ++i)
-        QVERIFY(lines[i].startsWith(QStringLiteral("doc%1.kpt: ").arg(i, 2, 10, QLatin1Char('0'))));
-    QCOMPARE(lines[11], QStringLiteral("... and 2 more"));
-    const ScriptedPrompts::Record &message = f.prompts.records.last();
-    QCOMPARE(message.title, BrevantTitle);
-    QCOMPARE(message.icon, PromptIcon::Information);
-    QCOMPARE(message.buttons, PromptButtons::OK);
-}
-
-void TestReserve::checkOutRefusedWithoutUser_data()
+void TestReserve::checkOutUserChoiceAndRefusal_data()
 {
     QTest::addColumn<QString>("serverUser");
-    QTest::addColumn<QString>("checkOutUser");
-    QTest::newRow("empty user") << Anna << "";
-    QTest::newRow("'available' from the server") << "available"
-                                                 << "available";
-    QTest::newRow("'AVAILABLE'") << Anna << "AVAILABLE";
+    QTest::addColumn<Choice>("choice");
+    QTest::addColumn<QString>("user");     // the answer, or the check-out user without choice
+    QTest::addColumn<QString>("expected"); // the check-out user after a choice
+    QTest::addColumn<QString>("message");  // of the choice or the check-out, "" for none
+    QTest::addColumn<QString>("holder");   // of the document after the check-out
+
+    const QString internal = u"The user name 'available' is a internal name and can not be used."_s;
+    const QString refusal =
+        u"Please choose a user with 'Check Out for User...' before you check out files."_s;
+    const auto row = [](const char *name, const QString &serverUser, Choice choice,
+                        const QString &user, const QString &expected, const QString &message,
+                        const QString &holder) {
+        QTest::newRow(name) << serverUser << choice << user << expected << message << holder;
+    };
+    row("a name", Anna, Choice::Answer, u"Zed"_s, u"Zed"_s, {}, u"Zed"_s);
+    row("blanks kept", Anna, Choice::Answer, u" available "_s, u" available "_s, {},
+        u" available "_s);
+    row("available", Anna, Choice::Answer, Available, Anna, internal, Anna);
+    row("AVAILABLE", Anna, Choice::Answer, u"AVAILABLE"_s, Anna, internal, Anna);
+    row("empty answer", Anna, Choice::Answer, u""_s, Anna, {}, Anna);
+    row("cancel", Anna, Choice::Cancel, {}, Anna, {}, Anna);
+    row("no choice, empty user", Anna, Choice::None, u""_s, {}, refusal, Available);
+    row("no choice, 'available' from the server", Available, Choice::None, Available, {}, refusal,
+        Available);
+    row("no choice, 'AVAILABLE'", Anna, Choice::None, u"AVAILABLE"_s, {}, refusal, Available);
 }
 
-void TestReserve::checkOutRefusedWithoutUser()
+void TestReserve::checkOutUserChoiceAndRefusal()
 {
     QFETCH(QString, serverUser);
-    QFETCH(QString, checkOutUser);
+    QFETCH(Choice, choice);
+    QFETCH(QString, user);
+    QFETCH(QString, expected);
+    QFETCH(QString, message);
+    QFETCH(QString, holder);
 
     RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Single User"), {}, serverUser));
+    QVERIFY(f.start(u"Single User"_s, {}, serverUser));
     QCOMPARE(f.window->State().CheckOutUser, serverUser);
-    f.window->State().CheckOutUser = checkOutUser;
-    const QString part = f.document(QStringLiteral("part.kpt"));
+    const QString part = f.document(u"part.kpt"_s);
     f.list({part});
     f.select({1});
     const QStringList before = f.row(1);
-    f.prompts.answerMessage(PromptAnswer::OK);
+    QStringList prompts;
+    // The input box offers the server's user name, not the check-out user.
+    f.window->State().CheckOutUser = choice == Choice::None ? user : u"Previous"_s;
+    if (choice == Choice::Answer)
+        f.prompts.answerInput(user);
+    if (choice == Choice::Cancel)
+        f.prompts.cancelInput();
+    if (choice != Choice::None)
+        prompts.append(u"input box [Korvex Brevant] Check Out files for User:"_s);
+    if (!message.isEmpty()) {
+        prompts.append(MessagePrompt(message));
+        f.prompts.answerMessage(PromptAnswer::OK);
+    }
+    if (choice != Choice::None) {
+        f.window->move(100, 60);
+        f.window->resize(1002, 702);
+        f.window->mnuReserveForUser->trigger();
+        const ScriptedPrompts::Record &input = f.prompts.records.first();
+        QCOMPARE(input.defaultText, serverUser);
+        // A quarter of the window's size from its top-left corner, halves rounded to even.
+        const QRect frame = f.window->frameGeometry();
+        QCOMPARE(input.position, frame.topLeft() + QPoint(int(std::lrint(frame.width() / 4.0)),
+                                                          int(std::lrint(frame.height() / 4.0))));
+        QCOMPARE(f.window->State().CheckOutUser, expected);
+        QCOMPARE(f.window->StatusPanelText(1), u"User name: "_s + expected);
+        QCOMPARE(f.recorder->UserName(), serverUser);
+    }
 
     f.window->mnuReserveSelectedFiles->trigger();
 
-    QCOMPARE(f.messages(), QStringList{CheckOutUserRefusal});
-    QCOMPARE(f.prompts.records.last().icon, PromptIcon::Information);
-    QCOMPARE(f.recorder->log, QStringList());
-    QCOMPARE(f.row(1), before);
-    QVERIFY(!QFile::exists(ScrivoReservationPath(part)));
+    QCOMPARE(f.shown(), prompts);
+    if (holder == Available) {
+        QCOMPARE(f.recorder->log, QStringList());
+        QCOMPARE(f.row(1), before);
+        QVERIFY(!QFile::exists(ScrivoReservationPath(part)));
+    } else {
+        f.verifyRow(1, part, holder);
+    }
     f.verifyServerRestored();
-}
-
-void TestReserve::checkOutUserChoice_data()
-{
-    QTest::addColumn<bool>("cancel");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("a name") << false << "Zed"
-                            << "Zed" << false;
-    QTest::newRow("blanks kept") << false << " available "
-                                 << " available " << false;
-    QTest::newRow("available") << false << "available"
-                               << "Anna" << true;
-    QTest::newRow("AVAILABLE") << false << "AVAILABLE"
-                               << "Anna" << true;
-    QTest::newRow("empty answer") << false << ""
-                                  << "Anna" << false;
-    QTest::newRow("cancel") << true << ""
-                            << "Anna" << false;
-}
-
-void TestReserve::checkOutUserChoice()
-{
-    QFETCH(bool, cancel);
-    QFETCH(QString, answer);
-    QFETCH(QString, expected);
-    QFETCH(bool, refused);
-
-    RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    f.window->State().CheckOutUser = QStringLiteral("Previous");
-    f.window->move(100, 60);
-    f.window->resize(1002, 702);
-    if (cancel)
-        f.prompts.cancelInput();
-    else
-        f.prompts.answerInput(answer);
-    if (refused)
-        f.prompts.answerMessage(PromptAnswer::OK);
-
-    f.window->mnuReserveForUser->trigger();
-
-    const ScriptedPrompts::Record &input = f.prompts.records[f.promptsAtStart];
-    QCOMPARE(input.kind, ScriptedPrompts::Kind::Input);
-    QCOMPARE(input.text, QStringLiteral("Check Out files for User:"));
-    QCOMPARE(input.title, BrevantTitle);
-    QCOMPARE(input.defaultText, Anna);
-    // A quarter of the window's size from its top-left corner, halves rounded to even.
-    const QRect frame = f.window->frameGeometry();
-    QCOMPARE(input.position, frame.topLeft() + QPoint(int(std::lrint(frame.width() / 4.0)),
-                                                      int(std::lrint(frame.height() / 4.0))));
-    QCOMPARE(f.messages(),
-             refused ? QStringList{QStringLiteral(
-                           "The user name 'available' is a internal name and can not be used.")}
-                     : QStringList());
-    QCOMPARE(f.window->State().CheckOutUser, expected);
-    QCOMPARE(f.window->StatusPanelText(1), QStringLiteral("User name: ") + expected);
-    QCOMPARE(f.recorder->UserName(), Anna);
 }
 
 void TestReserve::runDuringSearchDoesNothing()
 {
     RunFixture f;
-    QVERIFY(f.start(QStringLiteral("Shared")));
-    f.document(QStringLiteral("a.kpt"));
-    f.document(QStringLiteral("b.kpt"));
-    // Pending events run at every folder entry, where the run below is asked for.
-    f.window->SearchEventInterval = 0;
+    QVERIFY(f.start(u"Shared"_s));
+    f.document(u"a.kpt"_s);
+    f.document(u"b.kpt"_s);
+    // The run is asked for while the search reads its first document.
+    bool tried = false;
     bool sawSearch = false;
-    f.prompts.answerMessage(PromptAnswer::OK);
-    f.prompts.onNext([&] {
-        QTimer::singleShot(0, f.window.get(), [&] {
-            sawSearch = f.window->Searching();
-            f.window->SelectAll();
-            f.window->ChangeReservation(true);
-        });
-    });
-    f.prompts.answerFolder(f.env.path(QStringLiteral("projects/docs")));
+    f.recorder->onOpenDocument = [&](const QString &) {
+        if (std::exchange(tried, true))
+            return;
+        sawSearch = f.window->Searching();
+        f.window->SelectAll();
+        f.window->ChangeReservation(true);
+    };
+    f.prompts.answerMessage(PromptAnswer::OK); // the scope message
+    f.prompts.answerFolder(f.env.path(u"projects/docs"_s));
 
     f.window->mnuDocumentsSearchClick();
 
     QVERIFY(sawSearch);
-    QVERIFY(!f.recorder->log.contains(QStringLiteral("CloseAllDocuments")));
+    QVERIFY(!f.recorder->log.contains(u"CloseAllDocuments"_s));
     QCOMPARE(f.window->ListViewFiles->Count(), 2);
-    QCOMPARE(f.columnTexts(0), QStringList({Available, Available}));
+    QCOMPARE(f.columnTexts(*f.window, 0), QStringList({Available, Available}));
 }
 
 QTEST_MAIN(TestReserve)
