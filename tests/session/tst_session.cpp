@@ -89,27 +89,6 @@ struct Session
     std::unique_ptr<frmMain> window;
 };
 
-// The list states and replies that New and closing both follow.
-void SaveQuestionCases()
-{
-    QTest::addColumn<ListState>("state");
-    QTest::addColumn<Reply>("reply");
-    QTest::newRow("empty list") << ListState::Empty << Reply::NotAsked;
-    QTest::newRow("just saved") << ListState::Saved << Reply::NotAsked;
-    QTest::newRow("rows deleted after save, No") << ListState::SavedThenDeleted << Reply::No;
-    QTest::newRow("Save As cancelled after save, No")
-        << ListState::SavedThenSaveAsCancelled << Reply::No;
-    QTest::newRow("unsaved, No") << ListState::Unsaved << Reply::No;
-    QTest::newRow("unsaved, Yes, saved") << ListState::Unsaved << Reply::YesSaved;
-    QTest::newRow("unsaved, Yes, cancelled") << ListState::Unsaved << Reply::YesCancelled;
-    QTest::newRow("unsaved, Yes, failed") << ListState::Unsaved << Reply::YesFailed;
-}
-
-bool SaveDidNotHappen(Reply reply)
-{
-    return reply == Reply::YesCancelled || reply == Reply::YesFailed;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(ListState)
@@ -120,15 +99,34 @@ class TestSession : public QObject
     Q_OBJECT
 
 private slots:
-    void newFollowsTheSaveQuestion_data() { SaveQuestionCases(); }
-    void newFollowsTheSaveQuestion();
-    void closingFollowsTheSaveQuestion_data() { SaveQuestionCases(); }
-    void closingFollowsTheSaveQuestion();
+    void newAndClosingFollowTheSaveQuestion_data();
+    void newAndClosingFollowTheSaveQuestion();
     void infoShowsVersionAndBuild();
 };
 
-void TestSession::newFollowsTheSaveQuestion()
+void TestSession::newAndClosingFollowTheSaveQuestion_data()
 {
+    QTest::addColumn<bool>("closing"); // the window is closed, else New
+    QTest::addColumn<ListState>("state");
+    QTest::addColumn<Reply>("reply");
+    for (const bool closing : {false, true}) {
+        const auto row = [closing](const char *name, ListState state, Reply reply) {
+            QTest::addRow("%s, %s", closing ? "close" : "New", name) << closing << state << reply;
+        };
+        row("empty list", ListState::Empty, Reply::NotAsked);
+        row("just saved", ListState::Saved, Reply::NotAsked);
+        row("rows deleted after save, No", ListState::SavedThenDeleted, Reply::No);
+        row("Save As cancelled after save, No", ListState::SavedThenSaveAsCancelled, Reply::No);
+        row("unsaved, No", ListState::Unsaved, Reply::No);
+        row("unsaved, Yes, saved", ListState::Unsaved, Reply::YesSaved);
+        row("unsaved, Yes, cancelled", ListState::Unsaved, Reply::YesCancelled);
+        row("unsaved, Yes, failed", ListState::Unsaved, Reply::YesFailed);
+    }
+}
+
+void TestSession::newAndClosingFollowTheSaveQuestion()
+{
+    QFETCH(bool, closing);
     QFETCH(ListState, state);
     QFETCH(Reply, reply);
     Session s;
@@ -140,20 +138,35 @@ void TestSession::newFollowsTheSaveQuestion()
     const qsizetype before = s.f.prompts.records.size();
     s.answer(reply);
 
-    s.window->mnuNewClick();
+    closing ? s.window->mnuExit->trigger() : s.window->mnuNewClick();
 
     s.verifyQuestion(before, reply);
-    if (SaveDidNotHappen(reply)) {
+    if (reply == Reply::YesCancelled || reply == Reply::YesFailed) {
+        // The user wanted the list saved: window, rows and records stay, still unsaved.
+        QVERIFY(s.window->isVisible());
         QCOMPARE(ShellFixture::columnTexts(*s.window, 2), (QStringList{u"a.kpt"_s, u"b.kam"_s}));
         QCOMPARE(s.window->State().Files->Count(), 2);
+        QVERIFY(s.window->State().DocumentServer);
         QCOMPARE(s.window->windowTitle(), Unnamed);
         QVERIFY(!s.window->ListSaved());
         QVERIFY(s.window->mnuSave->isEnabled());
         QVERIFY(!QFile::exists(s.reportPath()));
-        // Still unsaved: the next New asks again.
+        // A second request answered No goes ahead as usual.
         s.f.prompts.answerMessage(PromptAnswer::No);
-        s.window->mnuNewClick();
+        if (closing)
+            QVERIFY(s.window->close());
+        else
+            s.window->mnuNewClick();
         QVERIFY(s.f.prompts.scriptDone());
+    }
+    if (reply == Reply::YesSaved)
+        QCOMPARE(ReadBytes(s.reportPath()), Report);
+    if (closing) {
+        // The window is gone, the records are emptied and released, and the server let go.
+        QVERIFY(!s.window->isVisible());
+        QVERIFY(!s.window->State().Files);
+        QVERIFY(!s.window->State().DocumentServer);
+        return;
     }
     QCOMPARE(ShellFixture::columnTexts(*s.window, 2), QStringList());
     QCOMPARE(s.window->State().Files->Count(), 0);
@@ -165,38 +178,6 @@ void TestSession::newFollowsTheSaveQuestion()
                           s.window->mnuOpen->isEnabled(), s.window->Combo1->isEnabled()}),
              (QList<bool>{false, false, false, true, true}));
     QCOMPARE(s.window->StatusPanelText(3), QString());
-    if (reply == Reply::YesSaved)
-        QCOMPARE(ReadBytes(s.reportPath()), Report);
-}
-
-void TestSession::closingFollowsTheSaveQuestion()
-{
-    QFETCH(ListState, state);
-    QFETCH(Reply, reply);
-    Session s;
-    s.prepare(state);
-    const int rows = s.window->ListViewFiles->topLevelItemCount();
-    const qsizetype before = s.f.prompts.records.size();
-    s.answer(reply);
-
-    s.window->mnuExit->trigger();
-
-    s.verifyQuestion(before, reply);
-    QCOMPARE(s.window->isVisible(), SaveDidNotHappen(reply));
-    if (SaveDidNotHappen(reply)) {
-        // The user wanted the list saved: window, rows and records stay.
-        QCOMPARE(s.window->ListViewFiles->topLevelItemCount(), rows);
-        QCOMPARE(s.window->State().Files->Count(), rows);
-        QVERIFY(s.window->State().DocumentServer);
-        // A second request answered No closes as usual.
-        s.f.prompts.answerMessage(PromptAnswer::No);
-        QVERIFY(s.window->close());
-    }
-    // The records are emptied and released, and the server let go.
-    QVERIFY(!s.window->State().Files);
-    QVERIFY(!s.window->State().DocumentServer);
-    if (reply == Reply::YesSaved)
-        QCOMPARE(ReadBytes(s.reportPath()), Report);
 }
 
 void TestSession::infoShowsVersionAndBuild()
