@@ -15,7 +15,6 @@
 #include <QHeaderView>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -189,13 +188,9 @@ struct RunFixture : ShellFixture
     static QStringList expectedRow(const QString &path, const QStringList &held)
     {
         const QFileInfo info(path);
-        return {held[0],
-                held[1],
-                info.fileName(),
-                ParentFolderOf(path),
-                info.completeBaseName(),
-                held[2],
-                held[0] == Available ? u"[ ]"_s : u"[x]"_s};
+        const QString box = held[0] == Available ? u"[ ]"_s : u"[x]"_s;
+        return {held[0], held[1], info.fileName(), ParentFolderOf(path), info.completeBaseName(),
+                held[2], box};
     }
 
     // The server has the document held by `holder`, and the row shows it as the server has it.
