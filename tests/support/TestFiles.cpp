@@ -22,6 +22,18 @@ QStringList FolderEntries(const QString &folder)
                                   QDir::Name);
 }
 
+bool ThrowsServerError(const std::function<void()> &call, int number, const QStringList &named)
+{
+    const ServerError error = ErrorOf(call);
+    bool matches = error.number == number;
+    for (const QString &name : named)
+        matches = matches && error.description.contains(name);
+    if (!matches)
+        qWarning("expected error %d naming %s, got %d: %s", number, qPrintable(named.join(u", ")),
+                 error.number, qPrintable(error.description));
+    return matches;
+}
+
 void MakeLink(const QString &target, const QString &path)
 {
     QVERIFY2(

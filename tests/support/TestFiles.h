@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // The whole file, or "<unreadable>" when it cannot be read (so no expected content matches).
 QByteArray ReadBytes(const QString &path);
@@ -45,3 +46,8 @@ template <typename Call> ServerError ErrorOf(Call call)
     }
     return ServerError(0, QStringLiteral("no error was thrown"));
 }
+
+// Whether the call throws the ServerError with this number whose description names each of
+// `named`; a mismatch is printed with what was thrown.
+bool ThrowsServerError(const std::function<void()> &call, int number,
+                       const QStringList &named = {});
