@@ -87,7 +87,8 @@ struct RecordingServer : ObservedServer
     {
         log.append(u"OpenDocument "_s + FileNameOf(path));
         activeAtOpen.append(ActiveProject());
-        return std::make_shared<RacedDocument>(ObservedServer::OpenDocument(path), beforeReserve);
+        ServerDocumentPtr document = ObservedServer::OpenDocument(path);
+        return document ? std::make_shared<RacedDocument>(document, beforeReserve) : nullptr;
     }
     void CloseAllDocuments() override
     {
