@@ -139,8 +139,12 @@ private slots:
                                   ServerErrors::ServerHomeUnusable, {blocked}));
     }
 
-    void serverIniKeepsOtherLinesSkipsUnchangedWritesAndGivesRelease()
+    void serverIniKeepsOtherLinesHoldsTheDefaultUserAndGivesRelease()
     {
+        // The server was made before server.ini named a default user: it works as the account.
+        const passwd *account = ::getpwuid(::geteuid());
+        QVERIFY(account);
+        QCOMPARE(server->UserName(), QString::fromUtf8(account->pw_name));
         const QString ini = env->writeFile(
             u"scrivo-home/server.ini"_s,
             "; kept by hand\r\n[Server]\r\nUserName=carla\r\n[Other]\r\nKey=Value\r\n");
@@ -160,6 +164,21 @@ private slots:
         server->SetDefaultUserName(u"dora"_s);
         QVERIFY(InodeOf(ini) != before);
         QCOMPARE(ReadINI(u"Server"_s, u"UserName"_s, ini), u"dora"_s);
+
+        // Each new server starts as the default user; each keeps a name of its own.
+        QCOMPARE(server->UserName(), QString::fromUtf8(account->pw_name));
+        ScrivoServer second;
+        QCOMPARE(second.UserName(), u"dora"_s);
+        second.SetUserName(u"Frida Berg"_s);
+        QCOMPARE(second.UserName(), u"Frida Berg"_s);
+        QCOMPARE(ScrivoServer().UserName(), u"dora"_s);
+        const int invalid = ServerErrors::InvalidUserName;
+        for (const QString &bad : {QString(), u"a\nb"_s, u"tab\there"_s, u"bell\a"_s}) {
+            QVERIFY(ThrowsServerError([&] { second.SetUserName(bad); }, invalid));
+            QVERIFY(ThrowsServerError([&] { second.SetDefaultUserName(bad); }, invalid));
+        }
+        QCOMPARE(second.UserName(), u"Frida Berg"_s);
+        QCOMPARE(second.DefaultUserName(), u"dora"_s);
         // No lock or private copy stays behind.
         QCOMPARE(FolderEntries(env->scrivoHome()),
                  (QStringList{u"Default.kpj"_s, u"server.ini"_s}));
@@ -199,29 +218,6 @@ private slots:
         QFETCH(int, mode);
         server->ProjectHandler().SetActiveProject(env->writeFile(u"P.kpj"_s, project));
         QCOMPARE(server->MultiUserMode(), mode);
-    }
-
-    void userNameIsPerServerAndDefaultIsShared()
-    {
-        const passwd *account = ::getpwuid(::geteuid());
-        QVERIFY(account);
-        QCOMPARE(server->UserName(), QString::fromUtf8(account->pw_name));
-
-        server->SetDefaultUserName(u"erik"_s);
-        QCOMPARE(server->UserName(), QString::fromUtf8(account->pw_name)); // set at creation
-        ScrivoServer second;
-        QCOMPARE(second.UserName(), u"erik"_s);
-        second.SetUserName(u"Frida Berg"_s);
-        QCOMPARE(second.UserName(), u"Frida Berg"_s);
-        QCOMPARE(ScrivoServer().UserName(), u"erik"_s);
-
-        const int invalid = ServerErrors::InvalidUserName;
-        for (const QString &bad : {QString(), u"a\nb"_s, u"tab\there"_s, u"bell\a"_s}) {
-            QVERIFY(ThrowsServerError([&] { second.SetUserName(bad); }, invalid));
-            QVERIFY(ThrowsServerError([&] { second.SetDefaultUserName(bad); }, invalid));
-        }
-        QCOMPARE(second.UserName(), u"Frida Berg"_s);
-        QCOMPARE(second.DefaultUserName(), u"erik"_s);
     }
 
     void workspaceAndWorkgroupPathsAreFullPaths()
