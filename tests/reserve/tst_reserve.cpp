@@ -262,6 +262,7 @@ private slots:
     void checkOutInEachMultiUserMode_data();
     void checkOutInEachMultiUserMode();
     void runWithoutSelectedRowsStillPreparesAndRemovesWorkingProject();
+    void failedWorkingProjectIsToldWithoutSelectedRows();
     void sortedListKeepsRowsInPlace_data();
     void sortedListKeepsRowsInPlace();
     void failuresLeaveRowsAndRestoreServer_data();
@@ -402,6 +403,22 @@ void TestReserve::runWithoutSelectedRowsStillPreparesAndRemovesWorkingProject()
     QCOMPARE(f.prompts.pointers,
              QList<MousePointer>({MousePointer::Hourglass, MousePointer::Default}));
     QCOMPARE(f.shown(), QStringList());
+    f.verifyServerRestored();
+}
+
+void TestReserve::failedWorkingProjectIsToldWithoutSelectedRows()
+{
+    RunFixture f;
+    QVERIFY(f.start(u"Single User"_s));
+    f.list({f.document(u"part.kpt"_s)});
+    f.select({});
+    // A folder where the temporary project would be written.
+    QVERIFY(QDir().mkpath(f.env.path(u"projects/"_s + Temp)));
+    f.prompts.answerMessage(PromptAnswer::OK);
+
+    f.window->mnuReserveSelectedFiles->trigger();
+
+    f.verifyFailureMessage(u"out"_s, {u"A.kpj"_s});
     f.verifyServerRestored();
 }
 

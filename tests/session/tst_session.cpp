@@ -101,6 +101,7 @@ class TestSession : public QObject
 private slots:
     void newAndClosingFollowTheSaveQuestion_data();
     void newAndClosingFollowTheSaveQuestion();
+    void endingDesktopSessionClosesAfterAnUnsavedYes();
     void infoShowsVersionAndBuild();
 };
 
@@ -178,6 +179,23 @@ void TestSession::newAndClosingFollowTheSaveQuestion()
                           s.window->mnuOpen->isEnabled(), s.window->Combo1->isEnabled()}),
              (QList<bool>{false, false, false, true, true}));
     QCOMPARE(s.window->StatusPanelText(3), QString());
+}
+
+void TestSession::endingDesktopSessionClosesAfterAnUnsavedYes()
+{
+    Session s;
+    s.prepare(ListState::Unsaved);
+    const qsizetype before = s.f.prompts.records.size();
+    s.answer(Reply::YesCancelled);
+
+    s.window->EndSession();
+
+    s.verifyQuestion(before, Reply::YesCancelled);
+    // The window goes through its unload steps; the records the user wanted saved are kept.
+    QVERIFY(!s.window->isVisible());
+    QVERIFY(!s.window->State().DocumentServer);
+    QVERIFY(s.window->State().Files);
+    QCOMPARE(s.window->State().Files->Count(), 2);
 }
 
 void TestSession::infoShowsVersionAndBuild()
