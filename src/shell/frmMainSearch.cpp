@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QMenu>
 
 namespace {
 
@@ -34,12 +33,6 @@ void frmMain::ConnectSearchCommands()
     connect(mnuDocumentsSearch, &QAction::triggered, this, &frmMain::mnuDocumentsSearchClick);
     connect(mnuStopDocumentsSearch, &QAction::triggered, this,
             &frmMain::mnuStopDocumentsSearchClick);
-    // The popup enables its Delete item for a list with rows as it opens; a search keeps
-    // it unavailable.
-    connect(pupmnuListView, &QMenu::aboutToShow, this, [this] {
-        if (searching)
-            pupmnuDeleteItems->setEnabled(false);
-    });
 }
 
 void frmMain::mnuDocumentsSearchClick()
