@@ -3,6 +3,7 @@
 #include "platform/DirectoryListing.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
+#include "server/scrivo/FileIO.h"
 
 #include <QRandomGenerator>
 #include <cerrno>
@@ -32,39 +33,6 @@ bool MeansNoRecord(int error)
 bool SameTime(const timespec &a, const timespec &b)
 {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-// Reads at most limit + 1 bytes, so that a caller can tell an over-long file.
-bool ReadUpTo(int fd, qsizetype limit, QByteArray &bytes)
-{
-    bytes.resize(limit + 1);
-    qsizetype total = 0;
-    while (total < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + total, size_t(bytes.size() - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    bytes.truncate(total);
-    return true;
-}
-
-bool WriteAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 QString TimeText(const QDateTime &time)
@@ -155,7 +123,8 @@ void ReservationRecord::ReadRecord()
     bool readable = ::fstat(fd, &st) == 0;
     int error = errno;
     if (readable && S_ISREG(st.st_mode)) {
-        readable = ReadUpTo(fd, MaxRecordSize, bytes);
+        // One byte more than a record may have, so that an over-long file shows.
+        readable = ReadAtMost(fd, MaxRecordSize + 1, bytes);
         error = errno;
     }
     ::close(fd);

@@ -4,6 +4,7 @@
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
+#include "server/scrivo/FileIO.h"
 #include "server/scrivo/ScrivoHome.h"
 
 #include <QDir>
@@ -34,24 +35,6 @@ const QString ReferencesSection = QStringLiteral("References");
     throw ServerError(
         ServerErrors::NotADocument,
         QStringLiteral("The document %1 could not be read: %2").arg(path, qt_error_string(error)));
-}
-
-bool ReadHead(int fd, qsizetype size, QByteArray &head)
-{
-    head.resize(size);
-    qsizetype total = 0;
-    while (total < size) {
-        const ssize_t n = ::read(fd, head.data() + total, size_t(size - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    head.truncate(total);
-    return true;
 }
 
 // A reference is relative to the document's folder unless absolute; a backslash is a
@@ -97,7 +80,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
                               : QStringLiteral("%1 is not a regular file.").arg(path));
     }
     QByteArray head;
-    const bool read = ReadHead(fd, qMin(qsizetype(st.st_size), MetadataLimit), head);
+    const bool read = ReadAtMost(fd, qMin(qsizetype(st.st_size), MetadataLimit), head);
     const int error = errno;
     ::close(fd);
     if (!read)
