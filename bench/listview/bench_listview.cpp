@@ -1,6 +1,7 @@
 // Fills the main window's file list with 20,000 rows, selects them and deletes them, and
 // prints the time of each step. Runs headless unless a platform is set.
 
+#include "BenchPrompts.h"
 #include "shell/frmMain.h"
 
 #include <QApplication>
@@ -8,24 +9,6 @@
 #include <cstdio>
 
 namespace {
-
-// Prompts are not used by the list; any prompt is a fault of the benchmark.
-class NoPrompts : public Prompts
-{
-public:
-    PromptAnswer MessageBox(const QString &, PromptButtons, PromptIcon, const QString &) override
-    {
-        std::abort();
-    }
-    QString InputBox(const QString &, const QString &, const QString &, QPoint) override
-    {
-        std::abort();
-    }
-    QString OpenFileName(FileDialogRequest &) override { std::abort(); }
-    QString SaveFileName(FileDialogRequest &) override { std::abort(); }
-    QString BrowseForFolder(const QString &) override { std::abort(); }
-    void SetMousePointer(MousePointer) override {}
-};
 
 void fill(frmMain &window, int count)
 {
@@ -56,7 +39,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    NoPrompts prompts;
+    BenchPrompts prompts;
     frmMain window(prompts, [] { return std::shared_ptr<DocumentServer>(); });
     window.show();
     QCoreApplication::processEvents();

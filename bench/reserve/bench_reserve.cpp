@@ -3,6 +3,7 @@
 // and the bare file operations a reservation record needs, for comparison. Runs headless
 // unless a platform is set; uses a private Scrivo home in a temporary folder.
 
+#include "BenchPrompts.h"
 #include "model/FileProcessing.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
@@ -19,30 +20,6 @@
 namespace {
 
 constexpr int Documents = 1000;
-
-// Answers the start-up's backup warning; any later message means a run failed.
-class BenchPrompts : public Prompts
-{
-public:
-    int messages = 0;
-    QString lastMessage;
-
-    PromptAnswer MessageBox(const QString &text, PromptButtons, PromptIcon,
-                            const QString &) override
-    {
-        ++messages;
-        lastMessage = text;
-        return PromptAnswer::OK;
-    }
-    QString InputBox(const QString &, const QString &, const QString &, QPoint) override
-    {
-        std::abort();
-    }
-    QString OpenFileName(FileDialogRequest &) override { std::abort(); }
-    QString SaveFileName(FileDialogRequest &) override { std::abort(); }
-    QString BrowseForFolder(const QString &) override { std::abort(); }
-    void SetMousePointer(MousePointer) override {}
-};
 
 bool writeFile(const QString &path, const QByteArray &content)
 {

@@ -6,6 +6,7 @@
 //
 // Usage: bench_search [TREE]   (TREE is generated when missing; default: a temporary folder)
 
+#include "BenchPrompts.h"
 #include "SearchTree.h"
 
 #include "server/scrivo/ScrivoServer.h"
@@ -24,27 +25,6 @@
 #include <vector>
 
 namespace {
-
-// Answers every prompt as a user who searches the tree would: OK, No to the save question,
-// the tree in the folder browser. File dialogs and input are faults of the benchmark.
-class BenchPrompts : public Prompts
-{
-public:
-    QString folder;
-    PromptAnswer MessageBox(const QString &, PromptButtons buttons, PromptIcon,
-                            const QString &) override
-    {
-        return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::No;
-    }
-    QString InputBox(const QString &, const QString &, const QString &, QPoint) override
-    {
-        std::abort();
-    }
-    QString OpenFileName(FileDialogRequest &) override { std::abort(); }
-    QString SaveFileName(FileDialogRequest &) override { std::abort(); }
-    QString BrowseForFolder(const QString &) override { return folder; }
-    void SetMousePointer(MousePointer) override {}
-};
 
 double milliseconds(qint64 nanoseconds)
 {
