@@ -115,7 +115,8 @@ void frmMain::SetStatusPanelAutoSize(bool on)
         statusUser->setMinimumWidth(0);
         statusUser->setMaximumWidth(QWIDGETSIZE_MAX);
     } else {
-        statusUser->setFixedWidth(qMax(0, width() - 10));
+        // The window's inner width less 10 twips.
+        statusUser->setFixedWidth(qMax(0, TwipsToPixels(PixelsToTwips(width()) - 10)));
     }
 }
 

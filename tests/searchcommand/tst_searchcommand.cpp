@@ -192,8 +192,10 @@ private slots:
             if (progress.isEmpty() || progress.last() != text)
                 progress.append(text);
             const QLabel *label = panel(*window, 1);
-            panelFixed = panelFixed && label->minimumWidth() == window->width() - 10 &&
-                         label->maximumWidth() == window->width() - 10;
+            // The inner width less 10 twips, two thirds of a pixel.
+            const int width = window->width() - 1;
+            panelFixed =
+                panelFixed && label->minimumWidth() == width && label->maximumWidth() == width;
             during = commandStates(*window);
             // The handlers refuse meanwhile, also when called directly: any prompt or
             // change of the list would fail the test.
