@@ -49,5 +49,22 @@ public:
     virtual void SetMousePointer(MousePointer pointer) = 0;
 };
 
+// Shows the hourglass for as long as the object lives, the default pointer afterwards, also
+// when the work in between fails.
+class HourglassPointer
+{
+public:
+    explicit HourglassPointer(Prompts &shownBy) : prompts(shownBy)
+    {
+        prompts.SetMousePointer(MousePointer::Hourglass);
+    }
+    ~HourglassPointer() { prompts.SetMousePointer(MousePointer::Default); }
+    HourglassPointer(const HourglassPointer &) = delete;
+    HourglassPointer &operator=(const HourglassPointer &) = delete;
+
+private:
+    Prompts &prompts;
+};
+
 // The title of every message of the program.
 inline const QString BrevantTitle = QStringLiteral("Korvex Brevant");

@@ -25,6 +25,15 @@ QString ParentFolderOf(const QString &path)
     return parent.isEmpty() ? QStringLiteral("/") : parent;
 }
 
+QString JoinPath(const QString &folder, const QString &name)
+{
+    if (folder.isEmpty())
+        return name;
+    if (folder.endsWith(u'/'))
+        return folder + name;
+    return folder + u'/' + name;
+}
+
 QString FileNameOf(const QString &path)
 {
     const QString trimmed = WithoutTrailingSeparators(path);

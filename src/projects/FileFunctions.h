@@ -9,6 +9,10 @@ QString ParentFolderOf(const QString &path);
 // The last component of the path ("/p/a.kpj" -> "a.kpj").
 QString FileNameOf(const QString &path);
 
+// name in folder: "/p" + "a.kpt" -> "/p/a.kpt", "/" + "a.kpt" -> "/a.kpt", "" + "a.kpt" ->
+// "a.kpt".
+QString JoinPath(const QString &folder, const QString &name);
+
 // There are no drives on this platform: always "".
 QString GetDriveName(const QString &path);
 

@@ -32,12 +32,7 @@ const QString MultiUser = QStringLiteral("MultiUser");
 // The temporary project's path in the folder of the given file.
 QString TemporaryProjectBeside(const QString &file)
 {
-    const QString folder = ParentFolderOf(file);
-    if (folder.isEmpty())
-        return TemporaryProjectName;
-    if (folder.endsWith(u'/'))
-        return folder + TemporaryProjectName;
-    return folder + u'/' + TemporaryProjectName;
+    return JoinPath(ParentFolderOf(file), TemporaryProjectName);
 }
 
 // A byte copy that replaces the target in one step: the target is either the whole copy or

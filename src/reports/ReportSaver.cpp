@@ -10,22 +10,6 @@
 
 namespace {
 
-// Shows the hourglass for as long as it lives, whatever leaves the scope.
-class HourglassPointer
-{
-public:
-    explicit HourglassPointer(Prompts &shownBy) : prompts(shownBy)
-    {
-        prompts.SetMousePointer(MousePointer::Hourglass);
-    }
-    ~HourglassPointer() { prompts.SetMousePointer(MousePointer::Default); }
-    HourglassPointer(const HourglassPointer &) = delete;
-    HourglassPointer &operator=(const HourglassPointer &) = delete;
-
-private:
-    Prompts &prompts;
-};
-
 // A normal file, not a folder or anything else, exists at path.
 bool RegularFileExists(const QString &path)
 {

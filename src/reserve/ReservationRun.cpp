@@ -20,22 +20,6 @@ constexpr int ListedFailures = 10;
 
 using RowStep = std::function<void(DocumentServer &, FileRow &, ReservationFailures &)>;
 
-QString ReasonOf(const std::exception &error)
-{
-    if (const auto *serverError = dynamic_cast<const ServerError *>(&error))
-        return serverError->description;
-    return QString::fromLocal8Bit(error.what());
-}
-
-// A closing step must not keep the next one from running.
-template <typename Step> void TryStep(Step step)
-{
-    try {
-        step();
-    } catch (const std::exception &) {
-    }
-}
-
 struct Reservation
 {
     QString by;
@@ -74,7 +58,7 @@ void ShowReservationMadeMeanwhile(ServerDocument *doc, FileRow &row)
 {
     if (!doc)
         return;
-    TryStep([&] {
+    IgnoringErrors([&] {
         if (doc->IsReserved())
             ShowReservation(row, ReservationOf(*doc));
     });
@@ -139,18 +123,6 @@ void CheckInRow(DocumentServer &server, FileRow &row, ReservationFailures &failu
     }
 }
 
-QList<FileRow *> SelectedFileRows(FileListView &list)
-{
-    QList<FileRow *> rows;
-    const int count = list.Count();
-    for (int i = 1; i <= count; ++i) {
-        FileRow *row = list.Row(i);
-        if (row && row->isSelected() && row->Record())
-            rows.append(row);
-    }
-    return rows;
-}
-
 ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, FileListView &list,
                                         const RowStep &step)
 {
@@ -160,7 +132,8 @@ ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, F
     // Held for the whole run: the window may be unloaded while a prompt of the run shows.
     const std::shared_ptr<DocumentServer> serverHeld = state.DocumentServer;
     DocumentServer &server = *serverHeld;
-    const QList<FileRow *> rows = SelectedFileRows(list);
+    QList<FileRow *> rows = list.SelectedRows();
+    rows.removeIf([](const FileRow *row) { return !row->Record(); });
 
     bool ready = false;
     try {
@@ -182,15 +155,12 @@ ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, F
     }
 
     if (ready) {
-        prompts.SetMousePointer(MousePointer::Hourglass);
-        {
-            const SortHold hold(list);
-            for (FileRow *row : rows)
-                step(server, *row, failures);
-        }
-        prompts.SetMousePointer(MousePointer::Default);
+        const HourglassPointer hourglass(prompts);
+        const SortHold hold(list);
+        for (FileRow *row : rows)
+            step(server, *row, failures);
     }
-    TryStep([&] { server.SetUserName(state.StartupUserName); });
+    IgnoringErrors([&] { server.SetUserName(state.StartupUserName); });
     return failures;
 }
 
@@ -217,12 +187,7 @@ bool IsRefusedCheckOutUser(const QString &name)
 
 QString DocumentPathOf(const clsFile &record)
 {
-    const QString folder = record.FilePath();
-    if (folder.isEmpty())
-        return record.FileName();
-    if (folder.endsWith(u'/'))
-        return folder + record.FileName();
-    return folder + u'/' + record.FileName();
+    return JoinPath(record.FilePath(), record.FileName());
 }
 
 ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts, FileListView &list)
@@ -246,7 +211,7 @@ void RestoreSelectedProject(ProgramState &state)
     if (!state.DocumentServer)
         return;
     ProjectHandler &projects = state.DocumentServer->ProjectHandler();
-    TryStep([&] { projects.SetActiveProject(QString()); });
+    IgnoringErrors([&] { projects.SetActiveProject(QString()); });
     DeleteTemporaryProject(state.WorkingProject);
-    TryStep([&] { projects.SetActiveProject(state.SelectedProject); });
+    IgnoringErrors([&] { projects.SetActiveProject(state.SelectedProject); });
 }

@@ -61,6 +61,17 @@ FileRow *FileListView::Row(int index) const
     return FileRow::Of(topLevelItem(index - 1));
 }
 
+QList<FileRow *> FileListView::SelectedRows() const
+{
+    QList<FileRow *> selected;
+    for (int i = 1; i <= Count(); ++i) {
+        FileRow *row = Row(i);
+        if (row && row->isSelected())
+            selected.append(row);
+    }
+    return selected;
+}
+
 void FileListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option,
                            const QModelIndex &index) const
 {

@@ -44,6 +44,8 @@ public:
     // Rows 1..Count in their current order.
     int Count() const { return topLevelItemCount(); }
     FileRow *Row(int index) const;
+    // The selected rows in their current order.
+    QList<FileRow *> SelectedRows() const;
 
 signals:
     // After the view has handled the press or release itself.

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QStatusBar>
 
 namespace {
@@ -34,9 +35,6 @@ const QString KorvexRunningText =
 
 const QString ServerStartFailureText = QStringLiteral("Can't start the Korvex Scrivo Server.");
 
-const QString SaveDialogFilter =
-    QStringLiteral("Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt");
-
 // The design client area in twips.
 constexpr int DesignClientWidth = 11436;
 constexpr int DesignClientHeight = 7044;
@@ -53,15 +51,6 @@ void FitLabelBeforeCombo(QLabel *label)
     label->setFont(font);
     label->adjustSize();
     label->move(left, TwipsToPixels(140));
-}
-
-// Shutdown goes on whatever one step does: each is tried on its own.
-template <typename Step> void ignoringServerErrors(Step step)
-{
-    try {
-        step();
-    } catch (const std::exception &) {
-    }
 }
 
 } // namespace
@@ -138,7 +127,6 @@ void frmMain::CreateControls()
     }
     statusNote->hide();
 
-    SaveDialog.title = QStringLiteral("Save As");
     FileSelection.title = QStringLiteral("Open");
 }
 
@@ -221,12 +209,7 @@ void frmMain::CreateMenus()
 
 bool frmMain::Load()
 {
-    loading = true;
-    struct LoadingDone
-    {
-        bool &flag;
-        ~LoadingDone() { flag = false; }
-    } loadingDone{loading};
+    const QScopedValueRollback<bool> loadingUntilReturn(loading, true);
 
     state.Files = std::make_shared<clsFiles>();
     bool startupProjectRead = false;
@@ -255,20 +238,15 @@ bool frmMain::Load()
             if (startupFailure)
                 throw ServerError(0, *startupFailure);
         }
-        state.MultiUserModeText = SetMultiUserModeText(state, server.MultiUserMode());
+        SetMultiUserModeText(state, server.MultiUserMode());
         SelectProjectInList(server, state.SelectedProject, Combo1);
         if (startupFailure)
             throw ServerError(0, *startupFailure);
 
         state.StartupUserName = server.UserName();
         state.CheckOutUser = state.StartupUserName;
-    } catch (const ServerError &error) {
-        ShowServerStartFailure(error.description);
-        if (startupProjectRead)
-            PutStartupProjectBack();
-        return false;
     } catch (const std::exception &error) {
-        ShowServerStartFailure(QString::fromLocal8Bit(error.what()));
+        ShowServerStartFailure(ReasonOf(error));
         if (startupProjectRead)
             PutStartupProjectBack();
         return false;
@@ -276,8 +254,6 @@ bool frmMain::Load()
 
     setTabOrder(Combo1, ListViewFiles);
     setWindowTitle(ReportSaver::UnnamedCaption());
-    SaveDialog.filter = SaveDialogFilter;
-    SaveDialog.selectedFilter = 1;
     UpdateStatusbar();
 
     mnuSave->setEnabled(false);
@@ -308,7 +284,7 @@ void frmMain::PutStartupProjectBack()
 {
     if (!state.DocumentServer)
         return;
-    ignoringServerErrors([this] {
+    IgnoringErrors([this] {
         ProjectHandler &projects = state.DocumentServer->ProjectHandler();
         if (projects.ActiveProject() != state.StartupProject)
             projects.SetActiveProject(state.StartupProject);
@@ -417,17 +393,17 @@ void frmMain::Unload()
         return;
 
     // The user name is the start-up one again whenever a run or a failure left another.
-    ignoringServerErrors([&] {
+    IgnoringErrors([&] {
         if (server->UserName() != state.StartupUserName)
             server->SetUserName(state.StartupUserName);
     });
 
-    ignoringServerErrors([&] {
+    IgnoringErrors([&] {
         ProjectHandler &projects = server->ProjectHandler();
         const QString active = FileNameOf(projects.ActiveProject());
         if (active.toLower() == QStringLiteral("default.kpj"))
             return;
-        ignoringServerErrors([&] { projects.SetActiveProject(QString()); });
+        IgnoringErrors([&] { projects.SetActiveProject(QString()); });
         DeleteTemporaryProject(state.WorkingProject);
         if (FileNameOf(state.StartupProject) != TemporaryProjectName)
             projects.SetActiveProject(state.StartupProject);

@@ -133,9 +133,9 @@ public:
     QStatusBar *StatusBar1 = nullptr;
     // Work list of the folder search: first in, first out.
     QStringList ListBoxDirs;
-    // Settings of the two file dialogs, kept between uses.
+    // Settings of the open dialog, kept between uses (the save dialog's are the report
+    // saver's).
     FileDialogRequest FileSelection;
-    FileDialogRequest SaveDialog;
 
     QMenu *mnuFile = nullptr;
     QAction *mnuNew = nullptr;

@@ -59,14 +59,7 @@ clsFilePtr frmMain::RecordOfRow(QTreeWidgetItem *row)
 
 QList<FileRow *> frmMain::SelectedRows() const
 {
-    QList<FileRow *> selected;
-    const int count = ListViewFiles->Count();
-    for (int i = 1; i <= count; ++i) {
-        FileRow *row = ListViewFiles->Row(i);
-        if (row && row->isSelected())
-            selected.append(row);
-    }
-    return selected;
+    return ListViewFiles->SelectedRows();
 }
 
 void frmMain::ListViewFilesColumnClick(int logicalIndex)

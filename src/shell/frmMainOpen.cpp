@@ -76,8 +76,7 @@ void frmMain::mnuOpenClick()
     } catch (const ServerError &error) {
         failure = DocumentReadError(error, FileSelection.fileName);
     } catch (const std::exception &error) {
-        failure = DocumentReadError(ServerError(0, QString::fromUtf8(error.what())),
-                                    FileSelection.fileName);
+        failure = DocumentReadError(ServerError(0, ReasonOf(error)), FileSelection.fileName);
     }
     if (failure)
         ShowFilesInList();

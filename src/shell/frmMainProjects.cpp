@@ -101,7 +101,7 @@ void frmMain::Combo1Click()
     state.SelectedProject = SelectedListText(Combo1);
     if (!IsDeponaProject(state.SelectedProject)) {
         server.ProjectHandler().SetActiveProject(state.SelectedProject);
-        state.MultiUserModeText = SetMultiUserModeText(state, server.MultiUserMode());
+        SetMultiUserModeText(state, server.MultiUserMode());
     } else {
         prompts.MessageBox(DeponaRefusalText, PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);

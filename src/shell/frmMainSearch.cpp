@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -15,16 +16,6 @@ const QString ScopeMessage = QStringLiteral(
     "The search of Korvex files should be done in the scope of your active project file.");
 const QString FolderBrowserTitle = QStringLiteral("Select Directory for search Korvex Files:");
 const QString SearchingText = QStringLiteral("Searching . . . ");
-
-// Clears a flag on every way out of the scope that set it.
-struct FlagWhileInScope
-{
-    explicit FlagWhileInScope(bool &target) : flag(target) { flag = true; }
-    ~FlagWhileInScope() { flag = false; }
-    FlagWhileInScope(const FlagWhileInScope &) = delete;
-    FlagWhileInScope &operator=(const FlagWhileInScope &) = delete;
-    bool &flag;
-};
 
 } // namespace
 
@@ -54,7 +45,7 @@ void frmMain::mnuDocumentsSearchClick()
     mnuStopDocumentsSearch->setEnabled(true);
     SetStatusPanelAutoSize(false);
     {
-        const FlagWhileInScope running(searching);
+        const QScopedValueRollback<bool> running(searching, true);
         CollectDocuments(false);
     }
     mnuStopDocumentsSearch->setEnabled(false);
