@@ -37,13 +37,6 @@ const QString ReferencesSection = QStringLiteral("References");
         QStringLiteral("The document %1 could not be read: %2").arg(path, qt_error_string(error)));
 }
 
-// A reference is relative to the document's folder unless absolute; a backslash is a
-// separator, as in project files.
-QString ReferencedPath(const QString &value, const QString &documentPath)
-{
-    return QDir::cleanPath(ProjectFilePath(value, documentPath));
-}
-
 } // namespace
 
 ScrivoDocument::ScrivoDocument(QString documentPath, std::shared_ptr<ScrivoSession> owner)
@@ -201,8 +194,10 @@ QList<ServerDocumentPtr> ScrivoDocument::ReferencedDocuments()
             stack.removeLast();
             continue;
         }
+        // A reference is relative to the document's folder unless absolute; a backslash is a
+        // separator, as in project files.
         const QString referenced =
-            ReferencedPath(top.document->references[top.next++], top.document->path);
+            ProjectFilePath(top.document->references[top.next++], top.document->path);
         std::shared_ptr<ScrivoDocument> child;
         try {
             child = Open(referenced, session);

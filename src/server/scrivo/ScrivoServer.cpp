@@ -46,8 +46,7 @@ public:
         const QString project = home.ActiveProject();
         const QString workspace =
             ReadINI(QStringLiteral("Workspace"), QStringLiteral("Workspace"), project);
-        return workspace.isEmpty() ? QString()
-                                   : QDir::cleanPath(ProjectFilePath(workspace, project));
+        return ProjectFilePath(workspace, project);
     }
 
     void GetWorkgroupPaths(QStringList &names, QStringList &paths) override
@@ -58,8 +57,7 @@ public:
         const IniDocument ini = IniDocument::load(project);
         for (const auto &[key, value] : ini.entries(QStringLiteral("Workgroup Search Paths"))) {
             names.append(key);
-            paths.append(value.isEmpty() ? QString()
-                                         : QDir::cleanPath(ProjectFilePath(value, project)));
+            paths.append(ProjectFilePath(value, project));
         }
     }
 
