@@ -7,22 +7,37 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// The multi-user modes: the name a project file's "MultiUser" key holds, and its number.
+const struct
+{
+    const char16_t *name;
+    int mode;
+} ModeTable[] = {
+    {u"Single User", MultiUserModes::SingleUser},
+    {u"Shared", MultiUserModes::Shared},
+    {u"Semi-Isolated", MultiUserModes::SemiIsolated},
+    {u"Semi-Isolated no checkout", MultiUserModes::SemiIsolatedNoCheckout},
+    {u"Depona", MultiUserModes::Depona},
+};
+
+} // namespace
+
 QString MultiUserModeName(int mode)
 {
-    switch (mode) {
-    case MultiUserModes::SingleUser:
-        return QStringLiteral("Single User");
-    case MultiUserModes::Shared:
-        return QStringLiteral("Shared");
-    case MultiUserModes::SemiIsolated:
-        return QStringLiteral("Semi-Isolated");
-    case MultiUserModes::SemiIsolatedNoCheckout:
-        return QStringLiteral("Semi-Isolated no checkout");
-    case MultiUserModes::Depona:
-        return QStringLiteral("Depona");
-    default:
-        return QString();
-    }
+    for (const auto &entry : ModeTable)
+        if (entry.mode == mode)
+            return QString::fromUtf16(entry.name);
+    return QString();
+}
+
+int MultiUserModeFromName(const QString &name)
+{
+    for (const auto &entry : ModeTable)
+        if (name == QStringView(entry.name))
+            return entry.mode;
+    return MultiUserModes::SingleUser;
 }
 
 QString SetMultiUserModeText(ProgramState &state, int mode)

@@ -10,6 +10,9 @@ inline const QString TemporaryProjectName = QStringLiteral("Temp$$$00.kpj");
 // The name of a multi-user mode number, "" for an unknown number.
 QString MultiUserModeName(int mode);
 
+// The mode number for a name of the "MultiUser" key; SingleUser for "" or an unknown name.
+int MultiUserModeFromName(const QString &name);
+
 // Sets state.MultiUserModeText from the mode table and returns it; an unknown number leaves
 // it unchanged and returns its current value.
 QString SetMultiUserModeText(ProgramState &state, int mode);

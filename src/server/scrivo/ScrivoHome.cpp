@@ -1,6 +1,7 @@
 #include "server/scrivo/ScrivoHome.h"
 
 #include "projects/IniFile.h"
+#include "projects/ProjectFiles.h"
 #include "server/DocumentServer.h"
 #include "server/ServerError.h"
 
@@ -75,25 +76,6 @@ QString ProjectKey(int number)
 }
 
 } // namespace
-
-int MultiUserModeFromName(const QString &name)
-{
-    static const struct
-    {
-        const char16_t *name;
-        int mode;
-    } table[] = {
-        {u"Single User", MultiUserModes::SingleUser},
-        {u"Shared", MultiUserModes::Shared},
-        {u"Semi-Isolated", MultiUserModes::SemiIsolated},
-        {u"Semi-Isolated no checkout", MultiUserModes::SemiIsolatedNoCheckout},
-        {u"Depona", MultiUserModes::Depona},
-    };
-    for (const auto &entry : table)
-        if (name == QStringView(entry.name))
-            return entry.mode;
-    return MultiUserModes::SingleUser;
-}
 
 QString AbsolutePathOf(const QString &path)
 {

@@ -48,9 +48,6 @@ private:
     void Edit(const std::function<bool(const QString &copy)> &edit) const;
 };
 
-// The mode number for a name of the "MultiUser" key; SingleUser for "" or an unknown name.
-int MultiUserModeFromName(const QString &name);
-
 // A path given on a command line or by a caller: absolute paths stay exactly as they are,
 // relative ones are taken relative to the current folder.
 QString AbsolutePathOf(const QString &path);
