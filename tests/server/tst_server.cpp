@@ -137,6 +137,18 @@ private slots:
         const QString blocked = env->writeFile(u"blocked"_s, "file") + u"/home"_s;
         QVERIFY(ThrowsServerError([&] { ScrivoServer failing(blocked); },
                                   ServerErrors::ServerHomeUnusable, {blocked}));
+
+        // A server.ini that cannot be replaced refuses the change, names the file and keeps
+        // what it held.
+        const QByteArray held = ReadBytes(ini);
+        const QString sideways = ini + u".held"_s;
+        QVERIFY(QFile::rename(ini, sideways));
+        QVERIFY(QDir().mkpath(ini + u"/in-the-way"_s));
+        QVERIFY(ThrowsServerError([&] { server->RegisterProject(a); }, ServerErrors::WriteFailed,
+                                  {ini}));
+        QVERIFY(QDir(ini).removeRecursively() && QFile::rename(sideways, ini));
+        QCOMPARE(ReadBytes(ini), held);
+        QCOMPARE(projects.GetProjects(), (QStringList{b, c}));
     }
 
     void serverIniKeepsOtherLinesHoldsTheDefaultUserAndGivesRelease()

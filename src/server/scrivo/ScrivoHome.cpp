@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
-#include <QTemporaryFile>
 #include <algorithm>
 
 namespace {
@@ -60,14 +59,6 @@ QList<ProjectEntry> ProjectEntries(const QString &serverIni)
 {
     throw ServerError(ServerErrors::WriteFailed,
                       QStringLiteral("%1 could not be written: %2").arg(file, reason));
-}
-
-void WriteIniValue(const QString &section, const QString &key, const QString &value,
-                   const QString &file, const QString &shownName)
-{
-    QString error;
-    if (!WriteINI(section, key, value, file, &error))
-        ThrowWriteFailed(shownName, error);
 }
 
 QString ProjectKey(int number)
@@ -120,40 +111,18 @@ void ScrivoHome::EnsureDefaultProject() const
         ThrowWriteFailed(path, file.errorString());
 }
 
-void ScrivoHome::Edit(const std::function<bool(const QString &copy)> &edit) const
+void ScrivoHome::Edit(const std::function<QList<IniChange>()> &changesToMake) const
 {
     const QString serverIni = ServerIni();
     QLockFile lock(folder + QStringLiteral("/server.ini.lock"));
     if (!lock.tryLock(LockTimeoutMs))
         ThrowWriteFailed(serverIni, QStringLiteral("it is locked by another process"));
-
-    QByteArray current;
-    QFile source(serverIni);
-    if (source.exists()) {
-        if (!source.open(QIODevice::ReadOnly))
-            ThrowWriteFailed(serverIni, source.errorString());
-        current = source.readAll();
-    }
-
-    // The changes go to a private copy first, so that a failure half way leaves server.ini
-    // as it was and readers never see a partly edited list.
-    QTemporaryFile copy(folder + QStringLiteral("/server.ini.XXXXXX"));
-    if (!copy.open() || copy.write(current) != current.size() || !copy.flush())
-        ThrowWriteFailed(serverIni, copy.errorString());
-    copy.close();
-    if (!edit(copy.fileName()))
-        return;
-
-    QFile edited(copy.fileName());
-    if (!edited.open(QIODevice::ReadOnly))
-        ThrowWriteFailed(serverIni, edited.errorString());
-    const QByteArray bytes = edited.readAll();
-    if (bytes == current)
-        return;
-    QSaveFile target(serverIni);
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() ||
-        !target.commit())
-        ThrowWriteFailed(serverIni, target.errorString());
+    // All changes replace server.ini in one step, so a failure leaves it as it was and
+    // readers never see a partly edited list.
+    const QList<IniChange> changes = changesToMake();
+    QString error;
+    if (!changes.isEmpty() && !WriteINIChanges(changes, serverIni, &error))
+        ThrowWriteFailed(serverIni, error);
 }
 
 QString ScrivoHome::Value(const QString &key) const
@@ -165,11 +134,10 @@ void ScrivoHome::SetValue(const QString &key, const QString &value) const
 {
     if (Value(key) == value)
         return;
-    Edit([&](const QString &copy) {
-        if (ReadINI(ServerSection, key, copy) == value)
-            return false;
-        WriteIniValue(ServerSection, key, value, copy, ServerIni());
-        return true;
+    Edit([&]() -> QList<IniChange> {
+        if (ReadINI(ServerSection, key, ServerIni()) == value)
+            return {};
+        return {{ServerSection, key, value}};
     });
 }
 
@@ -187,26 +155,24 @@ void ScrivoHome::RegisterProject(const QString &projectFile) const
     if (path.isEmpty() || !QFileInfo(path).isFile())
         throw ServerError(ServerErrors::ProjectNotFound,
                           QStringLiteral("The project file %1 does not exist.").arg(path));
-    Edit([&](const QString &copy) {
-        const QList<ProjectEntry> entries = ProjectEntries(copy);
+    Edit([&]() -> QList<IniChange> {
         int last = 0;
-        for (const ProjectEntry &entry : entries) {
+        for (const ProjectEntry &entry : ProjectEntries(ServerIni())) {
             if (entry.path == path)
-                return false;
+                return {};
             last = std::max(last, entry.number);
         }
-        WriteIniValue(ProjectsSection, ProjectKey(last + 1), path, copy, ServerIni());
-        return true;
+        return {{ProjectsSection, ProjectKey(last + 1), path}};
     });
 }
 
 void ScrivoHome::UnregisterProject(const QString &projectFile) const
 {
     const QString path = AbsolutePathOf(projectFile);
-    Edit([&](const QString &copy) {
+    Edit([&] {
         QStringList remaining;
         bool found = false;
-        for (const ProjectEntry &entry : ProjectEntries(copy)) {
+        for (const ProjectEntry &entry : ProjectEntries(ServerIni())) {
             if (entry.path == path)
                 found = true;
             else
@@ -216,12 +182,10 @@ void ScrivoHome::UnregisterProject(const QString &projectFile) const
             throw ServerError(ServerErrors::ProjectNotFound,
                               QStringLiteral("The project file %1 is not registered.").arg(path));
         // The list is written anew, numbered from 1 without gaps.
-        QString error;
-        if (!RemoveINISection(ProjectsSection, copy, &error))
-            ThrowWriteFailed(ServerIni(), error);
+        QList<IniChange> changes{{ProjectsSection, QString(), QString()}};
         for (int i = 0; i < remaining.size(); ++i)
-            WriteIniValue(ProjectsSection, ProjectKey(i + 1), remaining[i], copy, ServerIni());
-        return true;
+            changes.append({ProjectsSection, ProjectKey(i + 1), remaining[i]});
+        return changes;
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "projects/IniFile.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -43,9 +45,9 @@ private:
     QString folder;
 
     void EnsureDefaultProject() const;
-    // Runs edit on a private copy of server.ini while holding the lock, then puts the copy
-    // in place in one step (only when edit reports a change).
-    void Edit(const std::function<bool(const QString &copy)> &edit) const;
+    // Holding the lock, asks for the changes to make to server.ini (read it as it is now)
+    // and makes them all in one step; no changes, no write.
+    void Edit(const std::function<QList<IniChange>()> &changesToMake) const;
 };
 
 // A path given on a command line or by a caller: absolute paths stay exactly as they are,
