@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything with coverage counters in build-coverage, runs the whole test suite there
+# and prints the line and branch coverage of src/ (gcovr; branches that only throw or can
+# never be taken are left out).
+. "$(dirname "$0")/common.sh"
+install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+cmake -S . -B build-coverage -DCMAKE_BUILD_TYPE=Debug -DBREVANT_COVERAGE=ON \
+    -DBREVANT_BUILD_BENCH=OFF
+cmake --build build-coverage -j2
+find build-coverage -name '*.gcda' -delete
+(cd build-coverage && ctest --output-on-failure --timeout 1800 -j2) || status=$?
+gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches \
+    --print-summary --txt build-coverage/coverage.txt build-coverage >/dev/null
+gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches \
+    --print-summary build-coverage | tail -n 3
+exit "${status:-0}"
