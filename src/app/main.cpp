@@ -1,4 +1,5 @@
 #include "platform/QtPrompts.h"
+#include "platform/TerminationSignals.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
 
@@ -15,6 +16,10 @@ int main(int argc, char *argv[])
     prompts.SetParentWidget(&window);
     if (!window.Load())
         return 1;
+    // A request to end the program closes the window as the end of the desktop session does.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Requested, &window, &frmMain::EndSession,
+                     Qt::QueuedConnection);
     window.show();
     return QApplication::exec();
 }

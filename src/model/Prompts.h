@@ -29,7 +29,8 @@ class Prompts
 public:
     virtual ~Prompts() = default;
 
-    // Lines of text are separated by CR (and LF where a message says so).
+    // Lines of text are separated by CR (and LF where a message says so). A box closed
+    // without a button (Escape, the close box) answers Cancel, also a Yes/No box.
     virtual PromptAnswer MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
                                     const QString &title) = 0;
 

@@ -1,9 +1,11 @@
 #include "platform/QtPrompts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -15,8 +17,26 @@ QtPrompts::~QtPrompts()
 QString MessageTextForDisplay(const QString &text)
 {
     // Every CR and every LF is a line break of its own, so "\r" and "\n" messages look alike.
-    QString shown = text;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Long paths and names get places where a line may break (after a separator, and within
+    // a long word), so the box wraps them instead of growing wider than the screen.
+    constexpr int LongestUnbroken = 40;
+    const QChar breakHere(0x200B); // zero width space
+    QString shown;
+    shown.reserve(text.size() + text.size() / 8);
+    int unbroken = 0;
+    for (const QChar c : text) {
+        if (c == u'\r' || c == u'\n') {
+            shown += u'\n';
+            unbroken = 0;
+            continue;
+        }
+        shown += c;
+        unbroken = c.isSpace() ? 0 : unbroken + 1;
+        if (c == u'/' || c == u'\\' || unbroken >= LongestUnbroken) {
+            shown += breakHere;
+            unbroken = 0;
+        }
+    }
     return shown;
 }
 
@@ -27,10 +47,12 @@ QStringList NameFiltersOf(const QString &filter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts.at(i + 1);
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt takes the patterns from the last parentheses of a filter, so the description
-        // (which usually repeats them) keeps its own text and the patterns follow.
-        filters.append(parts.at(i) + QStringLiteral(" (") + patterns.simplified() +
-                       QLatin1Char(')'));
+        const QString inParentheses = QStringLiteral(" (") + patterns.simplified() + u')';
+        // Qt takes the patterns from the last parentheses of a filter: a description that
+        // already ends in them is used as it is, any other gets them added.
+        const QString description = parts.at(i).trimmed();
+        filters.append(description.endsWith(inParentheses) ? description
+                                                           : description + inParentheses);
     }
     return filters;
 }
@@ -42,9 +64,33 @@ QString ExtensionOfNameFilter(const QString &nameFilter)
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
+namespace {
+
+// Dismisses a dialog on Escape or its close box without any of its buttons.
+class Dismissal : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool escape = event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape;
+        if (!escape && event->type() != QEvent::Close)
+            return false;
+        if (auto *dialog = qobject_cast<QDialog *>(watched); dialog && dialog->isVisible()) {
+            dialog->done(QDialog::Rejected);
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
                                    const QString &title)
 {
+    Dismissal dismissal;
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
@@ -71,6 +117,9 @@ PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, P
     case PromptButtons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
+        // Escape or closing the box answers Cancel, never No: No may throw work away. A
+        // message box would take No as its escape button, so the box is dismissed here.
+        box.installEventFilter(&dismissal);
         break;
     case PromptButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -90,15 +139,7 @@ PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, P
         break;
     }
     // A box closed without a button: the answer that changes least.
-    switch (buttons) {
-    case PromptButtons::OK:
-        return PromptAnswer::OK;
-    case PromptButtons::YesNo:
-        return PromptAnswer::No;
-    case PromptButtons::YesNoCancel:
-        return PromptAnswer::Cancel;
-    }
-    return PromptAnswer::Cancel;
+    return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
 }
 
 QString QtPrompts::InputBox(const QString &prompt, const QString &title, const QString &defaultText,

@@ -1,8 +1,9 @@
 #include "projects/IniFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "system/FileError.h"
+#include "system/FileRead.h"
+#include "system/FileWrite.h"
+
 #include <QStringDecoder>
 
 // The file is handled as bytes, line by line: only the lines a write changes are rebuilt,
@@ -218,6 +219,17 @@ void RemoveSection(Text &text, const QString &section)
     }
 }
 
+// Removes every line of the key in every section of the name.
+void RemoveKey(Text &text, const QString &section, const QString &key)
+{
+    for (qsizetype header = FindSection(text, section); header >= 0;
+         header = FindSection(text, section, header + 1)) {
+        for (qsizetype i = SectionEnd(text, header) - 1; i > header; --i)
+            if (text.lines[i].kind == Line::Kind::Key && SameName(text.lines[i].name, key))
+                text.lines.remove(i);
+    }
+}
+
 bool HasLineBreakOrNul(const QString &text)
 {
     return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(u'\0'));
@@ -243,31 +255,6 @@ QString InvalidChange(const IniChange &change)
     return QString();
 }
 
-bool Fail(QString *error, const QString &reason)
-{
-    if (error)
-        *error = reason;
-    return false;
-}
-
-// Reads the current bytes of a file about to be written; a missing file is empty.
-bool ReadForWrite(const QString &file, QByteArray &bytes, bool &exists, QString *error)
-{
-    const QFileInfo info(file);
-    exists = info.exists();
-    if (!exists)
-        return true;
-    if (info.isDir())
-        return Fail(error, QStringLiteral("it is a folder"));
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return Fail(error, in.errorString());
-    bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        return Fail(error, in.errorString());
-    return true;
-}
-
 } // namespace
 
 IniDocument IniDocument::parse(const QByteArray &bytes)
@@ -285,10 +272,8 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
 
 IniDocument IniDocument::load(const QString &file)
 {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return IniDocument();
-    return parse(in.readAll());
+    const std::optional<QByteArray> bytes = ReadRegularFile(file, IniFileSizeLimit);
+    return bytes ? parse(*bytes) : IniDocument();
 }
 
 const IniDocument::Section *IniDocument::find(const QString &section) const
@@ -328,49 +313,42 @@ QString ReadINI(const QString &section, const QString &key, const QString &file)
     return IniDocument::load(file).value(section, key);
 }
 
-bool WriteINIChanges(const QList<IniChange> &changes, const QString &file, QString *error)
+QByteArray IniWithChanges(const QByteArray &original, const QList<IniChange> &changes,
+                          const QString &file)
 {
     for (const IniChange &change : changes) {
         const QString invalid = InvalidChange(change);
         if (!invalid.isEmpty())
-            return Fail(error, invalid);
+            throw FileError(file, invalid);
     }
-    QByteArray original;
-    bool exists = false;
-    if (!ReadForWrite(file, original, exists, error))
-        return false;
-
     Text text = Parse(original);
     for (const IniChange &change : changes) {
         if (change.key.isNull())
             RemoveSection(text, change.section.trimmed());
+        else if (change.removeKey)
+            RemoveKey(text, change.section.trimmed(), change.key.trimmed());
         else
             SetValue(text, change.section.trimmed(), change.key.trimmed(), change.value);
     }
-    const QByteArray updated = Serialized(text);
-    if (updated == original && (exists || updated.isEmpty()))
-        return true;
-
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return Fail(error, out.errorString());
-    if (out.write(updated) != updated.size()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        return Fail(error, reason);
-    }
-    if (!out.commit())
-        return Fail(error, out.errorString());
-    return true;
+    return Serialized(text);
 }
 
-bool WriteINI(const QString &section, const QString &key, const QString &value, const QString &file,
-              QString *error)
+void WriteINIChanges(const QList<IniChange> &changes, const QString &file)
 {
-    return WriteINIChanges({IniChange{section, key, value}}, file, error);
+    const std::optional<QByteArray> original = ReadRegularFile(file, IniFileSizeLimit);
+    const QByteArray updated = IniWithChanges(original.value_or(QByteArray()), changes, file);
+    // A write that changes nothing leaves the file alone.
+    if (original ? updated == *original : updated.isEmpty())
+        return;
+    ReplaceFile(file, updated);
 }
 
-bool RemoveINISection(const QString &section, const QString &file, QString *error)
+void WriteINI(const QString &section, const QString &key, const QString &value, const QString &file)
 {
-    return WriteINIChanges({IniChange{section, QString(), QString()}}, file, error);
+    WriteINIChanges({IniChange{section, key, value}}, file);
+}
+
+void RemoveINISection(const QString &section, const QString &file)
+{
+    WriteINIChanges({IniChange{section, QString(), QString()}}, file);
 }

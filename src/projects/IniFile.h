@@ -16,7 +16,8 @@ class IniDocument
 {
 public:
     static IniDocument parse(const QByteArray &bytes);
-    // Reads the file; a missing or unreadable file gives an empty document.
+    // Reads the file; a missing file gives an empty document. A file that is there but
+    // cannot be read (a folder, a FIFO, above 16 MiB) throws FileError.
     static IniDocument load(const QString &file);
 
     // "" when the section or key is missing.
@@ -35,30 +36,41 @@ private:
     const Section *find(const QString &section) const;
 };
 
-// The stored value, "" when the file, section or key is missing.
+// The stored value, "" when the file, section or key is missing. A file that cannot be read
+// throws FileError.
 QString ReadINI(const QString &section, const QString &key, const QString &file);
 
 // Writes key = value into the section, creating file, section or key as needed; a null key
 // (QString()) removes the whole section. Every other line survives byte for byte, and the
-// file is replaced in one step. Returns false (and the reason in *error) when the file could
-// not be written; the file is then unchanged. A name or value that the file could not hold
-// (a line break, "]" in a section name, "=" in a key) is refused the same way.
-bool WriteINI(const QString &section, const QString &key, const QString &value, const QString &file,
-              QString *error = nullptr);
+// file is replaced in one step. A failure throws FileError naming the file and the reason;
+// the file is then unchanged. A name or value that the file could not hold (a line break,
+// "]" in a section name, "=" in a key) is refused the same way.
+void WriteINI(const QString &section, const QString &key, const QString &value,
+              const QString &file);
 
 // Removes the whole section (WriteINI with a null key).
-bool RemoveINISection(const QString &section, const QString &file, QString *error = nullptr);
+void RemoveINISection(const QString &section, const QString &file);
 
-// One change of an INI file: key = value in the section, or with a null key the removal of
-// the whole section.
+// One change of an INI file: key = value in the section; with a null key the removal of the
+// whole section; with removeKey the removal of every line of the key.
 struct IniChange
 {
     QString section;
     QString key;
     QString value;
+    bool removeKey = false;
+
+    static IniChange KeyRemoval(const QString &section, const QString &key)
+    {
+        return {section, key, QString(), true};
+    }
 };
 
+// The INI text with the changes applied in order; the same rules as WriteINI. An invalid
+// change throws FileError naming file.
+QByteArray IniWithChanges(const QByteArray &text, const QList<IniChange> &changes,
+                          const QString &file);
+
 // Applies the changes in order and replaces the file in one step, so a reader sees all of
-// them or none. Same rules and result as WriteINI.
-bool WriteINIChanges(const QList<IniChange> &changes, const QString &file,
-                     QString *error = nullptr);
+// them or none. Same rules and failures as WriteINI.
+void WriteINIChanges(const QList<IniChange> &changes, const QString &file);

@@ -4,8 +4,12 @@
 #include "projects/IniFile.h"
 #include "server/DocumentServer.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "projects/WorkingProject.h"
+#include "server/ServerError.h"
+#include "system/FileNames.h"
+#include "system/FileWrite.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -62,14 +66,16 @@ QString IncludedPathFileOf(const QString &projectFile)
 
 void DeleteTemporaryProject(const QString &path)
 {
-    // Only the temporary project's exact name is ever deleted: the path may hold the selected
-    // project itself, which must survive.
-    if (FileNameOf(path) != TemporaryProjectName)
+    // Only a working project's name is ever deleted, since the path may hold the selected
+    // project itself, which must survive: the name of older versions, or this process's own
+    // (never another run's). Only a plain file: a link or folder planted under the name stays.
+    const QString name = FileNameOf(path);
+    if (name != TemporaryProjectName && name != WorkingProjectName())
         return;
-    const QFileInfo info(path);
-    if (!info.isFile())
+    struct stat st;
+    if (::lstat(EncodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
-    QFile::remove(path);
+    IgnoringErrors([&] { RemoveFile(path); });
 }
 
 QString ResetActiveProject(DocumentServer &server)

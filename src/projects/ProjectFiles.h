@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// The file name of the temporary shared copy a check-out or check-in run works in.
+// The file name of the working project of older versions (see WorkingProject.h).
 inline const QString TemporaryProjectName = QStringLiteral("Temp$$$00.kpj");
 
 // The name of a multi-user mode number, "" for an unknown number.
@@ -23,8 +23,8 @@ bool IsDeponaProject(const QString &projectFile);
 // The project file's "Included Path File"/"Included Pathfile" value, as stored.
 QString IncludedPathFileOf(const QString &projectFile);
 
-// Deletes the file only when its name is exactly the temporary project's name and it
-// exists; failures are ignored.
+// Deletes the file only when it is a plain file named as a working project of older versions
+// ("Temp$$$00.kpj") or as this process's own; failures are ignored.
 void DeleteTemporaryProject(const QString &path);
 
 // Sets the server's active project to "" and returns what it then reports as active.

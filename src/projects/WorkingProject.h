@@ -4,13 +4,40 @@
 #include "server/DocumentServer.h"
 
 #include <QString>
+#include <optional>
+
+// A check-out or check-in run works in a working project of its own when the selected
+// project is not shared: a copy whose mode is Shared, beside the file it is copied from,
+// named "Temp$$$00-<account>-<host>-<process>.kpj" so that runs of several users, hosts and
+// processes never meet. It records the project the run was made for and the process that
+// made it, so a working project left by a killed run can be told from a running one.
+
+// The name of this process's working project.
+QString WorkingProjectName();
+
+// True for the names of working projects: this form and "Temp$$$00.kpj" of older versions.
+bool IsWorkingProjectName(const QString &fileName);
 
 // Moves the "Workspace"/"Workspace" value of the file into "Workgroup Search Paths"/
-// "Workgroup" and removes the "Workspace" section. Throws ServerError when the file cannot
-// be written.
+// "Workgroup" and removes the "Workspace" section. Throws FileError when the file cannot be
+// written.
 void MoveWorkspaceToWorkgroup(const QString &file);
 
-// Decides the project a check-out or check-in run works in: a temporary shared copy for
-// Single User and Semi-Isolated projects, else the project itself. Throws ServerError
-// (with a description naming the file) when the copy cannot be made or written.
+// Builds this process's working project beside source: source's bytes with "MultiUser" set
+// to Shared (and, when moveWorkspace, the workspace moved to the workgroup paths), created
+// exclusively and never through a link, recording project as the project it was made for.
+// Working projects that killed runs left in that folder are removed first. Throws
+// ServerError naming the file when it cannot be made.
+QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QString &project);
+
+// When path is a working project whose run is gone (it ran on this host and its process has
+// ended): the project it was made for. nullopt for anything else.
+std::optional<QString> AbandonedWorkingProjectSource(const QString &path);
+
+// Removes the working projects in folder whose runs are gone; failures are ignored.
+void RemoveAbandonedWorkingProjects(const QString &folder);
+
+// Decides the project a check-out or check-in run works in: a working project for Single
+// User and Semi-Isolated projects, else the project itself. Throws ServerError (with a
+// description naming the file) when the working project cannot be made.
 QString PrepareWorkingProject(DocumentServer &server, Prompts &prompts, const QString &project);

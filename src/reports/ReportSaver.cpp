@@ -2,6 +2,7 @@
 
 #include "reports/SpreadsheetReport.h"
 #include "reports/TextReport.h"
+#include "system/FileError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,6 +61,13 @@ bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
     }
     if (!written)
         ShowSaveFailure(path);
+    else if (cutCells > 0)
+        prompts.MessageBox(QStringLiteral("The report was saved, but %1 cell(s) held more than "
+                                          "%2 characters, the most a spreadsheet cell can hold, "
+                                          "and were cut to that length.")
+                               .arg(cutCells)
+                               .arg(SpreadsheetCellLimit),
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
     return written;
 }
 
@@ -82,16 +90,18 @@ bool ReportSaver::WriteTextReport(const QString &path)
 
 bool ReportSaver::WriteSpreadsheetReport(const QString &path)
 {
-    return WriteReport(path, [&] { WriteSpreadsheetReportFile(path, ReportRowsOf(list)); });
+    return WriteReport(path,
+                       [&] { cutCells = WriteSpreadsheetReportFile(path, ReportRowsOf(list)); });
 }
 
 bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &write)
 {
     lastError.clear();
+    cutCells = 0;
     try {
         write();
-    } catch (const ReportError &error) {
-        lastError = error.Reason();
+    } catch (const FileError &error) {
+        lastError = error.Reason;
         return false;
     }
     window.setWindowTitle(CaptionPrefix() + path);

@@ -54,4 +54,6 @@ private:
     QWidget &window;
     int selectedFilter = SpreadsheetFormat;
     QString lastError;
+    // Cells the last spreadsheet had to cut to the cell limit.
+    int cutCells = 0;
 };

@@ -1,25 +1,18 @@
 #include "reports/SpreadsheetReport.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
+#include "system/FileError.h"
+#include "system/FileIO.h"
+#include "system/FileWrite.h"
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/stat.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Reports", text);
-}
 
 // Padding added to the longest text so it does not touch the cell border; the header also
 // carries the filter's drop-down button.
@@ -87,10 +80,12 @@ double DisplayWidth(const QString &text)
     return width;
 }
 
-void Check(lxw_error error)
+// The library's failures name the report; a file it cannot write is a memory file here, so
+// the operating system's reason for a full disk comes from the write of the report itself.
+void Check(const QString &path, lxw_error error)
 {
     if (error != LXW_NO_ERROR)
-        throw ReportError(QString::fromUtf8(lxw_strerror(error)));
+        throw FileError(path, QString::fromUtf8(lxw_strerror(error)));
 }
 
 // Owns a workbook until workbook_close takes it over; a workbook given up on the way is
@@ -114,97 +109,45 @@ private:
     lxw_workbook *workbook;
 };
 
-void WriteString(lxw_worksheet *sheet, lxw_row_t row, lxw_col_t column, const QString &text)
-{
-    const QByteArray utf8 = EscapeSpreadsheetText(text).toUtf8();
-    Check(worksheet_write_string(sheet, row, column, utf8.constData(), nullptr));
-}
-
-void WriteWorkbook(const QString &fileName, const QList<ReportRow> &rows)
-{
-    // The header row and one row per list row must fit the sheet.
-    if (rows.size() + 1 > LXW_ROW_MAX)
-        throw ReportError(tr("The list has more rows than a worksheet can hold."));
-
-    const QByteArray name = QFile::encodeName(fileName);
-    // Constant-memory mode streams each row out as it is finished; widths must therefore
-    // be set before the first row is written.
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    WorkbookHandle workbook(workbook_new_opt(name.constData(), &options));
-    if (!workbook.get())
-        throw ReportError(tr("The workbook could not be created."));
-    const QByteArray sheetName = SpreadsheetSheetName.toUtf8();
-    lxw_worksheet *sheet = workbook_add_worksheet(workbook.get(), sheetName.constData());
-    if (!sheet)
-        throw ReportError(tr("The worksheet could not be created."));
-
-    const std::array<double, 6> widths = SpreadsheetColumnWidths(rows);
-    for (lxw_col_t column = 0; column < ReportColumnCount; ++column)
-        Check(worksheet_set_column(sheet, column, column, widths[column], nullptr));
-
-    const ReportRow &headers = SpreadsheetHeaders();
-    for (lxw_col_t column = 0; column < ReportColumnCount; ++column)
-        WriteString(sheet, 0, column, headers[column]);
-    lxw_row_t row = 1;
-    for (const ReportRow &texts : rows) {
-        for (lxw_col_t column = 0; column < ReportColumnCount; ++column)
-            WriteString(sheet, row, column, texts[column]);
-        ++row;
-    }
-    Check(worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(rows.size()),
-                               ReportColumnCount - 1));
-    Check(workbook.Close());
-}
-
-// The new file gets the old one's permissions, or those of a newly created file.
-void SetReportPermissions(const QString &fileName, const QString &target)
-{
-    const QByteArray name = QFile::encodeName(fileName);
-    struct stat old;
-    mode_t mode;
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::chmod(name.constData(), mode) != 0)
-        throw ReportError(qt_error_string(errno));
-}
-
-// A new empty file with a unique name beside a target, removed again unless kept.
-// (QTemporaryFile may create an unnamed file whose name cannot be known when it does not
-// fit, so the name is made here.)
-class TemporaryName
+// A file in memory that the library can write by name.
+class MemoryFile
 {
 public:
-    explicit TemporaryName(const QString &target)
+    explicit MemoryFile(const QString &path) : fd(::memfd_create("brevant-report", MFD_CLOEXEC))
     {
-        QByteArray pattern = QFile::encodeName(target) + ".XXXXXX";
-        const int descriptor = ::mkstemp(pattern.data());
-        if (descriptor < 0)
-            throw ReportError(qt_error_string(errno));
-        ::close(descriptor);
-        name = QFile::decodeName(pattern);
-        encoded = pattern;
+        if (fd < 0)
+            throw FileError(path, SystemReason(errno));
     }
-    ~TemporaryName()
-    {
-        if (!encoded.isEmpty())
-            ::unlink(encoded.constData());
-    }
-    TemporaryName(const TemporaryName &) = delete;
-    TemporaryName &operator=(const TemporaryName &) = delete;
+    ~MemoryFile() { ::close(fd); }
+    MemoryFile(const MemoryFile &) = delete;
+    MemoryFile &operator=(const MemoryFile &) = delete;
 
-    QString Name() const { return name; }
-    void Keep() { encoded.clear(); }
+    QByteArray Name() const { return "/proc/self/fd/" + QByteArray::number(fd); }
+
+    QByteArray Content(const QString &path) const
+    {
+        QByteArray bytes;
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        if (size < 0 || ::lseek(fd, 0, SEEK_SET) != 0 || !ReadAtMost(fd, size, bytes))
+            throw FileError(path, SystemReason(errno));
+        return bytes;
+    }
 
 private:
-    QString name;
-    QByteArray encoded;
+    int fd;
 };
+
+int WriteCells(const QString &path, lxw_worksheet *sheet, lxw_row_t row, const ReportRow &texts)
+{
+    int cut = 0;
+    for (lxw_col_t column = 0; column < ReportColumnCount; ++column) {
+        bool wasCut = false;
+        const QByteArray utf8 = SpreadsheetCellText(texts[column], &wasCut).toUtf8();
+        Check(path, worksheet_write_string(sheet, row, column, utf8.constData(), nullptr));
+        cut += wasCut ? 1 : 0;
+    }
+    return cut;
+}
 
 } // namespace
 
@@ -253,17 +196,67 @@ std::array<double, 6> SpreadsheetColumnWidths(const QList<ReportRow> &rows)
     return widths;
 }
 
-void WriteSpreadsheetReportFile(const QString &path, const QList<ReportRow> &rows)
+QString SpreadsheetCellText(const QString &text, bool *cut)
 {
-    const QString target = ReportTarget(path);
+    *cut = false;
+    const QString escaped = EscapeSpreadsheetText(text);
+    // The limit counts characters; the escapes and surrogate pairs are not split.
+    qsizetype characters = 0;
+    for (qsizetype i = 0; i < escaped.size();) {
+        qsizetype length = 1;
+        if (IsEscapePatternAt(escaped, i))
+            length = 7;
+        else if (escaped.at(i).isHighSurrogate() && i + 1 < escaped.size())
+            length = 2;
+        const qsizetype counted = length == 2 ? 1 : length;
+        if (characters + counted > SpreadsheetCellLimit) {
+            *cut = true;
+            return escaped.left(i);
+        }
+        characters += counted;
+        i += length;
+    }
+    return escaped;
+}
 
-    // The library writes by file name: reserve a unique name beside the target, let the
-    // library fill it, then rename it over the target in one step.
-    TemporaryName temporary(target);
-    WriteWorkbook(temporary.Name(), rows);
-    SetReportPermissions(temporary.Name(), target);
-    if (std::rename(QFile::encodeName(temporary.Name()).constData(),
-                    QFile::encodeName(target).constData()) != 0)
-        throw ReportError(qt_error_string(errno));
-    temporary.Keep();
+QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,
+                                    int *cutCells)
+{
+    *cutCells = 0;
+    // The header row and one row per list row must fit the sheet.
+    if (rows.size() + 1 > LXW_ROW_MAX)
+        throw FileError(path, QStringLiteral("the list has more rows than a worksheet can hold"));
+
+    const MemoryFile memory(path);
+    // Constant-memory mode streams each row out as it is finished; widths must therefore
+    // be set before the first row is written.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    WorkbookHandle workbook(workbook_new_opt(memory.Name().constData(), &options));
+    if (!workbook.get())
+        throw FileError(path, QStringLiteral("the workbook could not be created"));
+    const QByteArray sheetName = SpreadsheetSheetName.toUtf8();
+    lxw_worksheet *sheet = workbook_add_worksheet(workbook.get(), sheetName.constData());
+    if (!sheet)
+        throw FileError(path, QStringLiteral("the worksheet could not be created"));
+
+    const std::array<double, 6> widths = SpreadsheetColumnWidths(rows);
+    for (lxw_col_t column = 0; column < ReportColumnCount; ++column)
+        Check(path, worksheet_set_column(sheet, column, column, widths[column], nullptr));
+
+    WriteCells(path, sheet, 0, SpreadsheetHeaders());
+    lxw_row_t row = 1;
+    for (const ReportRow &texts : rows)
+        *cutCells += WriteCells(path, sheet, row++, texts);
+    Check(path, worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(rows.size()),
+                                     ReportColumnCount - 1));
+    Check(path, workbook.Close());
+    return memory.Content(path);
+}
+
+int WriteSpreadsheetReportFile(const QString &path, const QList<ReportRow> &rows)
+{
+    int cutCells = 0;
+    ReplaceFile(path, SpreadsheetReportContent(path, rows, &cutCells));
+    return cutCells;
 }

@@ -15,12 +15,24 @@ const ReportRow &SpreadsheetHeaders();
 // U+FFFF) become "_xHHHH_", which it decodes back to the character.
 QString EscapeSpreadsheetText(const QString &text);
 
+// The most characters a cell can hold.
+inline constexpr int SpreadsheetCellLimit = 32767;
+
+// A cell text as written: escaped, and cut where the escaped text would exceed the cell
+// limit (never inside an escape or a character); *cut tells whether it was cut.
+QString SpreadsheetCellText(const QString &text, bool *cut);
+
 // Column widths (in the spreadsheet's character units) fitted to the longest text of each
 // column, header included; never narrower than the default width.
 std::array<double, 6> SpreadsheetColumnWidths(const QList<ReportRow> &rows);
 
-// Writes the workbook: one sheet "Brevant Summary", the header row, one row per report row,
-// all cells text, the automatic filter on the header row, fitted column widths. It is
-// written under a temporary name beside path and renamed over it once complete, whatever
-// the extension of path. Throws ReportError; the old file is then untouched.
-void WriteSpreadsheetReportFile(const QString &path, const QList<ReportRow> &rows);
+// The workbook: one sheet "Brevant Summary", the header row, one row per report row, all
+// cells text, the automatic filter on the header row, fitted column widths. *cutCells
+// counts the cells that were cut to the cell limit. Throws FileError naming path.
+QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,
+                                    int *cutCells);
+
+// Writes the workbook to path, whatever its extension; the old file is replaced only by a
+// complete report. Returns the number of cells cut. Throws FileError; the old file is then
+// untouched.
+int WriteSpreadsheetReportFile(const QString &path, const QList<ReportRow> &rows);

@@ -1,6 +1,7 @@
 #include "reports/TextReport.h"
 
-#include <QSaveFile>
+#include "system/FileNames.h"
+#include "system/FileWrite.h"
 
 QByteArray TextReportContent(const QList<ReportRow> &rows)
 {
@@ -9,7 +10,8 @@ QByteArray TextReportContent(const QList<ReportRow> &rows)
         for (int column = 0; column < ReportColumnCount; ++column) {
             if (column > 0)
                 content += '|';
-            content += row[static_cast<size_t>(column)].toUtf8();
+            // The coding of the directory listing gives names their own bytes back.
+            content += EncodeFileName(row[static_cast<size_t>(column)]);
         }
         content += "\r\n";
     }
@@ -18,16 +20,5 @@ QByteArray TextReportContent(const QList<ReportRow> &rows)
 
 void WriteTextReportFile(const QString &path, const QList<ReportRow> &rows)
 {
-    const QString target = ReportTarget(path);
-    const QByteArray content = TextReportContent(rows);
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ReportError(file.errorString());
-    if (file.write(content) != content.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw ReportError(reason);
-    }
-    if (!file.commit())
-        throw ReportError(file.errorString());
+    ReplaceFile(path, TextReportContent(rows));
 }

@@ -1,9 +1,10 @@
 #include "search/ErrorLog.h"
 
-#include "platform/DirectoryListing.h"
+#include "system/FileError.h"
+#include "system/FileNames.h"
+#include "system/FileWrite.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 ErrorLog::ErrorLog() : path(DefaultPath()) {}
@@ -19,17 +20,25 @@ QString ErrorLog::DefaultPath()
     return stateHome + QStringLiteral("/korvex-brevant/Error.log");
 }
 
-bool ErrorLog::Append(const QString &fullName)
+void ErrorLog::Append(const QString &fullName)
 {
-    const QByteArray line = QByteArrayLiteral("File has created Error: ") +
-                            EncodeFileName(fullName) + QByteArrayLiteral("\r\n");
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Append) &&
-                         file.write(line) == line.size() && file.flush();
-    if (written)
-        ++linesWritten;
-    else
-        ++writeFailures;
-    return written;
+    pending += QByteArrayLiteral("File has created Error: ") + EncodeFileName(fullName) +
+               QByteArrayLiteral("\r\n");
+    ++pendingLines;
+}
+
+void ErrorLog::Flush()
+{
+    if (pendingLines == 0)
+        return;
+    try {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        AppendToFile(path, pending);
+        linesWritten += pendingLines;
+    } catch (const FileError &error) {
+        linesLost += pendingLines;
+        writeError = error.File + QStringLiteral(": ") + error.Reason;
+    }
+    pending.clear();
+    pendingLines = 0;
 }

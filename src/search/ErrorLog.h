@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The log of documents a search could not read: "Error.log" in
@@ -15,15 +16,23 @@ public:
     static QString DefaultPath();
     QString Path() const { return path; }
 
-    // Appends one line. A log that cannot be written is no reason to stop a search: the
-    // failure is counted and false returned.
-    bool Append(const QString &fullName);
+    // Takes one line; it is written by the next Flush.
+    void Append(const QString &fullName);
+    // Appends the lines taken since the last Flush in one checked write. A log that cannot be
+    // written is no reason to stop a search: the lines are counted as lost and the reason is
+    // kept.
+    void Flush();
 
     int LinesWritten() const { return linesWritten; }
-    int WriteFailures() const { return writeFailures; }
+    int LinesLost() const { return linesLost; }
+    // Why lines were lost ("<file>: <reason>"), "" while every line got in.
+    QString WriteError() const { return writeError; }
 
 private:
     QString path;
+    QByteArray pending;
+    int pendingLines = 0;
     int linesWritten = 0;
-    int writeFailures = 0;
+    int linesLost = 0;
+    QString writeError;
 };

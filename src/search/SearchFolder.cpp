@@ -76,10 +76,22 @@ QString withTrailingSeparator(const QString &folder)
 
 } // namespace
 
+namespace {
+
+// The lines a folder's search logged are written when it is done, in one write.
+struct FlushLogAtEnd
+{
+    ErrorLog &log;
+    ~FlushLogAtEnd() { log.Flush(); }
+};
+
+} // namespace
+
 void SearchFolder(SearchContext &context, const QString &folder, const QString &pattern)
 {
     if (context.StopSearch)
         return;
+    const FlushLogAtEnd flush{context.Log};
     const DirectoryListing listing = DirectoryListing::Read(folder);
     if (!listing.IsOpen())
         return;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "model/clsFiles.h"
-#include "platform/DirectoryListing.h"
 #include "search/ErrorLog.h"
 #include "server/DocumentServer.h"
+#include "system/DirectoryListing.h"
 
 #include <QSet>
 #include <QString>

@@ -47,6 +47,9 @@ public:
 
     virtual QString ActiveProject() = 0;
     virtual void SetActiveProject(const QString &path) = 0;
+    // The active project file that was set but no longer exists (the server then works in
+    // its fallback project), "" when there is none.
+    virtual QString MissingActiveProject() { return QString(); }
     // The registered project files, index 0 first; the count is the list's size.
     virtual QStringList GetProjects() = 0;
     virtual QString WorkspacePath() = 0;

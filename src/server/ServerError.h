@@ -52,4 +52,6 @@ constexpr int InvalidUserName = 1006;
 constexpr int WriteFailed = 1007;
 constexpr int ProjectNotFound = 1008;
 constexpr int ServerHomeUnusable = 1009;
+constexpr int ProjectUnreadable = 1010;
+constexpr int SeveralHardLinks = 1011;
 } // namespace ServerErrors

@@ -2,10 +2,12 @@
 
 #include "reports/ReportSaver.h"
 
-#include "platform/KorvexProcess.h"
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
+#include "projects/WorkingProject.h"
 #include "server/ServerError.h"
+#include "system/FileWrite.h"
+#include "system/KorvexProcess.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -227,6 +229,8 @@ bool frmMain::Load()
 
         prompts.MessageBox(BackupWarningText, PromptButtons::OK, PromptIcon::Exclamation,
                            BrevantTitle);
+        RecoverFromUnfinishedRun(server);
+        TellMissingActiveProject(server);
 
         state.StartupProject = server.ProjectHandler().ActiveProject();
         startupProjectRead = true;
@@ -272,6 +276,40 @@ bool frmMain::Load()
     }
     loaded = true;
     return true;
+}
+
+void frmMain::RecoverFromUnfinishedRun(DocumentServer &server)
+{
+    ProjectHandler &projects = server.ProjectHandler();
+    const QString active = projects.ActiveProject();
+    // A run that was killed left its working project active: its project is made active
+    // again and the working project removed.
+    if (const std::optional<QString> source = AbandonedWorkingProjectSource(active)) {
+        projects.SetActiveProject(*source);
+        IgnoringErrors([&] { RemoveFile(active); });
+        prompts.MessageBox(QStringLiteral("The last check-out or check-in run did not finish. ") +
+                               *source + QStringLiteral(" is active again."),
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+    }
+    // Working projects that killed runs left beside the registered projects.
+    for (const QString &project : projects.GetProjects()) {
+        RemoveAbandonedWorkingProjects(ParentFolderOf(project));
+        IgnoringErrors([&] {
+            const QString include = ProjectFilePath(IncludedPathFileOf(project), project);
+            if (!include.isEmpty())
+                RemoveAbandonedWorkingProjects(ParentFolderOf(include));
+        });
+    }
+}
+
+void frmMain::TellMissingActiveProject(DocumentServer &server)
+{
+    const QString missing = server.ProjectHandler().MissingActiveProject();
+    if (missing.isEmpty())
+        return;
+    prompts.MessageBox(QStringLiteral("The active project file does not exist:\r") + missing +
+                           QStringLiteral("\rThe default project is used instead."),
+                       PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }
 
 void frmMain::ShowServerStartFailure(const QString &description)
@@ -377,6 +415,13 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // A check-out or check-in run finishes with its end steps (the selected project active
+    // again, the working project removed) before the window closes.
+    if (running) {
+        closeAfterRun = true;
+        event->ignore();
+        return;
+    }
     if (!QueryUnload()) {
         event->ignore();
         return;
@@ -405,7 +450,7 @@ void frmMain::Unload()
             return;
         IgnoringErrors([&] { projects.SetActiveProject(QString()); });
         DeleteTemporaryProject(state.WorkingProject);
-        if (FileNameOf(state.StartupProject) != TemporaryProjectName)
+        if (!IsWorkingProjectName(FileNameOf(state.StartupProject)))
             projects.SetActiveProject(state.StartupProject);
     });
 

@@ -16,6 +16,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
+class ErrorLog;
 class ReportSaver;
 class ServerError;
 
@@ -188,6 +189,10 @@ public:
 
 private:
     void ShowServerStartFailure(const QString &description);
+    // At start-up: the working project of a run that did not finish.
+    void RecoverFromUnfinishedRun(DocumentServer &server);
+    // At start-up: the active project file that no longer exists.
+    void TellMissingActiveProject(DocumentServer &server);
     void PutStartupProjectBack();
 
     // The window has been unloaded: the records and the server are gone. A command that
@@ -224,7 +229,7 @@ private:
     void HoldCommandsDuringSearch();
     void ReleaseCommandsAfterSearch();
     // The failure panel: how many documents the search could not read, and where the log is.
-    void ShowSearchFailures(int failedDocuments, const QString &logPath);
+    void ShowSearchFailures(int failedDocuments, const ErrorLog &log);
     bool searching = false;
     // A close request came during the search: the window closes once the search returned.
     bool closeAfterSearch = false;
@@ -235,6 +240,9 @@ private:
 
     // ---- Reservation commands (frmMainReserve.cpp) ----
     void ConnectReserveCommands();
+    bool running = false;
+    // A close request came during a run: the window closes once the run has ended.
+    bool closeAfterRun = false;
 
     Prompts &prompts;
     DocumentServerFactory serverFactory;

@@ -1,8 +1,11 @@
 #include "shell/frmMain.h"
 
+#include "model/UserNames.h"
 #include "reserve/ReservationRun.h"
 
 #include <QAction>
+#include <QScopedValueRollback>
+#include <utility>
 
 namespace {
 
@@ -48,14 +51,19 @@ void frmMain::ChangeReservation(bool reserve)
         return;
     }
 
-    const ReservationFailures failures =
-        reserve ? ReserveSelectedItems(state, prompts, *ListViewFiles)
-                : UnreserveSelectedItems(state, prompts, *ListViewFiles);
-    RestoreSelectedProject(state);
+    {
+        const QScopedValueRollback<bool> inRun(running, true);
+        const ReservationFailures failures =
+            reserve ? ReserveSelectedItems(state, prompts, *ListViewFiles)
+                    : UnreserveSelectedItems(state, prompts, *ListViewFiles);
+        RestoreSelectedProject(state);
 
-    if (!failures.isEmpty())
-        prompts.MessageBox(ReservationFailureText(reserve, failures), PromptButtons::OK,
-                           PromptIcon::Information, BrevantTitle);
+        if (!failures.isEmpty())
+            prompts.MessageBox(ReservationFailureText(reserve, failures), PromptButtons::OK,
+                               PromptIcon::Information, BrevantTitle);
+    }
+    if (std::exchange(closeAfterRun, false))
+        close();
 }
 
 void frmMain::mnuReserveForUserClick()
@@ -77,6 +85,11 @@ void frmMain::mnuReserveForUserClick()
     if (answer.toLower() == Available) {
         prompts.MessageBox(ReservedUserNameRefusal, PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);
+        state.CheckOutUser = state.StartupUserName;
+    } else if (!answer.isEmpty() && !IsValidUserName(answer)) {
+        prompts.MessageBox(QStringLiteral("The user name can not be used: ") +
+                               UserNameProblem(answer) + u'.',
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
         state.CheckOutUser = state.StartupUserName;
     } else if (answer.isEmpty()) {
         state.CheckOutUser = state.StartupUserName;

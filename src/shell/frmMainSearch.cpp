@@ -111,12 +111,20 @@ void frmMain::SetStatusPanelAutoSize(bool on)
     }
 }
 
-void frmMain::ShowSearchFailures(int failedDocuments, const QString &logPath)
+void frmMain::ShowSearchFailures(int failedDocuments, const ErrorLog &log)
 {
-    SetStatusNote(failedDocuments == 0 ? QString()
-                                       : QStringLiteral("%1 document(s) could not be read, see %2")
-                                             .arg(failedDocuments)
-                                             .arg(logPath));
+    if (failedDocuments == 0)
+        SetStatusNote(QString());
+    else if (log.WriteError().isEmpty())
+        SetStatusNote(QStringLiteral("%1 document(s) could not be read, see %2")
+                          .arg(failedDocuments)
+                          .arg(log.Path()));
+    else
+        // The log does not hold what it would point to.
+        SetStatusNote(QStringLiteral("%1 document(s) could not be read; the error log could not "
+                                     "be written: %2")
+                          .arg(failedDocuments)
+                          .arg(log.WriteError()));
 }
 
 void frmMain::CollectDocuments(bool openMode)
@@ -138,7 +146,7 @@ void frmMain::CollectDocuments(bool openMode)
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
             SetStatusPanelText(1, SearchingText + folder);
         });
-        ShowSearchFailures(context.FailedDocuments, context.Log.Path());
+        ShowSearchFailures(context.FailedDocuments, context.Log);
     } else {
         SearchPath = FileSelection.fileName;
         SetStatusPanelText(1, SearchingText + SearchPath);

@@ -33,8 +33,11 @@ bool frmMain::AskToSaveList()
     const PromptAnswer answer =
         prompts.MessageBox(QStringLiteral("Do you want to save the display content ?"),
                            PromptButtons::YesNo, PromptIcon::None, BrevantTitle);
-    if (answer != PromptAnswer::Yes)
+    if (answer == PromptAnswer::No)
         return false;
+    // Escape or a closed box keeps the list: only No discards it.
+    if (answer != PromptAnswer::Yes)
+        return true;
     return !reportSaver->SaveReport(ReportTitle, false);
 }
 

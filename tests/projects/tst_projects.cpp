@@ -9,6 +9,8 @@
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "system/FileError.h"
+#include "system/ProcessIdentity.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +23,18 @@ namespace {
 
 QString TempBeside(const QString &file)
 {
-    return ParentFolderOf(file) + u"/Temp$$$00.kpj"_s;
+    return ParentFolderOf(file) + u'/' + WorkingProjectName();
+}
+
+// A working project's text: the copy's text and the record of the run, in the copy's line
+// ends.
+QByteArray WithRunRecord(const QByteArray &copy, const QString &project)
+{
+    const QByteArray end = copy.contains("\r\n") ? "\r\n" : "\n";
+    const ProcessIdentity self = ThisProcess();
+    return copy + end + "[Working Project]" + end + "Source=" + project.toUtf8() + end +
+           "Host=" + self.Host.toUtf8() + end + "Process=" + QByteArray::number(self.Process) +
+           end + "Started=" + self.Started.toUtf8() + end;
 }
 
 // A name of 250 bytes: the file fits, the temporary name written beside it does not.
@@ -75,7 +88,7 @@ private slots:
         }
         QCOMPARE(ReadINI(QString(), u"k0"_s, file), QString());
         QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.path(u"no.ini"_s)), QString());
-        QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.root()), QString());
+        QVERIFY_THROWS_EXCEPTION(FileError, ReadINI(u"A"_s, u"k"_s, env.root()));
         QVERIFY(!IniDocument::load(env.path(u"no.ini"_s)).hasSection(u"A"_s));
 
         // Every key of a section with its value, in file order.
@@ -100,7 +113,7 @@ private slots:
         const QString file = env.writeFile(u"a.ini"_s, "[W]\nWorkspace=" + value.toUtf8() + "\n");
         QCOMPARE(ReadINI(u"W"_s, u"Workspace"_s, file), value);
         const QString written = env.path(u"b.ini"_s);
-        QVERIFY(WriteINI(u"S"_s, u"k"_s, value, written));
+        WriteINI(u"S"_s, u"k"_s, value, written);
         QCOMPARE(ReadINI(u"S"_s, u"k"_s, written), value);
     }
 
@@ -109,7 +122,7 @@ private slots:
         TestEnvironment env;
         const QString file = env.writeFile(u"a.ini"_s, "\xEF\xBB\xBF[A]\r\nk=v\r\n");
         QCOMPARE(ReadINI(u"A"_s, u"k"_s, file), u"v"_s);
-        QVERIFY(WriteINI(u"A"_s, u"n"_s, u"w"_s, file));
+        WriteINI(u"A"_s, u"n"_s, u"w"_s, file);
         QCOMPARE(ReadBytes(file), QByteArray("\xEF\xBB\xBF[A]\r\nk=v\r\nn=w\r\n"));
 
         // Only the file's first bytes are a mark: a U+FEFF that starts a section name, key or
@@ -120,7 +133,7 @@ private slots:
         QCOMPARE(ReadINI(mark + u"S"_s, u"v"_s, marked), mark + u"x"_s);
         QCOMPARE(ReadINI(u"S"_s, u"v"_s, marked), u"plain"_s);
         QCOMPARE(ReadINI(mark + u"S"_s, mark, marked), u"1"_s);
-        QVERIFY(WriteINI(u"T"_s, mark + u"k"_s, mark + u"y"_s, marked));
+        WriteINI(u"T"_s, mark + u"k"_s, mark + u"y"_s, marked);
         QCOMPARE(ReadINI(u"T"_s, mark + u"k"_s, marked), mark + u"y"_s);
         QCOMPARE(ReadINI(u"T"_s, u"k"_s, marked), QString());
 
@@ -142,7 +155,7 @@ private slots:
             byte = char(random.bounded(256));
         const QString binaryFile = env.writeFile(u"binary.kpj"_s, binary);
         QCOMPARE(ReadINI(u"Project Defaults"_s, u"k"_s, binaryFile), QString());
-        QVERIFY(WriteINI(u"Project Defaults"_s, u"k"_s, u"v"_s, binaryFile));
+        WriteINI(u"Project Defaults"_s, u"k"_s, u"v"_s, binaryFile);
         QVERIFY(ReadBytes(binaryFile).startsWith(binary));
         QCOMPARE(ReadINI(u"Project Defaults"_s, u"k"_s, binaryFile), u"v"_s);
 
@@ -208,7 +221,7 @@ private slots:
         TestEnvironment env;
         const QString file =
             before.isNull() ? env.path(u"a.ini"_s) : env.writeFile(u"a.ini"_s, before);
-        QVERIFY(WriteINI(section, key, value, file));
+        WriteINI(section, key, value, file);
         if (after.isNull())
             QVERIFY(!QFileInfo::exists(file));
         else
@@ -223,7 +236,7 @@ private slots:
             u"plain"_s,     u"  blanks around  "_s, u"\"quoted\""_s,  u"'single'"_s,
             u"a = b ; c"_s, u"Ünïcödé ✓"_s,         u"C:\\P\\ws\\"_s, QString()};
         for (int i = 0; i < values.size(); ++i)
-            QVERIFY(WriteINI(u"S"_s, u"k%1"_s.arg(i), values[i], file));
+            WriteINI(u"S"_s, u"k%1"_s.arg(i), values[i], file);
         for (int i = 0; i < values.size(); ++i)
             QCOMPARE(ReadINI(u"S"_s, u"k%1"_s.arg(i), file), values[i]);
     }
@@ -248,9 +261,13 @@ private slots:
                      {"A", "", "v", file},           {"A", "k", "w", longFile},
                      {"A", "k", "w", underFile},     {"A", "k", "w", folder}};
         for (const auto &c : cases) {
-            QString error;
-            QVERIFY2(!WriteINI(c.section, c.key, c.value, c.file, &error), c.value);
-            QVERIFY(!error.isEmpty());
+            QString reason;
+            try {
+                WriteINI(c.section, c.key, c.value, c.file);
+            } catch (const FileError &error) {
+                reason = error.Reason;
+            }
+            QVERIFY2(!reason.isEmpty(), c.value);
         }
         QCOMPARE(ReadBytes(file), original);
         QCOMPARE(ReadBytes(longFile), original);
@@ -383,11 +400,12 @@ private slots:
 
         const QString temp = TempBeside(main);
         QCOMPARE(PrepareWorkingProject(server.observed, prompts, main), temp);
-        QCOMPARE(ReadBytes(temp), QByteArray("; Main project of the team\n[Project Defaults]\n"
-                                             "MultiUser=Shared\nName=Main\n\n"
-                                             "[Workgroup Search Paths]\nOld=/srv/old\n"
-                                             "Workgroup=.\\ws\n\n[Included Path File]\n"
-                                             "Included Pathfile=\n"));
+        QCOMPARE(ReadBytes(temp), WithRunRecord("; Main project of the team\n[Project Defaults]\n"
+                                                "MultiUser=Shared\nName=Main\n\n"
+                                                "[Workgroup Search Paths]\nOld=/srv/old\n"
+                                                "Workgroup=.\\ws\n\n[Included Path File]\n"
+                                                "Included Pathfile=\n",
+                                                main));
         QCOMPARE(ReadBytes(main), source);
         QCOMPARE(server.calls, ActivationCalls(main) + QStringList{u"SetActiveProject()"_s});
         QVERIFY(prompts.records.isEmpty());
@@ -408,13 +426,15 @@ private slots:
         const QByteArray source =
             "[Project Defaults]\r\nMultiUser = Single User\r\n[Workgroup Search Paths]\r\nA=/a\r\n";
         const QString main = env.writeFile(u"p/Main.kpj"_s, source);
-        env.writeFile(u"p/Temp$$$00.kpj"_s, "[Project Defaults]\nMultiUser=Depona\n[Stale]\n" +
-                                                QByteArray(5000, 's') + "\n");
+        env.writeFile(u"p/"_s + WorkingProjectName(),
+                      "[Project Defaults]\nMultiUser=Depona\n[Stale]\n" + QByteArray(5000, 's') +
+                          "\n");
 
         QCOMPARE(PrepareWorkingProject(server, prompts, main), TempBeside(main));
         QCOMPARE(ReadBytes(TempBeside(main)),
-                 QByteArray("[Project Defaults]\r\nMultiUser = Shared\r\n"
-                            "[Workgroup Search Paths]\r\nA=/a\r\n"));
+                 WithRunRecord("[Project Defaults]\r\nMultiUser = Shared\r\n"
+                               "[Workgroup Search Paths]\r\nA=/a\r\n",
+                               main));
         QCOMPARE(ReadBytes(main), source);
     }
 
@@ -434,8 +454,9 @@ private slots:
         const QString working = PrepareWorkingProject(server.observed, prompts, project);
         QCOMPARE(working, TempBeside(included));
         QCOMPARE(ReadBytes(working),
-                 QByteArray("[Project Defaults]\r\nMultiUser=Shared\r\n[Workspace]\r\n"
-                            "Workspace=/team/ws\r\n"));
+                 WithRunRecord("[Project Defaults]\r\nMultiUser=Shared\r\n[Workspace]\r\n"
+                               "Workspace=/team/ws\r\n",
+                               project));
         QCOMPARE(ReadBytes(project), local);
         QCOMPARE(ReadBytes(included), team);
         QVERIFY(!QFileInfo::exists(TempBeside(project)));
@@ -523,10 +544,10 @@ private slots:
         }
         QCOMPARE(FolderEntries(env.path(u"srv"_s)), QStringList{u"regular"_s});
 
-        // An included file that is itself the temporary project is never copied onto itself.
+        // An included file that is itself the working project is never copied onto itself.
         const QByteArray included = "[Project Defaults]\nMultiUser=Shared\n[Keep]\nk=v\n";
-        const QString temp = env.writeFile(u"srv/Temp$$$00.kpj"_s, included);
-        const ServerError self = prepare(semiIsolated("../srv/Temp$$$00.kpj"));
+        const QString temp = env.writeFile(u"srv/"_s + WorkingProjectName(), included);
+        const ServerError self = prepare(semiIsolated("../srv/" + WorkingProjectName().toUtf8()));
         QVERIFY2(self.description.contains(temp), qPrintable(self.description));
         QCOMPARE(ReadBytes(temp), included);
 
@@ -540,7 +561,8 @@ private slots:
                  qPrintable(unwritable.description));
         QVERIFY(QFileInfo(TempBeside(main)).isDir());
         QCOMPARE(ReadBytes(main), source);
-        QCOMPARE(FolderEntries(env.path(u"q"_s)), (QStringList{u"Main.kpj"_s, u"Temp$$$00.kpj"_s}));
+        QCOMPARE(FolderEntries(env.path(u"q"_s)),
+                 (QStringList{u"Main.kpj"_s, WorkingProjectName()}));
     }
 
     void moveWorkspaceToWorkgroupOverwritesWorkgroupAndThrowsOnFailure()
@@ -561,9 +583,7 @@ private slots:
         QCOMPARE(ReadBytes(file), noWorkspace);
 
         const QString longFile = env.writeFile(u"q/"_s + LongName, content);
-        const ServerError error = ErrorOf([&] { MoveWorkspaceToWorkgroup(longFile); });
-        QCOMPARE(error.number, ServerErrors::WriteFailed);
-        QVERIFY2(error.description.contains(longFile), qPrintable(error.description));
+        QVERIFY_THROWS_EXCEPTION(FileError, MoveWorkspaceToWorkgroup(longFile));
         QCOMPARE(ReadBytes(longFile), content);
     }
 };

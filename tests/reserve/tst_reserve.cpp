@@ -7,6 +7,7 @@
 #include "model/DateText.h"
 #include "model/FileProcessing.h"
 #include "projects/FileFunctions.h"
+#include "projects/WorkingProject.h"
 
 #include <QAction>
 #include <QDir>
@@ -23,7 +24,7 @@ namespace {
 
 const QString Anna = u"Anna"_s;
 const QString Bob = u"Bob"_s;
-const QString Temp = u"Temp$$$00.kpj"_s;
+const QString Temp = WorkingProjectName();
 const QStringList Free{Available, Available, Available};
 
 // The scrivo tool in a process of its own, as another user's program would be.
@@ -387,7 +388,7 @@ void TestReserve::runWithoutSelectedRowsStillPreparesAndRemovesWorkingProject()
     f.list({part});
     f.select({});
     // The temporary project an earlier run left elsewhere.
-    const QString stale = f.env.writeFile(u"old/"_s + Temp, "[Project Defaults]\r\n");
+    const QString stale = f.env.writeFile(u"old/Temp$$$00.kpj"_s, "[Project Defaults]\r\n");
     f.window->State().WorkingProject = stale;
 
     f.window->mnuReserveSelectedFiles->trigger();

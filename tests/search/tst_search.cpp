@@ -1,8 +1,8 @@
 // The directory listing and the folder walker on real trees, with the real Scrivo server.
 
-#include "platform/DirectoryListing.h"
 #include "search/SearchFolder.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "system/DirectoryListing.h"
 
 #include "ObservedServer.h"
 #include "ScrivoDocuments.h"
@@ -277,7 +277,7 @@ private slots:
         QCOMPARE(search.context.Log.Path(), logPath());
         QCOMPARE(ReadBytes(logPath()), broken + broken + damaged);
         QCOMPARE(search.context.FailedDocuments, 2);
-        QCOMPARE(search.context.Log.WriteFailures(), 0);
+        QCOMPARE(search.context.Log.WriteError(), QString());
 
         // The next search appends and counts afresh.
         Search again(*server);
@@ -299,7 +299,8 @@ private slots:
         qunsetenv("XDG_STATE_HOME");
         QCOMPARE(ErrorLog::DefaultPath(), fallback);
         ErrorLog log;
-        QVERIFY(log.Append(u"/p/a.kpt"_s));
+        log.Append(u"/p/a.kpt"_s);
+        log.Flush();
         QCOMPARE(ReadBytes(fallback), logLine("/p/a.kpt"));
 
         // A state folder that is a file: the failure is counted and the file left alone.
@@ -311,8 +312,9 @@ private slots:
         search.walk(root);
         QCOMPARE(search.listed(), QStringList{at(u"good.kpt"_s)});
         QCOMPARE(search.context.FailedDocuments, 1);
-        QCOMPARE(search.context.Log.WriteFailures(), 1);
+        QCOMPARE(search.context.Log.LinesLost(), 1);
         QCOMPARE(search.context.Log.LinesWritten(), 0);
+        QVERIFY(search.context.Log.WriteError().startsWith(notAFolder));
         QCOMPARE(ReadBytes(notAFolder), QByteArray("a file, not a folder"));
     }
 

@@ -2,9 +2,9 @@
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 
-#include "platform/DirectoryListing.h"
 #include "projects/IniFile.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "system/DirectoryListing.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -144,8 +144,8 @@ private slots:
         const QString sideways = ini + u".held"_s;
         QVERIFY(QFile::rename(ini, sideways));
         QVERIFY(QDir().mkpath(ini + u"/in-the-way"_s));
-        QVERIFY(ThrowsServerError([&] { server->RegisterProject(a); }, ServerErrors::WriteFailed,
-                                  {ini}));
+        QVERIFY(ThrowsServerError([&] { server->RegisterProject(a); },
+                                  ServerErrors::ServerHomeUnusable, {ini}));
         QVERIFY(QDir(ini).removeRecursively() && QFile::rename(sideways, ini));
         QCOMPARE(ReadBytes(ini), held);
         QCOMPARE(projects.GetProjects(), (QStringList{b, c}));
@@ -197,9 +197,9 @@ private slots:
 
         // The major version: 9 unless server.ini holds a number.
         QCOMPARE(server->ReleaseInfo().MajorVersion(), 9);
-        QVERIFY(WriteINI(u"Server"_s, u"MajorVersion"_s, u"10"_s, ini));
+        WriteINI(u"Server"_s, u"MajorVersion"_s, u"10"_s, ini);
         QCOMPARE(server->ReleaseInfo().MajorVersion(), 10);
-        QVERIFY(WriteINI(u"Server"_s, u"MajorVersion"_s, u"ten"_s, ini));
+        WriteINI(u"Server"_s, u"MajorVersion"_s, u"ten"_s, ini);
         QCOMPARE(server->ReleaseInfo().MajorVersion(), 9);
     }
 
@@ -340,12 +340,18 @@ private slots:
         QCOMPARE(loop.size(), 2);
         QCOMPARE(loop[0]->FullFileName(), env->path(u"cycle/loop/X.kam"_s));
 
-        // A referenced folder is no document: the walk fails and says which.
-        env->writeFile(u"bad/F.kam"_s, "[References]\nR=Folder.kpt\n");
+        // A referenced folder is no document: that entry fails where it stands and says
+        // which; the walk goes on.
+        env->writeFile(u"bad/F.kam"_s, "[References]\nR=Folder.kpt\nS=G.kpt\n");
+        env->writeFile(u"bad/G.kpt"_s, "g");
         QVERIFY(QDir().mkpath(env->path(u"bad/Folder.kpt"_s)));
-        QVERIFY(ThrowsServerError(
-            [&] { server->OpenDocument(env->path(u"bad/F.kam"_s))->ReferencedDocuments(); },
-            ServerErrors::NotADocument, {env->path(u"bad/Folder.kpt"_s)}));
+        const QList<ServerDocumentPtr> bad =
+            server->OpenDocument(env->path(u"bad/F.kam"_s))->ReferencedDocuments();
+        QCOMPARE(bad.size(), 2);
+        QCOMPARE(bad[0]->FullFileName(), env->path(u"bad/Folder.kpt"_s));
+        QVERIFY(ThrowsServerError([&] { bad[0]->IsReserved(); }, ServerErrors::NotADocument,
+                                  {env->path(u"bad/Folder.kpt"_s)}));
+        QCOMPARE(bad[1]->FullFileName(), env->path(u"bad/G.kpt"_s));
     }
 
     void reservationBelongsToOneHolder()
@@ -420,8 +426,7 @@ private slots:
         server->ProjectHandler().SetActiveProject(shared);
 
         // A default user name that holds a control character is refused when it is used.
-        QVERIFY(
-            WriteINI(u"Server"_s, u"UserName"_s, u"a\tb"_s, env->scrivoHome() + u"/server.ini"_s));
+        WriteINI(u"Server"_s, u"UserName"_s, u"a\tb"_s, env->scrivoHome() + u"/server.ini"_s);
         ScrivoServer tabbed;
         const ServerDocumentPtr other = tabbed.OpenDocument(env->writeFile(u"w/B.kpt"_s, "b"));
         QVERIFY(ThrowsServerError([&] { other->Reserve(); }, ServerErrors::InvalidUserName));

@@ -1,14 +1,16 @@
 #include "ShellFixture.h"
 
-#include "platform/KorvexProcess.h"
 #include "platform/QtPrompts.h"
+#include "system/KorvexProcess.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -71,8 +73,9 @@ private slots:
     void filterTextsBecomeNameFilters()
     {
         const QStringList filters = NameFiltersOf(ReportFilter);
-        QCOMPARE(filters, (QStringList{u"Excel 2002 Format (*.xls) (*.xls)"_s,
-                                       u"Brevant Report (*.txt) (*.txt)"_s}));
+        // Each pattern shows once, also where the description already names it.
+        QCOMPARE(filters,
+                 (QStringList{u"Excel 2002 Format (*.xls)"_s, u"Brevant Report (*.txt)"_s}));
         QCOMPARE(NameFiltersOf(u"Korvex Files|*.kpt;*.kam;*.kdw|All|*.*|dangling"_s),
                  (QStringList{u"Korvex Files (*.kpt *.kam *.kdw)"_s, u"All (*.*)"_s}));
         QCOMPARE(ExtensionOfNameFilter(filters.at(1)), u"txt"_s);
@@ -105,6 +108,26 @@ private slots:
         QCOMPARE(
             prompts.MessageBox(u"x"_s, PromptButtons::YesNoCancel, PromptIcon::None, BrevantTitle),
             PromptAnswer::Cancel);
+
+        // Escape and the close box dismiss a Yes/No box without answering No, and a message
+        // with a long path wraps within the screen.
+        const QString longPath = u"/srv/"_s + QString(60, u'x') + u'/' + QString(300, u'y');
+        const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
+        int shownWidth = 0;
+        for (const bool escape : {true, false}) {
+            whenDialogOpens<QMessageBox>([&](QMessageBox *box) {
+                shownWidth = box->width();
+                if (escape)
+                    QTest::keyClick(box, Qt::Key_Escape);
+                else
+                    box->close();
+            });
+            QCOMPARE(prompts.MessageBox(u"Saved to:\r"_s + longPath, PromptButtons::YesNo,
+                                        PromptIcon::None, BrevantTitle),
+                     PromptAnswer::Cancel);
+            QVERIFY2(shownWidth > 0 && shownWidth <= screenWidth,
+                     qPrintable(QString::number(shownWidth)));
+        }
     }
 
     void saveDialogReportsFilterAndAppliesItsExtension()

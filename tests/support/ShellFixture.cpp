@@ -46,11 +46,8 @@ QString ShellFixture::defaultProject() const
 
 void ShellFixture::setMajorVersion(int version)
 {
-    QString error;
-    if (!WriteINI(QStringLiteral("Server"), QStringLiteral("MajorVersion"),
-                  QString::number(version), env.scrivoHome() + QStringLiteral("/server.ini"),
-                  &error))
-        QFAIL(qPrintable(error));
+    WriteINI(QStringLiteral("Server"), QStringLiteral("MajorVersion"), QString::number(version),
+             env.scrivoHome() + QStringLiteral("/server.ini"));
 }
 
 std::unique_ptr<frmMain> ShellFixture::makeWindow()

@@ -1,9 +1,11 @@
 #include "server/scrivo/ReservationRecord.h"
 
-#include "platform/DirectoryListing.h"
+#include "model/UserNames.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
-#include "server/scrivo/FileIO.h"
+#include "system/FileError.h"
+#include "system/FileIO.h"
+#include "system/FileNames.h"
 
 #include <QRandomGenerator>
 #include <cerrno>
@@ -17,11 +19,6 @@ constexpr qsizetype MaxRecordSize = 64 * 1024;
 constexpr int CreateAttempts = 3;
 
 const QString ReservationSection = QStringLiteral("Reservation");
-
-QString SystemReason(int error)
-{
-    return qt_error_string(error);
-}
 
 bool MeansNoRecord(int error)
 {
@@ -40,17 +37,14 @@ QString TimeText(const QDateTime &time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-} // namespace
-
-bool IsValidUserName(const QString &name)
+ServerError ReadFailure(const QString &record, int error)
 {
-    if (name.isEmpty())
-        return false;
-    for (const QChar ch : name)
-        if (ch.category() == QChar::Other_Control)
-            return false;
-    return true;
+    return ServerError(ServerErrors::ReservationRecordDamaged,
+                       QStringLiteral("The reservation record %1 could not be read: %2")
+                           .arg(record, SystemReason(error)));
 }
+
+} // namespace
 
 ReservationRecord::Identity ReservationRecord::IdentityOf(const struct stat &st)
 {
@@ -69,76 +63,76 @@ bool ReservationRecord::Identity::operator==(const Identity &other) const
            SameTime(modified, other.modified) && SameTime(changed, other.changed);
 }
 
-ReservationRecord::ReservationRecord(const QString &document) : documentPath(document)
+ReservationRecord::ReservationRecord(const QString &document, const QString &resolved)
+    : documentPath(document)
 {
-    const qsizetype slash = document.lastIndexOf(u'/');
+    const qsizetype slash = resolved.lastIndexOf(u'/');
     recordPath =
-        document.left(slash + 1) + u'.' + document.mid(slash + 1) + QStringLiteral(".reservation");
+        resolved.left(slash + 1) + u'.' + resolved.mid(slash + 1) + QStringLiteral(".reservation");
     // Coded as the directory listing codes names, so the record of a document whose name
     // is not valid UTF-8 lies beside that very document.
     nativeRecordPath = EncodeFileName(recordPath);
 }
 
-void ReservationRecord::Refresh()
+void ReservationRecord::Forget(bool isPresent)
 {
-    struct stat st;
-    if (::stat(nativeRecordPath.constData(), &st) != 0) {
-        const int error = errno;
-        known = false;
-        if (!MeansNoRecord(error))
-            throw ServerError(ServerErrors::ReservationRecordDamaged,
-                              QStringLiteral("The reservation record %1 could not be read: %2")
-                                  .arg(recordPath, SystemReason(error)));
-        known = true;
-        present = false;
-        damage.clear();
-        return;
-    }
-    if (known && present && IdentityOf(st) == identity)
-        return;
-    ReadRecord();
-}
-
-void ReservationRecord::ReadRecord()
-{
-    known = false;
+    known = true;
+    present = isPresent;
     holder.clear();
     time = QDateTime();
     version = 0;
     damage.clear();
+}
 
-    const int fd = ::open(nativeRecordPath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+void ReservationRecord::Refresh()
+{
+    // The record itself, never what a link in its place points to.
+    struct stat st;
+    if (::lstat(nativeRecordPath.constData(), &st) != 0) {
+        const int error = errno;
+        known = false;
+        if (!MeansNoRecord(error))
+            throw ReadFailure(recordPath, error);
+        Forget(false);
+        return;
+    }
+    if (known && present && IdentityOf(st) == identity)
+        return;
+    ReadRecord(st);
+}
+
+void ReservationRecord::ReadRecord(const struct stat &linkStatus)
+{
+    Forget(true);
+    identity = IdentityOf(linkStatus);
+    if (!S_ISREG(linkStatus.st_mode)) {
+        damage = S_ISLNK(linkStatus.st_mode) ? QStringLiteral("it is a link, not a file")
+                                             : QStringLiteral("it is not a regular file");
+        return;
+    }
+    const int fd =
+        ::open(nativeRecordPath.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (!MeansNoRecord(error))
-            throw ServerError(ServerErrors::ReservationRecordDamaged,
-                              QStringLiteral("The reservation record %1 could not be read: %2")
-                                  .arg(recordPath, SystemReason(error)));
-        known = true;
-        present = false; // released between the stat and the open
+            throw ReadFailure(recordPath, error);
+        Forget(false); // released between the lstat and the open
         return;
     }
     struct stat st;
     QByteArray bytes;
-    bool readable = ::fstat(fd, &st) == 0;
+    bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     int error = errno;
-    if (readable && S_ISREG(st.st_mode)) {
+    if (readable) {
         // One byte more than a record may have, so that an over-long file shows.
         readable = ReadAtMost(fd, MaxRecordSize + 1, bytes);
         error = errno;
+        identity = IdentityOf(st);
     }
     ::close(fd);
 
-    present = true;
-    known = true;
-    identity = readable ? IdentityOf(st) : Identity();
-
     if (!readable) {
         damage = SystemReason(error);
-        return;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        damage = QStringLiteral("it is not a file");
         return;
     }
     if (bytes.size() > MaxRecordSize) {
@@ -151,7 +145,7 @@ void ReservationRecord::ReadRecord()
         return;
     }
     const QString by = ini.value(ReservationSection, QStringLiteral("By"));
-    if (!IsValidUserName(by)) {
+    if (!IsValidUserName(by) || IsAvailableMarker(by)) {
         damage = QStringLiteral("it names no valid holder");
         return;
     }
@@ -205,6 +199,15 @@ int ReservationRecord::ReservedVersion()
     return IsReserved() ? version : 0;
 }
 
+QByteArray ReservationRecord::PrivateName() const
+{
+    // Short, so that every record whose own name fits can be written: a hidden name in the
+    // record's folder that no record has.
+    const qsizetype slash = nativeRecordPath.lastIndexOf('/');
+    return nativeRecordPath.left(slash + 1) + ".rsv-" + QByteArray::number(::getpid()) + '-' +
+           QByteArray::number(QRandomGenerator::global()->generate(), 36);
+}
+
 QByteArray ReservationRecord::RecordText(const QString &user, int documentVersion) const
 {
     // The holder is quoted so that blanks at its ends survive the INI rules.
@@ -229,8 +232,7 @@ void ReservationRecord::Create(const QString &user, int documentVersion)
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        temporary = nativeRecordPath + '.' + QByteArray::number(::getpid()) + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        temporary = PrivateName();
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && (errno != EEXIST || attempt >= CreateAttempts))
             throw writeFailed(errno);
@@ -251,18 +253,19 @@ void ReservationRecord::Create(const QString &user, int documentVersion)
         if (::link(temporary.constData(), nativeRecordPath.constData()) == 0)
             break;
         const int error = errno;
-        if (error != EEXIST) {
-            ::unlink(temporary.constData());
-            throw writeFailed(error);
-        }
-        // Somebody else's record is there: name the holder. Should it have gone again
-        // in the meantime, try once more.
+        // Somebody else's record is there: name the holder. A network file system may report
+        // the taken name in other words, so any failure with a record in place counts so.
+        // Should the record have gone again in the meantime, try once more.
         try {
             Refresh();
             ThrowWhenDamaged();
         } catch (...) {
             ::unlink(temporary.constData());
             throw;
+        }
+        if (error != EEXIST && !present) {
+            ::unlink(temporary.constData());
+            throw writeFailed(error);
         }
         if (present || attempt >= CreateAttempts) {
             ::unlink(temporary.constData());
@@ -286,14 +289,40 @@ void ReservationRecord::Remove(const QString &user)
         throw ServerError(
             ServerErrors::NotTheHolder,
             QStringLiteral("%1 is reserved by %2, not by %3.").arg(documentPath, holder, user));
-    if (::unlink(nativeRecordPath.constData()) != 0 && !MeansNoRecord(errno))
+    const Identity checked = identity;
+    const QString checkedHolder = holder;
+
+    // Moving the record away is the one step that takes it: whatever record is there at that
+    // moment. Only when it is the record checked above is it removed.
+    const QByteArray claimed = PrivateName();
+    if (::rename(nativeRecordPath.constData(), claimed.constData()) != 0) {
+        const int error = errno;
+        if (MeansNoRecord(error)) {
+            Forget(false); // released by someone else meanwhile
+            return;
+        }
         throw ServerError(ServerErrors::WriteFailed,
                           QStringLiteral("The reservation record %1 could not be removed: %2")
-                              .arg(recordPath, SystemReason(errno)));
-    known = true;
-    present = false;
-    holder.clear();
-    time = QDateTime();
-    version = 0;
-    damage.clear();
+                              .arg(recordPath, SystemReason(error)));
+    }
+    struct stat st;
+    const bool same = ::lstat(claimed.constData(), &st) == 0 && st.st_dev == checked.device &&
+                      st.st_ino == checked.inode;
+    if (same) {
+        ::unlink(claimed.constData());
+        Forget(false);
+        return;
+    }
+    // Another record took the place of the one checked: it goes back as it was.
+    const bool restored = ::link(claimed.constData(), nativeRecordPath.constData()) == 0;
+    ::unlink(claimed.constData());
+    known = false;
+    throw ServerError(
+        ServerErrors::NotTheHolder,
+        restored ? QStringLiteral("%1 was reserved again by another user while %2's reservation "
+                                  "was being released; the new reservation was left as it is.")
+                       .arg(documentPath, checkedHolder)
+                 : QStringLiteral("%1 was reserved by two users at once while %2's reservation "
+                                  "was being released; the newest reservation stands.")
+                       .arg(documentPath, checkedHolder));
 }

@@ -5,19 +5,22 @@
 #include <sys/stat.h>
 
 // The reservation of one document, kept in the hidden file ".<file name>.reservation" beside
-// it (INI: "Reservation" / "By", "Time", "Version"). The record is written under a
-// temporary name and linked into place, so it appears whole or not at all and of two
-// writers exactly one wins. Failures throw ServerError naming the document or the record.
+// it (INI: "Reservation" / "By", "Time", "Version"). The record is written under a private
+// name and linked into place, so it appears whole or not at all and of two writers exactly
+// one wins. A record that is not a regular file (a link, even a dangling one, a FIFO, a
+// socket) or cannot be parsed is damaged: reads fail, and any user may release it. Failures
+// throw ServerError naming the document or the record.
 class ReservationRecord
 {
 public:
-    // document: the document's full path.
-    explicit ReservationRecord(const QString &document);
+    // document: the document's full path as shown; resolved: the file it is (links followed),
+    // beside which the record lies.
+    ReservationRecord(const QString &document, const QString &resolved);
 
     QString Path() const { return recordPath; }
 
     // The current state, read again only when the record file changed since the last read
-    // (one stat when nothing changed). Throws when the record is damaged.
+    // (one lstat when nothing changed). Throws when the record is damaged.
     bool IsReserved();
     QString ReservedBy();
     // In local time; invalid when nobody holds the document.
@@ -27,8 +30,10 @@ public:
     // Creates the record for user; throws AlreadyReserved naming the holder when another
     // record is there.
     void Create(const QString &user, int version);
-    // Removes the record when user holds it; a damaged record is removed for any user; no
-    // record: nothing happens.
+    // Removes the record when user holds it; a damaged record is removed for any user (a link
+    // itself, never what it points to); no record: nothing happens. The check and the
+    // removal are one step: the record is first moved to a private name, and a record that
+    // turns out to be another one than the one checked is put back.
     void Remove(const QString &user);
 
 private:
@@ -57,10 +62,9 @@ private:
 
     static Identity IdentityOf(const struct stat &st);
     void Refresh();
-    void ReadRecord();
+    void ReadRecord(const struct stat &linkStatus);
+    void Forget(bool isPresent);
     void ThrowWhenDamaged() const;
+    QByteArray PrivateName() const;
     QByteArray RecordText(const QString &user, int version) const;
 };
-
-// A user name may not be empty nor hold a control character.
-bool IsValidUserName(const QString &name);

@@ -1,11 +1,13 @@
 #include "server/scrivo/ScrivoDocument.h"
 
-#include "platform/DirectoryListing.h"
+#include "model/UserNames.h"
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
-#include "server/scrivo/FileIO.h"
 #include "server/scrivo/ScrivoHome.h"
+#include "system/FileError.h"
+#include "system/FileIO.h"
+#include "system/FileNames.h"
 
 #include <QDir>
 #include <QSet>
@@ -34,13 +36,52 @@ const QString ReferencesSection = QStringLiteral("References");
             QStringLiteral("The folder of the document %1 does not exist.").arg(path));
     throw ServerError(
         ServerErrors::NotADocument,
-        QStringLiteral("The document %1 could not be read: %2").arg(path, qt_error_string(error)));
+        QStringLiteral("The document %1 could not be read: %2").arg(path, SystemReason(error)));
 }
+
+// The file an open descriptor is, with every link on its way resolved; "" when the system
+// cannot tell.
+QString ResolvedPathOf(int fd)
+{
+    char target[4096];
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t length = ::readlink(link.constData(), target, sizeof target);
+    if (length <= 0 || length >= ssize_t(sizeof target) || target[0] != '/')
+        return QString();
+    return DecodeFileName(QByteArray(target, length));
+}
+
+// A referenced entry that is not a document: it is listed where it stands, and every read
+// of it fails with the reason, so the entries before it are read and the failure names it.
+class UnreadableDocument : public ServerDocument
+{
+public:
+    UnreadableDocument(QString documentPath, ServerError why)
+        : path(std::move(documentPath)), error(std::move(why))
+    {
+    }
+
+    bool IsReserved() override { throw error; }
+    void Reserve() override { throw error; }
+    void ReleaseReservation() override { throw error; }
+    QString ReservedBy() override { throw error; }
+    QDateTime ReservedTime() override { throw error; }
+    int ReservedVersion() override { throw error; }
+    QString DisplayName() override { throw error; }
+    QString FullFileName() override { return path; }
+    QList<ServerDocumentPtr> ReferencedDocuments() override { throw error; }
+
+private:
+    QString path;
+    ServerError error;
+};
 
 } // namespace
 
-ScrivoDocument::ScrivoDocument(QString documentPath, std::shared_ptr<ScrivoSession> owner)
-    : path(std::move(documentPath)), session(std::move(owner)), record(path)
+ScrivoDocument::ScrivoDocument(QString documentPath, const QString &resolvedPath,
+                               std::shared_ptr<ScrivoSession> owner)
+    : path(std::move(documentPath)), session(std::move(owner)),
+      record(path, resolvedPath.isEmpty() ? path : resolvedPath)
 {
 }
 
@@ -75,11 +116,20 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     QByteArray head;
     const bool read = ReadAtMost(fd, qMin(qsizetype(st.st_size), MetadataLimit), head);
     const int error = errno;
+    // A document reached through a link keeps its record beside the file itself, so every
+    // way to the file meets the same record.
+    const QString resolved = read ? ResolvedPathOf(fd) : QString();
     ::close(fd);
     if (!read)
         ThrowOpenFailed(path, error);
+    // Where the limit cuts a line, the cut line is no metadata.
+    if (st.st_size > MetadataLimit) {
+        const qsizetype lastLineEnd = head.lastIndexOf('\n');
+        head.truncate(lastLineEnd + 1);
+    }
 
-    std::shared_ptr<ScrivoDocument> document(new ScrivoDocument(path, std::move(session)));
+    std::shared_ptr<ScrivoDocument> document(
+        new ScrivoDocument(path, resolved, std::move(session)));
     document->device = st.st_dev;
     document->inode = st.st_ino;
     document->ReadMetadata(head);
@@ -137,12 +187,18 @@ int ScrivoDocument::ReservedVersion()
     return record.ReservedVersion();
 }
 
-void ScrivoDocument::CheckMayChangeReservation(const QString &user) const
+void ScrivoDocument::CheckMayChangeReservation(const QString &user, bool reserving) const
 {
-    if (!IsValidUserName(user))
+    const QString problem = UserNameProblem(user);
+    if (!problem.isEmpty())
         throw ServerError(ServerErrors::InvalidUserName,
                           QStringLiteral("The reservation of %1 was not changed: the user name "
-                                         "\"%2\" is empty or holds a control character.")
+                                         "cannot be used, %2.")
+                              .arg(path, problem));
+    if (reserving && IsAvailableMarker(user))
+        throw ServerError(ServerErrors::InvalidUserName,
+                          QStringLiteral("The reservation of %1 was not changed: \"%2\" marks "
+                                         "free documents and cannot be a user name.")
                               .arg(path, user));
     const ScrivoHome home(session->home);
     if (home.MultiUserMode() != MultiUserModes::Shared)
@@ -155,7 +211,7 @@ void ScrivoDocument::CheckMayChangeReservation(const QString &user) const
 void ScrivoDocument::Reserve()
 {
     const QString user = session->userName;
-    CheckMayChangeReservation(user);
+    CheckMayChangeReservation(user, true);
     // The document may have gone since it was opened (or its folder been replaced): no
     // record is written for a document that is not there.
     struct stat st;
@@ -164,13 +220,20 @@ void ScrivoDocument::Reserve()
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,
                           QStringLiteral("%1 is no longer a document.").arg(path));
+    // A record beside one of several names of the file would not be seen through the others.
+    if (st.st_nlink > 1)
+        throw ServerError(ServerErrors::SeveralHardLinks,
+                          QStringLiteral("%1 has %2 hard links, so it cannot be tied to one "
+                                         "reservation; it was not reserved.")
+                              .arg(path)
+                              .arg(st.st_nlink));
     record.Create(user, version);
 }
 
 void ScrivoDocument::ReleaseReservation()
 {
     const QString user = session->userName;
-    CheckMayChangeReservation(user);
+    CheckMayChangeReservation(user, false);
     record.Remove(user);
 }
 
@@ -202,12 +265,14 @@ QList<ServerDocumentPtr> ScrivoDocument::ReferencedDocuments()
         try {
             child = Open(referenced, session);
         } catch (const ServerError &error) {
-            if (error.number != ServerErrors::FileNotFound &&
-                error.number != ServerErrors::PathNotFound)
-                throw;
+            // A missing file is an empty entry; anything else that cannot be a document fails
+            // where it stands, and the walk goes on.
             if (!missing.contains(referenced)) {
                 missing.insert(referenced);
-                result.append(nullptr);
+                const bool gone = error.number == ServerErrors::FileNotFound ||
+                                  error.number == ServerErrors::PathNotFound;
+                result.append(gone ? nullptr
+                                   : std::make_shared<UnreadableDocument>(referenced, error));
             }
             continue;
         }

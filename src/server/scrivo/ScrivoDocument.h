@@ -34,7 +34,8 @@ public:
     QStringList ReferencePaths() const { return references; }
 
 private:
-    ScrivoDocument(QString documentPath, std::shared_ptr<ScrivoSession> owner);
+    ScrivoDocument(QString documentPath, const QString &resolvedPath,
+                   std::shared_ptr<ScrivoSession> owner);
 
     QString path;
     std::shared_ptr<ScrivoSession> session;
@@ -46,7 +47,7 @@ private:
     ReservationRecord record;
 
     void ReadMetadata(const QByteArray &head);
-    void CheckMayChangeReservation(const QString &user) const;
+    void CheckMayChangeReservation(const QString &user, bool reserving) const;
 };
 
 // What a server object shares with the documents it opened: they may outlive it.

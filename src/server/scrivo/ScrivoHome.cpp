@@ -4,13 +4,16 @@
 #include "projects/ProjectFiles.h"
 #include "server/DocumentServer.h"
 #include "server/ServerError.h"
+#include "system/FileError.h"
+#include "system/FileLock.h"
+#include "system/FileNames.h"
+#include "system/FileWrite.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,18 +39,18 @@ int ProjectKeyNumber(const QString &key)
 
 struct ProjectEntry
 {
+    QString key;
     int number;
     QString path;
 };
 
-QList<ProjectEntry> ProjectEntries(const QString &serverIni)
+QList<ProjectEntry> ProjectEntries(const IniDocument &settings)
 {
     QList<ProjectEntry> list;
-    const IniDocument ini = IniDocument::load(serverIni);
-    for (const auto &[key, value] : ini.entries(ProjectsSection)) {
+    for (const auto &[key, value] : settings.entries(ProjectsSection)) {
         const int number = ProjectKeyNumber(key);
         if (number > 0 && !value.isEmpty())
-            list.append({number, value});
+            list.append({key, number, value});
     }
     std::stable_sort(list.begin(), list.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
         return a.number < b.number;
@@ -55,23 +58,52 @@ QList<ProjectEntry> ProjectEntries(const QString &serverIni)
     return list;
 }
 
-[[noreturn]] void ThrowWriteFailed(const QString &file, const QString &reason)
-{
-    throw ServerError(ServerErrors::WriteFailed,
-                      QStringLiteral("%1 could not be written: %2").arg(file, reason));
-}
-
 QString ProjectKey(int number)
 {
     return QStringLiteral("Project%1").arg(number);
+}
+
+// Why path cannot be a project file ("" when it can): missing, a folder, a link loop, ...
+QString ProjectFileProblem(const QString &path, int *number)
+{
+    *number = ServerErrors::ProjectNotFound;
+    struct stat st;
+    if (::stat(EncodeFileName(path).constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR
+                   ? QStringLiteral("The project file %1 does not exist.").arg(path)
+                   : QStringLiteral("The project file %1 cannot be used: %2")
+                         .arg(path, SystemReason(errno));
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is a folder, not a project file.").arg(path);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("%1 is not a regular file, so it cannot be a project file.")
+            .arg(path);
+    *number = 0;
+    return QString();
+}
+
+void CheckProjectFile(const QString &path)
+{
+    int number = 0;
+    const QString problem = ProjectFileProblem(path, &number);
+    if (!problem.isEmpty())
+        throw ServerError(number, problem);
+}
+
+bool Exists(const QString &path)
+{
+    struct stat st;
+    return ::lstat(EncodeFileName(path).constData(), &st) == 0;
 }
 
 } // namespace
 
 QString AbsolutePathOf(const QString &path)
 {
-    if (path.isEmpty() || QDir::isAbsolutePath(path))
+    if (path.isEmpty())
         return path;
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
     return QDir::cleanPath(QDir::currentPath() + u'/' + path);
 }
 
@@ -94,48 +126,76 @@ void ScrivoHome::SetUp() const
             ServerErrors::ServerHomeUnusable,
             QStringLiteral("The Scrivo home folder %1 could not be created.").arg(folder));
     EnsureDefaultProject();
+    ServerSettings();
+}
+
+IniDocument ScrivoHome::ServerSettings() const
+{
+    try {
+        return IniDocument::load(ServerIni());
+    } catch (const FileError &error) {
+        throw ServerError(ServerErrors::ServerHomeUnusable,
+                          QStringLiteral("The Scrivo settings file %1 cannot be read: %2")
+                              .arg(error.File, error.Reason));
+    }
+}
+
+IniDocument ScrivoHome::ProjectDocument(const QString &projectFile)
+{
+    try {
+        return IniDocument::load(projectFile);
+    } catch (const FileError &error) {
+        throw ServerError(
+            ServerErrors::ProjectUnreadable,
+            QStringLiteral("The project file %1 cannot be read: %2").arg(error.File, error.Reason));
+    }
 }
 
 void ScrivoHome::EnsureDefaultProject() const
 {
     const QString path = DefaultProject();
-    if (QFileInfo(path).isFile())
+    if (Exists(path))
         return;
-    QLockFile lock(folder + QStringLiteral("/server.ini.lock"));
-    if (!lock.tryLock(LockTimeoutMs))
-        ThrowWriteFailed(path, QStringLiteral("the home folder is locked by another process"));
-    if (QFileInfo(path).isFile())
-        return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(DefaultProjectText) < 0 || !file.commit())
-        ThrowWriteFailed(path, file.errorString());
+    try {
+        // Exclusively, so of two processes setting up the home at once one writes it.
+        CreateNewFile(path, DefaultProjectText);
+    } catch (const FileError &error) {
+        if (!Exists(path))
+            throw ServerError(
+                ServerErrors::ServerHomeUnusable,
+                QStringLiteral("%1 could not be written: %2").arg(path, error.Reason));
+    }
 }
 
-void ScrivoHome::Edit(const std::function<QList<IniChange>()> &changesToMake) const
+void ScrivoHome::Edit(
+    const std::function<QList<IniChange>(const IniDocument &settings)> &changesToMake) const
 {
     const QString serverIni = ServerIni();
-    QLockFile lock(folder + QStringLiteral("/server.ini.lock"));
-    if (!lock.tryLock(LockTimeoutMs))
-        ThrowWriteFailed(serverIni, QStringLiteral("it is locked by another process"));
-    // All changes replace server.ini in one step, so a failure leaves it as it was and
-    // readers never see a partly edited list.
-    const QList<IniChange> changes = changesToMake();
-    QString error;
-    if (!changes.isEmpty() && !WriteINIChanges(changes, serverIni, &error))
-        ThrowWriteFailed(serverIni, error);
+    try {
+        const FileLock lock(serverIni + QStringLiteral(".lock"), LockTimeoutMs);
+        // All changes replace server.ini in one step, so a failure leaves it as it was and
+        // readers never see a partly edited list.
+        const QList<IniChange> changes = changesToMake(ServerSettings());
+        if (!changes.isEmpty())
+            WriteINIChanges(changes, serverIni);
+    } catch (const FileError &error) {
+        throw ServerError(
+            ServerErrors::WriteFailed,
+            QStringLiteral("%1 could not be written: %2").arg(serverIni, error.Reason));
+    }
 }
 
 QString ScrivoHome::Value(const QString &key) const
 {
-    return ReadINI(ServerSection, key, ServerIni());
+    return ServerSettings().value(ServerSection, key);
 }
 
 void ScrivoHome::SetValue(const QString &key, const QString &value) const
 {
     if (Value(key) == value)
         return;
-    Edit([&]() -> QList<IniChange> {
-        if (ReadINI(ServerSection, key, ServerIni()) == value)
+    Edit([&](const IniDocument &settings) -> QList<IniChange> {
+        if (settings.value(ServerSection, key) == value)
             return {};
         return {{ServerSection, key, value}};
     });
@@ -144,7 +204,7 @@ void ScrivoHome::SetValue(const QString &key, const QString &value) const
 QStringList ScrivoHome::Projects() const
 {
     QStringList paths;
-    for (const ProjectEntry &entry : ProjectEntries(ServerIni()))
+    for (const ProjectEntry &entry : ProjectEntries(ServerSettings()))
         paths.append(entry.path);
     return paths;
 }
@@ -152,13 +212,13 @@ QStringList ScrivoHome::Projects() const
 void ScrivoHome::RegisterProject(const QString &projectFile) const
 {
     const QString path = AbsolutePathOf(projectFile);
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        throw ServerError(ServerErrors::ProjectNotFound,
-                          QStringLiteral("The project file %1 does not exist.").arg(path));
-    Edit([&]() -> QList<IniChange> {
+    if (path.isEmpty())
+        throw ServerError(ServerErrors::ProjectNotFound, QStringLiteral("No project file given."));
+    CheckProjectFile(path);
+    Edit([&](const IniDocument &settings) -> QList<IniChange> {
         int last = 0;
-        for (const ProjectEntry &entry : ProjectEntries(ServerIni())) {
-            if (entry.path == path)
+        for (const ProjectEntry &entry : ProjectEntries(settings)) {
+            if (AbsolutePathOf(entry.path) == path)
                 return {};
             last = std::max(last, entry.number);
         }
@@ -169,11 +229,15 @@ void ScrivoHome::RegisterProject(const QString &projectFile) const
 void ScrivoHome::UnregisterProject(const QString &projectFile) const
 {
     const QString path = AbsolutePathOf(projectFile);
-    Edit([&] {
+    Edit([&](const IniDocument &settings) {
+        // The list is written anew, numbered from 1 without gaps; other keys of the section
+        // stay as they are.
+        QList<IniChange> changes;
         QStringList remaining;
         bool found = false;
-        for (const ProjectEntry &entry : ProjectEntries(ServerIni())) {
-            if (entry.path == path)
+        for (const ProjectEntry &entry : ProjectEntries(settings)) {
+            changes.append(IniChange::KeyRemoval(ProjectsSection, entry.key));
+            if (AbsolutePathOf(entry.path) == path)
                 found = true;
             else
                 remaining.append(entry.path);
@@ -181,8 +245,6 @@ void ScrivoHome::UnregisterProject(const QString &projectFile) const
         if (!found)
             throw ServerError(ServerErrors::ProjectNotFound,
                               QStringLiteral("The project file %1 is not registered.").arg(path));
-        // The list is written anew, numbered from 1 without gaps.
-        QList<IniChange> changes{{ProjectsSection, QString(), QString()}};
         for (int i = 0; i < remaining.size(); ++i)
             changes.append({ProjectsSection, ProjectKey(i + 1), remaining[i]});
         return changes;
@@ -192,7 +254,15 @@ void ScrivoHome::UnregisterProject(const QString &projectFile) const
 QString ScrivoHome::ActiveProject() const
 {
     const QString active = Value(QStringLiteral("ActiveProject"));
-    return active.isEmpty() ? DefaultProject() : active;
+    if (active.isEmpty() || !Exists(active))
+        return DefaultProject();
+    return active;
+}
+
+QString ScrivoHome::MissingActiveProject() const
+{
+    const QString active = Value(QStringLiteral("ActiveProject"));
+    return active.isEmpty() || Exists(active) ? QString() : active;
 }
 
 void ScrivoHome::SetActiveProject(const QString &projectFile) const
@@ -202,13 +272,7 @@ void ScrivoHome::SetActiveProject(const QString &projectFile) const
         EnsureDefaultProject();
         path = DefaultProject();
     } else {
-        const QFileInfo info(path);
-        if (!info.exists())
-            throw ServerError(ServerErrors::ProjectNotFound,
-                              QStringLiteral("The project file %1 does not exist.").arg(path));
-        if (!info.isFile())
-            throw ServerError(ServerErrors::ProjectNotFound,
-                              QStringLiteral("%1 is not a project file.").arg(path));
+        CheckProjectFile(path);
     }
     SetValue(QStringLiteral("ActiveProject"), path);
 }
@@ -223,5 +287,6 @@ int ScrivoHome::MajorVersion() const
 int ScrivoHome::MultiUserMode() const
 {
     return MultiUserModeFromName(
-        ReadINI(QStringLiteral("Project Defaults"), QStringLiteral("MultiUser"), ActiveProject()));
+        ProjectDocument(ActiveProject())
+            .value(QStringLiteral("Project Defaults"), QStringLiteral("MultiUser")));
 }

@@ -1,35 +1,24 @@
 #include "server/scrivo/ScrivoServer.h"
 
+#include "model/UserNames.h"
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
-#include "server/scrivo/ReservationRecord.h"
 #include "server/scrivo/ScrivoDocument.h"
 #include "server/scrivo/ScrivoHome.h"
+#include "system/ProcessIdentity.h"
 
 #include <QDir>
-#include <QFile>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
-// The account this process runs as; the numeric id when the account has no entry.
-QString AccountName()
-{
-    if (const passwd *entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name)
-        return QFile::decodeName(entry->pw_name);
-    const QString fromEnvironment = qEnvironmentVariable("USER");
-    return fromEnvironment.isEmpty() ? QString::number(::geteuid()) : fromEnvironment;
-}
-
 void CheckUserName(const QString &name)
 {
-    if (!IsValidUserName(name))
+    const QString problem = UserNameProblem(name);
+    if (!problem.isEmpty())
         throw ServerError(ServerErrors::InvalidUserName,
-                          QStringLiteral("The user name \"%1\" is empty or holds a control "
-                                         "character.")
-                              .arg(name));
+                          QStringLiteral("The user name \"%1\" cannot be used: %2.")
+                              .arg(ShownUserName(name), problem));
 }
 
 class ScrivoProjectHandler : public ProjectHandler
@@ -41,11 +30,13 @@ public:
     void SetActiveProject(const QString &path) override { home.SetActiveProject(path); }
     QStringList GetProjects() override { return home.Projects(); }
 
+    QString MissingActiveProject() override { return home.MissingActiveProject(); }
+
     QString WorkspacePath() override
     {
         const QString project = home.ActiveProject();
-        const QString workspace =
-            ReadINI(QStringLiteral("Workspace"), QStringLiteral("Workspace"), project);
+        const QString workspace = ScrivoHome::ProjectDocument(project).value(
+            QStringLiteral("Workspace"), QStringLiteral("Workspace"));
         return ProjectFilePath(workspace, project);
     }
 
@@ -54,7 +45,7 @@ public:
         const QString project = home.ActiveProject();
         names.clear();
         paths.clear();
-        const IniDocument ini = IniDocument::load(project);
+        const IniDocument ini = ScrivoHome::ProjectDocument(project);
         for (const auto &[key, value] : ini.entries(QStringLiteral("Workgroup Search Paths"))) {
             names.append(key);
             paths.append(ProjectFilePath(value, project));
@@ -175,5 +166,9 @@ QString ScrivoServer::DefaultUserName()
 void ScrivoServer::SetDefaultUserName(const QString &name)
 {
     CheckUserName(name);
+    if (IsAvailableMarker(name))
+        throw ServerError(
+            ServerErrors::InvalidUserName,
+            QStringLiteral("\"%1\" marks free documents and cannot be a user name.").arg(name));
     impl->home.SetValue(QStringLiteral("UserName"), name);
 }

@@ -1,10 +1,10 @@
 // The scrivo tool: manages the Scrivo home folder and reservations from a shell.
 
-#include "platform/DirectoryListing.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoSample.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "system/FileNames.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -99,20 +99,51 @@ int ForEachDocument(const QStringList &documents,
     return status;
 }
 
-int ChangeReservations(ScrivoServer &server, QStringList arguments, bool reserve)
+// The documents of a command: its arguments, less "--user NAME" where the command takes it.
+// Any other argument that starts with "--" is an unknown option, unless it follows "--".
+struct DocumentArguments
+{
+    QStringList documents;
+    QString user;
+    QString usageError;
+};
+
+DocumentArguments ParseDocumentArguments(const QString &command, const QStringList &arguments,
+                                         bool takesUser)
+{
+    DocumentArguments parsed;
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (options && argument == QLatin1String("--")) {
+            options = false;
+        } else if (options && takesUser && argument == QLatin1String("--user")) {
+            if (i + 1 >= arguments.size()) {
+                parsed.usageError = QStringLiteral("%1: --user needs a name").arg(command);
+                return parsed;
+            }
+            parsed.user = arguments.at(++i);
+        } else if (options && argument.startsWith(QLatin1String("--"))) {
+            parsed.usageError = QStringLiteral("%1: unknown option %2").arg(command, argument);
+            return parsed;
+        } else {
+            parsed.documents.append(argument);
+        }
+    }
+    if (parsed.documents.isEmpty())
+        parsed.usageError = QStringLiteral("%1: no document given").arg(command);
+    return parsed;
+}
+
+int ChangeReservations(ScrivoServer &server, const QStringList &arguments, bool reserve)
 {
     const QString command = reserve ? QStringLiteral("reserve") : QStringLiteral("release");
-    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--user")) {
-        if (arguments.size() < 2)
-            return UsageError(QStringLiteral("%1: --user needs a name").arg(command));
-        server.SetUserName(arguments.at(1));
-        arguments = arguments.mid(2);
-    }
-    if (arguments.isEmpty())
-        return UsageError(QStringLiteral("%1: no document given").arg(command));
-    if (arguments.first().startsWith(QLatin1String("--")))
-        return UsageError(QStringLiteral("%1: unknown option %2").arg(command, arguments.first()));
-    return ForEachDocument(arguments, [&](const QString &path) {
+    const DocumentArguments parsed = ParseDocumentArguments(command, arguments, true);
+    if (!parsed.usageError.isEmpty())
+        return UsageError(parsed.usageError);
+    if (!parsed.user.isNull())
+        server.SetUserName(parsed.user);
+    return ForEachDocument(parsed.documents, [&](const QString &path) {
         const ServerDocumentPtr document = server.OpenDocument(path);
         if (reserve)
             document->Reserve();
@@ -175,8 +206,13 @@ int Run(const QStringList &arguments)
             server.SetDefaultUserName(rest.first());
         return ExitSuccess;
     }
-    if (command == QLatin1String("status"))
-        return ForEachDocument(rest, [&](const QString &path) { Print(StatusLine(server, path)); });
+    if (command == QLatin1String("status")) {
+        const DocumentArguments parsed = ParseDocumentArguments(command, rest, false);
+        if (!parsed.usageError.isEmpty())
+            return UsageError(parsed.usageError);
+        return ForEachDocument(parsed.documents,
+                               [&](const QString &path) { Print(StatusLine(server, path)); });
+    }
     if (command == QLatin1String("reserve") || command == QLatin1String("release"))
         return ChangeReservations(server, rest, command == QLatin1String("reserve"));
     Print(WriteSampleProject(rest.first(), server));

@@ -1,4 +1,4 @@
-#include "platform/KorvexProcess.h"
+#include "system/KorvexProcess.h"
 
 #include <QDir>
 #include <QFile>

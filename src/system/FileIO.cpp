@@ -1,4 +1,4 @@
-#include "server/scrivo/FileIO.h"
+#include "system/FileIO.h"
 
 #include <cerrno>
 #include <unistd.h>

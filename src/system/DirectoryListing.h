@@ -1,17 +1,12 @@
 #pragma once
 
+#include "system/FileNames.h"
+
 #include <QByteArray>
 #include <QHashFunctions>
 #include <QString>
 #include <QtGlobal>
 #include <vector>
-
-// File names on disk are bytes. Names that are valid UTF-8 decode to the same text as
-// QFile::decodeName gives; every byte of a name that is not valid UTF-8 becomes the lone
-// surrogate U+DC80..U+DCFF, so EncodeFileName gives back exactly the bytes on disk and the
-// walker can reach such a file or folder again by its decoded path.
-QString DecodeFileName(const QByteArray &raw);
-QByteArray EncodeFileName(const QString &name);
 
 // One entry of a folder: its name as the file system holds it, and whether it is a folder
 // (a link to a folder counts as a folder; a broken link is a file).

@@ -1,0 +1,79 @@
+#include "system/DirectoryListing.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The entry's type from the listing where the file system gives it; links and entries of
+// unknown type are looked up, following the link.
+bool entryIsFolder(int folderFd, const dirent *entry)
+{
+    if (entry->d_type == DT_DIR)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat info;
+    if (::fstatat(folderFd, entry->d_name, &info, 0) != 0)
+        return false; // a broken link, or an entry that vanished meanwhile
+    return S_ISDIR(info.st_mode);
+}
+
+bool isDotOrDotDot(const char *name)
+{
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+} // namespace
+
+DirectoryListing DirectoryListing::Read(const QString &folder)
+{
+    DirectoryListing listing;
+    const QByteArray path = EncodeFileName(folder);
+    DIR *dir = path.isEmpty() ? nullptr : ::opendir(path.constData());
+    if (!dir) {
+        listing.errorText = path.isEmpty() ? QStringLiteral("No folder given") : errnoText(errno);
+        return listing;
+    }
+    const int fd = ::dirfd(dir);
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        listing.errorText = errnoText(errno);
+        ::closedir(dir);
+        return listing;
+    }
+    listing.identity = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0) {
+                listing.errorText = errnoText(errno);
+                listing.entries.clear();
+                ::closedir(dir);
+                return listing;
+            }
+            break;
+        }
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        listing.entries.push_back({QByteArray(entry->d_name), entryIsFolder(fd, entry)});
+    }
+    ::closedir(dir);
+
+    std::sort(
+        listing.entries.begin(), listing.entries.end(),
+        [](const DirectoryEntry &a, const DirectoryEntry &b) { return a.RawName < b.RawName; });
+    listing.open = true;
+    return listing;
+}

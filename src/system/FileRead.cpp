@@ -1,0 +1,86 @@
+#include "system/FileRead.h"
+
+#include "system/FileError.h"
+#include "system/FileIO.h"
+#include "system/FileNames.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Opens without ever blocking: a FIFO without a writer would otherwise stop the reader.
+int OpenForReading(const QString &path)
+{
+    return ::open(EncodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+QString NotRegularReason(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("it is a folder");
+    return QStringLiteral("it is not a regular file");
+}
+
+// Reads the open file fd whose status is st; closes fd.
+QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint64 limit,
+                        bool refuseLarger)
+{
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FileError(path, NotRegularReason(st.st_mode));
+    }
+    if (refuseLarger && st.st_size > limit) {
+        ::close(fd);
+        throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
+    }
+    QByteArray bytes;
+    // One byte more than allowed, so that a file that grew since the stat shows.
+    const qint64 wanted = refuseLarger ? limit + 1 : qMin<qint64>(limit, st.st_size);
+    const bool read = ReadAtMost(fd, wanted, bytes);
+    const int error = errno;
+    ::close(fd);
+    if (!read)
+        throw FileError(path, SystemReason(error));
+    if (refuseLarger && bytes.size() > limit)
+        throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
+    return bytes;
+}
+
+} // namespace
+
+std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit)
+{
+    const int fd = OpenForReading(path);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return std::nullopt;
+        throw FileError(path, SystemReason(error));
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw FileError(path, SystemReason(error));
+    }
+    return ReadOpenFile(fd, path, st, limit, true);
+}
+
+QByteArray ReadFileHead(const QString &path, qint64 limit, qint64 *size)
+{
+    const int fd = OpenForReading(path);
+    if (fd < 0)
+        throw FileError(path, SystemReason(errno));
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw FileError(path, SystemReason(error));
+    }
+    if (size)
+        *size = st.st_size;
+    return ReadOpenFile(fd, path, st, limit, false);
+}

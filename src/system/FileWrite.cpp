@@ -1,0 +1,151 @@
+#include "system/FileWrite.h"
+
+#include "system/FileError.h"
+#include "system/FileIO.h"
+#include "system/FileNames.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+[[noreturn]] void Fail(const QString &path, int error)
+{
+    if (error == ENAMETOOLONG)
+        throw FileError(path, QStringLiteral("the file name is too long to write the new file "
+                                             "beside the old one first; choose a shorter name"));
+    throw FileError(path, SystemReason(error));
+}
+
+// The file a write to path replaces: the final target of a link to an existing file, else
+// path itself (a dangling link is replaced by the file).
+QByteArray ReplacedTarget(const QByteArray &path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.constData(), resolved) == nullptr)
+        return path;
+    return QByteArray(resolved);
+}
+
+mode_t NewFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// A private file beside target, written whole and synced; its name is returned, the file is
+// closed. On failure nothing of it is left.
+QByteArray WritePrivateCopy(const QString &shownPath, const QByteArray &target,
+                            const QByteArray &content, mode_t mode)
+{
+    QByteArray name = target + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        Fail(shownPath, errno);
+    const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !ok) {
+        const int reason = ok ? errno : error;
+        ::unlink(name.constData());
+        Fail(shownPath, reason);
+    }
+    return name;
+}
+
+// The folder's entry of a renamed or linked file is made lasting too; a failure here does not
+// undo a write that every process already sees.
+void SyncFolderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : path.left(slash);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+void ReplaceFile(const QString &path, const QByteArray &content)
+{
+    const QByteArray target = ReplacedTarget(EncodeFileName(path));
+    mode_t mode = NewFileMode();
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            throw FileError(path, QStringLiteral("it is a folder"));
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            throw FileError(path, QStringLiteral("it is not a regular file"));
+        if (S_ISREG(st.st_mode))
+            mode = st.st_mode & 07777;
+    }
+    const QByteArray copy = WritePrivateCopy(path, target, content, mode);
+    if (::rename(copy.constData(), target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(copy.constData());
+        Fail(path, error);
+    }
+    SyncFolderOf(target);
+}
+
+void CreateNewFile(const QString &path, const QByteArray &content)
+{
+    const QByteArray target = EncodeFileName(path);
+    const QByteArray copy = WritePrivateCopy(path, target, content, NewFileMode());
+    // link(2) never follows a link at its target and fails when anything is there.
+    const int linked = ::link(copy.constData(), target.constData());
+    const int error = errno;
+    ::unlink(copy.constData());
+    if (linked != 0) {
+        if (error == EEXIST)
+            throw FileError(path, QStringLiteral("something else is already there"));
+        Fail(path, error);
+    }
+    SyncFolderOf(target);
+}
+
+void AppendToFile(const QString &path, const QByteArray &content)
+{
+    const int fd = ::open(EncodeFileName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        Fail(path, errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        Fail(path, error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FileError(path, QStringLiteral("it is not a regular file"));
+    }
+    const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (!ok) {
+        // Whatever part of the text got in is taken out again.
+        if (::ftruncate(fd, st.st_size) == 0)
+            ::fsync(fd);
+    }
+    if (::close(fd) != 0 && ok)
+        Fail(path, errno);
+    if (!ok)
+        Fail(path, error);
+}
+
+void RemoveFile(const QString &path)
+{
+    if (::unlink(EncodeFileName(path).constData()) != 0 && errno != ENOENT)
+        Fail(path, errno);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The one way the programs write their files. Every write, the flush to disk and the rename
+// are checked; a failure throws FileError with the file's name and the system's reason and
+// leaves the old file byte for byte, with no private file left behind.
+
+// Replaces the file at path with content: written to a private file beside it (the name
+// followed by ".XXXXXX"), synced, then renamed over it in one step, so readers see the old
+// file or the new one, never a part. A link to an existing file is followed (the link stays
+// a link); the new file keeps the old one's permissions. A folder or anything else that is
+// not a regular file at path is refused.
+void ReplaceFile(const QString &path, const QByteArray &content);
+
+// Creates a new file with content, exclusively: when anything at all is at path (a file, a
+// folder, a link, even a dangling one) nothing is written and FileError says so. Nothing is
+// ever written through a link. The file appears whole or not at all.
+void CreateNewFile(const QString &path, const QByteArray &content);
+
+// Appends content to the file at path, creating it when missing; synced before it returns.
+// A failed append is cut off again, so the file never ends in a part of it.
+void AppendToFile(const QString &path, const QByteArray &content);
+
+// Removes the file at path when it is there; a missing file is no failure.
+void RemoveFile(const QString &path);
+
+// The length of the suffix a private file adds to the name it is written beside.
+inline constexpr int PrivateSuffixLength = 7; // ".XXXXXX"
