@@ -45,7 +45,7 @@ void frmMain::mnuDocumentsSearchClick()
     mnuStopDocumentsSearch->setEnabled(true);
     SetStatusPanelAutoSize(false);
     {
-        const QScopedValueRollback<bool> running(searching, true);
+        const QScopedValueRollback<bool> inSearch(searching, true);
         CollectDocuments(false);
     }
     mnuStopDocumentsSearch->setEnabled(false);

@@ -1,3 +1,4 @@
+#include "Hostile.h"
 #include "ObservedServer.h"
 #include "PromptChecks.h"
 #include "TestEnvironment.h"
@@ -16,6 +17,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
+#include <csignal>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -517,6 +520,78 @@ private slots:
         QCOMPARE(FolderEntries(ParentFolderOf(project)),
                  (QStringList{u"Main.kpj"_s, u"Team.kpj"_s}));
         QVERIFY(prompts.records.isEmpty());
+    }
+
+    void eachRunWorksInAWorkingProjectOfItsOwn()
+    {
+        TestEnvironment env;
+        ScrivoServer server(env.scrivoHome());
+        ScriptedPrompts prompts;
+        const QByteArray source = "[Project Defaults]\nMultiUser=Single User\n";
+        const QString main = env.writeFile(u"p/Main.kpj"_s, source);
+        const QString mine = PrepareWorkingProject(server, prompts, main);
+        const QByteArray myProject = ReadBytes(mine);
+
+        // Another process's run in the same folder, start to end, while this one runs: it
+        // builds its own and removes only its own.
+        QString theirs;
+        QCOMPARE(RunInChildProcess([&] {
+                     theirs = PrepareWorkingProject(server, prompts, main);
+                     DeleteTemporaryProject(theirs);
+                     if (theirs == mine || QFileInfo::exists(theirs))
+                         ::_exit(1);
+                 }),
+                 0);
+        QCOMPARE(ReadBytes(mine), myProject);
+
+        // A run that was killed left its working project: the next run removes it, as it does
+        // an old-style one that is this run's name... but never a link or folder planted
+        // under a working project's name, nor what a link points to.
+        QCOMPARE(RunInChildProcess([&] { PrepareWorkingProject(server, prompts, main); }, true),
+                 SIGKILL);
+        QCOMPARE(FolderEntries(env.path(u"p"_s)).size(), 3);
+        const QString outside = env.path(u"outside.kpj"_s);
+        MakeLink(outside, env.path(u"p/Temp$$$00-planted-link.kpj"_s));
+        QVERIFY(QDir().mkpath(env.path(u"p/Temp$$$00-planted-folder.kpj"_s)));
+        DeleteTemporaryProject(mine);
+        QCOMPARE(PrepareWorkingProject(server, prompts, main), mine);
+        QCOMPARE(FolderEntries(env.path(u"p"_s)),
+                 (QStringList{u"Main.kpj"_s, u"Temp$$$00-planted-folder.kpj"_s,
+                              u"Temp$$$00-planted-link.kpj"_s, FileNameOf(mine)}));
+        DeleteTemporaryProject(mine);
+
+        // This run's own name planted as a dangling link: nothing is written through it.
+        MakeLink(outside, mine);
+        QVERIFY(ThrowsServerError([&] { PrepareWorkingProject(server, prompts, main); },
+                                  ServerErrors::WriteFailed, {mine}));
+        QVERIFY(!QFileInfo::exists(outside));
+        QVERIFY(QFileInfo(mine).isSymLink());
+        DeleteTemporaryProject(mine);
+        QVERIFY(QFileInfo(mine).isSymLink());
+        QCOMPARE(ReadBytes(main), source);
+    }
+
+    void workingProjectOfAKilledRunNamesItsProject()
+    {
+        TestEnvironment env;
+        ScrivoServer server(env.scrivoHome());
+        ScriptedPrompts prompts;
+        const QString main =
+            env.writeFile(u"p/Main.kpj"_s, "[Project Defaults]\nMultiUser=Single User\n");
+        const QString running = PrepareWorkingProject(server, prompts, main);
+        // The run of this process is alive: its working project is no leftover.
+        QCOMPARE(AbandonedWorkingProjectSource(running), std::nullopt);
+        QCOMPARE(RunInChildProcess([&] { PrepareWorkingProject(server, prompts, main); }, true),
+                 SIGKILL);
+        const QStringList left = FolderEntries(env.path(u"p"_s)).filter(u"Temp"_s);
+        QCOMPARE(left.size(), 2);
+        const QString killed =
+            env.path(u"p/"_s + (left[0] == FileNameOf(running) ? left[1] : left[0]));
+        QCOMPARE(AbandonedWorkingProjectSource(killed), std::optional<QString>(main));
+        QCOMPARE(AbandonedWorkingProjectSource(main), std::nullopt);
+        RemoveAbandonedWorkingProjects(env.path(u"p"_s));
+        QVERIFY(!QFileInfo::exists(killed));
+        QVERIFY(QFileInfo::exists(running));
     }
 
     void copyThatCannotBeMadeThrowsNamingTheFile()

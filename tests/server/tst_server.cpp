@@ -1,3 +1,4 @@
+#include "Hostile.h"
 #include "ScrivoDocuments.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
@@ -12,9 +13,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
+#include <cctype>
 #include <functional>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -32,33 +37,49 @@ ino_t InodeOf(const QString &path)
     return st.st_ino;
 }
 
-QString ScrivoTool()
+// Runs "scrivo WORDS NAME ARGUMENTS..." with NAME given as its raw bytes (a name need not be
+// valid UTF-8); the exit code.
+int RunScrivoNamed(const QString &words, const QByteArray &name, const QStringList &arguments)
 {
-    return qEnvironmentVariable("BREVANT_BIN_DIR") + u"/scrivo"_s;
+    QByteArray octal;
+    for (const char c : name)
+        octal += std::isalnum(uchar(c))
+                     ? QByteArray(1, c)
+                     : "\\0" + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
+    QProcess tool;
+    tool.start(u"/bin/sh"_s, QStringList{u"-c"_s,
+                                         u"n=$(printf '%b_' \"$1\"); n=${n%_}; w=$2; shift 2; "
+                                         "exec \"$0\" $w \"$n\" \"$@\""_s,
+                                         ScrivoToolPath(), QString::fromLatin1(octal), words} +
+                                 arguments);
+    return tool.waitForFinished(30000) && tool.exitStatus() == QProcess::NormalExit
+               ? tool.exitCode()
+               : -1;
 }
 
-struct ToolResult
+// Makes a file system object that is no regular file at path: "fifo", "socket", "device",
+// "dangling link" or "link loop".
+void MakeNode(const QString &kind, const QString &path)
 {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs the scrivo tool to its end, bounded in time.
-ToolResult RunTool(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(ScrivoTool(), arguments);
-    ToolResult result;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return result;
+    const QByteArray native = QFile::encodeName(path);
+    bool made = false;
+    if (kind == u"fifo") {
+        made = ::mkfifo(native.constData(), 0644) == 0;
+    } else if (kind == u"device") {
+        made = ::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+    } else if (kind == u"socket") {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
+        made = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+        ::close(fd);
+    } else if (kind == u"dangling link") {
+        made = ::symlink("nowhere", native.constData()) == 0;
+    } else if (kind == u"link loop") {
+        made = ::symlink(native.constData(), native.constData()) == 0;
     }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    QVERIFY2(made, qPrintable(kind + u' ' + path));
 }
 
 } // namespace
@@ -509,9 +530,9 @@ private slots:
         // The tool takes and prints the name's bytes as they are.
         QProcess tool;
         tool.setWorkingDirectory(env->root());
-        tool.start(
-            u"/bin/sh"_s,
-            {u"-c"_s, u"exec \"$0\" status \"$(printf 'caf\\351/d\\351.kpt')\""_s, ScrivoTool()});
+        tool.start(u"/bin/sh"_s,
+                   {u"-c"_s, u"exec \"$0\" status \"$(printf 'caf\\351/d\\351.kpt')\""_s,
+                    ScrivoToolPath()});
         QVERIFY(tool.waitForFinished(30000));
         QCOMPARE(tool.exitCode(), 0);
         const QByteArray line = tool.readAllStandardOutput();
@@ -535,7 +556,7 @@ private slots:
         for (int round = 0; round < 25; ++round) {
             QProcess racers[2]; // a racer still running at a failure is killed with it
             for (int i = 0; i < 2; ++i)
-                racers[i].start(ScrivoTool(), {u"reserve"_s, u"--user"_s, users[i], path});
+                racers[i].start(ScrivoToolPath(), {u"reserve"_s, u"--user"_s, users[i], path});
             for (QProcess &racer : racers)
                 QVERIFY2(racer.waitForStarted(10000), qPrintable(racer.errorString()));
             // A record is either absent or whole (bounded, in case a racer hangs).
@@ -569,18 +590,252 @@ private slots:
         QCOMPARE(FolderEntries(env->path(u"race"_s)), QStringList{u"Part.kpt"_s});
     }
 
+    void nonRegularFilesAreRefusedAtOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("place");
+        for (const char *kind : {"fifo", "socket", "device"})
+            for (const char *place :
+                 {"server.ini", "Default.kpj", "project file", "document", "record"})
+                QTest::newRow(qPrintable(u"%1 as %2"_s.arg(kind, place))) << kind << place;
+        for (const char *kind : {"dangling link", "link loop"})
+            QTest::newRow(qPrintable(u"%1 as record"_s.arg(kind))) << kind << "record";
+    }
+
+    void nonRegularFilesAreRefusedAtOnce()
+    {
+        // Through the tool, each command bounded to a few seconds: a read that waited on a
+        // FIFO would never end.
+        QFETCH(QString, kind);
+        QFETCH(QString, place);
+        const QString home = env->scrivoHome();
+        const QString document = env->writeFile(u"w/Part.kpt"_s, "part");
+        const QString project = env->writeFile(u"S.kpj"_s, SharedProject);
+        server->ProjectHandler().SetActiveProject(project);
+        QString node;
+        if (place == u"server.ini") {
+            node = home + u"/server.ini"_s;
+            QFile::remove(node);
+        } else if (place == u"Default.kpj") {
+            server->ProjectHandler().SetActiveProject(QString());
+            node = home + u"/Default.kpj"_s;
+            QFile::remove(node);
+        } else if (place == u"project file") {
+            node = env->path(u"Fifo.kpj"_s);
+            WriteINI(u"Server"_s, u"ActiveProject"_s, node, home + u"/server.ini"_s);
+        } else if (place == u"document") {
+            node = env->path(u"w/Node.kpt"_s);
+        } else {
+            node = ScrivoReservationPath(document);
+        }
+        MakeNode(kind, node);
+        const QString target = place == u"document" ? node : document;
+
+        // Status reads no project; a reservation reads the mode of the active project.
+        const ToolResult status = RunScrivo({u"status"_s, target}, 5000);
+        const ToolResult reserve = RunScrivo({u"reserve"_s, u"--user"_s, u"anna"_s, target}, 5000);
+        QCOMPARE(reserve.exitCode, 1);
+        QVERIFY2(reserve.err.contains(node), qPrintable(reserve.err));
+        const bool projectOnly = place == u"Default.kpj" || place == u"project file";
+        QCOMPARE(status.exitCode, projectOnly ? 0 : 1);
+        if (place == u"record") {
+            // A record that is no file is damaged: anybody may release it, and only the
+            // object itself goes, never what a link points to.
+            QVERIFY2(status.err.contains(u"damaged"_s), qPrintable(status.err));
+            QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"ben"_s, document}, 5000).exitCode, 0);
+            QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
+            QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, u"anna"_s, document}, 5000).exitCode, 0);
+        }
+        if (place == u"project file")
+            QCOMPARE(RunScrivo({u"activate"_s, node}, 5000).exitCode, 1);
+    }
+
+    void releaseNeverRemovesAReservationWrittenMeanwhile()
+    {
+        // anna's release in another process stops between reading the holder and taking
+        // the record; meanwhile her reservation is released elsewhere and ben reserves.
+        workShared(u"anna"_s);
+        const QString path = env->writeFile(u"w/Part.kpt"_s, "part");
+        server->OpenDocument(path)->Reserve();
+        const QString pause = env->path(u"pause"_s);
+        QDir().mkpath(pause);
+        QProcess release;
+        release.setProcessEnvironment(PausedBefore(ScrivoReservationPath(path), pause));
+        release.start(ScrivoToolPath(), {u"release"_s, u"--user"_s, u"anna"_s, path});
+        QVERIFY(WaitUntilPaused(pause));
+        server->OpenDocument(path)->ReleaseReservation();
+        server->SetUserName(u"ben"_s);
+        server->OpenDocument(path)->Reserve();
+        LetGo(pause);
+        QVERIFY(release.waitForFinished(30000));
+
+        QCOMPARE(release.exitCode(), 1);
+        QVERIFY2(release.readAllStandardError().contains("anna"), "the release names the holder");
+        QCOMPARE(server->OpenDocument(path)->ReservedBy(), u"ben"_s);
+        QCOMPARE(FolderEntries(env->path(u"w"_s)),
+                 (QStringList{u".Part.kpt.reservation"_s, u"Part.kpt"_s}));
+    }
+
+    void oneDocumentHasOneRecordWhateverWayLeadsToIt()
+    {
+        workShared(u"anna"_s);
+        const QString real = env->writeFile(u"real/Part.kpt"_s, "[Document]\nVersion=5\n");
+        MakeLink(env->path(u"real"_s), env->path(u"through-folder"_s));
+        MakeLink(real, env->path(u"Linked.kpt"_s));
+        server->OpenDocument(env->path(u"through-folder/Part.kpt"_s))->Reserve();
+        // The record lies beside the file itself; every way to it meets it.
+        QVERIFY(QFileInfo::exists(ScrivoReservationPath(real)));
+        server->SetUserName(u"ben"_s);
+        for (const QString &way : {real, env->path(u"Linked.kpt"_s)}) {
+            QVERIFY(ThrowsServerError([&] { server->OpenDocument(way)->Reserve(); },
+                                      ServerErrors::AlreadyReserved, {u"anna"_s}));
+            QCOMPARE(server->OpenDocument(way)->ReservedBy(), u"anna"_s);
+        }
+        QCOMPARE(FolderEntries(env->path(u"."_s)).filter(u"reservation"_s), QStringList());
+
+        // A file with two names cannot be tied to one record: its state reads, it is not
+        // reserved.
+        const QString first = env->writeFile(u"hard/First.kpt"_s, "part");
+        const QString second = env->path(u"hard/Second.kpt"_s);
+        QVERIFY(::link(QFile::encodeName(first).constData(),
+                       QFile::encodeName(second).constData()) == 0);
+        QVERIFY(!server->OpenDocument(second)->IsReserved());
+        QVERIFY(ThrowsServerError([&] { server->OpenDocument(first)->Reserve(); },
+                                  ServerErrors::SeveralHardLinks, {first, u"hard links"_s}));
+        QCOMPARE(FolderEntries(env->path(u"hard"_s)),
+                 (QStringList{u"First.kpt"_s, u"Second.kpt"_s}));
+    }
+
+    void userNamesThatCouldMisleadAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("name"); // as the bytes a shell gives the tool
+        QTest::newRow("available") << QByteArray("available");
+        QTest::newRow("AVAILABLE") << QByteArray("AVAILABLE");
+        QTest::newRow("right-to-left override") << QByteArray("\xE2\x80\xAE"
+                                                              "ecila");
+        QTest::newRow("zero width space") << QByteArray("al\xE2\x80\x8Bice");
+        QTest::newRow("line break") << QByteArray("ali\nce");
+        QTest::newRow("not UTF-8") << QByteArray("al\xE9ice");
+        QTest::newRow("257 characters") << QByteArray(257, 'a');
+        QTest::newRow("70,000 characters") << QByteArray(70000, 'a');
+    }
+
+    void userNamesThatCouldMisleadAreRefused()
+    {
+        QFETCH(QByteArray, name);
+        workShared(u"anna"_s);
+        const QString path = env->writeFile(u"w/Part.kpt"_s, "part");
+        QCOMPARE(RunScrivoNamed(u"reserve --user"_s, name, {path}), 1);
+        QCOMPARE(RunScrivoNamed(u"user"_s, name, {}), 1);
+        QVERIFY(!server->OpenDocument(path)->IsReserved());
+        QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
+        // The longest name is allowed.
+        QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, QString(256, u'a'), path}).exitCode, 0);
+    }
+
+    void everyDocumentWhoseRecordNameFitsCanBeReserved()
+    {
+        // The record's name is the document's plus 13 bytes; the private name it is written
+        // under first is short.
+        workShared(u"anna"_s);
+        for (int length = 226; length <= 242; length += 4) {
+            const QString name = QString(length - 4, u'd') + u".kpt"_s;
+            const QString path = env->writeFile(u"long/"_s + name, "part");
+            const ServerDocumentPtr document = server->OpenDocument(path);
+            document->Reserve();
+            QCOMPARE(document->ReservedBy(), u"anna"_s);
+        }
+    }
+
+    void serverFilesThatCannotBeUsedAreTold()
+    {
+        const QString ini = env->scrivoHome() + u"/server.ini"_s;
+        const QString project = env->writeFile(u"P.kpj"_s, SharedProject);
+        server->RegisterProject(project);
+        server->ProjectHandler().SetActiveProject(project);
+        const QString doc = env->writeFile(u"w/Part.kpt"_s, "part");
+
+        // A server.ini that exists but cannot be read fails every command; a large one too.
+        const QByteArray held = ReadBytes(ini);
+        QVERIFY(QFile::rename(ini, ini + u".held"_s));
+        QVERIFY(QDir().mkpath(ini));
+        for (const QStringList &command :
+             {QStringList{u"projects"_s}, QStringList{u"user"_s}, QStringList{u"status"_s, doc},
+              QStringList{u"register"_s, project}, QStringList{u"activate"_s, project}}) {
+            const ToolResult result = RunScrivo(command);
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY2(result.err.contains(ini) && result.err.contains(u"folder"_s),
+                     qPrintable(result.err));
+        }
+        QVERIFY(QDir(ini).removeRecursively());
+        env->writeFile(u"scrivo-home/server.ini"_s,
+                       held + "; " + QByteArray(17 * 1024 * 1024, 'x') + "\n");
+        const ToolResult large = RunScrivo({u"projects"_s});
+        QCOMPARE(large.exitCode, 1);
+        QVERIFY2(large.err.contains(u"16 MiB"_s), qPrintable(large.err));
+        env->writeFile(u"scrivo-home/server.ini"_s, held);
+
+        // A project file above 16 MiB is refused, not read whole.
+        env->writeFile(u"P.kpj"_s, SharedProject + "; " + QByteArray(17 * 1024 * 1024, 'x'));
+        QVERIFY(ThrowsServerError([&] { server->MultiUserMode(); }, ServerErrors::ProjectUnreadable,
+                                  {project, u"16 MiB"_s}));
+        env->writeFile(u"P.kpj"_s, SharedProject);
+
+        // A missing active project file: the server works in its fallback and says which file
+        // is missing.
+        QVERIFY(QFile::remove(project));
+        QCOMPARE(server->ProjectHandler().ActiveProject(), env->scrivoHome() + u"/Default.kpj"_s);
+        QCOMPARE(server->ProjectHandler().MissingActiveProject(), project);
+        QCOMPARE(RunScrivo({u"projects"_s}).exitCode, 0);
+    }
+
+    void toolUsageAndProjectPathsAreChecked()
+    {
+        const QString project = env->writeFile(u"p/A.kpj"_s, SharedProject);
+        const QString doc = env->writeFile(u"w/Part.kpt"_s, "part");
+        QCOMPARE(RunScrivo({u"status"_s, u"--bogus"_s, doc}).exitCode, 2);
+        QCOMPARE(RunScrivo({u"status"_s, u"--"_s, doc}).exitCode, 0);
+
+        // Three spellings of one path register one project, cleaned.
+        for (const QString &spelling :
+             QStringList{project, env->path(u"p/../p/A.kpj"_s), u"/"_s + env->path(u"p//A.kpj"_s)})
+            QCOMPARE(RunScrivo({u"register"_s, spelling}).exitCode, 0);
+        QCOMPARE(server->ProjectHandler().GetProjects(), QStringList{project});
+
+        // A folder and a link loop are named as what they are.
+        const ToolResult folder = RunScrivo({u"register"_s, env->path(u"p"_s)});
+        QCOMPARE(folder.exitCode, 1);
+        QVERIFY2(folder.err.contains(u"is a folder"_s), qPrintable(folder.err));
+        const QString loop = env->path(u"p/Loop.kpj"_s);
+        MakeLink(loop, loop);
+        for (const QString &command : {u"register"_s, u"activate"_s}) {
+            const ToolResult looped = RunScrivo({command, loop});
+            QCOMPARE(looped.exitCode, 1);
+            QVERIFY2(looped.err.contains(u"symbolic links"_s), qPrintable(looped.err));
+        }
+
+        // Unregistering keeps what else the section and the file hold.
+        const QString ini = env->scrivoHome() + u"/server.ini"_s;
+        env->writeFile(u"scrivo-home/server.ini"_s,
+                       ReadBytes(ini) + "Note=kept by hand\n[Team]\nLead=dora\n");
+        QCOMPARE(RunScrivo({u"unregister"_s, env->path(u"p/./A.kpj"_s)}).exitCode, 0);
+        QCOMPARE(server->ProjectHandler().GetProjects(), QStringList());
+        QCOMPARE(ReadINI(u"Projects"_s, u"Note"_s, ini), u"kept by hand"_s);
+        QCOMPARE(ReadINI(u"Team"_s, u"Lead"_s, ini), u"dora"_s);
+    }
+
     void toolWritesASampleProjectReportsItAndRefusesBadUsage()
     {
-        ToolResult listed = RunTool({u"projects"_s});
+        ToolResult listed = RunScrivo({u"projects"_s});
         QCOMPARE(listed.exitCode, 0);
         QCOMPARE(listed.out, QString());
 
         const QString other = env->writeFile(u"Other.kpj"_s, SharedProject);
-        QCOMPARE(RunTool({u"register"_s, other}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"register"_s, other}).exitCode, 0);
         const QString folder = env->path(u"sample"_s);
-        QCOMPARE(RunTool({u"sample"_s, folder}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"sample"_s, folder}).exitCode, 0);
         const QString project = folder + u"/Sample.kpj"_s;
-        listed = RunTool({u"projects"_s});
+        listed = RunScrivo({u"projects"_s});
         QCOMPARE(listed.out, u"  "_s + other + u"\n* "_s + project + u'\n');
 
         QCOMPARE(server->ProjectHandler().ActiveProject(), project);
@@ -589,7 +844,7 @@ private slots:
 
         const QString housing = folder + u"/Workspace/Gearbox/Parts/Housing.kpt"_s;
         const QString gearbox = folder + u"/Workspace/Gearbox/Gearbox.kam"_s;
-        const ToolResult status = RunTool({u"status"_s, housing, gearbox});
+        const ToolResult status = RunScrivo({u"status"_s, housing, gearbox});
         QCOMPARE(status.exitCode, 0);
         const QStringList lines = status.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
@@ -610,16 +865,16 @@ private slots:
                                      u"Gear"_s, u"Bolt ISO 4017 M8x30"_s}));
 
         // Reserve and release through the tool, as the given user.
-        QCOMPARE(RunTool({u"reserve"_s, u"--user"_s, u"carl"_s, gearbox}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, u"carl"_s, gearbox}).exitCode, 0);
         QCOMPARE(server->OpenDocument(gearbox)->ReservedBy(), u"carl"_s);
-        const ToolResult refused = RunTool({u"release"_s, housing});
+        const ToolResult refused = RunScrivo({u"release"_s, housing});
         QCOMPARE(refused.exitCode, 1);
         QVERIFY(refused.err.contains(u"anna"_s));
-        QCOMPARE(RunTool({u"release"_s, u"--user"_s, u"carl"_s, gearbox}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"carl"_s, gearbox}).exitCode, 0);
         QVERIFY(!server->OpenDocument(gearbox)->IsReserved());
 
         // A second sample into the same folder would overwrite: refused, nothing changed.
-        const ToolResult again = RunTool({u"sample"_s, folder});
+        const ToolResult again = RunScrivo({u"sample"_s, folder});
         QCOMPARE(again.exitCode, 1);
         QVERIFY(again.err.contains(folder));
         QVERIFY(server->OpenDocument(housing)->IsReserved());
@@ -628,11 +883,11 @@ private slots:
         for (const QStringList &arguments :
              {QStringList{}, QStringList{u"bogus"_s}, QStringList{u"register"_s},
               QStringList{u"reserve"_s, u"--user"_s}, QStringList{u"user"_s, u"a"_s, u"b"_s}})
-            QCOMPARE(RunTool(arguments).exitCode, 2);
-        QCOMPARE(RunTool({u"user"_s, u"gina"_s}).exitCode, 0);
-        QCOMPARE(RunTool({u"user"_s}).out, u"gina\n"_s);
+            QCOMPARE(RunScrivo(arguments).exitCode, 2);
+        QCOMPARE(RunScrivo({u"user"_s, u"gina"_s}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"user"_s}).out, u"gina\n"_s);
         const QString missing = env->path(u"none.kpj"_s);
-        const ToolResult failed = RunTool({u"activate"_s, missing});
+        const ToolResult failed = RunScrivo({u"activate"_s, missing});
         QCOMPARE(failed.exitCode, 1);
         QVERIFY(failed.err.contains(missing));
         QCOMPARE(failed.err.count(u'\n'), 1);

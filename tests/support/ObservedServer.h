@@ -45,6 +45,7 @@ public:
         handler().SetActiveProject(path);
     }
     QStringList GetProjects() override { return handler().GetProjects(); }
+    QString MissingActiveProject() override { return handler().MissingActiveProject(); }
     QString WorkspacePath() override { return handler().WorkspacePath(); }
     void GetWorkgroupPaths(QStringList &names, QStringList &paths) override
     {

@@ -11,7 +11,8 @@
 // The whole file, or "<unreadable>" when it cannot be read (so no expected content matches).
 QByteArray ReadBytes(const QString &path);
 
-// The names in the folder, hidden ones included, sorted by name.
+// The names in the folder, hidden ones, broken links, FIFOs and sockets included, sorted by
+// name.
 QStringList FolderEntries(const QString &folder);
 
 // Makes a symbolic link at path pointing to target (which need not exist); fails the test

@@ -305,9 +305,22 @@ void ReservationRecord::Remove(const QString &user)
                           QStringLiteral("The reservation record %1 could not be removed: %2")
                               .arg(recordPath, SystemReason(error)));
     }
+    // The same file (a freed inode number may come back for a new record, so its size and
+    // time count too) holding the same holder.
     struct stat st;
-    const bool same = ::lstat(claimed.constData(), &st) == 0 && st.st_dev == checked.device &&
-                      st.st_ino == checked.inode;
+    bool same = ::lstat(claimed.constData(), &st) == 0 && st.st_dev == checked.device &&
+                st.st_ino == checked.inode && st.st_size == checked.size &&
+                SameTime(st.st_mtim, checked.modified);
+    if (same && damage.isEmpty()) {
+        ReservationRecord moved(documentPath, QString());
+        moved.nativeRecordPath = claimed;
+        moved.recordPath = DecodeFileName(claimed);
+        try {
+            same = moved.ReservedBy() == checkedHolder;
+        } catch (const ServerError &) {
+            same = false;
+        }
+    }
     if (same) {
         ::unlink(claimed.constData());
         Forget(false);

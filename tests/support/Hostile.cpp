@@ -1,0 +1,114 @@
+#include "Hostile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+SmallDisk::SmallDisk(int kibibytes)
+{
+    const QByteArray options = "size=" + QByteArray::number(kibibytes) + "k,nr_inodes=4096";
+    isMounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
+                        options.constData()) == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (isMounted)
+        ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+}
+
+QString SmallDisk::path(const QString &relative) const
+{
+    return relative.isEmpty() ? dir.path() : dir.filePath(relative);
+}
+
+void SmallDisk::Fill() const
+{
+    const int fd = ::open(QFile::encodeName(path(QStringLiteral(".filler"))).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const QByteArray block(4096, 'f');
+    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+    }
+    // The last bytes that still fit.
+    while (::write(fd, block.constData(), 1) > 0) {
+    }
+    ::close(fd);
+}
+
+int RunInChildProcess(const std::function<void()> &body, bool killAfter)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        body();
+        if (killAfter)
+            ::raise(SIGKILL);
+        ::_exit(0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+QString ScrivoToolPath()
+{
+    return qEnvironmentVariable("BREVANT_BIN_DIR") + QStringLiteral("/scrivo");
+}
+
+ToolResult RunScrivo(const QStringList &arguments, int timeoutMs)
+{
+    return RunScrivo(arguments, QProcessEnvironment::systemEnvironment(), timeoutMs);
+}
+
+ToolResult RunScrivo(const QStringList &arguments, const QProcessEnvironment &environment,
+                     int timeoutMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(ScrivoToolPath(), arguments);
+    ToolResult result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QProcessEnvironment PausedBefore(const QString &path, const QString &folder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(BREVANT_PAUSE_PRELOAD));
+    environment.insert(QStringLiteral("BREVANT_PAUSE_PATH"), path);
+    environment.insert(QStringLiteral("BREVANT_PAUSE_FOLDER"), folder);
+    // A sanitized build would refuse a library loaded before its runtime.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    return environment;
+}
+
+bool WaitUntilPaused(const QString &folder, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(folder + QStringLiteral("/paused"))) {
+        if (waited.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void LetGo(const QString &folder)
+{
+    QFile go(folder + QStringLiteral("/go"));
+    go.open(QIODevice::WriteOnly);
+}

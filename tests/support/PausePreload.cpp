@@ -1,0 +1,60 @@
+// Loaded into a program with LD_PRELOAD by tests: the first rename, link or unlink of the
+// file named by BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act
+// between two steps of the program (see Hostile.h). Without the variables it does nothing.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+bool paused = false;
+
+void PauseBefore(const char *path)
+{
+    const char *target = std::getenv("BREVANT_PAUSE_PATH");
+    const char *folder = std::getenv("BREVANT_PAUSE_FOLDER");
+    if (paused || !target || !folder || std::strcmp(path, target) != 0)
+        return;
+    paused = true;
+    const std::string mark = std::string(folder) + "/paused";
+    const std::string go = std::string(folder) + "/go";
+    const int fd = ::open(mark.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd >= 0)
+        ::close(fd);
+    // At most 30 s, so a test that fails cannot leave the program waiting for ever.
+    for (int i = 0; i < 3000 && ::access(go.c_str(), F_OK) != 0; ++i)
+        ::usleep(10000);
+}
+
+template <typename Function> Function Next(const char *name)
+{
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int rename(const char *from, const char *to)
+{
+    PauseBefore(from);
+    static const auto next = Next<int (*)(const char *, const char *)>("rename");
+    return next(from, to);
+}
+
+extern "C" int unlink(const char *path)
+{
+    PauseBefore(path);
+    static const auto next = Next<int (*)(const char *)>("unlink");
+    return next(path);
+}
+
+extern "C" int link(const char *from, const char *to)
+{
+    PauseBefore(to);
+    static const auto next = Next<int (*)(const char *, const char *)>("link");
+    return next(from, to);
+}
