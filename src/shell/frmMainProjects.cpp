@@ -67,20 +67,26 @@ void frmMain::Combo1Changed()
     const QString chosen = SelectedListText(Combo1);
     try {
         Combo1Click();
-    } catch (const ServerError &error) {
-        if (loading) {
+    } catch (const std::exception &error) {
+        // A registered project file that is gone or cannot be read is told like any failed
+        // pick; only a failing server ends the start-up.
+        const auto *serverError = dynamic_cast<const ServerError *>(&error);
+        const bool badProjectFile = !serverError ||
+                                    serverError->number == ServerErrors::ProjectNotFound ||
+                                    serverError->number == ServerErrors::ProjectUnreadable;
+        if (loading && !badProjectFile) {
             if (!startupFailure)
-                startupFailure = error.description;
+                startupFailure = ReasonOf(error);
             return;
         }
         state.SelectedProject = previous;
         try {
             const QSignalBlocker quiet(Combo1);
             SelectProjectInList(*state.DocumentServer, previous, Combo1);
-        } catch (const ServerError &) {
+        } catch (const std::exception &) {
         }
         prompts.MessageBox(QStringLiteral("The project could not be selected:\r") + chosen +
-                               QLatin1Char('\r') + error.description,
+                               QLatin1Char('\r') + ReasonOf(error),
                            PromptButtons::OK, PromptIcon::Information, BrevantTitle);
     }
 }

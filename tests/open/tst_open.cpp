@@ -143,6 +143,8 @@ void TestOpen::chosenDocumentListedWithReferences_data()
     QTest::newRow("chosen document is a folder") << u"Box.kam"_s << QStringList{} << u"Box.kam"_s;
     QTest::newRow("third reference damaged")
         << u"r.kam"_s << QStringList{u"r.kam"_s, u"r1.kpt"_s, u"r2.kpt"_s} << u"r3.kpt"_s;
+    QTest::newRow("second reference a folder")
+        << u"f.kam"_s << QStringList{u"f.kam"_s, u"r1.kpt"_s} << u"Box.kam"_s;
 }
 
 void TestOpen::chosenDocumentListedWithReferences()
@@ -171,6 +173,7 @@ void TestOpen::chosenDocumentListedWithReferences()
     for (const QString &name : parts)
         WriteScrivoDocument(at(name), name);
     WriteScrivoDocument(at(u"r.kam"_s), u"R"_s, 1, parts);
+    WriteScrivoDocument(at(u"f.kam"_s), u"F"_s, 1, {u"r1.kpt"_s, u"Box.kam"_s, u"r2.kpt"_s});
     WriteDamagedScrivoReservation(at(u"r3.kpt"_s));
 
     // An earlier list saved as a report: Open must not take over its file name.

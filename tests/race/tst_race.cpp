@@ -6,6 +6,7 @@
 #include "ShellFixture.h"
 
 #include "server/ServerError.h"
+#include "system/ProcessIdentity.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,8 +14,17 @@
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <algorithm>
+#include <arpa/inet.h>
 #include <array>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -96,6 +106,7 @@ class TestRace : public QObject
 
 private slots:
     void everyDocumentEndsWithOneHolderAndEveryLoserIsTold();
+    void twoMountsOfOneShareOverSftpMeetInTheRecords();
 };
 
 void TestRace::everyDocumentEndsWithOneHolderAndEveryLoserIsTold()
@@ -231,6 +242,180 @@ void TestRace::everyDocumentEndsWithOneHolderAndEveryLoserIsTold()
           Documents, int(racers.size()), wins.value(ToolUsers[0]), wins.value(ToolUsers[1]),
           wins.value(ToolUsers[2]), wins.value(ToolUsers[3]), wins.value(WindowUser),
           lostCalls + windowLost, lostCalls, windowLost, windowDone, allDone);
+}
+
+namespace {
+
+// A TCP port on loopback that nothing listens on now.
+quint16 FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    quint16 port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool Listening(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// A folder served over SFTP on loopback by an sshd of the test's own (own keys, own config,
+// a free port) and mounted twice with sshfs; all of it undone when the object goes.
+class SftpShare
+{
+public:
+    SftpShare()
+    {
+        const auto tool = [this](const QString &program, const QStringList &arguments) {
+            QProcess process;
+            process.start(program, arguments);
+            const bool ok = process.waitForFinished(30000) &&
+                            process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+            if (!ok)
+                problem +=
+                    program + u": "_s + QString::fromLocal8Bit(process.readAllStandardError());
+            return ok;
+        };
+        for (const char *folder : {"share", "m1", "m2"})
+            QDir().mkpath(dir.filePath(QLatin1String(folder)));
+        QDir().mkpath(u"/run/sshd"_s); // sshd's privilege separation folder
+        for (const char *key : {"host", "user"})
+            if (!tool(u"ssh-keygen"_s, {u"-q"_s, u"-t"_s, u"ed25519"_s, u"-N"_s, QString(), u"-f"_s,
+                                        dir.filePath(QLatin1String(key))}))
+                return;
+        QFile::copy(dir.filePath(u"user.pub"_s), dir.filePath(u"authorized_keys"_s));
+        port = FreePort();
+        QFile config(dir.filePath(u"sshd_config"_s));
+        config.open(QIODevice::WriteOnly);
+        config.write(
+            u"Port %1\nListenAddress 127.0.0.1\nHostKey %2\nAuthorizedKeysFile %3\n"
+            "PasswordAuthentication no\nPermitRootLogin prohibit-password\n"
+            "StrictModes no\nUsePAM no\nPidFile none\nSubsystem sftp internal-sftp\n"_s.arg(port)
+                .arg(dir.filePath(u"host"_s), dir.filePath(u"authorized_keys"_s))
+                .toUtf8());
+        config.close();
+        sshd.start(u"/usr/sbin/sshd"_s, {u"-D"_s, u"-e"_s, u"-f"_s, config.fileName()});
+        QElapsedTimer waited;
+        waited.start();
+        bool listening = false;
+        while (!listening && waited.elapsed() < 10000 && sshd.state() != QProcess::NotRunning) {
+            listening = Listening(port);
+            if (!listening)
+                QThread::msleep(50);
+        }
+        if (!listening) {
+            problem +=
+                u"sshd did not start: "_s + QString::fromLocal8Bit(sshd.readAllStandardError());
+            return;
+        }
+        for (const char *mount : {"m1", "m2"}) {
+            const QString point = dir.filePath(QLatin1String(mount));
+            // No caching: each mount asks the server, as two machines would.
+            if (!tool(u"sshfs"_s,
+                      {u"-p"_s, QString::number(port), u"-o"_s,
+                       u"IdentityFile=%1,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,"
+                       "BatchMode=yes,cache=no,dir_cache=no"_s.arg(dir.filePath(u"user"_s)),
+                       u"%1@127.0.0.1:%2"_s.arg(AccountName(), path(u"share"_s)), point}))
+                return;
+            mounted.append(point);
+        }
+    }
+
+    ~SftpShare()
+    {
+        for (const QString &point : std::as_const(mounted))
+            QProcess::execute(u"fusermount"_s, {u"-u"_s, u"-z"_s, point});
+        sshd.kill();
+        sshd.waitForFinished(5000);
+    }
+
+    bool ready() const { return mounted.size() == 2; }
+    QString path(const QString &relative) const { return dir.filePath(relative); }
+    QString problem;
+
+private:
+    QTemporaryDir dir;
+    QProcess sshd;
+    quint16 port = 0;
+    QStringList mounted;
+};
+
+} // namespace
+
+void TestRace::twoMountsOfOneShareOverSftpMeetInTheRecords()
+{
+    // Two users, each with a Scrivo home of their own that works through one mount of the
+    // share, reserve the same documents at once in opposite orders.
+    SftpShare share;
+    QVERIFY2(share.ready(), qPrintable(share.problem));
+    constexpr int Shared = 150;
+    QFile project(share.path(u"share/S.kpj"_s));
+    QVERIFY(project.open(QIODevice::WriteOnly));
+    project.write("[Project Defaults]\nMultiUser=Shared\n");
+    project.close();
+    QStringList names;
+    for (int i = 0; i < Shared; ++i) {
+        names.append(u"Part%1.kpt"_s.arg(i, 3, 10, QLatin1Char('0')));
+        WriteScrivoDocument(share.path(u"share/"_s + names.last()), names.last(), 2);
+    }
+    std::array<Racer, 2> racers;
+    for (int i = 0; i < 2; ++i) {
+        const QString mount = share.path(i == 0 ? u"m1"_s : u"m2"_s);
+        Racer &racer = racers[i];
+        racer.user = ToolUsers.at(i);
+        racer.home = share.path(u"home-"_s + racer.user);
+        racer.errors = racer.home + u".err"_s;
+        QVERIFY(RunTool(racer.home, {u"activate"_s, mount + u"/S.kpj"_s}));
+        for (const QString &name : names)
+            racer.order.append(mount + u'/' + name);
+        if (i == 1)
+            std::reverse(racer.order.begin(), racer.order.end());
+    }
+    for (Racer &racer : racers)
+        racer.start();
+    for (Racer &racer : racers)
+        QVERIFY2(racer.finish(), "a scrivo process did not finish");
+
+    // Each document is reserved exactly once, and both mounts show the same holder.
+    QHash<QString, int> wins;
+    for (const QString &name : names) {
+        QStringList seen;
+        for (const Racer &racer : racers) {
+            QProcess status;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"KORVEX_SCRIVO_HOME"_s, racer.home);
+            status.setProcessEnvironment(environment);
+            const QString mount = racer.order.first().section(u'/', 0, -2);
+            status.start(ScrivoTool(), {u"status"_s, mount + u'/' + name});
+            QVERIFY(status.waitForFinished(30000));
+            seen.append(QString::fromUtf8(status.readAllStandardOutput()).section(u'\t', 1, 1));
+        }
+        QCOMPARE(seen.at(0), seen.at(1));
+        QVERIFY2(ToolUsers.mid(0, 2).contains(seen.at(0)), qPrintable(name + u": "_s + seen.at(0)));
+        ++wins[seen.at(0)];
+    }
+    QCOMPARE(wins.value(ToolUsers[0]) + wins.value(ToolUsers[1]), Shared);
+    const QStringList left = QDir(share.path(u"share"_s)).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(left.filter(u".reservation"_s).size(), Shared);
+    QCOMPARE(left.size(), 2 * Shared + 1);
+    qInfo("over sshfs: %d documents, wins anna %d, ben %d", Shared, wins.value(ToolUsers[0]),
+          wins.value(ToolUsers[1]));
 }
 
 QTEST_MAIN(TestRace)

@@ -4,6 +4,7 @@
 
 #include "reports/ReportSaver.h"
 #include "reports/SpreadsheetReport.h"
+#include "system/FileNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -164,14 +165,18 @@ private slots:
     void textReportFollowsDisplayOrderAndKeepsTexts()
     {
         TestEnvironment env;
-        Session session(
-            {{u"Jörg"_s, u"a|b"_s, u"日本.kpt"_s, QString(), u" x "_s, u"1"_s}, RowAvailable});
+        // A name that is not UTF-8 comes from the listing coded; the report has its bytes.
+        const QString raw = DecodeFileName("\xff\xfet\xfe.kdw");
+        Session session({{u"Jörg"_s, u"a|b"_s, u"日本.kpt"_s, QString(), u" x "_s, u"1"_s},
+                         RowAvailable,
+                         {u"available"_s, u"available"_s, raw, u"/P"_s, u"Raw"_s, u"available"_s}});
         // Sorting by file name puts "a.kam" first: the report follows the display order.
         session.list.sortItems(2, Qt::AscendingOrder);
         const QString path = env.path(u"r.txt"_s);
         QVERIFY(session.saver.WriteTextReport(path));
         QCOMPARE(ReadBytes(path), QByteArray("available|available|a.kam|/P|Asm|available\r\n") +
-                                      u"Jörg|a|b|日本.kpt|| x |1\r\n"_s.toUtf8());
+                                      u"Jörg|a|b|日本.kpt|| x |1\r\n"_s.toUtf8() +
+                                      "available|available|\xff\xfet\xfe.kdw|/P|Raw|available\r\n");
         QCOMPARE(session.Caption(), CaptionFor(path));
     }
 
@@ -350,6 +355,33 @@ private slots:
         else
             QCOMPARE(RowsOf(ReadWorkbook(path)), QList<Row>({HeaderRow(), RowA, RowAvailable}));
         QCOMPARE(FolderEntries(folder), QStringList{u"report"_s});
+    }
+
+    void overlongCellsAreCutAndTheSaveSaysHowMany()
+    {
+        TestEnvironment env;
+        const QString tooLong = QString(40000, u'x');
+        const QString atLimit = QString(32767, u'y');
+        // The escape of a control character counts as the seven characters it is stored as,
+        // and is never split.
+        const QString escaped = QString(32764, u'z') + u"\x01"_s;
+        Session session({{tooLong, u"t"_s, u"a.kpt"_s, u"/P"_s, atLimit, u"1"_s},
+                         {u"b"_s, u"t"_s, u"b.kpt"_s, u"/P"_s, escaped, u"1"_s}});
+        const QString path = env.path(u"long.xls"_s);
+        session.prompts.answerSaveFile(path, ReportSaver::SpreadsheetFormat);
+        session.prompts.answerMessage(PromptAnswer::OK);
+
+        QVERIFY(session.saver.SaveReport(ReportName, true));
+        QCOMPARE(ShownPrompts(session.prompts.records).last(),
+                 MessagePrompt(u"The report was saved, but 2 cell(s) held more than 32767 "
+                               "characters, the most a spreadsheet cell can hold, and were cut to "
+                               "that length."_s));
+        QCOMPARE(session.Caption(), CaptionFor(path));
+        const QList<Row> rows = RowsOf(ReadWorkbook(path));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1][0], QString(32767, u'x'));
+        QCOMPARE(rows[1][4], atLimit);
+        QCOMPARE(rows[2][4], QString(32764, u'z'));
     }
 
     void spreadsheetReadsBackAsListed()

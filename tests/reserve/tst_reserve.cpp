@@ -271,6 +271,7 @@ private slots:
     void checkOutUserChoiceAndRefusal_data();
     void checkOutUserChoiceAndRefusal();
     void runDuringSearchDoesNothing();
+    void closeRequestDuringRunWaitsForItsEndSteps();
 };
 
 void TestReserve::rowsActOnTheirOwnDocuments()
@@ -606,6 +607,11 @@ void TestReserve::checkOutUserChoiceAndRefusal_data()
     row("AVAILABLE", Anna, Choice::Answer, u"AVAILABLE"_s, internal, Anna);
     row("empty answer", Anna, Choice::Answer, u""_s, {}, Anna);
     row("cancel", Anna, Choice::Cancel, {}, {}, Anna);
+    // Names that would show as another name are refused like "available".
+    row("right-to-left override", Anna, Choice::Answer, u"\u202Eecila"_s,
+        u"The user name can not be used: it holds a control or format character."_s, Anna);
+    row("257 characters", Anna, Choice::Answer, QString(257, u'z'),
+        u"The user name can not be used: it is longer than 256 characters."_s, Anna);
     row("no choice, empty user", Anna, Choice::None, u""_s, refusal, Available);
     row("no choice, 'available' from the server", Available, Choice::None, Available, refusal,
         Available);
@@ -688,6 +694,36 @@ void TestReserve::runDuringSearchDoesNothing()
     QVERIFY(!f.recorder->log.contains(u"CloseAllDocuments"_s));
     QCOMPARE(f.window->ListViewFiles->Count(), 2);
     QCOMPARE(ShellFixture::columnTexts(*f.window, 0), QStringList({Available, Available}));
+}
+
+void TestReserve::closeRequestDuringRunWaitsForItsEndSteps()
+{
+    // A termination signal or the end of the desktop session asks the window to close while
+    // a run works in its working project.
+    RunFixture f;
+    QVERIFY(f.start(u"Single User"_s));
+    const QString part = f.document(u"part.kpt"_s);
+    f.list({part});
+    f.select({1});
+    bool closedAtOnce = true;
+    QString activeDuringRun;
+    f.recorder->onOpenDocument = [&](const QString &) {
+        f.window->show();
+        closedAtOnce = f.window->close();
+        activeDuringRun = f.activeProject();
+    };
+    f.prompts.answerMessage(PromptAnswer::No); // the closing's save question
+
+    f.window->mnuReserveSelectedFiles->trigger();
+
+    QVERIFY(!closedAtOnce);
+    QCOMPARE(activeDuringRun, f.env.path(u"projects/"_s + Temp));
+    QCOMPARE(f.reservation(part)[0], Anna);
+    // The run ended with its own steps, then the window closed with its own.
+    QVERIFY(!f.window->isVisible());
+    QVERIFY(!f.window->State().DocumentServer);
+    QVERIFY(!QFileInfo::exists(f.env.path(u"projects/"_s + Temp)));
+    QCOMPARE(f.activeProject(), f.project);
 }
 
 QTEST_MAIN(TestReserve)

@@ -299,6 +299,15 @@ private slots:
         QCOMPARE(window->State().Files->Count(), 0);
         QVERIFY(!panel(*window, 3)->isVisibleTo(window.get()));
         QVERIFY(window->mnuSave->isEnabled());
+
+        // A log that cannot be written is told instead of pointing at lines it does not hold.
+        const QString stateFile = f->env.writeFile(u"state-file"_s, "a file, not a folder");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(stateFile));
+        search(root);
+        QVERIFY2(window->StatusPanelText(3).startsWith(
+                     u"2 document(s) could not be read; the error log could not be written: "_s +
+                     stateFile + u"/korvex-brevant/Error.log: "_s),
+                 qPrintable(window->StatusPanelText(3)));
     }
 
     void stopOrCloseTakesEffectAtTheNextDocument_data()

@@ -373,6 +373,16 @@ private slots:
         QVERIFY(ThrowsServerError([&] { bad[0]->IsReserved(); }, ServerErrors::NotADocument,
                                   {env->path(u"bad/Folder.kpt"_s)}));
         QCOMPARE(bad[1]->FullFileName(), env->path(u"bad/G.kpt"_s));
+
+        // Only the first 64 KiB are metadata; a line the limit cuts is none (here it would name
+        // the folder "bad").
+        QByteArray cut = "[References]\nR1=G.kpt\n";
+        cut += QByteArray(64 * 1024 - cut.size() - 6, ';') + "\nR2=../bad/G.kpt\n";
+        env->writeFile(u"bad/Cut.kam"_s, cut);
+        const QList<ServerDocumentPtr> cutRefs =
+            server->OpenDocument(env->path(u"bad/Cut.kam"_s))->ReferencedDocuments();
+        QCOMPARE(cutRefs.size(), 1);
+        QCOMPARE(cutRefs[0]->FullFileName(), env->path(u"bad/G.kpt"_s));
     }
 
     void reservationBelongsToOneHolder()

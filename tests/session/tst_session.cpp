@@ -21,7 +21,8 @@ constexpr int TextFilter = 2;
 // The state of the list when a command asks about it.
 enum class ListState { Empty, Unsaved, Saved, SavedThenDeleted, SavedThenSaveAsCancelled };
 // The reply to the save question, and how the save that follows a Yes ends.
-enum class Reply { NotAsked, No, YesSaved, YesCancelled, YesFailed };
+// Dismissed: Escape or the box's close button.
+enum class Reply { NotAsked, No, YesSaved, YesCancelled, YesFailed, Dismissed };
 
 // A started window, a list in a given state and a place for reports.
 struct Session
@@ -60,7 +61,9 @@ struct Session
     // Script entries for the reply and the save that follows a Yes.
     void answer(Reply reply)
     {
-        if (reply != Reply::NotAsked)
+        if (reply == Reply::Dismissed)
+            f.prompts.answerMessage(PromptAnswer::Cancel);
+        else if (reply != Reply::NotAsked)
             f.prompts.answerMessage(reply == Reply::No ? PromptAnswer::No : PromptAnswer::Yes);
         if (reply == Reply::YesSaved)
             f.prompts.answerSaveFile(reportPath(), TextFilter);
@@ -122,6 +125,7 @@ void TestSession::newAndClosingFollowTheSaveQuestion_data()
         row("unsaved, Yes, saved", ListState::Unsaved, Reply::YesSaved);
         row("unsaved, Yes, cancelled", ListState::Unsaved, Reply::YesCancelled);
         row("unsaved, Yes, failed", ListState::Unsaved, Reply::YesFailed);
+        row("unsaved, dismissed", ListState::Unsaved, Reply::Dismissed);
     }
 }
 
@@ -142,8 +146,9 @@ void TestSession::newAndClosingFollowTheSaveQuestion()
     closing ? s.window->mnuExit->trigger() : s.window->mnuNewClick();
 
     s.verifyQuestion(before, reply);
-    if (reply == Reply::YesCancelled || reply == Reply::YesFailed) {
-        // The user wanted the list saved: window, rows and records stay, still unsaved.
+    if (reply == Reply::YesCancelled || reply == Reply::YesFailed || reply == Reply::Dismissed) {
+        // The user wanted the list saved, or did not say to lose it: window, rows and
+        // records stay, still unsaved.
         QVERIFY(s.window->isVisible());
         QCOMPARE(ShellFixture::columnTexts(*s.window, 2), (QStringList{u"a.kpt"_s, u"b.kam"_s}));
         QCOMPARE(s.window->State().Files->Count(), 2);

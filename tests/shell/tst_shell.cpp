@@ -1,20 +1,25 @@
+#include "Hostile.h"
 #include "ObservedServer.h"
 #include "PromptChecks.h"
 #include "ShellFixture.h"
 
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
+#include "projects/WorkingProject.h"
 #include "server/ServerError.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -282,6 +287,73 @@ private slots:
                                                  "unreadable)"_s,
                                                  PromptIcon::Critical)}));
         QCOMPARE(f.activeProject(), b);
+    }
+
+    void startupRecoversWhatItCanAndTellsWhatItCannot_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("a killed run's working project is active") << u"killed run"_s;
+        QTest::newRow("the active project file is gone") << u"missing project"_s;
+        QTest::newRow("server.ini cannot be read") << u"unreadable server.ini"_s;
+    }
+
+    void startupRecoversWhatItCanAndTellsWhatItCannot()
+    {
+        QFETCH(QString, fault);
+        ShellFixture f;
+        const QString a = f.addProject(u"A"_s, u"Single User"_s);
+        const QString b = f.addProject(u"B"_s, u"Shared"_s);
+        QStringList shown{Backup()};
+        if (fault == u"killed run") {
+            // A run that was killed with its working project active.
+            QString working;
+            QCOMPARE(RunInChildProcess(
+                         [&] {
+                             working = PrepareWorkingProject(*f.server, f.prompts, a);
+                             f.activate(working);
+                         },
+                         true),
+                     SIGKILL);
+            working = f.activeProject();
+            QVERIFY(IsWorkingProjectName(FileNameOf(working)));
+            shown << MessagePrompt(u"The last check-out or check-in run did not finish. "_s + a +
+                                   u" is active again."_s);
+            auto window = startOn(f, working, 1);
+            QVERIFY(window);
+            QCOMPARE(f.activeProject(), a);
+            QCOMPARE(window->State().StartupProject, a);
+            QVERIFY(!QFileInfo::exists(working));
+        } else if (fault == u"missing project") {
+            // The start-up goes on in the fallback, says which file is gone, and a pick of
+            // the gone file is told like any failed pick.
+            f.activate(a);
+            QVERIFY(QFile::remove(a));
+            f.expectBackupWarning();
+            f.prompts.answerMessage(PromptAnswer::OK);
+            f.prompts.answerMessage(PromptAnswer::OK);
+            shown << MessagePrompt(u"The active project file does not exist:\r"_s + a +
+                                   u"\rThe default project is used instead."_s);
+            auto window = f.startWindow();
+            QVERIFY(window);
+            QVERIFY(f.prompts.records.last().text.startsWith(
+                u"The project could not be selected:\r"_s + a + u'\r'));
+            shown << ShownPrompt(f.prompts.records.last());
+            QCOMPARE(f.activeProject(), f.defaultProject());
+        } else {
+            const QString ini = f.env.scrivoHome() + u"/server.ini"_s;
+            QVERIFY(QFile::remove(ini) && QDir().mkpath(ini));
+            f.prompts.answerMessage(PromptAnswer::OK);
+            frmMain window(f.prompts, [&] { return std::make_shared<ScrivoServer>(); });
+            QVERIFY(!window.Load());
+            const ScriptedPrompts::Record &failure = f.prompts.records.last();
+            QVERIFY2(failure.text.startsWith(u"Can't start the Korvex Scrivo Server."_s) &&
+                         failure.text.contains(ini),
+                     qPrintable(failure.text));
+            QCOMPARE(failure.icon, PromptIcon::Critical);
+            return;
+        }
+        QCOMPARE(ShownPrompts(f.prompts.records), shown);
+        QVERIFY(f.prompts.scriptDone());
     }
 
     void statusBarShowsUserAndMode_data()

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <functional>
 #include <optional>
 
@@ -135,11 +136,12 @@ private slots:
 
     void searchedDocumentsCheckedOutAndSavedAsTextReport();
     void openedAssemblyCheckedOutWhole();
+    void terminationSignalClosesThroughTheClosingSteps();
 
 private:
     // Writes the sample project, starts the program, answers the backup warning and notes
     // the sample's documents with their holders.
-    bool start();
+    bool start(const QString &activeProject = QString());
     QString scrivo(const QStringList &arguments);
     // "document<TAB>holder" for each of the sample's documents, from scrivo status
     // ("available" for a free one).
@@ -214,10 +216,14 @@ QStringList TestSmoke::holdersAfterCheckOut(const QStringList &claimed, const QS
     return expected;
 }
 
-bool TestSmoke::start()
+bool TestSmoke::start(const QString &activeProject)
 {
     if (!run(BinDir + u"/scrivo"_s, {u"sample"_s, sample}, environment) ||
         !run(BinDir + u"/scrivo"_s, {u"user"_s, StartupUser}, environment))
+        return false;
+    if (!activeProject.isEmpty() &&
+        (!run(BinDir + u"/scrivo"_s, {u"register"_s, activeProject}, environment) ||
+         !run(BinDir + u"/scrivo"_s, {u"activate"_s, activeProject}, environment)))
         return false;
     documents = documentsBelow(sample);
     before = holders();
@@ -362,6 +368,27 @@ void TestSmoke::openedAssemblyCheckedOutWhole()
     // Every listed document is reserved: the free ones now for the start-up user, the
     // others still by their holders; the rest of the sample is untouched.
     QCOMPARE(holders(), holdersAfterCheckOut(listed, StartupUser));
+}
+
+void TestSmoke::terminationSignalClosesThroughTheClosingSteps()
+{
+    // A Depona project active at start: the start-up moves to the sample project, and only
+    // the closing steps make the Depona project active again.
+    const QString depona = dir->filePath(u"Depona.kpj"_s);
+    QFile file(depona);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Project Defaults]\nMultiUser=Depona\n");
+    file.close();
+    QVERIFY(start(depona));
+    QVERIFY(scrivo({u"projects"_s}).contains(u"* "_s + sample + u"/Sample.kpj"_s));
+
+    ::kill(pid_t(program.processId()), SIGTERM);
+
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(scrivo({u"projects"_s}).contains(u"* "_s + depona),
+             qPrintable(scrivo({u"projects"_s})));
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)

@@ -90,8 +90,14 @@ PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons butt
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
                                   const QString &defaultText, QPoint position)
 {
-    records.append({Kind::Input, title, prompt, PromptIcon::None, PromptButtons::OK,
-                    defaultText, position, {}});
+    records.append({Kind::Input,
+                    title,
+                    prompt,
+                    PromptIcon::None,
+                    PromptButtons::OK,
+                    defaultText,
+                    position,
+                    {}});
     Entry entry;
     if (!take(Kind::Input, prompt, entry) || entry.cancel)
         return QString();
@@ -100,8 +106,14 @@ QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
 
 QString ScriptedPrompts::OpenFileName(FileDialogRequest &request)
 {
-    records.append({Kind::OpenFile, request.title, request.title, PromptIcon::None,
-                    PromptButtons::OK, request.fileName, {}, request});
+    records.append({Kind::OpenFile,
+                    request.title,
+                    request.title,
+                    PromptIcon::None,
+                    PromptButtons::OK,
+                    request.fileName,
+                    {},
+                    request});
     Entry entry;
     if (!take(Kind::OpenFile, request.title, entry))
         return QString();
@@ -110,8 +122,14 @@ QString ScriptedPrompts::OpenFileName(FileDialogRequest &request)
 
 QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
 {
-    records.append({Kind::SaveFile, request.title, request.title, PromptIcon::None,
-                    PromptButtons::OK, request.fileName, {}, request});
+    records.append({Kind::SaveFile,
+                    request.title,
+                    request.title,
+                    PromptIcon::None,
+                    PromptButtons::OK,
+                    request.fileName,
+                    {},
+                    request});
     Entry entry;
     if (!take(Kind::SaveFile, request.fileName, entry))
         return QString();
@@ -122,8 +140,7 @@ QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
 
 QString ScriptedPrompts::BrowseForFolder(const QString &title)
 {
-    records.append(
-        {Kind::Folder, title, title, PromptIcon::None, PromptButtons::OK, {}, {}, {}});
+    records.append({Kind::Folder, title, title, PromptIcon::None, PromptButtons::OK, {}, {}, {}});
     Entry entry;
     if (!take(Kind::Folder, title, entry))
         return QString();

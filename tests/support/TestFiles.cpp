@@ -18,8 +18,8 @@ QByteArray ReadBytes(const QString &path)
 
 QStringList FolderEntries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 bool ThrowsServerError(const std::function<void()> &call, int number, const QStringList &named)
