@@ -2,6 +2,7 @@
 // valid holder, a time, a version) or reported as damaged, never anything in between.
 
 #include "FuzzSupport.h"
+#include "model/UserNames.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ReservationRecord.h"
 
@@ -12,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ScratchFolder() + QStringLiteral("/.Assembly.kam.reservation");
     WriteScratchFile(recordPath, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
 
-    ReservationRecord record(document);
+    ReservationRecord record(document, document);
     Check(record.Path() == recordPath, "the record is looked for elsewhere");
     bool reserved = false;
     try {

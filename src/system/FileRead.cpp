@@ -37,10 +37,22 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
         throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
     }
     QByteArray bytes;
-    // One byte more than allowed, so that a file that grew since the stat shows.
-    const qint64 wanted = refuseLarger ? limit + 1 : qMin<qint64>(limit, st.st_size);
-    const bool read = ReadAtMost(fd, wanted, bytes);
-    const int error = errno;
+    // As much as the stat says and one byte more, so that a file that grew since shows; it is
+    // then read on, up to one byte past the limit. Never a buffer of the limit's size for a
+    // small file.
+    qint64 wanted = refuseLarger ? qMin<qint64>(st.st_size, limit) + 1
+                                 : qMin<qint64>(limit, st.st_size);
+    bool read = true;
+    int error = 0;
+    for (;;) {
+        QByteArray chunk;
+        read = ReadAtMost(fd, wanted, chunk);
+        error = errno;
+        bytes += chunk;
+        if (!read || !refuseLarger || chunk.size() < wanted || bytes.size() > limit)
+            break;
+        wanted = qMin<qint64>(bytes.size(), limit + 1 - bytes.size());
+    }
     ::close(fd);
     if (!read)
         throw FileError(path, SystemReason(error));
