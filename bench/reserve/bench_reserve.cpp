@@ -4,7 +4,7 @@
 // unless a platform is set; uses a private Scrivo home in a temporary folder.
 
 #include "BenchPrompts.h"
-#include "model/FileProcessing.h"
+#include "server/FileProcessing.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
 

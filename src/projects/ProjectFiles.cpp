@@ -2,55 +2,12 @@
 
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
-#include "server/DocumentServer.h"
-
 #include "projects/WorkingProject.h"
-#include "server/ServerError.h"
+#include "system/Failure.h"
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
 
 #include <sys/stat.h>
-
-namespace {
-
-// The multi-user modes: the name a project file's "MultiUser" key holds, and its number.
-const struct
-{
-    const char16_t *name;
-    int mode;
-} ModeTable[] = {
-    {u"Single User", MultiUserModes::SingleUser},
-    {u"Shared", MultiUserModes::Shared},
-    {u"Semi-Isolated", MultiUserModes::SemiIsolated},
-    {u"Semi-Isolated no checkout", MultiUserModes::SemiIsolatedNoCheckout},
-    {u"Depona", MultiUserModes::Depona},
-};
-
-} // namespace
-
-QString MultiUserModeName(int mode)
-{
-    for (const auto &entry : ModeTable)
-        if (entry.mode == mode)
-            return QString::fromUtf16(entry.name);
-    return QString();
-}
-
-int MultiUserModeFromName(const QString &name)
-{
-    for (const auto &entry : ModeTable)
-        if (name == QStringView(entry.name))
-            return entry.mode;
-    return MultiUserModes::SingleUser;
-}
-
-QString SetMultiUserModeText(ProgramState &state, int mode)
-{
-    const QString name = MultiUserModeName(mode);
-    if (!name.isEmpty())
-        state.MultiUserModeText = name;
-    return state.MultiUserModeText;
-}
 
 bool IsDeponaProject(const QString &projectFile)
 {
@@ -76,28 +33,4 @@ void DeleteTemporaryProject(const QString &path)
     if (::lstat(EncodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
     IgnoringErrors([&] { RemoveFile(path); });
-}
-
-QString ResetActiveProject(DocumentServer &server)
-{
-    server.ProjectHandler().SetActiveProject(QString());
-    return server.ProjectHandler().ActiveProject();
-}
-
-bool HasWorkspacePath(DocumentServer &server)
-{
-    return !server.ProjectHandler().WorkspacePath().isEmpty();
-}
-
-QString GetWorkspacePath(DocumentServer &server)
-{
-    return server.ProjectHandler().WorkspacePath();
-}
-
-QString FirstWorkgroupPath(DocumentServer &server)
-{
-    QStringList names;
-    QStringList paths;
-    server.ProjectHandler().GetWorkgroupPaths(names, paths);
-    return paths.isEmpty() ? QString() : paths.first();
 }

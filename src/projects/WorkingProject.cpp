@@ -3,8 +3,8 @@
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "projects/ProjectFiles.h"
-#include "server/ServerError.h"
 #include "system/DirectoryListing.h"
+#include "system/Failure.h"
 #include "system/FileError.h"
 #include "system/FileRead.h"
 #include "system/FileWrite.h"
@@ -73,28 +73,15 @@ QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QSt
     const QString folder = ParentFolderOf(source);
     const QString target = JoinPath(folder, WorkingProjectName());
     if (source == target)
-        throw ServerError(ServerErrors::InvalidArgument,
-                          QStringLiteral("The project file \"%1\" cannot be copied onto itself "
-                                         "as the working project")
-                              .arg(source));
+        throw FileError(source, QStringLiteral("it cannot be copied onto itself as the working "
+                                               "project"));
     RemoveAbandonedWorkingProjects(folder);
     // One of this process's own, left by a run that could not remove it.
     DeleteTemporaryProject(target);
 
-    std::optional<QByteArray> bytes;
-    try {
-        bytes = ReadRegularFile(source, IniFileSizeLimit);
-    } catch (const FileError &error) {
-        throw ServerError(
-            ServerErrors::FileNotFound,
-            QStringLiteral("The project file \"%1\" could not be copied to \"%2\": %3")
-                .arg(source, target, error.Reason));
-    }
+    const std::optional<QByteArray> bytes = ReadRegularFile(source, IniFileSizeLimit);
     if (!bytes)
-        throw ServerError(ServerErrors::FileNotFound,
-                          QStringLiteral("The project file \"%1\" could not be copied to \"%2\": "
-                                         "the file does not exist")
-                              .arg(source, target));
+        throw FileError(source, QStringLiteral("the project file does not exist"));
 
     QList<IniChange> changes;
     if (moveWorkspace)
@@ -105,13 +92,7 @@ QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QSt
                 {RunSection, QStringLiteral("Host"), self.Host},
                 {RunSection, QStringLiteral("Process"), QString::number(self.Process)},
                 {RunSection, QStringLiteral("Started"), self.Started}};
-    try {
-        CreateNewFile(target, IniWithChanges(*bytes, changes, target));
-    } catch (const FileError &error) {
-        throw ServerError(ServerErrors::WriteFailed,
-                          QStringLiteral("The working project \"%1\" could not be written: %2")
-                              .arg(target, error.Reason));
-    }
+    CreateNewFile(target, IniWithChanges(*bytes, changes, target));
     return target;
 }
 
@@ -141,35 +122,4 @@ void RemoveAbandonedWorkingProjects(const QString &folder)
         if (AbandonedWorkingProjectSource(path))
             IgnoringErrors([&] { RemoveFile(path); });
     }
-}
-
-QString PrepareWorkingProject(DocumentServer &server, Prompts &prompts, const QString &project)
-{
-    QString result = project;
-    server.ProjectHandler().SetActiveProject(QString());
-    server.ProjectHandler().SetActiveProject(project);
-    const int mode = server.MultiUserMode();
-
-    switch (mode) {
-    case MultiUserModes::SingleUser:
-        server.ProjectHandler().SetActiveProject(QString());
-        result = BuildWorkingProject(project, true, project);
-        break;
-    case MultiUserModes::SemiIsolated: {
-        // The include value follows the project file's path rules (backslashes, relative to
-        // the project's folder), so it names the same file wherever the project lies.
-        const QString include = ProjectFilePath(IncludedPathFileOf(project), project);
-        if (include.isEmpty()) {
-            prompts.MessageBox(QStringLiteral("Include file missing for semi-isolated mode."),
-                               PromptButtons::OK, PromptIcon::Information, BrevantTitle);
-        } else {
-            server.ProjectHandler().SetActiveProject(QString());
-            result = BuildWorkingProject(include, false, project);
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return result;
 }

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "model/Prompts.h"
-#include "server/DocumentServer.h"
-
 #include <QString>
 #include <optional>
 
@@ -27,7 +24,7 @@ void MoveWorkspaceToWorkgroup(const QString &file);
 // to Shared (and, when moveWorkspace, the workspace moved to the workgroup paths), created
 // exclusively and never through a link, recording project as the project it was made for.
 // Working projects that killed runs left in that folder are removed first. Throws
-// ServerError naming the file when it cannot be made.
+// FileError naming the file that could not be read or made.
 QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QString &project);
 
 // When path is a working project whose run is gone (it ran on this host and its process has
@@ -36,8 +33,3 @@ std::optional<QString> AbandonedWorkingProjectSource(const QString &path);
 
 // Removes the working projects in folder whose runs are gone; failures are ignored.
 void RemoveAbandonedWorkingProjects(const QString &folder);
-
-// Decides the project a check-out or check-in run works in: a working project for Single
-// User and Semi-Isolated projects, else the project itself. Throws ServerError (with a
-// description naming the file) when the working project cannot be made.
-QString PrepareWorkingProject(DocumentServer &server, Prompts &prompts, const QString &project);

@@ -3,7 +3,7 @@
 #include "model/DateText.h"
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
-#include "projects/WorkingProject.h"
+#include "reserve/PrepareWorkingProject.h"
 #include "reserve/SortHold.h"
 #include "server/ServerError.h"
 #include "shell/FileListView.h"

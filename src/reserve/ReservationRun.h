@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ProgramState.h"
 #include "model/Prompts.h"
+#include "server/ProgramState.h"
 
 #include <QList>
 #include <QString>

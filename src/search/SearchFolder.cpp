@@ -1,6 +1,6 @@
 #include "search/SearchFolder.h"
 
-#include "model/FileProcessing.h"
+#include "server/FileProcessing.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

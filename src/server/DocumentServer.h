@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/MultiUserModes.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -8,15 +10,6 @@
 
 // The contract the program relies on from the CAD product's document server.
 // Every member may throw ServerError; "" means none for strings.
-
-// The multi-user modes a project can be in, as the server reports them.
-namespace MultiUserModes {
-constexpr int SingleUser = 36353;
-constexpr int Shared = 36354;
-constexpr int SemiIsolated = 36355;
-constexpr int SemiIsolatedNoCheckout = 36356;
-constexpr int Depona = 36357;
-} // namespace MultiUserModes
 
 class ServerDocument;
 using ServerDocumentPtr = std::shared_ptr<ServerDocument>;

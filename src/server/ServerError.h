@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/Failure.h"
+
 #include <QString>
 #include <exception>
 
@@ -20,23 +22,6 @@ public:
 private:
     QByteArray utf8;
 };
-
-// The text a user is shown for a failure: a server error's description, else what().
-inline QString ReasonOf(const std::exception &error)
-{
-    if (const auto *serverError = dynamic_cast<const ServerError *>(&error))
-        return serverError->description;
-    return QString::fromUtf8(error.what());
-}
-
-// Runs a step whose failure must not keep the next step from running.
-template <typename Step> void IgnoringErrors(Step step)
-{
-    try {
-        step();
-    } catch (const std::exception &) {
-    }
-}
 
 // Error numbers the server and the program raise.
 namespace ServerErrors {

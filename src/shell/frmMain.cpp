@@ -5,6 +5,7 @@
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
+#include "server/ProjectAccess.h"
 #include "server/ServerError.h"
 #include "system/FileWrite.h"
 #include "system/KorvexProcess.h"

@@ -1,9 +1,10 @@
 #include "shell/frmMain.h"
 
-#include "model/FileProcessing.h"
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "reports/ReportSaver.h"
+#include "server/FileProcessing.h"
+#include "server/ProjectAccess.h"
 #include "server/ServerError.h"
 
 #include <QAction>

@@ -1,6 +1,7 @@
 #include "shell/frmMain.h"
 
 #include "projects/ProjectFiles.h"
+#include "server/ProjectAccess.h"
 #include "server/ServerError.h"
 
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "shell/frmMain.h"
 
-#include "model/FileProcessing.h"
 #include "reports/ReportSaver.h"
 #include "search/SearchFolder.h"
+#include "server/FileProcessing.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "model/DateText.h"
-#include "model/FileProcessing.h"
+#include "server/FileProcessing.h"
 #include "server/scrivo/ScrivoServer.h"
 
 #include "ScrivoDocuments.h"

@@ -4,11 +4,13 @@
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 
-#include "model/ProgramState.h"
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
+#include "reserve/PrepareWorkingProject.h"
+#include "server/ProgramState.h"
+#include "server/ProjectAccess.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "system/FileError.h"
 #include "system/ProcessIdentity.h"
@@ -562,8 +564,7 @@ private slots:
 
         // This run's own name planted as a dangling link: nothing is written through it.
         MakeLink(outside, mine);
-        QVERIFY(ThrowsServerError([&] { PrepareWorkingProject(server, prompts, main); },
-                                  ServerErrors::WriteFailed, {mine}));
+        QVERIFY_THROWS_EXCEPTION(FileError, PrepareWorkingProject(server, prompts, main));
         QVERIFY(!QFileInfo::exists(outside));
         QVERIFY(QFileInfo(mine).isSymLink());
         DeleteTemporaryProject(mine);
@@ -600,7 +601,16 @@ private slots:
         ScrivoServer server(env.scrivoHome());
         ScriptedPrompts prompts;
         const auto prepare = [&](const QString &project) {
-            return ErrorOf([&] { PrepareWorkingProject(server, prompts, project); });
+            try {
+                PrepareWorkingProject(server, prompts, project);
+            } catch (const FileError &error) {
+                return ServerError(error.Reason.contains(u"does not exist"_s) ||
+                                           error.Reason.contains(u"Not a directory"_s)
+                                       ? ServerErrors::FileNotFound
+                                       : ServerErrors::WriteFailed,
+                                   error.File);
+            }
+            return ServerError(0, QString());
         };
         const auto semiIsolated = [&](const QByteArray &include) {
             return env.writeFile(u"p/Local.kpj"_s, "[Project Defaults]\nMultiUser=Semi-Isolated\n"

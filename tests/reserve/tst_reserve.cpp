@@ -5,9 +5,9 @@
 #include "TestFiles.h"
 
 #include "model/DateText.h"
-#include "model/FileProcessing.h"
 #include "projects/FileFunctions.h"
 #include "projects/WorkingProject.h"
+#include "server/FileProcessing.h"
 
 #include <QAction>
 #include <QDir>

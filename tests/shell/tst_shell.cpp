@@ -6,6 +6,7 @@
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
+#include "reserve/PrepareWorkingProject.h"
 #include "server/ServerError.h"
 
 #include <QAction>

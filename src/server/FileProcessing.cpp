@@ -1,4 +1,4 @@
-#include "model/FileProcessing.h"
+#include "server/FileProcessing.h"
 
 #include "model/DateText.h"
 #include "projects/FileFunctions.h"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "server/DocumentServer.h"
+#include "server/ProgramState.h"
+
+#include <QString>
+
+// The program's use of the server's project handling.
+
+// Sets state.MultiUserModeText from the mode table and returns it; an unknown number leaves
+// it unchanged and returns its current value.
+QString SetMultiUserModeText(ProgramState &state, int mode);
+
+// Sets the server's active project to "" and returns what it then reports as active.
+QString ResetActiveProject(DocumentServer &server);
+
+// Initial folders for opening documents.
+bool HasWorkspacePath(DocumentServer &server);
+QString GetWorkspacePath(DocumentServer &server);
+QString FirstWorkgroupPath(DocumentServer &server);
