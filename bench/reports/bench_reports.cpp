@@ -4,12 +4,10 @@
 #include "model/Prompts.h"
 #include "reports/ReportSaver.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTreeWidget>
-#include <QWidget>
 
 #include <cstdio>
 
@@ -35,28 +33,33 @@ public:
     void SetMousePointer(MousePointer) override {}
 };
 
-void FillList(QTreeWidget &list, int rows)
+// The list a report is written from.
+struct List : ReportSource
 {
-    list.setColumnCount(6);
-    QList<QTreeWidgetItem *> items;
-    items.reserve(rows);
-    for (int i = 0; i < rows; ++i) {
-        const bool free = i % 3 == 0;
-        const QString folder =
-            QStringLiteral("/srv/projects/plant-%1/assembly-%2/parts").arg(i / 1000).arg(i / 50);
-        auto *item = new QTreeWidgetItem;
-        item->setText(0, free ? QStringLiteral("available") : QStringLiteral("user%1").arg(i % 7));
-        item->setText(
-            1, free ? QStringLiteral("available")
-                    : QStringLiteral("05.12.2026 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')));
-        item->setText(2, QStringLiteral("part-%1.kpt").arg(i, 6, 10, QLatin1Char('0')));
-        item->setText(3, folder);
-        item->setText(4, QStringLiteral("Part %1 of assembly %2").arg(i).arg(i / 50));
-        item->setText(5, free ? QStringLiteral("available") : QString::number(i % 12 + 1));
-        items.append(item);
+    explicit List(int count)
+    {
+        rows.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            const bool free = i % 3 == 0;
+            rows.append(
+                {free ? QStringLiteral("available") : QStringLiteral("user%1").arg(i % 7),
+                 free ? QStringLiteral("available")
+                      : QStringLiteral("05.12.2026 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')),
+                 QStringLiteral("part-%1.kpt").arg(i, 6, 10, QLatin1Char('0')),
+                 QStringLiteral("/srv/projects/plant-%1/assembly-%2/parts")
+                     .arg(i / 1000)
+                     .arg(i / 50),
+                 QStringLiteral("Part %1 of assembly %2").arg(i).arg(i / 50),
+                 free ? QStringLiteral("available") : QString::number(i % 12 + 1)});
+        }
     }
-    list.addTopLevelItems(items);
-}
+    QList<ReportRow> RowsInDisplayOrder() const override { return rows; }
+    QString Caption() const override { return caption; }
+    void SetCaption(const QString &text) override { caption = text; }
+
+    QList<ReportRow> rows;
+    QString caption;
+};
 
 double TimeWriter(const char *name, const QString &path,
                   bool (ReportSaver::*writer)(const QString &), ReportSaver &saver)
@@ -78,9 +81,7 @@ double TimeWriter(const char *name, const QString &path,
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 20000;
 
     QTemporaryDir folder;
@@ -89,10 +90,8 @@ int main(int argc, char **argv)
         return 1;
     }
     SilentPrompts prompts;
-    QTreeWidget list;
-    QWidget window;
-    FillList(list, rows);
-    ReportSaver saver(prompts, list, window);
+    List list(rows);
+    ReportSaver saver(prompts, list);
 
     std::printf("rows: %d\n", rows);
     const int runs = 3;

@@ -4,10 +4,12 @@
 // unless a platform is set; uses a private Scrivo home in a temporary folder.
 
 #include "BenchPrompts.h"
-#include "server/FileProcessing.h"
+#include "model/FileListModel.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "shell/FileListView.h"
 #include "shell/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -35,10 +37,17 @@ double milliseconds(const QElapsedTimer &timer)
 
 int countRows(const frmMain &window, const QString &holder)
 {
+    const FileListModel &list =
+        *window.findChild<FileListView *>(QStringLiteral("ListViewFiles"))->Model();
     int count = 0;
-    for (int i = 1; i <= window.ListViewFiles->Count(); ++i)
-        count += window.ListViewFiles->Row(i)->text(0) == holder ? 1 : 0;
+    for (int row = 0; row < list.Count(); ++row)
+        count += list.Record(row)->CheckedOutBy() == holder ? 1 : 0;
     return count;
+}
+
+void Trigger(frmMain &window, const char *action)
+{
+    window.findChild<QAction *>(QLatin1String(action))->trigger();
 }
 
 } // namespace
@@ -78,16 +87,16 @@ int main(int argc, char *argv[])
     if (!window.Load())
         return 1;
     window.show();
-    for (const QString &path : documents)
-        ReadDocumentWithReferences(*window.State().Files, *server, path);
-    window.ShowFilesInList();
+    // The documents listed by a search of their folder.
+    prompts.folder = dir.filePath(QStringLiteral("plant"));
+    Trigger(window, "mnuDocumentsSearch");
     window.SelectAll();
     QCoreApplication::processEvents();
     const int messagesBefore = prompts.messages;
 
     QElapsedTimer timer;
     timer.start();
-    window.ChangeReservation(true);
+    Trigger(window, "mnuReserveSelectedFiles");
     QCoreApplication::processEvents();
     const double checkOut = milliseconds(timer);
     const int reserved = countRows(window, QStringLiteral("Anna"));
@@ -95,7 +104,7 @@ int main(int argc, char *argv[])
                 checkOut, reserved);
 
     timer.restart();
-    window.ChangeReservation(false);
+    Trigger(window, "mnuUnreserveSelectedFiles");
     QCoreApplication::processEvents();
     const double checkIn = milliseconds(timer);
     const int released = countRows(window, Available);

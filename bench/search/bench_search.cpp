@@ -9,7 +9,9 @@
 #include "BenchPrompts.h"
 #include "SearchTree.h"
 
+#include "model/FileListModel.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "shell/FileListView.h"
 #include "shell/frmMain.h"
 
 #include <QAction>
@@ -77,11 +79,12 @@ SearchRun searchOnce(frmMain &window)
     });
     probe.start(0);
     clock.start();
-    window.mnuDocumentsSearch->trigger();
+    window.findChild<QAction *>(QStringLiteral("mnuDocumentsSearch"))->trigger();
     QCoreApplication::processEvents();
     const qint64 end = clock.nsecsElapsed();
     longest = std::max(longest, end - last);
-    return {milliseconds(end), milliseconds(longest), window.ListViewFiles->Count()};
+    return {milliseconds(end), milliseconds(longest),
+            window.findChild<FileListView *>(QStringLiteral("ListViewFiles"))->Model()->Count()};
 }
 
 } // namespace

@@ -1,17 +1,15 @@
 #include "reports/ReportRows.h"
 
-#include <QTreeWidget>
+#include "model/FileListModel.h"
 
-QList<ReportRow> ReportRowsOf(const QTreeWidget &list)
+QList<ReportRow> ReportRowsOf(const FileListModel &list)
 {
     QList<ReportRow> rows;
-    const int count = list.topLevelItemCount();
-    rows.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem *item = list.topLevelItem(i);
+    rows.reserve(list.Count());
+    for (int i = 0; i < list.Count(); ++i) {
         ReportRow row;
         for (int column = 0; column < ReportColumnCount; ++column)
-            row[static_cast<size_t>(column)] = item->text(column);
+            row[size_t(column)] = ColumnText(*list.Record(i), column);
         rows.append(row);
     }
     return rows;

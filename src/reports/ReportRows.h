@@ -4,7 +4,7 @@
 #include <QString>
 #include <array>
 
-class QTreeWidget;
+class FileListModel;
 
 // The six texts of one list row, in the list's column order: "Checked Out By", "Checked Out
 // Time", "File Name", "File Path", "Browser Name", "Checked Out Version".
@@ -13,4 +13,4 @@ using ReportRow = std::array<QString, 6>;
 inline constexpr int ReportColumnCount = 6;
 
 // The rows of the list in their display order (after any sorting), selected or not.
-QList<ReportRow> ReportRowsOf(const QTreeWidget &list);
+QList<ReportRow> ReportRowsOf(const FileListModel &list);

@@ -6,8 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTreeWidget>
-#include <QWidget>
 
 namespace {
 
@@ -20,15 +18,15 @@ bool RegularFileExists(const QString &path)
 
 } // namespace
 
-ReportSaver::ReportSaver(Prompts &askWith, const QTreeWidget &rowsFrom, QWidget &captionOf)
-    : prompts(askWith), list(rowsFrom), window(captionOf)
+ReportSaver::ReportSaver(Prompts &askWith, ReportSource &savedFrom)
+    : prompts(askWith), source(savedFrom)
 {
 }
 
 bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
 {
     QString path = defaultName;
-    const QString caption = window.windowTitle();
+    const QString caption = source.Caption();
     const qsizetype hyphen = caption.indexOf(u'-');
     bool ask = true;
     if (saveAs || caption == UnnamedCaption() || hyphen < 0) {
@@ -85,13 +83,13 @@ QString ReportSaver::AskReportFileName(const QString &defaultName)
 
 bool ReportSaver::WriteTextReport(const QString &path)
 {
-    return WriteReport(path, [&] { WriteTextReportFile(path, ReportRowsOf(list)); });
+    return WriteReport(path, [&] { WriteTextReportFile(path, source.RowsInDisplayOrder()); });
 }
 
 bool ReportSaver::WriteSpreadsheetReport(const QString &path)
 {
-    return WriteReport(path,
-                       [&] { cutCells = WriteSpreadsheetReportFile(path, ReportRowsOf(list)); });
+    return WriteReport(
+        path, [&] { cutCells = WriteSpreadsheetReportFile(path, source.RowsInDisplayOrder()); });
 }
 
 bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &write)
@@ -104,7 +102,7 @@ bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &
         lastError = error.Reason;
         return false;
     }
-    window.setWindowTitle(CaptionPrefix() + path);
+    source.SetCaption(CaptionPrefix() + path);
     return true;
 }
 

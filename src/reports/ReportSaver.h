@@ -1,12 +1,21 @@
 #pragma once
 
 #include "model/Prompts.h"
+#include "reports/ReportRows.h"
 
 #include <QString>
 #include <functional>
 
-class QTreeWidget;
-class QWidget;
+// What a report is saved from: the rows in display order, and the caption that names the
+// report file of the list ("Korvex Brevant - <path>", or "Korvex Brevant - Unnamed").
+class ReportSource
+{
+public:
+    virtual ~ReportSource() = default;
+    virtual QList<ReportRow> RowsInDisplayOrder() const = 0;
+    virtual QString Caption() const = 0;
+    virtual void SetCaption(const QString &caption) = 0;
+};
 
 // Saves the list as a report: the save dialog, the overwrite question, the text and
 // spreadsheet writers, and the window caption that remembers where the list was saved.
@@ -23,8 +32,7 @@ public:
     }
     enum Format { SpreadsheetFormat = 1, TextFormat = 2 };
 
-    // list: the rows to write, read in display order. window: its caption names the report.
-    ReportSaver(Prompts &prompts, const QTreeWidget &list, QWidget &window);
+    ReportSaver(Prompts &prompts, ReportSource &source);
 
     // Asks for a name when saveAs is set or the list has no report file yet, else saves to
     // the file in the caption in the format last selected. True when the report was
@@ -50,8 +58,7 @@ private:
     void ShowSaveFailure(const QString &path) const;
 
     Prompts &prompts;
-    const QTreeWidget &list;
-    QWidget &window;
+    ReportSource &source;
     int selectedFilter = SpreadsheetFormat;
     QString lastError;
     // Cells the last spreadsheet had to cut to the cell limit.

@@ -4,11 +4,10 @@
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "reserve/PrepareWorkingProject.h"
-#include "reserve/SortHold.h"
 #include "server/ServerError.h"
-#include "shell/FileListView.h"
 
 #include <functional>
+#include <vector>
 
 const QString CheckOutUserRefusal =
     QStringLiteral("Please choose a user with 'Check Out for User...' before you check out files.");
@@ -18,7 +17,14 @@ namespace {
 // The failure message names this many documents; the rest are counted.
 constexpr int ListedFailures = 10;
 
-using RowStep = std::function<void(DocumentServer &, FileRow &, ReservationFailures &)>;
+// One record of a run: the record and how to tell that it changed.
+struct RunRecord
+{
+    clsFile &record;
+    std::function<void()> changed;
+};
+
+using RecordStep = std::function<void(DocumentServer &, RunRecord &, ReservationFailures &)>;
 
 struct Reservation
 {
@@ -37,16 +43,15 @@ Reservation ReservationOf(ServerDocument &doc)
     return held;
 }
 
-void ShowReservation(FileRow &row, const Reservation &held)
+void ShowReservation(RunRecord &row, const Reservation &held)
 {
-    clsFile &record = *row.Record();
-    record.SetCheckedOutBy(held.by);
-    record.SetCheckedOutTime(held.time);
-    record.SetCheckedOutVersion(held.version);
-    row.ShowRecord();
+    row.record.SetCheckedOutBy(held.by);
+    row.record.SetCheckedOutTime(held.time);
+    row.record.SetCheckedOutVersion(held.version);
+    row.changed();
 }
 
-void ShowAvailable(FileRow &row)
+void ShowAvailable(RunRecord &row)
 {
     ShowReservation(row, {Available, Available, Available});
 }
@@ -54,7 +59,7 @@ void ShowAvailable(FileRow &row)
 // After a failed step: a row that showed "available" for a document that someone has
 // reserved since the list was read shows that reservation, so the list does not offer a
 // held document as free. Anything unreadable leaves the row as it is.
-void ShowReservationMadeMeanwhile(ServerDocument *doc, FileRow &row)
+void ShowReservationMadeMeanwhile(ServerDocument *doc, RunRecord &row)
 {
     if (!doc)
         return;
@@ -74,10 +79,10 @@ ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
     return doc;
 }
 
-void CheckOutRow(DocumentServer &server, const QString &user, FileRow &row,
+void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
                  ReservationFailures &failures)
 {
-    const clsFile &record = *row.Record();
+    const clsFile &record = row.record;
     const bool listedFree = record.CheckedOutBy() == Available;
     ServerDocumentPtr doc;
     try {
@@ -104,9 +109,9 @@ void CheckOutRow(DocumentServer &server, const QString &user, FileRow &row,
     }
 }
 
-void CheckInRow(DocumentServer &server, FileRow &row, ReservationFailures &failures)
+void CheckInRow(DocumentServer &server, RunRecord &row, ReservationFailures &failures)
 {
-    const clsFile &record = *row.Record();
+    const clsFile &record = row.record;
     const bool listedFree = record.CheckedOutBy() == Available;
     ServerDocumentPtr doc;
     try {
@@ -123,17 +128,22 @@ void CheckInRow(DocumentServer &server, FileRow &row, ReservationFailures &failu
     }
 }
 
-ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, FileListView &list,
-                                        const RowStep &step)
+ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
+                                   const QList<clsFilePtr> &records, const RecordChanged &changed,
+                                   const RecordStep &step)
 {
     ReservationFailures failures;
     if (!state.Files || !state.DocumentServer)
         return failures;
-    // Held for the whole run: the window may be unloaded while a prompt of the run shows.
     const std::shared_ptr<DocumentServer> serverHeld = state.DocumentServer;
     DocumentServer &server = *serverHeld;
-    QList<FileRow *> rows = list.SelectedRows();
-    rows.removeIf([](const FileRow *row) { return !row->Record(); });
+    std::vector<RunRecord> rows;
+    for (qsizetype i = 0; i < records.size(); ++i)
+        if (records.at(i))
+            rows.push_back({*records.at(i), [&changed, i] {
+                                if (changed)
+                                    changed(i);
+                            }});
 
     bool ready = false;
     try {
@@ -147,18 +157,17 @@ ReservationFailures RunOverSelectedRows(ProgramState &state, Prompts &prompts, F
     } catch (const std::exception &error) {
         // No document can be changed without the working project.
         const QString reason = ReasonOf(error);
-        for (const FileRow *row : rows)
-            failures.append({row->Record()->FileName(), reason});
+        for (const RunRecord &row : rows)
+            failures.append({row.record.FileName(), reason});
         // With no row selected the failure still has to be told.
-        if (rows.isEmpty())
+        if (rows.empty())
             failures.append({FileNameOf(state.SelectedProject), reason});
     }
 
     if (ready) {
         const HourglassPointer hourglass(prompts);
-        const SortHold hold(list);
-        for (FileRow *row : rows)
-            step(server, *row, failures);
+        for (RunRecord &row : rows)
+            step(server, row, failures);
     }
     IgnoringErrors([&] { server.SetUserName(state.StartupUserName); });
     return failures;
@@ -190,20 +199,23 @@ QString DocumentPathOf(const clsFile &record)
     return JoinPath(record.FilePath(), record.FileName());
 }
 
-ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts, FileListView &list)
+ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts,
+                                         const QList<clsFilePtr> &records,
+                                         const RecordChanged &changed)
 {
     const QString user = state.CheckOutUser;
-    return RunOverSelectedRows(
-        state, prompts, list,
-        [&user](DocumentServer &server, FileRow &row, ReservationFailures &failures) {
+    return RunOverRecords(
+        state, prompts, records, changed,
+        [&user](DocumentServer &server, RunRecord &row, ReservationFailures &failures) {
             CheckOutRow(server, user, row, failures);
         });
 }
 
 ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
-                                           FileListView &list)
+                                           const QList<clsFilePtr> &records,
+                                           const RecordChanged &changed)
 {
-    return RunOverSelectedRows(state, prompts, list, CheckInRow);
+    return RunOverRecords(state, prompts, records, changed, CheckInRow);
 }
 
 void RestoreSelectedProject(ProgramState &state)

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "model/Prompts.h"
+#include "model/clsFiles.h"
 #include "server/ProgramState.h"
 
 #include <QList>
 #include <QString>
-
-class FileListView;
-class FileRow;
+#include <functional>
 
 // One document that a check-out or check-in run could not change, and why.
 struct ReservationFailure
@@ -16,6 +15,9 @@ struct ReservationFailure
     QString Reason;
 };
 using ReservationFailures = QList<ReservationFailure>;
+
+// Tells the caller that the record at this position of the run's list has changed.
+using RecordChanged = std::function<void(qsizetype position)>;
 
 // The message after a run in which documents failed: a count line, one line per document
 // for the first ten, then how many more. Lines are joined by CR.
@@ -31,17 +33,21 @@ bool IsRefusedCheckOutUser(const QString &name);
 // The full path of the record's document.
 QString DocumentPathOf(const clsFile &record);
 
-// The two engines. Each runs over the rows selected when it starts, inside the run frame:
-// server documents closed, the working project prepared and made active, the hourglass, the
-// rows, the default pointer, the start-up user name written back. A row whose document
-// cannot be opened, reserved or released keeps its texts and record and is returned as a
-// failure; so is a whole run whose working project could not be set up (every selected
-// row, with that reason). The selected project is made active again by
-// RestoreSelectedProject, which the caller runs afterwards.
-ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts, FileListView &list);
+// The two engines. Each works on the records it is given (those of the selected rows, in
+// display order) inside the run frame: server documents closed, the working project prepared
+// and made active, the hourglass, the records, the default pointer, the start-up user name
+// written back. Each record it changes is told to changed. A record whose document cannot be
+// opened, reserved or released keeps its texts and is returned as a failure; so is a whole
+// run whose working project could not be set up (every record, with that reason). The
+// selected project is made active again by RestoreSelectedProject, which the caller runs
+// afterwards.
+ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts,
+                                         const QList<clsFilePtr> &records,
+                                         const RecordChanged &changed);
 ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
-                                           FileListView &list);
+                                           const QList<clsFilePtr> &records,
+                                           const RecordChanged &changed);
 
-// The end of a run: no project active while the run's temporary project is deleted, then
-// the project chosen in the drop-down active again. Each step is tried on its own.
+// The end of a run: no project active while the run's working project is deleted, then the
+// project chosen in the drop-down active again. Each step is tried on its own.
 void RestoreSelectedProject(ProgramState &state);

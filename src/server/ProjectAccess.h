@@ -18,3 +18,7 @@ QString ResetActiveProject(DocumentServer &server);
 bool HasWorkspacePath(DocumentServer &server);
 QString GetWorkspacePath(DocumentServer &server);
 QString FirstWorkgroupPath(DocumentServer &server);
+
+// The folder the open dialog starts in: the folder of the project file the selected project
+// includes, else the active project's workspace, else its first workgroup path, else "".
+QString InitialOpenFolder(DocumentServer &server, const QString &selectedProject);

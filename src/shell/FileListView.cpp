@@ -1,42 +1,15 @@
 #include "shell/FileListView.h"
 
+#include "model/FileListModel.h"
+
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <vector>
 
-FileRow::FileRow(clsFilePtr rowRecord, QString rowKey)
-    : QTreeWidgetItem(RowType), record(std::move(rowRecord)), key(std::move(rowKey))
+FileListView::FileListView(QWidget *parent) : QTreeView(parent)
 {
-    // Selectable, but the user never ticks a box: the boxes mirror the reservation.
-    setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    ShowRecord();
-}
-
-void FileRow::ShowRecord()
-{
-    if (!record)
-        return;
-    setText(0, record->CheckedOutBy());
-    setText(1, record->CheckedOutTime());
-    setText(2, record->FileName());
-    setText(3, record->FilePath());
-    setText(4, record->BrowserName());
-    setText(5, record->CheckedOutVersion());
-    RestoreCheckBox();
-}
-
-void FileRow::RestoreCheckBox()
-{
-    setCheckState(0, text(0) != Available ? Qt::Checked : Qt::Unchecked);
-}
-
-FileRow *FileRow::Of(QTreeWidgetItem *item)
-{
-    return item && item->type() == RowType ? static_cast<FileRow *>(item) : nullptr;
-}
-
-FileListView::FileListView(QWidget *parent) : QTreeWidget(parent)
-{
+    setModel(new FileListModel(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -48,6 +21,11 @@ FileListView::FileListView(QWidget *parent) : QTreeWidget(parent)
     header()->setStretchLastSection(false);
 }
 
+FileListModel *FileListView::Model() const
+{
+    return static_cast<FileListModel *>(model());
+}
+
 void FileListView::SetGridLines(bool on)
 {
     if (gridLines == on)
@@ -56,26 +34,25 @@ void FileListView::SetGridLines(bool on)
     viewport()->update();
 }
 
-FileRow *FileListView::Row(int index) const
+QList<int> FileListView::SelectedRows() const
 {
-    return FileRow::Of(topLevelItem(index - 1));
-}
-
-QList<FileRow *> FileListView::SelectedRows() const
-{
-    QList<FileRow *> selected;
-    for (int i = 1; i <= Count(); ++i) {
-        FileRow *row = Row(i);
-        if (row && row->isSelected())
-            selected.append(row);
-    }
-    return selected;
+    // From the selection's ranges: asking the selection about each row costs a pass over
+    // every range per row, which for thousands of separately selected rows takes seconds.
+    std::vector<bool> selected(size_t(model()->rowCount()), false);
+    for (const QItemSelectionRange &range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            selected[size_t(row)] = true;
+    QList<int> rows;
+    for (size_t row = 0; row < selected.size(); ++row)
+        if (selected[row])
+            rows.append(int(row));
+    return rows;
 }
 
 void FileListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option,
                            const QModelIndex &index) const
 {
-    QTreeWidget::drawRow(painter, option, index);
+    QTreeView::drawRow(painter, option, index);
     if (!gridLines)
         return;
     painter->save();
@@ -92,14 +69,7 @@ void FileListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option
 
 void FileListView::mousePressEvent(QMouseEvent *event)
 {
-    QTreeWidget::mousePressEvent(event);
+    QTreeView::mousePressEvent(event);
     if (event->button() == Qt::RightButton)
         emit RightMouseDown(event->globalPosition().toPoint());
-}
-
-void FileListView::mouseReleaseEvent(QMouseEvent *event)
-{
-    QTreeWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton)
-        emit LeftMouseUp(event->position().toPoint());
 }

@@ -1,12 +1,17 @@
 #include "shell/frmMain.h"
 
-#include "reports/ReportSaver.h"
-
+#include "model/FileListModel.h"
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
 #include "server/ProjectAccess.h"
 #include "server/ServerError.h"
+#include "shell/ControlLayout.h"
+#include "shell/FileListView.h"
+#include "shell/OpenCommand.h"
+#include "shell/ReservationCommands.h"
+#include "shell/SearchCommand.h"
+#include "shell/SessionCommands.h"
 #include "system/FileWrite.h"
 #include "system/KorvexProcess.h"
 
@@ -59,17 +64,18 @@ void FitLabelBeforeCombo(QLabel *label)
 } // namespace
 
 frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *parent)
-    : QMainWindow(parent), prompts(dialogs), serverFactory(std::move(factory))
+    : QMainWindow(parent), prompts(dialogs), serverFactory(std::move(factory)),
+      guard([this] { close(); })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Korvex Brevant"));
     CreateControls();
     CreateMenus();
     ConnectListCommands();
-    ConnectSessionCommands();
-    ConnectSearchCommands();
-    ConnectOpenCommands();
-    ConnectReserveCommands();
+    session = std::make_unique<SessionCommands>(*this);
+    search = std::make_unique<SearchCommand>(*this);
+    open = std::make_unique<OpenCommand>(*this);
+    reservation = std::make_unique<ReservationCommands>(*this);
     resize(TwipsToPixels(DesignClientWidth),
            TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
 }
@@ -104,11 +110,7 @@ void frmMain::CreateControls()
 
     ListViewFiles = new FileListView(PBoxRight);
     ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
-    ListViewFiles->setColumnCount(6);
-    ListViewFiles->setHeaderLabels({QStringLiteral("Checked Out By"),
-                                    QStringLiteral("Checked Out Time"), QStringLiteral("File Name"),
-                                    QStringLiteral("File Path"), QStringLiteral("Browser Name"),
-                                    QStringLiteral("Checked Out Version")});
+    listModel = ListViewFiles->Model();
     const int columnTwips[] = {1800, 3000, 2400, 2400, 2400, 1200};
     for (int column = 0; column < 6; ++column)
         ListViewFiles->setColumnWidth(column, TwipsToPixels(columnTwips[column]));
@@ -129,8 +131,6 @@ void frmMain::CreateControls()
         StatusBar1->addWidget(panel);
     }
     statusNote->hide();
-
-    FileSelection.title = QStringLiteral("Open");
 }
 
 QAction *frmMain::AddMenuItem(QMenu *menu, const char *name, const QString &caption)
@@ -160,30 +160,30 @@ void frmMain::CreateMenus()
     mnuNew = AddMenuItem(mnuFile, "mnuNew", QStringLiteral("&New"));
     mnuNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     mnuOpen = AddMenuItem(mnuFile, "mnuOpen", QStringLiteral("&Open..."));
-    mnuSpacer1 = AddSeparator(mnuFile, "mnuSpacer1");
+    AddSeparator(mnuFile, "mnuSpacer1");
     mnuReserveForUser =
         AddMenuItem(mnuFile, "mnuReserveForUser", QStringLiteral("Check Out for &User..."));
     mnuReserveSelectedFiles = AddMenuItem(mnuFile, "mnuReserveSelectedFiles",
                                           QStringLiteral("Check Out &selected files"));
     mnuUnreserveSelectedFiles = AddMenuItem(mnuFile, "mnuUnreserveSelectedFiles",
                                             QStringLiteral("Check &In selected files"));
-    mnuSpacer2 = AddSeparator(mnuFile, "mnuSpacer2");
+    AddSeparator(mnuFile, "mnuSpacer2");
     mnuSave = AddMenuItem(mnuFile, "mnuSave", QStringLiteral("&Save"));
     mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuSaveAs = AddMenuItem(mnuFile, "mnuSaveAs", QStringLiteral("Save &As..."));
-    mnuSpacer3 = AddSeparator(mnuFile, "mnuSpacer3");
+    AddSeparator(mnuFile, "mnuSpacer3");
     mnuExit = AddMenuItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
 
     mnuEdit = menu("mnuEdit", QStringLiteral("&Edit"), this);
     mnuDocumentsSearch =
         AddMenuItem(mnuEdit, "mnuDocumentsSearch", QStringLiteral("&Find Korvex Documents..."));
     mnuDocumentsSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    mnuSpacer4 = AddSeparator(mnuEdit, "mnuSpacer4");
+    AddSeparator(mnuEdit, "mnuSpacer4");
     mnuSelectAll = AddMenuItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"));
     mnuSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     mnuDeleteItems = AddMenuItem(mnuEdit, "mnuDeleteItems", QStringLiteral("&Delete"));
     mnuDeleteItems->setShortcut(QKeySequence(Qt::Key_Delete));
-    mnuSpacer5 = AddSeparator(mnuEdit, "mnuSpacer5");
+    AddSeparator(mnuEdit, "mnuSpacer5");
     mnuStopDocumentsSearch =
         AddMenuItem(mnuEdit, "mnuStopDocumentsSearch", QStringLiteral("St&op Documents Search"));
 
@@ -205,7 +205,7 @@ void frmMain::CreateMenus()
     pupmnuListView = menu("pupmnuListView", QStringLiteral("ListviewMenu"), this);
     pupmnuDeleteItems = AddMenuItem(pupmnuListView, "pupmnuDeleteItems", QStringLiteral("&Delete"));
     pupmnuSelectAll = AddMenuItem(pupmnuListView, "pupmnuSelectAll", QStringLiteral("&Select all"));
-    pupmnuSpacer1 = AddSeparator(pupmnuListView, "pupmnuSpacer1");
+    AddSeparator(pupmnuListView, "pupmnuSpacer1");
     pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", QStringLiteral("Check &Out"));
     pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", QStringLiteral("Check &In"));
 }
@@ -258,7 +258,7 @@ bool frmMain::Load()
     }
 
     setTabOrder(Combo1, ListViewFiles);
-    setWindowTitle(ReportSaver::UnnamedCaption());
+    setWindowTitle(SessionCommands::UnnamedCaption());
     UpdateStatusbar();
 
     mnuSave->setEnabled(false);
@@ -275,7 +275,7 @@ bool frmMain::Load()
         PutStartupProjectBack();
         return false;
     }
-    loaded = true;
+    guard.SetLoaded();
     return true;
 }
 
@@ -350,15 +350,15 @@ void frmMain::SetStatusPanelText(int panel, const QString &text)
         statusMode->setText(text);
 }
 
-QString frmMain::StatusPanelText(int panel) const
+void frmMain::SetStatusPanelAutoSize(bool on)
 {
-    if (panel == 1)
-        return statusUser->text();
-    if (panel == 2)
-        return statusMode->text();
-    if (panel == 3)
-        return statusNote->text();
-    return {};
+    if (on) {
+        statusUser->setMinimumWidth(0);
+        statusUser->setMaximumWidth(QWIDGETSIZE_MAX);
+    } else {
+        // The window's inner width less 10 twips.
+        statusUser->setFixedWidth(qMax(0, TwipsToPixels(PixelsToTwips(width()) - 10)));
+    }
 }
 
 void frmMain::SetStatusNote(const QString &text)
@@ -404,26 +404,30 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (!loaded || unloaded) {
+    if (guard.Closing()) {
+        event->ignore();
+        return;
+    }
+    if (!guard.MayRun() && !guard.Busy()) {
+        // Before the start-up finished or after the window was unloaded.
         event->accept();
         return;
     }
-    // The search runs nested event processing, with the list and the server in use: stop
-    // it, and let the search command close the window once the search has returned.
-    if (searching) {
-        state.StopSearch = true;
-        closeAfterSearch = true;
+    // A search (which lets pending events run) stops; it and any other command end with
+    // their own steps (a run makes the selected project active again and removes its
+    // working project) before the window closes.
+    if (guard.Busy()) {
+        state.StopSearch = state.StopSearch || guard.Searching();
+        guard.RequestClose();
         event->ignore();
         return;
     }
-    // A check-out or check-in run finishes with its end steps (the selected project active
-    // again, the working project removed) before the window closes.
-    if (running) {
-        closeAfterRun = true;
-        event->ignore();
-        return;
+    bool closing = false;
+    {
+        const QScopedValueRollback<bool> asking(guard.Closing(), true);
+        closing = session->QueryUnload(sessionEnding);
     }
-    if (!QueryUnload()) {
+    if (!closing) {
         event->ignore();
         return;
     }
@@ -431,9 +435,15 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void frmMain::EndSession()
+{
+    sessionEnding = true;
+    close();
+}
+
 void frmMain::Unload()
 {
-    unloaded = true;
+    guard.SetUnloaded();
     const std::shared_ptr<DocumentServer> server = std::move(state.DocumentServer);
     if (!server)
         return;

@@ -2,23 +2,24 @@
 
 #include "model/Prompts.h"
 #include "server/ProgramState.h"
-#include "shell/ControlLayout.h"
-#include "shell/FileListView.h"
+#include "shell/CommandGuard.h"
 
 #include <QMainWindow>
-#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class FileListModel;
+class FileListView;
+class OpenCommand;
 class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
-class ErrorLog;
-class ReportSaver;
-class ServerError;
+class ReservationCommands;
+class SearchCommand;
+class SessionCommands;
 
 // Creates the document server at start-up. Tests wrap the real server in decorators here.
 using DocumentServerFactory = std::function<std::shared_ptr<DocumentServer>()>;
@@ -35,7 +36,9 @@ void SelectProjectInList(DocumentServer &server, const QString &path, QComboBox 
 QString SelectedListText(const QComboBox *list);
 
 // The main window: project drop-down, file list, status bar, menus, start-up and shutdown.
-// The window's commands live in files by theme (frmMain*.cpp).
+// Its controls and menu items are its own (each with the objectName of the window design);
+// the commands live in classes of their own (SessionCommands, SearchCommand, OpenCommand,
+// ReservationCommands), and CommandGuard decides whether one may run now.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -49,81 +52,80 @@ public:
     // been shown and nothing is to be restored.
     bool Load();
 
-    ProgramState &State() { return state; }
-    Prompts &Dialogs() { return prompts; }
+    // The desktop session or the program is ending: the window closes through its closing
+    // steps, also when the user wanted the list saved and the save did not happen.
+    void EndSession();
 
+    const ProgramState &State() const { return state; }
     // The list has been saved as a report since it last changed.
     bool ListSaved() const { return listSaved; }
-    void SetListSaved(bool saved) { listSaved = saved; }
 
     // Both status bar panels from CheckOutUser and MultiUserModeText.
     void UpdateStatusbar();
-    // Panel 1 (user) or 2 (mode) shows text until the next UpdateStatusbar; a search shows
-    // its progress in panel 1 this way.
-    void SetStatusPanelText(int panel, const QString &text);
-    QString StatusPanelText(int panel) const;
-    // A third panel for notes such as a search's error count; "" hides it.
-    void SetStatusNote(const QString &text);
-
-    // ---- File list (frmMainList.cpp) ----
-    // Rebuilds every row from State().Files in record order: keys "A1", "A2", ..., each row
-    // tied to its record, boxes ticked for checked-out documents. Sorting is switched off
-    // so the rows stay in record order until the user sorts again.
-    void ShowFilesInList();
-    // Removes every row (the records stay).
-    void ClearList();
-    // Rewrites one row's texts and check box from its own record.
-    void ShowRecordInRow(QTreeWidgetItem *row);
-    // The record a row stands for; null for an item that is not a file row.
-    static clsFilePtr RecordOfRow(QTreeWidgetItem *row);
-    // The selected rows in list order.
-    QList<FileRow *> SelectedRows() const;
     // column is 1-based; the same column again reverses the order.
     void SortColumns(int column);
     void SelectAll();
     // Removes the selected rows and exactly their own records.
     void DeleteSelectedListViewItem();
-    int SortColumn() const { return sortColumn; }
-    Qt::SortOrder SortOrder() const { return sortOrder; }
-    bool Sorted() const { return sorted; }
 
-    // ---- Session commands (frmMainSession.cpp) ----
-    // True: the command that asked is to be cancelled (the user wanted the list saved and
-    // it was not saved).
-    bool AskToSaveList();
-    void mnuNewClick();
-    void mnuSaveClick();
-    void mnuSaveAsClick();
-    void mnuInfoClick();
-    // The desktop session is ending: the window closes, also when the user wanted the list
-    // saved and the save did not happen.
-    void EndSession();
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // ---- Search (frmMainSearch.cpp) ----
-    void mnuDocumentsSearchClick();
-    void mnuStopDocumentsSearchClick();
-    // Lists the documents below SearchPath (search mode) or the document chosen in
-    // FileSelection with the documents it references (open mode).
-    void CollectDocuments(bool openMode);
-    bool Searching() const { return searching; }
-    // The folder of the last search, or in open mode the full name of the opened document.
-    QString SearchPath;
-    // During a search, pending events run between two folder entries once this many
-    // milliseconds have passed since they last ran (0: before every further entry). Each run
-    // costs a poll of the window system, which before every entry would make a search of a
-    // large tree take half as long again; 10 ms keeps the window responsive.
-    int SearchEventInterval = 10;
-    // Panel 1 sized to its text (on), or fixed at the window's inner width less 10 while a
-    // search shows its progress there (off). UpdateStatusbar switches it back on.
+private:
+    friend class SessionCommands;
+    friend class SearchCommand;
+    friend class OpenCommand;
+    friend class ReservationCommands;
+
+    // Window and controls (frmMain.cpp).
+    void CreateControls();
+    void CreateMenus();
+    QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
+    QAction *AddSeparator(QMenu *menu, const char *name);
+    // Lays the controls out for the client area; does nothing while minimized.
+    void ArrangeControls();
+    void ShowServerStartFailure(const QString &description);
+    void PutStartupProjectBack();
+    // At start-up: the working project of a run that did not finish.
+    void RecoverFromUnfinishedRun(DocumentServer &server);
+    // At start-up: the active project file that no longer exists.
+    void TellMissingActiveProject(DocumentServer &server);
+    void Unload();
+
+    // Status bar: panel 1 (user) or 2 (mode) shows text until the next UpdateStatusbar; a
+    // search shows its progress in panel 1 this way. Panel 3 holds notes such as a search's
+    // failures; "" hides it.
+    void SetStatusPanelText(int panel, const QString &text);
+    // Panel 1 sized to its text (on), or fixed at the window's inner width less 10 twips
+    // while a search shows its progress there (off).
     void SetStatusPanelAutoSize(bool on);
+    void SetStatusNote(const QString &text);
 
-    // ---- Opening documents (frmMainOpen.cpp) ----
-    void mnuOpenClick();
+    // File list (frmMainList.cpp).
+    void ConnectListCommands();
+    // Shows every record of Files in record order, unsorted, keys "A1", "A2", ...
+    void ShowFilesInList();
+    void ClearList();
+    void ListViewFilesColumnClick(int logicalIndex);
+    void ListViewFilesRightMouseDown(QPoint globalPosition);
+    void SetGridLines(bool on);
 
-    // ---- Reservation commands (frmMainReserve.cpp) ----
-    // One check-out (reserve true) or check-in run over the selected rows.
-    void ChangeReservation(bool reserve);
-    void mnuReserveForUserClick();
+    // Project drop-down (frmMainProjects.cpp).
+    void Combo1Changed();
+    void Combo1Click();
+
+    Prompts &prompts;
+    DocumentServerFactory serverFactory;
+    ProgramState state;
+    bool listSaved = false;
+    CommandGuard guard;
+    // Start-up is running: a server failure inside the drop-down's selection handling ends
+    // the start-up instead of being shown on its own.
+    bool loading = false;
+    std::optional<QString> startupFailure;
+    bool sessionEnding = false;
 
     // Controls and menu items, named as in the window design.
     QFrame *Frame1 = nullptr;
@@ -131,31 +133,25 @@ public:
     QComboBox *Combo1 = nullptr;
     QWidget *PBoxRight = nullptr;
     FileListView *ListViewFiles = nullptr;
+    FileListModel *listModel = nullptr; // the rows of ListViewFiles
     QStatusBar *StatusBar1 = nullptr;
-    // Work list of the folder search: first in, first out.
-    QStringList ListBoxDirs;
-    // Settings of the open dialog, kept between uses (the save dialog's are the report
-    // saver's).
-    FileDialogRequest FileSelection;
+    QLabel *statusUser = nullptr;
+    QLabel *statusMode = nullptr;
+    QLabel *statusNote = nullptr;
 
     QMenu *mnuFile = nullptr;
     QAction *mnuNew = nullptr;
     QAction *mnuOpen = nullptr;
-    QAction *mnuSpacer1 = nullptr;
     QAction *mnuReserveForUser = nullptr;
     QAction *mnuReserveSelectedFiles = nullptr;
     QAction *mnuUnreserveSelectedFiles = nullptr;
-    QAction *mnuSpacer2 = nullptr;
     QAction *mnuSave = nullptr;
     QAction *mnuSaveAs = nullptr;
-    QAction *mnuSpacer3 = nullptr;
     QAction *mnuExit = nullptr;
     QMenu *mnuEdit = nullptr;
     QAction *mnuDocumentsSearch = nullptr;
-    QAction *mnuSpacer4 = nullptr;
     QAction *mnuSelectAll = nullptr;
     QAction *mnuDeleteItems = nullptr;
-    QAction *mnuSpacer5 = nullptr;
     QAction *mnuStopDocumentsSearch = nullptr;
     QMenu *mnuView = nullptr;
     QMenu *mnuGridlines = nullptr;
@@ -166,101 +162,12 @@ public:
     QMenu *pupmnuListView = nullptr;
     QAction *pupmnuDeleteItems = nullptr;
     QAction *pupmnuSelectAll = nullptr;
-    QAction *pupmnuSpacer1 = nullptr;
     QAction *pupmnuReserve = nullptr;
     QAction *pupmnuUnreserve = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    // Window and controls (frmMain.cpp).
-    void CreateControls();
-    void CreateMenus();
-    QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
-    QAction *AddSeparator(QMenu *menu, const char *name);
-    void ConnectListCommands();
-
-public:
-    // Lays the controls out for the client area; does nothing while minimized.
-    void ArrangeControls();
-
-private:
-    void ShowServerStartFailure(const QString &description);
-    // At start-up: the working project of a run that did not finish.
-    void RecoverFromUnfinishedRun(DocumentServer &server);
-    // At start-up: the active project file that no longer exists.
-    void TellMissingActiveProject(DocumentServer &server);
-    void PutStartupProjectBack();
-
-    // The window has been unloaded: the records and the server are gone. A command that
-    // showed a modal prompt checks this before it goes on, since the desktop session may
-    // have closed the window meanwhile.
-    bool Released() const { return !state.Files || !state.DocumentServer; }
-
-    // Closing: the query-unload steps, then the unload steps. QueryUnload false keeps the
-    // window open (frmMainSession.cpp).
-    bool QueryUnload();
-    void Unload();
-
-    // File list (frmMainList.cpp).
-    void ListViewFilesColumnClick(int logicalIndex);
-    void ListViewFilesRightMouseDown(QPoint globalPosition);
-    void ListViewFilesLeftMouseUp(QPoint position);
-    void SetGridLines(bool on);
-
-    // Project drop-down (frmMainProjects.cpp).
-    void Combo1Changed();
-    void Combo1Click();
-
-    // ---- Session commands (frmMainSession.cpp) ----
-    void ConnectSessionCommands();
-    // Writes the list as a report; keeps the save dialog's last filter between saves.
-    std::unique_ptr<ReportSaver> reportSaver;
-    bool sessionEnding = false;
-
-    // ---- Search (frmMainSearch.cpp) ----
-    void ConnectSearchCommands();
-    // While a search runs, the commands that would change the list, the records or the
-    // project are unavailable; afterwards they are as a finished search leaves them.
-    QList<QAction *> CommandsHeldDuringSearch() const;
-    void HoldCommandsDuringSearch();
-    void ReleaseCommandsAfterSearch();
-    // The failure panel: how many documents the search could not read, and where the log is.
-    void ShowSearchFailures(int failedDocuments, const ErrorLog &log);
-    bool searching = false;
-    // A close request came during the search: the window closes once the search returned.
-    bool closeAfterSearch = false;
-    QList<bool> enabledBeforeSearch;
-
-    // ---- Opening documents (frmMainOpen.cpp) ----
-    void ConnectOpenCommands();
-
-    // ---- Reservation commands (frmMainReserve.cpp) ----
-    void ConnectReserveCommands();
-    bool running = false;
-    // A close request came during a run: the window closes once the run has ended.
-    bool closeAfterRun = false;
-
-    Prompts &prompts;
-    DocumentServerFactory serverFactory;
-    ProgramState state;
-    bool listSaved = false;
-
-    QLabel *statusUser = nullptr;
-    QLabel *statusMode = nullptr;
-    QLabel *statusNote = nullptr;
-
-    int sortColumn = -1;
-    Qt::SortOrder sortOrder = Qt::AscendingOrder;
-    bool sorted = false;
-
-    // Start-up is running: a server failure inside the drop-down's selection handling ends
-    // the start-up instead of being shown on its own.
-    bool loading = false;
-    std::optional<QString> startupFailure;
-    bool loaded = false;
-    bool unloaded = false;
+    // The commands.
+    std::unique_ptr<SessionCommands> session;
+    std::unique_ptr<SearchCommand> search;
+    std::unique_ptr<OpenCommand> open;
+    std::unique_ptr<ReservationCommands> reservation;
 };

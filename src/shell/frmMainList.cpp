@@ -1,8 +1,12 @@
 #include "shell/frmMain.h"
 
+#include "model/FileListModel.h"
+#include "shell/FileListView.h"
+
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSet>
 
 void frmMain::ConnectListCommands()
@@ -11,11 +15,12 @@ void frmMain::ConnectListCommands()
             &frmMain::ListViewFilesColumnClick);
     connect(ListViewFiles, &FileListView::RightMouseDown, this,
             &frmMain::ListViewFilesRightMouseDown);
-    connect(ListViewFiles, &FileListView::LeftMouseUp, this, &frmMain::ListViewFilesLeftMouseUp);
 
     connect(mnuSelectAll, &QAction::triggered, this, &frmMain::SelectAll);
     connect(pupmnuSelectAll, &QAction::triggered, this, &frmMain::SelectAll);
     auto deleteItems = [this] {
+        if (!guard.MayRun())
+            return;
         DeleteSelectedListViewItem();
         listSaved = false;
     };
@@ -27,39 +32,16 @@ void frmMain::ConnectListCommands()
 
 void frmMain::ShowFilesInList()
 {
-    ClearList();
-    sorted = false;
+    if (state.Files)
+        listModel->ShowFiles(*state.Files);
+    else
+        listModel->Clear();
     ListViewFiles->header()->setSortIndicatorShown(false);
-
-    QList<QTreeWidgetItem *> rows;
-    const int count = state.Files ? state.Files->Count() : 0;
-    rows.reserve(count);
-    for (int i = 1; i <= count; ++i)
-        rows.append(new FileRow(state.Files->Item(i), QStringLiteral("A") + QString::number(i)));
-    // One insertion for all rows: the view updates once, not once per row.
-    ListViewFiles->addTopLevelItems(rows);
 }
 
 void frmMain::ClearList()
 {
-    ListViewFiles->clear();
-}
-
-void frmMain::ShowRecordInRow(QTreeWidgetItem *row)
-{
-    if (FileRow *fileRow = FileRow::Of(row))
-        fileRow->ShowRecord();
-}
-
-clsFilePtr frmMain::RecordOfRow(QTreeWidgetItem *row)
-{
-    const FileRow *fileRow = FileRow::Of(row);
-    return fileRow ? fileRow->Record() : nullptr;
-}
-
-QList<FileRow *> frmMain::SelectedRows() const
-{
-    return ListViewFiles->SelectedRows();
+    listModel->Clear();
 }
 
 void frmMain::ListViewFilesColumnClick(int logicalIndex)
@@ -70,18 +52,14 @@ void frmMain::ListViewFilesColumnClick(int logicalIndex)
 void frmMain::SortColumns(int column)
 {
     const int key = column - 1;
-    if (key < 0 || key >= ListViewFiles->columnCount())
+    if (key < 0 || key >= FileListModel::Columns)
         return;
-    if (key == sortColumn) {
-        sortOrder = sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    } else {
-        sortColumn = key;
-        sortOrder = Qt::AscendingOrder;
-    }
-    sorted = true;
-    // Texts compare as texts, also the time and version columns ("10" before "9").
-    ListViewFiles->sortItems(sortColumn, sortOrder);
-    ListViewFiles->header()->setSortIndicator(sortColumn, sortOrder);
+    Qt::SortOrder order = Qt::AscendingOrder;
+    if (key == listModel->SortColumn())
+        order =
+            listModel->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    listModel->sort(key, order);
+    ListViewFiles->header()->setSortIndicator(key, order);
     ListViewFiles->header()->setSortIndicatorShown(true);
 }
 
@@ -92,44 +70,25 @@ void frmMain::SelectAll()
 
 void frmMain::DeleteSelectedListViewItem()
 {
-    const QList<FileRow *> doomedRows = SelectedRows();
+    const QList<int> doomedRows = ListViewFiles->SelectedRows();
     if (doomedRows.isEmpty())
         return;
-
     QSet<const clsFile *> doomedRecords;
     doomedRecords.reserve(doomedRows.size());
-    for (const FileRow *row : doomedRows)
-        if (row->Record())
-            doomedRecords.insert(row->Record().get());
+    for (const int row : doomedRows)
+        doomedRecords.insert(listModel->Record(row).get());
     if (state.Files)
         state.Files->RemoveRecords(doomedRecords);
-
-    // Take every row out in one step and put the survivors back in one step: removing
-    // rows one at a time costs a view update (and a list shift) per row.
-    const QList<QTreeWidgetItem *> all = ListViewFiles->invisibleRootItem()->takeChildren();
-    QList<QTreeWidgetItem *> kept;
-    kept.reserve(all.size() - doomedRows.size());
-    QSet<const QTreeWidgetItem *> doomed(doomedRows.cbegin(), doomedRows.cend());
-    for (QTreeWidgetItem *row : all) {
-        if (doomed.contains(row))
-            delete row;
-        else
-            kept.append(row);
-    }
-    ListViewFiles->addTopLevelItems(kept);
+    // The view stays where it was in the list.
+    const int scrolled = ListViewFiles->verticalScrollBar()->value();
+    listModel->RemoveRows(doomedRows);
+    ListViewFiles->verticalScrollBar()->setValue(scrolled);
 }
 
 void frmMain::ListViewFilesRightMouseDown(QPoint globalPosition)
 {
-    pupmnuDeleteItems->setEnabled(ListViewFiles->Count() > 0);
+    pupmnuDeleteItems->setEnabled(listModel->Count() > 0);
     pupmnuListView->popup(globalPosition);
-}
-
-void frmMain::ListViewFilesLeftMouseUp(QPoint position)
-{
-    // Whatever a click did to a box, it shows the reservation again.
-    if (FileRow *row = FileRow::Of(ListViewFiles->itemAt(position)))
-        row->RestoreCheckBox();
 }
 
 void frmMain::SetGridLines(bool on)

@@ -1,4 +1,7 @@
 #include "shell/frmMain.h"
+#include "system/Failure.h"
+
+#include "model/FileListModel.h"
 
 #include "projects/ProjectFiles.h"
 #include "server/ProjectAccess.h"
@@ -66,6 +69,14 @@ void frmMain::Combo1Changed()
     // the choice is undone and the failure shown.
     const QString previous = state.SelectedProject;
     const QString chosen = SelectedListText(Combo1);
+    // No project change in the middle of a command (or after the window was unloaded).
+    if (!loading && !guard.MayRun()) {
+        if (state.DocumentServer) {
+            const QSignalBlocker quiet(Combo1);
+            IgnoringErrors([&] { SelectProjectInList(*state.DocumentServer, previous, Combo1); });
+        }
+        return;
+    }
     try {
         Combo1Click();
     } catch (const std::exception &error) {
@@ -98,7 +109,7 @@ void frmMain::Combo1Click()
     if (!state.DocumentServer)
         return;
     DocumentServer &server = *state.DocumentServer;
-    if (ListViewFiles->Count() > 0) {
+    if (listModel->Count() > 0) {
         // The project stays while rows are listed; the nested run this causes finds the
         // entry already selected and ends.
         SelectProjectInList(server, state.SelectedProject, Combo1);

@@ -1,12 +1,19 @@
+// Records, the list model over them, reservation reading and the texts it produces.
+
+#include "ObservedServer.h"
+#include "ScrivoDocuments.h"
+#include "TestEnvironment.h"
+#include "TestFiles.h"
+
 #include "model/DateText.h"
+#include "model/FileListModel.h"
+#include "model/UserNames.h"
 #include "server/FileProcessing.h"
 #include "server/scrivo/ScrivoServer.h"
 
-#include "ScrivoDocuments.h"
-#include "TestEnvironment.h"
-
-#include <QDir>
+#include <QItemSelectionModel>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTest>
 #include <ctime>
 
@@ -14,94 +21,33 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-clsFilePtr record(const QString &fileName, const QString &filePath = u"/p"_s)
+clsFilePtr Record(const QString &by, const QString &fileName, const QString &version = u"1"_s)
 {
-    auto file = std::make_shared<clsFile>();
-    file->SetFileName(fileName);
-    file->SetFilePath(filePath);
-    return file;
+    auto record = std::make_shared<clsFile>();
+    record->SetCheckedOutBy(by);
+    record->SetCheckedOutTime(by);
+    record->SetFileName(fileName);
+    record->SetFilePath(u"/p"_s);
+    record->SetBrowserName(fileName.section(u'.', 0, 0));
+    record->SetCheckedOutVersion(version);
+    return record;
 }
 
-QList<clsFile *> contents(const clsFiles &files)
-{
-    QList<clsFile *> list;
-    for (int i = 1; i <= files.Count(); ++i)
-        list.append(files.Item(i).get());
-    return list;
-}
-
-QStringList fileNames(const clsFiles &files)
+QStringList Names(const clsFiles &files)
 {
     QStringList names;
     for (int i = 1; i <= files.Count(); ++i)
-        names.append(files.Item(i)->FilePath() + u'/' + files.Item(i)->FileName());
+        names.append(files.Item(i)->FileName());
     return names;
 }
 
-QString shortDate(const QDate &date)
+QStringList Column(const FileListModel &list, int column, int role = Qt::DisplayRole)
 {
-    return QLocale::system().toString(date, QLocale::ShortFormat);
+    QStringList texts;
+    for (int row = 0; row < list.Count(); ++row)
+        texts.append(list.data(list.index(row, column), role).toString());
+    return texts;
 }
-
-// Runs the call and returns the DocumentReadError it threw, or one naming no document.
-template <typename Call> DocumentReadError ReadErrorOf(Call call)
-{
-    try {
-        call();
-    } catch (const DocumentReadError &error) {
-        return error;
-    }
-    return DocumentReadError(ServerError(0, u"no error was thrown"_s), u"<none>"_s);
-}
-
-// Wraps a real document to record which members are read, in order, and optionally to fail
-// one member or to report another full name.
-class RecordingDocument : public ServerDocument
-{
-public:
-    explicit RecordingDocument(ServerDocumentPtr document) : inner(std::move(document)) {}
-
-    QStringList calls;
-    QString failOn;
-    QString reportedFullFileName;
-
-    bool IsReserved() override { return pass(u"IsReserved"_s, &ServerDocument::IsReserved); }
-    void Reserve() override { pass(u"Reserve"_s, &ServerDocument::Reserve); }
-    void ReleaseReservation() override
-    {
-        pass(u"ReleaseReservation"_s, &ServerDocument::ReleaseReservation);
-    }
-    QString ReservedBy() override { return pass(u"ReservedBy"_s, &ServerDocument::ReservedBy); }
-    QDateTime ReservedTime() override
-    {
-        return pass(u"ReservedTime"_s, &ServerDocument::ReservedTime);
-    }
-    int ReservedVersion() override
-    {
-        return pass(u"ReservedVersion"_s, &ServerDocument::ReservedVersion);
-    }
-    QString DisplayName() override { return pass(u"DisplayName"_s, &ServerDocument::DisplayName); }
-    QString FullFileName() override
-    {
-        const QString name = pass(u"FullFileName"_s, &ServerDocument::FullFileName);
-        return reportedFullFileName.isEmpty() ? name : reportedFullFileName;
-    }
-    QList<ServerDocumentPtr> ReferencedDocuments() override
-    {
-        return pass(u"ReferencedDocuments"_s, &ServerDocument::ReferencedDocuments);
-    }
-
-private:
-    template <typename R> R pass(const QString &member, R (ServerDocument::*read)())
-    {
-        calls.append(member);
-        if (member == failOn)
-            throw ServerError(ServerErrors::InvalidArgument, u"failing on cue: "_s + member);
-        return (inner.get()->*read)();
-    }
-
-    ServerDocumentPtr inner;
-};
 
 } // namespace
 
@@ -109,289 +55,182 @@ class TestModel : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<ScrivoServer> server;
-
-    QString document(const QString &relative, const QString &displayName = u"Doc"_s,
-                     int version = 1, const QStringList &references = {})
-    {
-        return WriteScrivoDocument(env->path(u"project/"_s + relative), displayName, version,
-                                   references);
-    }
-
 private slots:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        server = std::make_unique<ScrivoServer>();
-    }
-
-    void cleanup()
-    {
-        server.reset();
-        env.reset();
-    }
-
-    void searchFindsFirstExactCaseSensitiveName()
+    void recordsAreFoundByExactNameAndRemovedByPosition()
     {
         clsFiles files;
-        QCOMPARE(files.Search(QString()), -1);
         QCOMPARE(files.Search(u"a.kpt"_s), -1);
-        for (const QString &name : {u"a.kpt"_s, u"same.kpt"_s, u"B.kpt"_s, u"same.kpt"_s})
-            files.Add(record(name));
-        for (const QString &other : {u"A.kpt"_s, u"b.kpt"_s, u" B.kpt"_s})
-            QCOMPARE(files.Search(other), -1);
+        const clsFilePtr first = Record(Available, u"a.kpt"_s);
+        for (const clsFilePtr &record : {first, Record(u"x"_s, u"b.kam"_s),
+                                         Record(u"y"_s, u"a.kpt"_s), Record(u"z"_s, u"A.kpt"_s)})
+            files.Add(record);
+        files.Add(first); // the same record twice counts twice
         QCOMPARE(files.Search(u"a.kpt"_s), 1);
-        QCOMPARE(files.Search(u"B.kpt"_s), 3);
-        QCOMPARE(files.Search(u"same.kpt"_s), 2);
-        files.Remove(2);
-        QCOMPARE(files.Search(u"same.kpt"_s), 3);
-    }
-
-    void removeMovesLaterRecordsUpAndBadPositionChangesNothing()
-    {
-        clsFiles empty;
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, empty.Item(1));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, empty.Remove(1));
-        QCOMPARE(empty.Count(), 0);
-
-        clsFiles files;
-        for (int i = 1; i <= 5; ++i)
-            files.Add(record(u"f%1.kpt"_s.arg(i)));
-        const QList<clsFile *> before = contents(files);
-        for (int bad : {0, -1, 6, 100}) {
-            QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.Item(bad));
-            QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.Remove(bad));
-            QCOMPARE(contents(files), before);
-        }
+        QCOMPARE(files.Search(u"A.kpt"_s), 4);
+        QCOMPARE(files.Search(u"a.kpt "_s), -1);
+        // A change through Item is the stored record's.
+        files.Item(3)->SetCheckedOutBy(u"anna"_s);
+        QCOMPARE(files.Item(3)->CheckedOutBy(), u"anna"_s);
         files.Remove(1);
+        QCOMPARE(Names(files), (QStringList{u"b.kam"_s, u"a.kpt"_s, u"A.kpt"_s, u"a.kpt"_s}));
+        QCOMPARE(files.Item(4).get(), first.get());
+        for (const int bad : {0, 5, -1}) {
+            QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.Remove(bad));
+            QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.Item(bad));
+        }
         QCOMPARE(files.Count(), 4);
-        QCOMPARE(contents(files), before.mid(1));
-        files.Remove(4);
-        QCOMPARE(contents(files), before.mid(1, 3));
-    }
-
-    void recordsAreHeldByReference()
-    {
-        clsFiles files;
-        const clsFilePtr kept = record(u"x.kpt"_s);
-        files.Add(record(u"w.kpt"_s));
-        files.Add(kept);
-        files.Add(kept); // the same record twice counts twice
-        QCOMPARE(files.Count(), 3);
-        files.Item(2)->SetCheckedOutBy(u"bob"_s);
-        QCOMPARE(kept->CheckedOutBy(), u"bob"_s);
-        QCOMPARE(files.Item(3)->CheckedOutBy(), u"bob"_s);
-        QCOMPARE(files.Item(1)->CheckedOutBy(), QString());
-        files.Remove(2);
-        QCOMPARE(files.Count(), 2);
-        QCOMPARE(files.Item(2), kept);
-        QCOMPARE(files.Search(u"x.kpt"_s), 2);
-        // A removed record keeps what it holds.
-        files.Remove(2);
-        QCOMPARE(kept->CheckedOutBy(), u"bob"_s);
-        QCOMPARE(kept->FileName(), u"x.kpt"_s);
-    }
-
-    void clearFilesEmptiesAndIgnoresReleasedCollection()
-    {
+        // Exactly these records go, whatever their names.
+        files.RemoveRecords({first.get(), files.Item(2).get()});
+        QCOMPARE(Names(files), (QStringList{u"b.kam"_s, u"A.kpt"_s}));
+        const clsFilesPtr shared = std::make_shared<clsFiles>(files);
+        ClearFiles(shared);
+        QCOMPARE(shared->Count(), 0);
         ClearFiles(nullptr);
-        const clsFilesPtr files = std::make_shared<clsFiles>();
-        for (int i = 1; i <= 4; ++i)
-            files->Add(record(u"f%1.kpt"_s.arg(i)));
-        ClearFiles(files);
-        QCOMPARE(files->Count(), 0);
-
-        files->Add(record(u"a.kpt"_s));
-        files->Add(record(u"b.kpt"_s));
-        files->Clear();
-        QCOMPARE(files->Count(), 0);
-        QCOMPARE(files->Search(u"a.kpt"_s), -1);
     }
 
-    void removeRecordsRemovesExactlyThoseRecords()
+    void listShowsRecordsWithKeysBoxesAndSortsAsText()
     {
         clsFiles files;
-        const clsFilePtr first = record(u"same.kpt"_s, u"/one"_s);
-        const clsFilePtr second = record(u"same.kpt"_s, u"/two"_s);
-        const clsFilePtr other = record(u"other.kpt"_s);
-        const clsFilePtr twice = record(u"twice.kpt"_s);
-        const clsFilePtr stranger = record(u"same.kpt"_s, u"/three"_s);
-        for (const clsFilePtr &file : {first, twice, second, other, twice})
-            files.Add(file);
-        QCOMPARE(files.IndexOf(second.get()), 3);
-        QCOMPARE(files.IndexOf(stranger.get()), -1);
+        for (const clsFilePtr &record :
+             {Record(u"ben"_s, u"c.kpt"_s, u"9"_s), Record(Available, u"a.kpt"_s, Available),
+              Record(u"anna"_s, u"b.kpt"_s, u"10"_s), Record(u"ben"_s, u"d.kpt"_s, u"9"_s)})
+            files.Add(record);
+        FileListModel list;
+        QItemSelectionModel selection(&list);
+        list.ShowFiles(files);
+        QCOMPARE(Column(list, 0), (QStringList{u"ben"_s, Available, u"anna"_s, u"ben"_s}));
+        QCOMPARE(Column(list, 0, FileListModel::KeyRole),
+                 (QStringList{u"A1"_s, u"A2"_s, u"A3"_s, u"A4"_s}));
+        QCOMPARE(Column(list, 0, Qt::CheckStateRole),
+                 (QStringList{u"2"_s, u"0"_s, u"2"_s, u"2"_s}));
+        QCOMPARE(list.data(list.index(0, 1), Qt::CheckStateRole), QVariant());
+        // The boxes show state only: no row is checkable or editable.
+        QVERIFY(!(list.flags(list.index(0, 0)) & (Qt::ItemIsUserCheckable | Qt::ItemIsEditable)));
+        QCOMPARE(list.headerData(5, Qt::Horizontal).toString(), u"Checked Out Version"_s);
+        QVERIFY(!list.Sorted());
 
-        files.RemoveRecords({second.get(), twice.get(), stranger.get()});
-        QCOMPARE(contents(files), (QList<clsFile *>{first.get(), other.get()}));
-        QCOMPARE(files.IndexOf(second.get()), -1);
-        QCOMPARE(files.IndexOf(other.get()), 2);
-        files.RemoveRecords({});
-        QCOMPARE(files.Count(), 2);
+        // Versions sort as text ("10" before "9"); equal texts keep their order; the same
+        // column again reverses; the selection follows its rows.
+        selection.select(list.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list.sort(5, Qt::AscendingOrder);
+        QCOMPARE(Column(list, 2), (QStringList{u"b.kpt"_s, u"c.kpt"_s, u"d.kpt"_s, u"a.kpt"_s}));
+        QCOMPARE(selection.selectedRows().value(0).row(), 1);
+        list.sort(0, Qt::DescendingOrder);
+        QCOMPARE(Column(list, 2), (QStringList{u"c.kpt"_s, u"d.kpt"_s, u"a.kpt"_s, u"b.kpt"_s}));
+        QVERIFY(list.Sorted());
+        QCOMPARE(list.SortColumn(), 0);
+
+        // A changed text is shown at once, and the row stays where it is.
+        QSignalSpy changed(&list, &FileListModel::dataChanged);
+        list.Record(3)->SetCheckedOutBy(u"zora"_s);
+        list.RecordChanged(3);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(Column(list, 0).last(), u"zora"_s);
+        // Rows go, their records stay the caller's; a refill is unsorted, in record order,
+        // and keeps the sort column.
+        list.RemoveRows({3, 0});
+        QCOMPARE(Column(list, 2), (QStringList{u"d.kpt"_s, u"a.kpt"_s}));
+        QCOMPARE(files.Count(), 4);
+        list.ShowFiles(files);
+        QCOMPARE(Column(list, 2).first(), u"c.kpt"_s);
+        QVERIFY(!list.Sorted());
+        QCOMPARE(list.SortColumn(), 0);
+        list.Clear();
+        QCOMPARE(list.rowCount(), 0);
     }
 
-    void generalDateTextIsLocalShortDateAnd24HourTime()
+    void generalDateTextIsLocalShortDateAndTime()
     {
         const QByteArray oldZone = qgetenv("TZ");
         qputenv("TZ", "IST-5:30"); // five and a half hours ahead of UTC, no tz database needed
         ::tzset();
+        const auto date = [](const QDate &day) {
+            return QLocale::system().toString(day, QLocale::ShortFormat);
+        };
         const QDate day(2026, 3, 4);
-        // 18:30 UTC is midnight of the next day here: the date alone.
-        QCOMPARE(GeneralDateText(QDateTime(QDate(2026, 3, 3), QTime(18, 30), Qt::UTC)),
-                 shortDate(day));
+        // 18:30 UTC is midnight here: the date alone.
+        QCOMPARE(GeneralDateText(QDateTime(QDate(2026, 3, 3), QTime(18, 30), Qt::UTC)), date(day));
         QCOMPARE(GeneralDateText(QDateTime(QDate(2026, 3, 3), QTime(13, 2, 3), Qt::UTC)),
-                 shortDate(QDate(2026, 3, 3)) + u" 18:32:03"_s);
-        QCOMPARE(GeneralDateText(QDateTime(day, QTime(0, 0, 1))), shortDate(day) + u" 00:00:01"_s);
-        QCOMPARE(GeneralDateText(QDateTime(day, QTime(23, 59, 59))),
-                 shortDate(day) + u" 23:59:59"_s);
-        QCOMPARE(GeneralDateText(QDateTime(day, QTime(0, 0))), shortDate(day));
+                 date(QDate(2026, 3, 3)) + u" 18:32:03"_s);
+        QCOMPARE(GeneralDateText(QDateTime(day, QTime(0, 0, 1))), date(day) + u" 00:00:01"_s);
         QCOMPARE(GeneralDateText(QDateTime()), QString());
-        if (oldZone.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", oldZone);
+        oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
         ::tzset();
     }
 
-    void freeDocumentReadsAvailableAndNeverTheReservation()
+    void userNamesThatShowAsWhatTheyAre_data()
     {
-        RecordingDocument doc(server->OpenDocument(document(u"parts/bracket.kpt"_s, u"Bracket"_s)));
-        clsFiles files;
-        ReadReservation(files, doc);
-        QCOMPARE(doc.calls, (QStringList{u"IsReserved"_s, u"DisplayName"_s, u"FullFileName"_s,
-                                         u"FullFileName"_s}));
-        QCOMPARE(files.Count(), 1);
-        const clsFilePtr record = files.Item(1);
-        QCOMPARE(record->CheckedOutBy(), Available);
-        QCOMPARE(record->CheckedOutTime(), Available);
-        QCOMPARE(record->CheckedOutVersion(), Available);
-        QCOMPARE(record->BrowserName(), u"Bracket"_s);
-        QCOMPARE(record->FileName(), u"bracket.kpt"_s);
-        QCOMPARE(record->FilePath(), env->path(u"project/parts"_s));
-
-        // A document in the root folder keeps the separator as its folder.
-        RecordingDocument root(server->OpenDocument(document(u"axle.kpt"_s)));
-        root.reportedFullFileName = u"/axle.kpt"_s;
-        ReadReservation(files, root);
-        QCOMPARE(files.Item(2)->FilePath(), u"/"_s);
-        QCOMPARE(files.Item(2)->FileName(), u"axle.kpt"_s);
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("plain") << u"Frida Berg"_s << QString();
+        QTest::newRow("non-ASCII and beyond the BMP") << u"Jörg 🙂"_s << QString();
+        QTest::newRow("256 characters") << QString(256, u'a') << QString();
+        QTest::newRow("empty") << QString() << u"it is empty"_s;
+        QTest::newRow("257 characters")
+            << QString(257, u'a') << u"it is longer than 256 characters"_s;
+        QTest::newRow("tab") << u"a\tb"_s << u"it holds a control or format character"_s;
+        QTest::newRow("bidirectional mark")
+            << u"\u202Eecila"_s << u"it holds a control or format character"_s;
+        QTest::newRow("zero width joiner")
+            << u"al\u200Dice"_s << u"it holds a control or format character"_s;
+        QTest::newRow("byte that is not UTF-8")
+            << u"al\xDCE9ice"_s << u"it is not valid UTF-8 text"_s;
     }
 
-    void reservedDocumentReadsHolderTimeAndVersion()
+    void userNamesThatShowAsWhatTheyAre()
     {
-        const QString path = document(u"bracket.kpt"_s, u"Bracket"_s, 12);
-        const QDateTime reserved(QDate(2026, 3, 4), QTime(13, 45, 7));
-        WriteScrivoReservation(path, u"alice"_s, reserved, 12);
-        RecordingDocument doc(server->OpenDocument(path));
-        clsFiles files;
-        ReadReservation(files, doc);
-        QCOMPARE(doc.calls, (QStringList{u"IsReserved"_s, u"ReservedBy"_s, u"ReservedTime"_s,
-                                         u"ReservedVersion"_s, u"DisplayName"_s, u"FullFileName"_s,
-                                         u"FullFileName"_s}));
-        QCOMPARE(files.Item(1)->CheckedOutBy(), u"alice"_s);
-        QCOMPARE(files.Item(1)->CheckedOutTime(), shortDate(reserved.date()) + u" 13:45:07"_s);
-        QCOMPARE(files.Item(1)->CheckedOutVersion(), u"12"_s);
-        QCOMPARE(files.Item(1)->BrowserName(), u"Bracket"_s);
-
-        // A reservation the server itself made reads the same way.
-        server->ProjectHandler().SetActiveProject(
-            env->writeFile(u"project/shared.kpj"_s, "[Project Defaults]\nMultiUser=Shared\n"));
-        server->SetUserName(u"carol"_s);
-        const ServerDocumentPtr gear = server->OpenDocument(document(u"gear.kam"_s, u"Gear"_s, 7));
-        gear->Reserve();
-        ReadReservation(files, *gear);
-        QCOMPARE(files.Item(2)->CheckedOutBy(), u"carol"_s);
-        QCOMPARE(files.Item(2)->CheckedOutVersion(), u"7"_s);
-        QCOMPARE(files.Item(2)->CheckedOutTime(), GeneralDateText(gear->ReservedTime()));
-        QVERIFY(!files.Item(2)->CheckedOutTime().isEmpty());
+        QFETCH(QString, name);
+        QFETCH(QString, problem);
+        QCOMPARE(UserNameProblem(name), problem);
+        QVERIFY(!ShownUserName(name).contains(u'\u202E'));
+        QVERIFY(IsAvailableMarker(u"AvailablE"_s) && !IsAvailableMarker(u" available"_s));
     }
 
-    void failingReadLeavesFilesUnchanged_data()
+    void reservationIsReadIntoRecordsWithReferencesInServerOrder()
     {
-        QTest::addColumn<QString>("member");
-        for (const char *member : {"IsReserved", "ReservedBy", "ReservedTime", "ReservedVersion",
-                                   "DisplayName", "FullFileName"})
-            QTest::newRow(member) << QString::fromLatin1(member);
-    }
-
-    void failingReadLeavesFilesUnchanged()
-    {
-        QFETCH(QString, member);
-        const QString path = document(u"held.kpt"_s);
-        WriteScrivoReservation(path, u"alice"_s, QDateTime(QDate(2026, 1, 2), QTime(9, 0)), 2);
-        RecordingDocument doc(server->OpenDocument(path));
-        doc.failOn = member;
+        TestEnvironment env;
+        auto server = std::make_shared<ScrivoServer>(env.scrivoHome());
+        ObservedServer observed(server);
+        const QString part = WriteScrivoDocument(env.path(u"d/p.kpt"_s), u"Part P"_s, 4);
+        const QDateTime time(QDate(2026, 3, 4), QTime(9, 15, 30));
+        WriteScrivoReservation(part, u"anna"_s, time, 4);
+        WriteScrivoDocument(env.path(u"d/q.kpt"_s), u"Q"_s);
+        const QString top = WriteScrivoDocument(env.path(u"d/top.kam"_s), u"Top"_s, 2,
+                                                {u"gone.kpt"_s, u"p.kpt"_s, u"q.kpt"_s});
         clsFiles files;
-        const clsFilePtr earlier = std::make_shared<clsFile>();
-        files.Add(earlier);
-        QVERIFY_THROWS_EXCEPTION(ServerError, ReadReservation(files, doc));
-        QCOMPARE(files.Count(), 1);
-        QCOMPARE(files.Item(1), earlier);
-    }
+        ReadDocumentWithReferences(files, observed, top);
+        QCOMPARE(Names(files), (QStringList{u"top.kam"_s, u"p.kpt"_s, u"q.kpt"_s}));
+        const clsFile &free = *files.Item(1);
+        QCOMPARE((QStringList{free.CheckedOutBy(), free.CheckedOutTime(), free.CheckedOutVersion(),
+                              free.BrowserName(), free.FilePath()}),
+                 (QStringList{Available, Available, Available, u"Top"_s, env.path(u"d"_s)}));
+        const clsFile &held = *files.Item(2);
+        QCOMPARE(
+            (QStringList{held.CheckedOutBy(), held.CheckedOutTime(), held.CheckedOutVersion()}),
+            (QStringList{u"anna"_s, GeneralDateText(time), u"4"_s}));
 
-    void assemblyIsFollowedByItsReferencesSkippingMissingOnes()
-    {
-        document(u"asm/p1.kpt"_s, u"P1"_s, 1, {u"../shared/s.kpt"_s});
-        document(u"shared/s.kpt"_s, u"S"_s);
-        document(u"asm/sub/p2.kdw"_s, u"P2"_s);
-        const QString top = document(u"asm/top.kam"_s, u"Top"_s, 1,
-                                     {u"p1.kpt"_s, u"missing.kpt"_s, u"sub/p2.kdw"_s});
-
-        // What the server itself enumerates: the missing reference gives a null entry.
-        QStringList expected{top};
-        int nullEntries = 0;
-        for (const ServerDocumentPtr &ref : server->OpenDocument(top)->ReferencedDocuments()) {
-            if (ref)
-                expected.append(ref->FullFileName());
-            else
-                ++nullEntries;
-        }
-        QCOMPARE(nullEntries, 1);
-        QCOMPARE(expected.size(), 4);
-
-        clsFiles files;
-        ReadDocumentWithReferences(files, *server, top);
-        QCOMPARE(fileNames(files), expected);
-        QCOMPARE(files.Item(1)->BrowserName(), u"Top"_s);
-        // Every document once: the server's list is read, not walked again.
-        QStringList sorted = fileNames(files);
-        sorted.sort();
-        QCOMPARE(sorted, (QStringList{env->path(u"project/asm/p1.kpt"_s),
-                                      env->path(u"project/asm/sub/p2.kdw"_s),
-                                      env->path(u"project/asm/top.kam"_s),
-                                      env->path(u"project/shared/s.kpt"_s)}));
-        ReadDocumentWithReferences(files, *server, top);
-        QCOMPARE(fileNames(files), expected + expected);
-    }
-
-    void failedReadKeepsRecordsBeforeItAndNamesTheDocument()
-    {
-        // A document that cannot be opened (missing, a folder) adds no record.
-        QDir().mkpath(env->path(u"project/folder.kam"_s));
-        clsFiles files;
-        const clsFilePtr earlier = std::make_shared<clsFile>();
-        files.Add(earlier);
-        for (const QString &relative : {u"nothing-here.kam"_s, u"folder.kam"_s}) {
-            const QString path = env->path(u"project/"_s + relative);
-            const DocumentReadError error =
-                ReadErrorOf([&] { ReadDocumentWithReferences(files, *server, path); });
-            QCOMPARE(error.document, path);
-            QCOMPARE(files.Count(), 1);
-            QCOMPARE(files.Item(1), earlier);
-        }
-
-        // A reference that fails keeps the records read before it; the error names it.
-        for (const char *name : {"r1.kpt", "r2.kpt", "r3.kpt", "r4.kpt"})
-            document(QString::fromLatin1(name));
-        WriteDamagedScrivoReservation(env->path(u"project/r3.kpt"_s));
-        const QString top = document(u"top.kam"_s, u"Top"_s, 1,
-                                     {u"r1.kpt"_s, u"r2.kpt"_s, u"r3.kpt"_s, u"r4.kpt"_s});
+        // A reference that cannot be read ends the reading there, names that document and
+        // keeps the records before it.
+        WriteDamagedScrivoReservation(env.path(u"d/q.kpt"_s));
         files.Clear();
-        const DocumentReadError error =
-            ReadErrorOf([&] { ReadDocumentWithReferences(files, *server, top); });
-        QCOMPARE(error.document, env->path(u"project/r3.kpt"_s));
-        QCOMPARE(fileNames(files), (QStringList{top, env->path(u"project/r1.kpt"_s),
-                                                env->path(u"project/r2.kpt"_s)}));
+        try {
+            ReadDocumentWithReferences(files, observed, top);
+            QFAIL("no error");
+        } catch (const DocumentReadError &error) {
+            QCOMPARE(error.document, env.path(u"d/q.kpt"_s));
+            QCOMPARE(error.number, ServerErrors::ReservationRecordDamaged);
+        }
+        QCOMPARE(Names(files), (QStringList{u"top.kam"_s, u"p.kpt"_s}));
+        const DocumentReadError missing = [&] {
+            try {
+                ReadDocumentWithReferences(files, observed, env.path(u"d/none.kam"_s));
+            } catch (const DocumentReadError &error) {
+                return error;
+            }
+            return DocumentReadError(ServerError(0, QString()), QString());
+        }();
+        QCOMPARE(missing.document, env.path(u"d/none.kam"_s));
+        QCOMPARE(missing.number, ServerErrors::FileNotFound);
     }
 };
 

@@ -5,6 +5,8 @@
 #include "ScrivoDocuments.h"
 #include "ShellFixture.h"
 
+#include "model/FileListModel.h"
+
 #include "server/ServerError.h"
 #include "system/ProcessIdentity.h"
 
@@ -112,28 +114,24 @@ private slots:
 void TestRace::everyDocumentEndsWithOneHolderAndEveryLoserIsTold()
 {
     ShellFixture f;
-    const QString project = f.addProject(QStringLiteral("A"), QStringLiteral("Shared"));
-    f.activate(project);
-    f.expectBackupWarning();
-    const std::unique_ptr<frmMain> window = f.startWindow();
-    QVERIFY(window);
-
-    const QString folder = f.env.path(QStringLiteral("projects/docs"));
+    const QString project = f.Project(u"A"_s, u"Shared"_s);
+    QVERIFY(f.Start(project));
+    const QString folder = f.env.path(u"projects/docs"_s);
     QStringList documents;
     QHash<QString, int> versions;
-    QList<clsFilePtr> records;
     for (int i = 0; i < Documents; ++i) {
-        const QString name = QStringLiteral("Part%1.kpt").arg(i, 4, 10, QLatin1Char('0'));
+        const QString name = u"Part%1.kpt"_s.arg(i, 4, 10, QLatin1Char('0'));
         const int version = 1 + i % 7;
         documents.append(WriteScrivoDocument(folder + u'/' + name, name, version));
         versions.insert(documents.last(), version);
     }
-    // The window's rows start in the middle of the list.
-    for (const QString &document : Ordered(documents, Documents / 2, false))
-        records.append(ShellFixture::record(Available, QFileInfo(document).fileName(), folder));
-    ShellFixture::showRecords(*window, records);
-    window->SelectAll();
-    window->State().CheckOutUser = WindowUser;
+    // The window's rows, listed by a search, go backwards from the last document.
+    f.Search(folder);
+    f.window->SortColumns(3);
+    f.window->SortColumns(3);
+    f.window->SelectAll();
+    f.prompts.Input(WindowUser);
+    f.Trigger("mnuReserveForUser");
 
     // Two processes go forwards from the first document, two backwards from the last, so
     // that claimants meet on the same document at the same time.
@@ -149,14 +147,14 @@ void TestRace::everyDocumentEndsWithOneHolderAndEveryLoserIsTold()
             i < 2 ? Ordered(documents, 0, false) : Ordered(documents, Documents - 1, true);
     }
 
-    f.prompts.answerMessage(PromptAnswer::OK); // the documents the window lost
+    f.prompts.Message(); // the documents the window lost
     QElapsedTimer clock;
     clock.start();
     for (Racer &racer : racers)
         racer.start();
     for (Racer &racer : racers)
         QVERIFY2(racer.process.waitForStarted(10000), qPrintable(racer.process.errorString()));
-    window->ChangeReservation(true);
+    f.Trigger("mnuReserveSelectedFiles");
     const qint64 windowDone = clock.elapsed();
     bool allFinished = true;
     for (Racer &racer : racers)
@@ -216,15 +214,14 @@ void TestRace::everyDocumentEndsWithOneHolderAndEveryLoserIsTold()
     // Every row of the window shows the document's holder; the rows it lost are counted in
     // its message, and each listed one names the holder.
     int windowLost = 0;
-    for (int i = 1; i <= window->ListViewFiles->Count(); ++i) {
-        const clsFile &record = *window->ListViewFiles->Row(i)->Record();
+    for (int row = 0; row < f.List().Count(); ++row) {
+        const clsFile &record = *f.List().Record(row);
         const QString document = folder + u'/' + record.FileName();
         QCOMPARE(record.CheckedOutBy(), holderOf.value(document));
         QCOMPARE(record.CheckedOutVersion(), QString::number(versions.value(document)));
         windowLost += holderOf.value(document) != WindowUser ? 1 : 0;
     }
-    QVERIFY(f.prompts.scriptDone());
-    QVERIFY(f.prompts.unexpected.isEmpty());
+    QVERIFY(f.prompts.Done());
     const QStringList message = f.prompts.records.last().text.split(u'\r');
     QCOMPARE(message.first(),
              QStringLiteral("%1 document(s) could not be checked out:").arg(windowLost));
@@ -234,7 +231,7 @@ void TestRace::everyDocumentEndsWithOneHolderAndEveryLoserIsTold()
         QVERIFY2(line.contains(QStringLiteral(" by ") + holderOf.value(document)),
                  qPrintable(line));
     }
-    QCOMPARE(f.activeProject(), project);
+    QCOMPARE(f.ActiveProject(), project);
 
     qInfo("race: %d documents, %d scrivo processes and the window's check-out run; wins "
           "anna %d, ben %d, carl %d, dora %d, window %d; lost calls %d (scrivo %d, window %d); "

@@ -1,28 +1,27 @@
-// The directory listing and the folder walker on real trees, with the real Scrivo server.
+// The folder walker on real trees with the real server, and the search command through the
+// window.
 
-#include "search/SearchFolder.h"
-#include "server/scrivo/ScrivoServer.h"
-#include "system/DirectoryListing.h"
-
-#include "ObservedServer.h"
 #include "ScrivoDocuments.h"
-#include "TestEnvironment.h"
+#include "ShellFixture.h"
 #include "TestFiles.h"
 
+#include "model/FileListModel.h"
+#include "search/SearchFolder.h"
+
+#include <QAction>
+#include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QScopeGuard>
+#include <QLabel>
 #include <QTest>
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// One search: the records, the work list, the stop flag and what the walk reported.
-struct Search
+// One walk: the records, the work list, the stop flag and the folders it told about.
+struct Walk
 {
-    explicit Search(DocumentServer &server) : context(server, files, dirs, stop) {}
+    explicit Walk(DocumentServer &server) : context(server, files, dirs, stop) {}
 
     clsFiles files;
     QStringList dirs;
@@ -30,27 +29,26 @@ struct Search
     SearchContext context;
     QStringList progress;
 
-    void walk(const QString &start)
+    void Run(const QString &start)
     {
         WalkFolderTree(context, start, [this](const QString &folder) { progress.append(folder); });
     }
-
-    // Full names of the records, in list order.
-    QStringList listed() const
+    QStringList Listed() const
     {
         QStringList names;
-        for (int i = 1; i <= files.Count(); ++i) {
-            const QString folder = files.Item(i)->FilePath();
-            names.append((folder.endsWith(u'/') ? folder : folder + u'/') +
-                         files.Item(i)->FileName());
-        }
+        for (int i = 1; i <= files.Count(); ++i)
+            names.append(JoinPath(files.Item(i)->FilePath(), files.Item(i)->FileName()));
         return names;
+    }
+    static QString JoinPath(const QString &folder, const QString &name)
+    {
+        return (folder.endsWith(u'/') ? folder : folder + u'/') + name;
     }
 };
 
-QByteArray logLine(const QByteArray &fullName)
+QByteArray LogLine(const QString &fullName)
 {
-    return "File has created Error: " + fullName + "\r\n";
+    return "File has created Error: " + QFile::encodeName(fullName) + "\r\n";
 }
 
 } // namespace
@@ -59,312 +57,230 @@ class TestSearch : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<ObservedServer> server;
-    QStringList opened; // every document the server was asked to open
+    std::unique_ptr<ShellFixture> f;
     QString root;
 
-    QString doc(const QString &relative)
+    QString At(const QString &relative) const { return root + u'/' + relative; }
+    QString Doc(const QString &relative)
     {
-        return WriteScrivoDocument(at(relative), relative.section(u'/', -1));
+        return WriteScrivoDocument(At(relative), relative.section(u'/', -1));
     }
-    QString at(const QString &relative) const { return root + u'/' + relative; }
-    QString logPath() const { return env->stateHome() + u"/korvex-brevant/Error.log"_s; }
+    QString LogPath() const { return f->env.stateHome() + u"/korvex-brevant/Error.log"_s; }
+    QStringList Opened() const
+    {
+        QStringList opened;
+        for (const QString &call : f->observed->calls)
+            if (call.startsWith(u"OpenDocument "_s))
+                opened.append(call.mid(13));
+        return opened;
+    }
 
 private slots:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        server = std::make_unique<ObservedServer>(std::make_shared<ScrivoServer>());
-        opened.clear();
-        server->onOpenDocument = [this](const QString &path) { opened.append(path); };
-        root = env->path(u"tree"_s);
+        f = std::make_unique<ShellFixture>();
+        root = f->env.path(u"tree"_s);
         QDir().mkpath(root);
     }
 
     void cleanup()
     {
-        server.reset();
-        env.reset();
+        QVERIFY(f->prompts.Done());
+        f.reset();
     }
 
-    void listingGivesEntriesInByteOrderWithTypeAndIdentity()
+    void walkIsBreadthFirstInNameOrderAndOpensOnlyDocuments()
     {
-        for (const char *name : {"z", "b", "B", "a.kpt", "\xc3\xa4", ".hidden"})
-            env->writeFile(u"tree/"_s + QString::fromUtf8(name), {});
-        QDir().mkpath(at(u"sub"_s));
-        QDir().mkpath(at(u"other"_s));
-        MakeLink(u"sub"_s, at(u"tosub"_s));
-        MakeLink(u"a.kpt"_s, at(u"tofile"_s));
-        MakeLink(u"gone"_s, at(u"dangling"_s));
-
-        const DirectoryListing listing = DirectoryListing::Read(root);
-        QVERIFY(listing.IsOpen());
-        QList<QByteArray> names;
-        QList<QByteArray> folders;
-        for (const DirectoryEntry &entry : listing.Entries()) {
-            names.append(entry.RawName);
-            if (entry.IsFolder)
-                folders.append(entry.RawName);
-        }
-        QCOMPARE(names, (QList<QByteArray>{".hidden", "B", "a.kpt", "b", "dangling", "other", "sub",
-                                           "tofile", "tosub", "z", "\xc3\xa4"}));
-        QCOMPARE(folders, (QList<QByteArray>{"other", "sub", "tosub"}));
-        QCOMPARE(listing.Entries().back().Name(), u"ä"_s);
-
-        // A folder is known by its device and inode, through a link too.
-        const FolderIdentity sub = DirectoryListing::Read(at(u"sub"_s)).Identity();
-        struct stat info;
-        QCOMPARE(::stat(QFile::encodeName(at(u"sub"_s)).constData(), &info), 0);
-        QCOMPARE(sub.Device, static_cast<quint64>(info.st_dev));
-        QCOMPARE(sub.Inode, static_cast<quint64>(info.st_ino));
-        QCOMPARE(DirectoryListing::Read(at(u"tosub"_s)).Identity(), sub);
-        QVERIFY(DirectoryListing::Read(at(u"other"_s)).Identity() != sub);
-
-        // What cannot be listed gives an error and no entries.
-        for (const QString &path : {at(u"a.kpt"_s), at(u"missing"_s), QString()}) {
-            const DirectoryListing failed = DirectoryListing::Read(path);
-            QVERIFY2(!failed.IsOpen(), qPrintable(path));
-            QVERIFY(!failed.ErrorText().isEmpty());
-            QVERIFY(failed.Entries().empty());
-        }
-    }
-
-    void namesDecodeAndEncodeBackToTheSameBytes()
-    {
-        const QList<QByteArray> names{"plain.kpt",
-                                      "Gr\xc3\xbc\xc3\x9f"
-                                      "e.kpt",
-                                      "caf\xe9",               // Latin-1
-                                      "\x80lead",              // lone continuation byte
-                                      "over\xc0\xaflong",      // overlong "/"
-                                      "sur\xed\xa0\x80rogate", // encoded surrogate
-                                      "big\xf4\x90\x80\x80",   // above U+10FFFF
-                                      "cut\xe2\x82",           // sequence cut off at the end
-                                      "emoji\xf0\x9f\x98\x80", // four-byte character
-                                      "repl\xef\xbf\xbd",      // U+FFFD itself is valid
-                                      "\xff\xfe\xfd"};
-        for (const QByteArray &raw : names) {
-            const QString decoded = DecodeFileName(raw);
-            QCOMPARE(EncodeFileName(decoded), raw);
-            if (QString::fromUtf8(raw).toUtf8() == raw)
-                QCOMPARE(decoded, QFile::decodeName(raw));
-            else
-                QVERIFY(decoded != QFile::decodeName(raw));
-        }
-        // An escaped byte right after a real four-byte character stays a byte.
-        QCOMPARE(EncodeFileName(QString::fromUtf8("\xf0\x9f\x98\x80") + QChar(0xDCE9)),
-                 QByteArray("\xf0\x9f\x98\x80\xe9"));
-    }
-
-    void walksBreadthFirstInNameOrderAndOpensOnlyDocuments()
-    {
-        // Documents by their last three letters in any case; folders starting with "."
-        // skipped, files starting with "." read; a folder named like a part searched, not
-        // opened; names with blanks and non-ASCII names used exactly as listed.
-        for (const char *name : {"sub1/deep/y.kpt",
-                                 "sub2/z.kpt",
-                                 "b.kpt",
-                                 "sub1/x.kpt",
-                                 "sub1/Deep2/w.kdw",
-                                 "a.kam",
-                                 "A.kdw",
-                                 "p.KPT",
-                                 "q.Kam",
-                                 "r.kDw",
-                                 "s.kpn",
-                                 "drawingkdw",
-                                 "t.kpt.bak",
-                                 "u.KP",
-                                 "x.kpt/inner.kpt",
-                                 ".git/a.kpt",
-                                 ".hidden/deeper/b.kpt",
-                                 ".c.kpt",
-                                 "visible/c.kpt",
-                                 " lead/a.kpt",
-                                 "trail /b.kpt",
-                                 " space.kpt",
-                                 "end .kpt ",
-                                 "Ordner ä/Grüße.kpt"})
-            doc(QString::fromUtf8(name));
-        env->writeFile(u"tree/notes.txt"_s, "not a document");
-        WriteScrivoReservation(at(u"visible/c.kpt"_s), u"alice"_s,
+        // Documents by their last three letters in any case; folders starting with "." are
+        // skipped, files starting with "." read; names with blanks used exactly as listed.
+        for (const char *name :
+             {"sub1/deep/y.kpt", "sub2/z.kpt", "b.kpt", "sub1/x.kpt", "a.kam", "p.KPT", "r.kDw",
+              "s.kpn", "drawingkdw", "t.kpt.bak", "x.kpt/inner.kpt", ".git/a.kpt", ".c.kpt",
+              " lead/a.kpt", "trail /b.kpt", "Ordner ä/Grüße.kpt"})
+            Doc(QString::fromUtf8(name));
+        WriteScrivoReservation(At(u"b.kpt"_s), u"alice"_s,
                                QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9)), 4);
-        Search search(*server);
-        search.walk(root);
-
-        QCOMPARE(search.listed(),
-                 (QStringList{at(u" space.kpt"_s), at(u".c.kpt"_s), at(u"A.kdw"_s), at(u"a.kam"_s),
-                              at(u"b.kpt"_s), at(u"drawingkdw"_s), at(u"p.KPT"_s), at(u"q.Kam"_s),
-                              at(u"r.kDw"_s), at(u" lead/a.kpt"_s), at(u"Ordner ä/Grüße.kpt"_s),
-                              at(u"sub1/x.kpt"_s), at(u"sub2/z.kpt"_s), at(u"trail /b.kpt"_s),
-                              at(u"visible/c.kpt"_s), at(u"x.kpt/inner.kpt"_s),
-                              at(u"sub1/Deep2/w.kdw"_s), at(u"sub1/deep/y.kpt"_s)}));
-        QCOMPARE(opened, search.listed());
-        QCOMPARE(search.progress,
-                 (QStringList{root, at(u" lead"_s), at(u"Ordner ä"_s), at(u"sub1"_s), at(u"sub2"_s),
-                              at(u"trail "_s), at(u"visible"_s), at(u"x.kpt"_s),
-                              at(u"sub1/Deep2"_s), at(u"sub1/deep"_s)}));
-        QVERIFY(search.dirs.isEmpty());
-        QCOMPARE(search.files.Item(3)->CheckedOutBy(), Available);
-        QCOMPARE(search.files.Item(3)->BrowserName(), u"A.kdw"_s);
-        QCOMPARE(search.files.Item(10)->FilePath(), at(u" lead"_s));
-        QCOMPARE(search.files.Item(11)->FileName(), u"Grüße.kpt"_s);
-        QCOMPARE(search.files.Item(15)->CheckedOutBy(), u"alice"_s);
-        QCOMPARE(search.context.FailedDocuments, 0);
-        QVERIFY(!QFile::exists(logPath()));
-    }
-
-    void startFolderIsUsedAsGiven()
-    {
-        doc(u"one.kpt"_s);
-        doc(u"trail /two.kpt"_s);
-        Search search(*server);
-        search.walk(root + u'/');
-        QCOMPARE(opened, (QStringList{at(u"one.kpt"_s), at(u"trail /two.kpt"_s)}));
-        QCOMPARE(search.files.Item(1)->FilePath(), root);
-        QCOMPARE(search.progress, (QStringList{root + u'/', at(u"trail "_s)}));
-
-        // A start folder ending in a blank is walked as it is: only the folder the folder
-        // browser returned is trimmed, by the search command, and of blanks only.
-        Search fromTrailing(*server);
-        fromTrailing.walk(at(u"trail "_s));
-        QCOMPARE(fromTrailing.listed(), QStringList{at(u"trail /two.kpt"_s)});
+        Walk walk(*f->observed);
+        walk.Run(root + u'/');
+        const QStringList expected{At(u".c.kpt"_s),         At(u"a.kam"_s),
+                                   At(u"b.kpt"_s),          At(u"drawingkdw"_s),
+                                   At(u"p.KPT"_s),          At(u"r.kDw"_s),
+                                   At(u" lead/a.kpt"_s),    At(u"Ordner ä/Grüße.kpt"_s),
+                                   At(u"sub1/x.kpt"_s),     At(u"sub2/z.kpt"_s),
+                                   At(u"trail /b.kpt"_s),   At(u"x.kpt/inner.kpt"_s),
+                                   At(u"sub1/deep/y.kpt"_s)};
+        QCOMPARE(walk.Listed(), expected);
+        QCOMPARE(Opened(), expected);
+        QCOMPARE(walk.progress.mid(0, 3),
+                 (QStringList{root + u'/', At(u" lead"_s), At(u"Ordner ä"_s)}));
+        QVERIFY(walk.dirs.isEmpty());
+        QCOMPARE(walk.files.Item(3)->CheckedOutBy(), u"alice"_s);
+        QCOMPARE(walk.files.Item(7)->FilePath(), At(u" lead"_s));
+        QVERIFY(!QFile::exists(LogPath()));
         QCOMPARE(TrimBlanks(u"  "_s + root + u"  "_s), root);
-        QCOMPARE(TrimBlanks(u"\tx "_s), u"\tx"_s);
-
-        // The root folder: its sub-folders are queued with a single separator.
-        Search rootSearch(*server);
-        SearchFolder(rootSearch.context, u"/"_s);
-        QVERIFY(rootSearch.dirs.contains(u"/tmp"_s) || rootSearch.dirs.contains(u"/usr"_s));
-        for (const QString &folder : std::as_const(rootSearch.dirs))
-            QVERIFY2(folder.startsWith(u'/') && !folder.startsWith(u"//"), qPrintable(folder));
     }
 
-    void badEntriesAreLoggedOrPassedOverAndNoFolderIsSearchedTwice()
+    void badEntriesAreLoggedAndNoFolderIsSearchedTwice()
     {
-        // A broken link named like a part cannot be opened (two log lines), a damaged
-        // reservation cannot be read (one line), a dangling link of another name is passed
-        // over; links up the tree and a second link to a folder lead only to folders already
-        // searched; names that are not UTF-8 reach their files (else they would be logged).
-        MakeLink(at(u"gone.kpt"_s), at(u"broken.kpt"_s));
-        WriteDamagedScrivoReservation(doc(u"damaged.kpt"_s));
-        doc(u"good.kpt"_s);
-        MakeLink(at(u"nowhere"_s), at(u"dangling"_s));
-        doc(u"a/p.kpt"_s);
-        doc(u"other/q.kpt"_s);
-        QDir().mkpath(at(u"a/b"_s));
-        MakeLink(root, at(u"a/loop"_s));
-        MakeLink(u".."_s, at(u"a/b/up"_s));
-        MakeLink(u"other"_s, at(u"link2"_s));
+        // A broken link named like a part cannot be opened (two log lines), a damaged record
+        // cannot be read (one); links up the tree and a second link to a folder lead only to
+        // folders already searched; names that are not UTF-8 reach their files.
+        MakeLink(At(u"gone.kpt"_s), At(u"broken.kpt"_s));
+        WriteDamagedScrivoReservation(Doc(u"damaged.kpt"_s));
+        Doc(u"a/p.kpt"_s);
+        Doc(u"other/q.kpt"_s);
+        QDir().mkpath(At(u"a/b"_s));
+        MakeLink(root, At(u"a/loop"_s));
+        MakeLink(u".."_s, At(u"a/b/up"_s));
+        MakeLink(u"other"_s, At(u"link2"_s));
         const QByteArray cafe = QFile::encodeName(root) + "/caf\xe9";
-        const QByteArray top = QFile::encodeName(root) + "/d\xe9.kdw";
-        const RawPaths raw({cafe}, {cafe + "/inner.kpt", top});
-        QVERIFY(!QFileInfo::exists(env->stateHome() + u"/korvex-brevant"_s));
+        const RawPaths raw({cafe}, {cafe + "/inner.kpt"});
+        Walk walk(*f->observed);
+        walk.Run(root);
+        QCOMPARE(walk.Listed(), (QStringList{At(u"a/p.kpt"_s), DecodeFileName(cafe + "/inner.kpt"),
+                                             At(u"link2/q.kpt"_s)}));
+        QCOMPARE(walk.progress.size(), 8);
+        QCOMPARE(walk.context.FailedDocuments, 2);
+        const QByteArray broken = LogLine(At(u"broken.kpt"_s));
+        QCOMPARE(ReadBytes(LogPath()), broken + broken + LogLine(At(u"damaged.kpt"_s)));
 
-        Search search(*server);
-        search.walk(root);
-        const QStringList found{DecodeFileName(top), at(u"good.kpt"_s), at(u"a/p.kpt"_s),
-                                DecodeFileName(cafe + "/inner.kpt"), at(u"link2/q.kpt"_s)};
-        QCOMPARE(search.listed(), found);
-        QCOMPARE(opened, (QStringList{at(u"broken.kpt"_s), at(u"damaged.kpt"_s)} + found));
-        QCOMPARE(search.progress,
-                 (QStringList{root, at(u"a"_s), DecodeFileName(cafe), at(u"link2"_s),
-                              at(u"other"_s), at(u"a/b"_s), at(u"a/loop"_s), at(u"a/b/up"_s)}));
-        QVERIFY(search.dirs.isEmpty());
-        const QByteArray broken = logLine(QFile::encodeName(at(u"broken.kpt"_s)));
-        const QByteArray damaged = logLine(QFile::encodeName(at(u"damaged.kpt"_s)));
-        QCOMPARE(search.context.Log.Path(), logPath());
-        QCOMPARE(ReadBytes(logPath()), broken + broken + damaged);
-        QCOMPARE(search.context.FailedDocuments, 2);
-        QCOMPARE(search.context.Log.WriteError(), QString());
-
-        // The next search appends and counts afresh.
-        Search again(*server);
-        again.walk(root);
-        QCOMPARE(ReadBytes(logPath()), broken + broken + damaged + broken + broken + damaged);
-        QCOMPARE(again.context.FailedDocuments, 2);
+        // A stop takes effect at the next document; the folders queued before it are taken
+        // off unsearched. A stop on entry, a file and a missing folder leave the queue alone.
+        for (const char *name : {"s/1.kpt", "s/2sub/a.kpt", "s/3sub/b.kpt", "s/4.kpt"})
+            Doc(QString::fromLatin1(name));
+        Walk stopped(*f->observed);
+        f->observed->onCall = [&](const QString &call) {
+            stopped.stop = stopped.stop || call.endsWith(u"1.kpt"_s);
+        };
+        stopped.Run(At(u"s"_s));
+        QCOMPARE(stopped.Listed(), QStringList{At(u"s/1.kpt"_s)});
+        QCOMPARE(stopped.progress, (QStringList{At(u"s"_s), At(u"s/2sub"_s), At(u"s/3sub"_s)}));
+        for (const QString &start : {At(u"s/1.kpt"_s), At(u"missing"_s)}) {
+            Walk none(*f->observed);
+            none.dirs = QStringList{u"/queued"_s};
+            SearchFolder(none.context, start);
+            QCOMPARE(none.dirs, QStringList{u"/queued"_s});
+            QCOMPARE(none.files.Count(), 0);
+        }
     }
 
-    void errorLogLivesInTheStateFolderAndItsFailureDoesNotStopTheSearch()
+    void errorLogLivesInTheStateFolder()
     {
+        const QString home = f->env.path(u"home"_s);
         const QByteArray oldHome = qgetenv("HOME");
-        const auto restoreHome = qScopeGuard([&oldHome] { qputenv("HOME", oldHome); });
-        const QString home = env->path(u"home"_s);
         qputenv("HOME", QFile::encodeName(home));
-        const QString fallback = home + u"/.local/state/korvex-brevant/Error.log"_s;
-        QCOMPARE(ErrorLog::DefaultPath(), logPath());
-        qputenv("XDG_STATE_HOME", "relative/state");
-        QCOMPARE(ErrorLog::DefaultPath(), fallback);
-        qunsetenv("XDG_STATE_HOME");
-        QCOMPARE(ErrorLog::DefaultPath(), fallback);
+        qputenv("XDG_STATE_HOME", "relative/state"); // ignored, as the base folder rules say
         ErrorLog log;
         log.Append(u"/p/a.kpt"_s);
         log.Flush();
-        QCOMPARE(ReadBytes(fallback), logLine("/p/a.kpt"));
-
-        // A state folder that is a file: the failure is counted and the file left alone.
-        WriteDamagedScrivoReservation(doc(u"damaged.kpt"_s));
-        doc(u"good.kpt"_s);
-        const QString notAFolder = env->writeFile(u"state-file"_s, "a file, not a folder");
-        qputenv("XDG_STATE_HOME", QFile::encodeName(notAFolder));
-        Search search(*server);
-        search.walk(root);
-        QCOMPARE(search.listed(), QStringList{at(u"good.kpt"_s)});
-        QCOMPARE(search.context.FailedDocuments, 1);
-        QCOMPARE(search.context.Log.LinesLost(), 1);
-        QCOMPARE(search.context.Log.LinesWritten(), 0);
-        QVERIFY(search.context.Log.WriteError().startsWith(notAFolder));
-        QCOMPARE(ReadBytes(notAFolder), QByteArray("a file, not a folder"));
+        qputenv("HOME", oldHome);
+        QCOMPARE(ReadBytes(home + u"/.local/state/korvex-brevant/Error.log"_s),
+                 LogLine(u"/p/a.kpt"_s));
     }
 
-    void stopTakesEffectAtTheNextDocument()
+    void searchCommandListsTheTreeAndHoldsTheOtherCommands()
     {
-        for (const char *name : {"1.kpt", "2sub/a.kpt", "3sub/b.kpt", "4.kpt", "5sub/c.kpt"})
-            doc(QString::fromLatin1(name));
-        Search search(*server);
-        // The stop command runs while pending events are processed after the first document.
-        search.context.ProcessEvents = [&search] {
-            if (search.files.Count() == 1)
-                search.stop = true;
+        QVERIFY(f->StartShared());
+        for (const char *name : {"b.kpt", "a.kpt", "sub1/s1.kpt", "sub2/s2.kpt"})
+            Doc(QString::fromLatin1(name));
+        WriteDamagedScrivoReservation(Doc(u"bad.kpt"_s));
+        f->window->show();
+        const char *held[] = {"mnuNew",
+                              "mnuOpen",
+                              "mnuDocumentsSearch",
+                              "mnuSave",
+                              "mnuSaveAs",
+                              "mnuDeleteItems",
+                              "pupmnuDeleteItems",
+                              "mnuReserveForUser",
+                              "mnuReserveSelectedFiles",
+                              "mnuUnreserveSelectedFiles",
+                              "pupmnuReserve",
+                              "pupmnuUnreserve"};
+        // A cancelled folder browser changes nothing.
+        f->prompts.Message().Folder(QString());
+        f->Trigger("mnuDocumentsSearch");
+        QCOMPARE(f->prompts.Shown(1).value(0),
+                 MessageShown(u"The search of Korvex files should be done in the scope of your "
+                              "active project file."_s));
+        QCOMPARE(f->prompts.Shown(2),
+                 QStringList{u"folder browser [Select Directory for search Korvex Files:]"_s});
+        QVERIFY(!f->Action("mnuSave")->isEnabled());
+
+        // Meanwhile the commands that change the list are unavailable and refuse; the
+        // progress shows in panel 1 at the window's width.
+        QStringList during;
+        const auto *panel1 = f->window->findChild<QLabel *>(u"StatusBar1Panel1"_s);
+        f->observed->onCall = [&](const QString &call) {
+            if (!call.startsWith(u"OpenDocument"_s) || !during.isEmpty())
+                return;
+            for (const char *name : held)
+                if (f->Action(name)->isEnabled())
+                    during.append(QLatin1String(name));
+            during.append(f->Panel(1));
+            during.append(QString::number(panel1->maximumWidth() == f->window->width() - 1));
+            f->Trigger("mnuNew");
+            f->Trigger("mnuReserveSelectedFiles");
         };
-        search.walk(root);
+        f->Search(u"  "_s + root + u"/  "_s);
+        QCOMPARE(during, (QStringList{u"Searching . . . "_s + root + u'/', u"1"_s}));
+        QCOMPARE(f->Column(2), (QStringList{u"a.kpt"_s, u"b.kpt"_s, u"s1.kpt"_s, u"s2.kpt"_s}));
+        QCOMPARE(f->window->windowTitle(), u"Korvex Brevant - Unnamed"_s);
+        QCOMPARE(f->Panel(1), u"User name: "_s + f->window->State().CheckOutUser);
+        QCOMPARE(f->Panel(3), u"1 document(s) could not be read, see "_s + LogPath());
+        for (const char *name : {"mnuSave", "mnuSaveAs", "mnuNew", "mnuDocumentsSearch"})
+            QVERIFY2(f->Action(name)->isEnabled(), name);
+        QVERIFY(!f->Action("mnuStopDocumentsSearch")->isEnabled());
+        QVERIFY(!f->window->findChild<QComboBox *>(u"Combo1"_s)->isEnabled());
 
-        QCOMPARE(search.listed(), QStringList{at(u"1.kpt"_s)});
-        QCOMPARE(opened, QStringList{at(u"1.kpt"_s)});
-        // The sub-folders listed before the stop were queued and then taken off unsearched.
-        QCOMPARE(search.progress, (QStringList{root, at(u"2sub"_s), at(u"3sub"_s)}));
-        QVERIFY(search.dirs.isEmpty());
+        // A log that cannot be written is told instead of pointing at lines it does not hold.
+        const QString stateFile = f->env.writeFile(u"state-file"_s, "a file, not a folder");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(stateFile));
+        f->prompts.Message(PromptAnswer::No);
+        f->Search(root);
+        QVERIFY2(f->Panel(3).startsWith(u"1 document(s) could not be read; the error log could "
+                                        "not be written: "_s +
+                                        stateFile),
+                 qPrintable(f->Panel(3)));
     }
 
-    void folderNotSearchedLeavesTheWorkListAlone()
+    void stopOrCloseDuringTheSearchEndsItAtTheNextDocument_data()
     {
-        // A stop already set on entry, a file, a missing folder: nothing listed, opened or
-        // logged, no events run, the queue as it was; a walk from there ends at once.
-        const QString file = doc(u"a.kpt"_s);
-        doc(u"sub/b.kpt"_s);
-        for (const auto &[start, stop] :
-             {std::pair{root, true}, std::pair{file, false}, std::pair{at(u"missing"_s), false}}) {
-            Search search(*server);
-            search.stop = stop;
-            int eventRuns = 0;
-            search.context.ProcessEvents = [&eventRuns] { ++eventRuns; };
-            search.dirs = QStringList{u"/queued"_s};
-            SearchFolder(search.context, start);
-            QCOMPARE(search.dirs, QStringList{u"/queued"_s});
-            QCOMPARE(eventRuns, 0);
+        QTest::addColumn<bool>("close");
+        QTest::newRow("stop command") << false;
+        QTest::newRow("close request") << true;
+    }
 
-            search.dirs.clear();
-            search.walk(start);
-            QCOMPARE(search.progress, QStringList{start});
-            QVERIFY(search.dirs.isEmpty());
-            QCOMPARE(search.files.Count(), 0);
-        }
-        QVERIFY(opened.isEmpty());
-        QVERIFY(!QFile::exists(logPath()));
+    void stopOrCloseDuringTheSearchEndsItAtTheNextDocument()
+    {
+        QFETCH(bool, close);
+        const QString project = f->Project(u"A"_s, u"Shared"_s);
+        const QString other = f->Project(u"B"_s, u"Depona"_s);
+        QVERIFY(f->Start(other)); // the start-up moves to A; closing puts B back
+        f->window->show();
+        for (const char *name : {"1.kpt", "2sub/a.kpt", "3.kpt"})
+            Doc(QString::fromLatin1(name));
+        bool closedAtOnce = false;
+        f->observed->onCall = [&](const QString &call) {
+            if (!call.endsWith(u"1.kpt"_s))
+                return;
+            if (close)
+                closedAtOnce = f->window->close();
+            else
+                f->Trigger("mnuStopDocumentsSearch");
+        };
+        f->prompts.Message().Folder(root);
+        if (close)
+            f->prompts.Message(PromptAnswer::No); // the closing's save question
+        f->Trigger("mnuDocumentsSearch");
+        QVERIFY(!closedAtOnce);
+        // The record read before the stop is listed (the list is then let go at closing).
+        QCOMPARE(f->window->isVisible(), !close);
+        QCOMPARE(f->ActiveProject(), close ? other : project);
+        if (!close)
+            QCOMPARE(f->Column(2), QStringList{u"1.kpt"_s});
     }
 };
 
-QTEST_GUILESS_MAIN(TestSearch)
-
+QTEST_MAIN(TestSearch)
 #include "tst_search.moc"

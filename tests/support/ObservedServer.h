@@ -2,46 +2,56 @@
 
 #include "server/DocumentServer.h"
 
+#include <QStringList>
 #include <functional>
 #include <memory>
 
-// Passes every call on to a real server. The project handler's ActiveProject and
-// SetActiveProject and the server's MultiUserMode are first reported to onCall as
-// "ActiveProject", "SetActiveProject(<path>)" and "MultiUserMode", so a test can record
-// their order or throw a ServerError to fail on cue.
+// The real server with a record of the calls a test looks at, in order: "CloseAllDocuments",
+// "ActiveProject", "SetActiveProject(<path>)", "MultiUserMode", "SetUserName <name>",
+// "OpenDocument <path>" and "Reserve <path>". Each is first given to onCall, which may throw
+// a ServerError to fail on cue or act as another process would at that moment.
 class ObservedServer : public DocumentServer, public ProjectHandler
 {
 public:
     explicit ObservedServer(std::shared_ptr<DocumentServer> server) : real(std::move(server)) {}
 
     std::function<void(const QString &call)> onCall = [](const QString &) {};
-    // Runs before each document is opened (e.g. to act in the middle of a search).
-    std::function<void(const QString &path)> onOpenDocument = [](const QString &) {};
+    QStringList calls;
 
-    ServerDocumentPtr OpenDocument(const QString &path) override
+    void Call(const QString &call)
     {
-        onOpenDocument(path);
-        return real->OpenDocument(path);
+        calls.append(call);
+        onCall(call);
     }
-    void CloseAllDocuments() override { real->CloseAllDocuments(); }
+
+    ServerDocumentPtr OpenDocument(const QString &path) override;
+    void CloseAllDocuments() override
+    {
+        Call(QStringLiteral("CloseAllDocuments"));
+        real->CloseAllDocuments();
+    }
     ::ProjectHandler &ProjectHandler() override { return *this; }
     ::ReleaseInfo &ReleaseInfo() override { return real->ReleaseInfo(); }
     QString UserName() override { return real->UserName(); }
-    void SetUserName(const QString &name) override { real->SetUserName(name); }
+    void SetUserName(const QString &name) override
+    {
+        Call(QStringLiteral("SetUserName ") + name);
+        real->SetUserName(name);
+    }
     int MultiUserMode() override
     {
-        onCall(QStringLiteral("MultiUserMode"));
+        Call(QStringLiteral("MultiUserMode"));
         return real->MultiUserMode();
     }
 
     QString ActiveProject() override
     {
-        onCall(QStringLiteral("ActiveProject"));
+        Call(QStringLiteral("ActiveProject"));
         return handler().ActiveProject();
     }
     void SetActiveProject(const QString &path) override
     {
-        onCall(QStringLiteral("SetActiveProject(%1)").arg(path));
+        Call(QStringLiteral("SetActiveProject(%1)").arg(path));
         handler().SetActiveProject(path);
     }
     QStringList GetProjects() override { return handler().GetProjects(); }

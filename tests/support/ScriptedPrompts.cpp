@@ -2,73 +2,78 @@
 
 #include <QTest>
 
-const char *kindName(ScriptedPrompts::Kind kind)
+namespace {
+
+const char *const KindNames[] = {"message", "input box", "open dialog", "save dialog",
+                                 "folder browser"};
+const char *const IconNames[] = {"no icon", "information", "exclamation", "critical"};
+const char *const ButtonNames[] = {"OK", "Yes/No", "Yes/No/Cancel"};
+
+QString Dialog(ScriptedPrompts::Kind kind, const QString &title)
 {
-    switch (kind) {
-    case ScriptedPrompts::Kind::Message:
-        return "message";
-    case ScriptedPrompts::Kind::Input:
-        return "input box";
-    case ScriptedPrompts::Kind::OpenFile:
-        return "open dialog";
-    case ScriptedPrompts::Kind::SaveFile:
-        return "save dialog";
-    case ScriptedPrompts::Kind::Folder:
-        return "folder browser";
-    }
-    return "?";
+    return QLatin1String(KindNames[int(kind)]) + QStringLiteral(" [") + title + u']';
 }
 
-void ScriptedPrompts::answerMessage(PromptAnswer answer)
+} // namespace
+
+QString MessageShown(const QString &text, PromptIcon icon, PromptButtons buttons)
 {
-    script.append({Kind::Message, answer, {}, false, 0, std::exchange(pendingAction, {})});
+    return QStringLiteral("message [%1] %2, %3: %4")
+        .arg(BrevantTitle, QLatin1String(IconNames[int(icon)]),
+             QLatin1String(ButtonNames[int(buttons)]), text);
 }
 
-void ScriptedPrompts::answerInput(const QString &text)
+ScriptedPrompts &ScriptedPrompts::Add(Entry entry)
 {
-    script.append(
-        {Kind::Input, PromptAnswer::OK, text, false, 0, std::exchange(pendingAction, {})});
+    script.append(std::move(entry));
+    return *this;
 }
 
-void ScriptedPrompts::cancelInput()
+ScriptedPrompts &ScriptedPrompts::Message(PromptAnswer answer)
 {
-    script.append(
-        {Kind::Input, PromptAnswer::Cancel, {}, true, 0, std::exchange(pendingAction, {})});
+    return Add({Kind::Message, answer});
 }
 
-void ScriptedPrompts::answerOpenFile(const QString &path)
+ScriptedPrompts &ScriptedPrompts::Input(const QString &text, bool cancel)
 {
-    script.append(
-        {Kind::OpenFile, PromptAnswer::OK, path, false, 0, std::exchange(pendingAction, {})});
+    return Add({Kind::Input, PromptAnswer::OK, text, cancel});
 }
 
-void ScriptedPrompts::answerSaveFile(const QString &path, int selectedFilter)
+ScriptedPrompts &ScriptedPrompts::OpenFile(const QString &path)
 {
-    script.append({Kind::SaveFile, PromptAnswer::OK, path, false, selectedFilter,
-                   std::exchange(pendingAction, {})});
+    return Add({Kind::OpenFile, PromptAnswer::OK, path});
 }
 
-void ScriptedPrompts::answerFolder(const QString &path)
+ScriptedPrompts &ScriptedPrompts::SaveFile(const QString &path, int filter)
 {
-    script.append(
-        {Kind::Folder, PromptAnswer::OK, path, false, 0, std::exchange(pendingAction, {})});
+    return Add({Kind::SaveFile, PromptAnswer::OK, path, false, filter});
 }
 
-void ScriptedPrompts::onNext(std::function<void()> action)
+ScriptedPrompts &ScriptedPrompts::Folder(const QString &path)
 {
-    pendingAction = std::move(action);
+    return Add({Kind::Folder, PromptAnswer::OK, path});
 }
 
-bool ScriptedPrompts::take(Kind kind, const QString &what, Entry &entry)
+ScriptedPrompts &ScriptedPrompts::When(std::function<void()> action)
 {
-    if (script.isEmpty() || script.first().kind != kind) {
-        const QString expected = script.isEmpty()
-                                     ? QStringLiteral("nothing")
-                                     : QString::fromLatin1(kindName(script.first().kind));
-        const QString message = QStringLiteral("Unexpected %1 \"%2\" (script expected %3)")
-                                    .arg(QString::fromLatin1(kindName(kind)), what, expected);
-        unexpected.append(message);
-        QTest::qFail(message.toUtf8().constData(), __FILE__, __LINE__);
+    script.last().before = std::move(action);
+    return *this;
+}
+
+QStringList ScriptedPrompts::Shown(qsizetype from) const
+{
+    QStringList shown;
+    for (qsizetype i = from; i < records.size(); ++i)
+        shown.append(records[i].shown);
+    return shown;
+}
+
+bool ScriptedPrompts::Take(Record record, Entry &entry)
+{
+    records.append(record);
+    if (script.isEmpty() || script.first().kind != record.kind) {
+        ++unexpected;
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + record.shown), __FILE__, __LINE__);
         return false;
     }
     entry = script.takeFirst();
@@ -80,69 +85,64 @@ bool ScriptedPrompts::take(Kind kind, const QString &what, Entry &entry)
 PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons buttons,
                                          PromptIcon icon, const QString &title)
 {
-    records.append({Kind::Message, title, text, icon, buttons, {}, {}, {}});
     Entry entry;
-    if (!take(Kind::Message, text, entry))
-        return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::No;
+    const QString shown = title == BrevantTitle ? MessageShown(text, icon, buttons)
+                                                : Dialog(Kind::Message, title) + text;
+    if (!Take({Kind::Message, text, shown, {}, {}, {}}, entry))
+        return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
     return entry.answer;
 }
 
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
                                   const QString &defaultText, QPoint position)
 {
-    records.append({Kind::Input,
-                    title,
-                    prompt,
-                    PromptIcon::None,
-                    PromptButtons::OK,
-                    defaultText,
-                    position,
-                    {}});
     Entry entry;
-    if (!take(Kind::Input, prompt, entry) || entry.cancel)
+    if (!Take({Kind::Input,
+               prompt,
+               Dialog(Kind::Input, title) + u' ' + prompt,
+               defaultText,
+               position,
+               {}},
+              entry) ||
+        entry.cancel)
         return QString();
     return entry.text;
 }
 
 QString ScriptedPrompts::OpenFileName(FileDialogRequest &request)
 {
-    records.append({Kind::OpenFile,
-                    request.title,
-                    request.title,
-                    PromptIcon::None,
-                    PromptButtons::OK,
-                    request.fileName,
-                    {},
-                    request});
     Entry entry;
-    if (!take(Kind::OpenFile, request.title, entry))
+    if (!Take({Kind::OpenFile,
+               request.title,
+               Dialog(Kind::OpenFile, request.title),
+               request.fileName,
+               {},
+               request},
+              entry))
         return QString();
     return entry.text;
 }
 
 QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
 {
-    records.append({Kind::SaveFile,
-                    request.title,
-                    request.title,
-                    PromptIcon::None,
-                    PromptButtons::OK,
-                    request.fileName,
-                    {},
-                    request});
     Entry entry;
-    if (!take(Kind::SaveFile, request.fileName, entry))
+    if (!Take({Kind::SaveFile,
+               request.title,
+               Dialog(Kind::SaveFile, request.title),
+               request.fileName,
+               {},
+               request},
+              entry))
         return QString();
-    if (entry.selectedFilter > 0)
-        request.selectedFilter = entry.selectedFilter;
+    if (entry.filter > 0)
+        request.selectedFilter = entry.filter;
     return entry.text;
 }
 
 QString ScriptedPrompts::BrowseForFolder(const QString &title)
 {
-    records.append({Kind::Folder, title, title, PromptIcon::None, PromptButtons::OK, {}, {}, {}});
     Entry entry;
-    if (!take(Kind::Folder, title, entry))
+    if (!Take({Kind::Folder, title, Dialog(Kind::Folder, title), {}, {}, {}}, entry))
         return QString();
     return entry.text;
 }

@@ -3,11 +3,12 @@
 #include "model/Prompts.h"
 
 #include <QList>
-#include <QString>
+#include <QPoint>
+#include <QStringList>
 #include <functional>
 
 // Records every prompt in order and answers from a script. A prompt the script did not
-// expect (wrong kind, or no entry left) fails the running test and is answered with a
+// expect (of another kind, or none left) fails the running test and is answered with a
 // cancel.
 class ScriptedPrompts : public Prompts
 {
@@ -17,27 +18,25 @@ public:
     struct Record
     {
         Kind kind;
-        QString title;
-        QString text; // message text, input prompt, dialog title
-        PromptIcon icon = PromptIcon::None;
-        PromptButtons buttons = PromptButtons::OK;
-        QString defaultText; // input default, dialog file name
+        QString text;  // message text, input prompt, dialog title
+        QString shown; // the whole prompt as one comparable text (see MessageShown)
+        QString defaultText;
         QPoint position;
         FileDialogRequest request; // file dialogs: the request as it arrived
     };
 
-    // Script entries, consumed in order.
-    void answerMessage(PromptAnswer answer);
-    void answerInput(const QString &text);
-    void cancelInput();
-    // selectedFilter 0 keeps the request's filter.
-    void answerOpenFile(const QString &path);
-    void answerSaveFile(const QString &path, int selectedFilter = 0);
-    void answerFolder(const QString &path);
-    // Runs when the prompt arrives, before it is answered (e.g. to act during a search).
-    void onNext(std::function<void()> action);
+    // Script entries, consumed in order. A filter of 0 keeps the dialog's.
+    ScriptedPrompts &Message(PromptAnswer answer = PromptAnswer::OK);
+    ScriptedPrompts &Input(const QString &text, bool cancel = false);
+    ScriptedPrompts &OpenFile(const QString &path);
+    ScriptedPrompts &SaveFile(const QString &path, int filter = 0);
+    ScriptedPrompts &Folder(const QString &path);
+    // Runs when the last entry's prompt arrives, before it is answered.
+    ScriptedPrompts &When(std::function<void()> action);
 
-    bool scriptDone() const { return script.isEmpty(); }
+    bool Done() const { return script.isEmpty() && unexpected == 0; }
+    // The prompts shown since record from, as comparable texts.
+    QStringList Shown(qsizetype from = 0) const;
 
     PromptAnswer MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
                             const QString &title) override;
@@ -51,23 +50,25 @@ public:
     QList<Record> records;
     QList<MousePointer> pointers;
     MousePointer pointer = MousePointer::Default;
-    // Texts of prompts that came unexpected.
-    QStringList unexpected;
+    int unexpected = 0;
 
 private:
     struct Entry
     {
         Kind kind;
-        PromptAnswer answer = PromptAnswer::Cancel;
+        PromptAnswer answer = PromptAnswer::OK;
         QString text;
         bool cancel = false;
-        int selectedFilter = 0;
+        int filter = 0;
         std::function<void()> before;
     };
-    bool take(Kind kind, const QString &what, Entry &entry);
+    ScriptedPrompts &Add(Entry entry);
+    bool Take(Record record, Entry &entry);
 
     QList<Entry> script;
-    std::function<void()> pendingAction;
 };
 
-const char *kindName(ScriptedPrompts::Kind kind);
+// How a message box with this text, icon and buttons, titled "Korvex Brevant", shows in
+// Shown().
+QString MessageShown(const QString &text, PromptIcon icon = PromptIcon::Information,
+                     PromptButtons buttons = PromptButtons::OK);

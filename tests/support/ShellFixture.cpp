@@ -1,127 +1,147 @@
 #include "ShellFixture.h"
 
-#include "projects/IniFile.h"
+#include "ScrivoDocuments.h"
+#include "model/FileListModel.h"
+#include "shell/FileListView.h"
 
-#include <QFile>
+#include <QAction>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
 #include <QTest>
 
-const QString BackupWarning =
-    QStringLiteral("It is highly recommended to make a backup copy of your files before you "
-                   "use this tool.\r") +
-    QString(42, QLatin1Char(' '));
-
-ShellFixture::ShellFixture() : server(std::make_shared<ScrivoServer>(env.scrivoHome())) {}
-
-QString ShellFixture::writeProject(const QString &relative, const QString &multiUser)
+ShellFixture::ShellFixture()
+    : server(std::make_shared<ScrivoServer>(env.scrivoHome())),
+      observed(std::make_shared<ObservedServer>(server))
 {
-    QByteArray content = "[Project Defaults]\r\n";
-    if (!multiUser.isEmpty())
-        content += "MultiUser=" + multiUser.toUtf8() + "\r\n";
-    content += "[Workspace]\r\nWorkspace=.\\Workspace\r\n";
-    return env.writeFile(relative, content);
 }
 
-QString ShellFixture::addProject(const QString &name, const QString &multiUser)
+ShellFixture::~ShellFixture() = default;
+
+QString ShellFixture::Project(const QString &name, const QString &mode, const QByteArray &extra,
+                              bool registered)
 {
-    const QString path =
-        writeProject(QStringLiteral("projects/") + name + QStringLiteral(".kpj"), multiUser);
-    server->RegisterProject(path);
+    QByteArray content = "[Project Defaults]\r\n";
+    if (!mode.isEmpty())
+        content += "MultiUser=" + mode.toUtf8() + "\r\n";
+    content += "[Workspace]\r\nWorkspace=.\\Workspace\r\n" + extra;
+    const QString path = env.writeFile(QStringLiteral("projects/%1.kpj").arg(name), content);
+    if (registered)
+        server->RegisterProject(path);
     return path;
 }
 
-void ShellFixture::activate(const QString &project)
+QString ShellFixture::Document(const QString &relative, int version, const QStringList &refs)
+{
+    const QString path = env.path(QStringLiteral("projects/docs/") + relative);
+    return WriteScrivoDocument(path, QFileInfo(path).completeBaseName(), version, refs);
+}
+
+void ShellFixture::Activate(const QString &project)
 {
     server->ProjectHandler().SetActiveProject(project);
 }
 
-QString ShellFixture::activeProject()
+QString ShellFixture::ActiveProject() const
 {
     return server->ProjectHandler().ActiveProject();
 }
 
-QString ShellFixture::defaultProject() const
+bool ShellFixture::Start(const QString &project, int oks)
 {
-    return env.scrivoHome() + QStringLiteral("/Default.kpj");
+    if (!project.isEmpty())
+        Activate(project);
+    prompts.Message();
+    for (int i = 0; i < oks; ++i)
+        prompts.Message();
+    window = std::make_unique<frmMain>(prompts, [held = observed] { return held; });
+    const bool loaded = window->Load();
+    observed->calls.clear();
+    return loaded;
 }
 
-void ShellFixture::setMajorVersion(int version)
+bool ShellFixture::StartShared()
 {
-    WriteINI(QStringLiteral("Server"), QStringLiteral("MajorVersion"), QString::number(version),
-             env.scrivoHome() + QStringLiteral("/server.ini"));
+    return Start(Project(QStringLiteral("A"), QStringLiteral("Shared")));
 }
 
-std::unique_ptr<frmMain> ShellFixture::makeWindow()
+QAction *ShellFixture::Action(const char *name) const
 {
-    auto held = server;
-    return std::make_unique<frmMain>(prompts, [held] { return held; });
+    return window->findChild<QAction *>(QLatin1String(name));
 }
 
-std::unique_ptr<frmMain> ShellFixture::startWindow()
+void ShellFixture::Trigger(const char *name) const
 {
-    auto window = makeWindow();
-    if (!window->Load())
-        QTest::qFail("the window did not start", __FILE__, __LINE__);
-    return window;
+    QAction *action = Action(name);
+    if (!action)
+        QFAIL(name);
+    action->trigger();
 }
 
-std::unique_ptr<frmMain> ShellFixture::startWithSharedProject()
+FileListModel &ShellFixture::List() const
 {
-    activate(addProject(QStringLiteral("A"), QStringLiteral("Shared")));
-    expectBackupWarning();
-    return startWindow();
+    return *window->findChild<FileListView *>(QStringLiteral("ListViewFiles"))->Model();
 }
 
-void ShellFixture::expectBackupWarning()
-{
-    prompts.answerMessage(PromptAnswer::OK);
-}
-
-clsFilePtr ShellFixture::record(const QString &by, const QString &fileName, const QString &folder,
-                                const QString &version)
-{
-    auto file = std::make_shared<clsFile>();
-    file->SetCheckedOutBy(by);
-    file->SetCheckedOutTime(by == Available ? Available : QStringLiteral("01.02.2026 10:00:00"));
-    file->SetCheckedOutVersion(by == Available ? Available : version);
-    file->SetBrowserName(fileName.section(QLatin1Char('.'), 0, 0));
-    file->SetFileName(fileName);
-    file->SetFilePath(folder);
-    return file;
-}
-
-void ShellFixture::showRecords(frmMain &window, const QList<clsFilePtr> &records)
-{
-    ClearFiles(window.State().Files);
-    for (const clsFilePtr &file : records)
-        window.State().Files->Add(file);
-    window.ShowFilesInList();
-}
-
-QStringList ShellFixture::columnTexts(const frmMain &window, int column)
+QStringList ShellFixture::Column(int column) const
 {
     QStringList texts;
-    for (int row = 0; row < window.ListViewFiles->topLevelItemCount(); ++row)
-        texts.append(window.ListViewFiles->topLevelItem(row)->text(column));
+    for (int row = 0; row < List().Count(); ++row)
+        texts.append(List().data(List().index(row, column)).toString());
     return texts;
+}
+
+QStringList ShellFixture::Row(int row) const
+{
+    QStringList texts;
+    for (int column = 0; column < FileListModel::Columns; ++column)
+        texts.append(List().data(List().index(row, column)).toString());
+    const bool ticked = List().data(List().index(row, 0), Qt::CheckStateRole) == Qt::Checked;
+    texts.append(ticked ? QStringLiteral("[x]") : QStringLiteral("[ ]"));
+    return texts;
+}
+
+void ShellFixture::Select(const QList<int> &rows) const
+{
+    QItemSelectionModel *selection =
+        window->findChild<FileListView *>(QStringLiteral("ListViewFiles"))->selectionModel();
+    selection->clearSelection();
+    for (const int row : rows)
+        selection->select(List().index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QString ShellFixture::Panel(int panel) const
+{
+    const auto *label = window->findChild<QLabel *>(QStringLiteral("StatusBar1Panel%1").arg(panel));
+    return label && label->isVisibleTo(window.get()) ? label->text() : QString();
+}
+
+void ShellFixture::Search(const QString &folder)
+{
+    prompts.Message().Folder(folder);
+    Trigger("mnuDocumentsSearch");
+}
+
+QString BackupShown()
+{
+    return MessageShown(QStringLiteral("It is highly recommended to make a backup copy of your "
+                                       "files before you use this tool.\r") +
+                            QString(42, u' '),
+                        PromptIcon::Exclamation);
 }
 
 KorvexProcess::KorvexProcess()
 {
-    const QString copy = dir.filePath(QStringLiteral("korvex"));
-    if (!QFile::copy(QStringLiteral("/bin/sleep"), copy)) {
-        QTest::qFail("cannot copy /bin/sleep", __FILE__, __LINE__);
-        return;
-    }
-    QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner);
-    // Bounded: the process ends by itself even if the test dies before cleaning up.
-    process.start(copy, {QStringLiteral("120")});
+    const QString korvex = dir.filePath(QStringLiteral("korvex"));
+    QFile::copy(QStringLiteral("/bin/sleep"), korvex);
+    QFile::setPermissions(korvex, QFile::ReadOwner | QFile::ExeOwner);
+    process.start(korvex, {QStringLiteral("60")});
     process.waitForStarted(5000);
 }
 
 KorvexProcess::~KorvexProcess()
 {
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    process.kill();
+    process.waitForFinished(5000);
 }

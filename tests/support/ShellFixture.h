@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ObservedServer.h"
 #include "ScriptedPrompts.h"
 #include "TestEnvironment.h"
 #include "server/scrivo/ScrivoServer.h"
@@ -9,44 +10,54 @@
 #include <QTemporaryDir>
 #include <memory>
 
-// A private Scrivo home with registered projects, the scripted prompts and a window that
-// starts against the real server.
+class FileListModel;
+class QAction;
+
+// A private Scrivo home with projects, the scripted prompts, and a main window that starts
+// against the real server behind an observer. The window's parts are found by their design
+// names, as a user finds them by their captions.
 struct ShellFixture
 {
     ShellFixture();
+    ~ShellFixture();
 
-    // Writes projects/<name>.kpj with the given "MultiUser" value ("" writes none) and
-    // registers it. Returns the full path.
-    QString addProject(const QString &name, const QString &multiUser);
-    // A project file that is not registered.
-    QString writeProject(const QString &relative, const QString &multiUser);
-    void activate(const QString &project);
-    QString activeProject();
-    QString defaultProject() const;
-    void setMajorVersion(int version);
+    // projects/<name>.kpj with the "MultiUser" value ("" writes none) and the extra lines,
+    // registered unless told otherwise. Its full path.
+    QString Project(const QString &name, const QString &mode, const QByteArray &extra = {},
+                    bool registered = true);
+    // A document below projects/docs with its metadata (display name = base name).
+    QString Document(const QString &relative, int version = 1, const QStringList &refs = {});
+    void Activate(const QString &project);
+    QString ActiveProject() const;
 
-    // A window whose server is the one the test also holds in `server`.
-    std::unique_ptr<frmMain> makeWindow();
-    // makeWindow, then Load; fails the test when the start-up does not succeed.
-    std::unique_ptr<frmMain> startWindow();
+    // Starts a window with the project active ("" leaves the server as it is): the backup
+    // warning and then `oks` messages are answered with OK. The start-up's result.
+    bool Start(const QString &project, int oks = 0);
+    // A Shared project "A", active, and a window started on it.
+    bool StartShared();
 
-    // One Shared project "A", active; the window started with it.
-    std::unique_ptr<frmMain> startWithSharedProject();
-
-    // Answers the backup warning and checks its text.
-    void expectBackupWarning();
-
-    // Records with their own file names and folders, shown as rows.
-    static clsFilePtr record(const QString &by, const QString &fileName, const QString &folder,
-                             const QString &version = QStringLiteral("1"));
-    static void showRecords(frmMain &window, const QList<clsFilePtr> &records);
-    // The texts of one column of the list, top to bottom.
-    static QStringList columnTexts(const frmMain &window, int column);
+    QAction *Action(const char *name) const;
+    void Trigger(const char *name) const;
+    FileListModel &List() const;
+    // The texts of a column, top to bottom; a row's six texts and its box ("[x]", "[ ]").
+    QStringList Column(int column) const;
+    QStringList Row(int row) const;
+    // Selects exactly these rows (0-based).
+    void Select(const QList<int> &rows) const;
+    QString Panel(int panel) const;
+    // Searches the folder through the menu (the scope message and the folder browser
+    // answered); an unsaved list is let go first when keepAsking is false.
+    void Search(const QString &folder);
 
     TestEnvironment env;
     ScriptedPrompts prompts;
     std::shared_ptr<ScrivoServer> server;
+    std::shared_ptr<ObservedServer> observed;
+    std::unique_ptr<frmMain> window;
 };
+
+// The backup warning as the scripted prompts show it.
+QString BackupShown();
 
 // A process named korvex (a copy of sleep), for as long as the object lives.
 class KorvexProcess
@@ -54,11 +65,8 @@ class KorvexProcess
 public:
     KorvexProcess();
     ~KorvexProcess();
-    bool started() const { return process.state() == QProcess::Running; }
 
 private:
     QTemporaryDir dir;
     QProcess process;
 };
-
-extern const QString BackupWarning;

@@ -75,3 +75,13 @@ RawPaths::~RawPaths()
         ::rmdir(folder->constData());
     }
 }
+
+QString FailureOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const std::exception &error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QString();
+}

@@ -48,6 +48,9 @@ template <typename Call> ServerError ErrorOf(Call call)
     return ServerError(0, QStringLiteral("no error was thrown"));
 }
 
+// The text of the failure the call threw (what() of any exception), "" when it threw none.
+QString FailureOf(const std::function<void()> &call);
+
 // Whether the call throws the ServerError with this number whose description names each of
 // `named`; a mismatch is printed with what was thrown.
 bool ThrowsServerError(const std::function<void()> &call, int number,

@@ -1,0 +1,164 @@
+#include "model/FileListModel.h"
+
+#include <algorithm>
+#include <numeric>
+
+QString ColumnText(const clsFile &record, int column)
+{
+    switch (column) {
+    case 0:
+        return record.CheckedOutBy();
+    case 1:
+        return record.CheckedOutTime();
+    case 2:
+        return record.FileName();
+    case 3:
+        return record.FilePath();
+    case 4:
+        return record.BrowserName();
+    case 5:
+        return record.CheckedOutVersion();
+    default:
+        return QString();
+    }
+}
+
+const QStringList &FileListModel::Captions()
+{
+    static const QStringList captions{
+        QStringLiteral("Checked Out By"), QStringLiteral("Checked Out Time"),
+        QStringLiteral("File Name"),      QStringLiteral("File Path"),
+        QStringLiteral("Browser Name"),   QStringLiteral("Checked Out Version")};
+    return captions;
+}
+
+void FileListModel::ShowFiles(const clsFiles &files)
+{
+    beginResetModel();
+    rows.clear();
+    rows.reserve(size_t(files.Count()));
+    for (int i = 1; i <= files.Count(); ++i)
+        rows.push_back({files.Item(i), i});
+    sorted = false;
+    endResetModel();
+}
+
+void FileListModel::Clear()
+{
+    beginResetModel();
+    // The memory of a long list goes too, not only its rows.
+    std::vector<Row>().swap(rows);
+    endResetModel();
+}
+
+QString FileListModel::Key(int row) const
+{
+    return QStringLiteral("A") + QString::number(rows.at(size_t(row)).key);
+}
+
+void FileListModel::RecordChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, Columns - 1));
+}
+
+void FileListModel::RemoveRows(const QList<int> &doomed)
+{
+    if (doomed.isEmpty())
+        return;
+    std::vector<bool> remove(rows.size(), false);
+    for (const int row : doomed)
+        if (row >= 0 && size_t(row) < rows.size())
+            remove[size_t(row)] = true;
+    // One reset for all rows: removing them one by one costs the view a relayout each.
+    beginResetModel();
+    size_t kept = 0;
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (!remove[i])
+            rows[kept++] = std::move(rows[i]);
+    rows.resize(kept);
+    endResetModel();
+}
+
+void FileListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= Columns)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> positions(rows.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    std::vector<QString> texts(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        texts[i] = ColumnText(*rows[i].record, column);
+    // Texts compare as texts: a version 10 comes before a version 9.
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&](int a, int b) { return texts[size_t(a)] < texts[size_t(b)]; });
+    else
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&](int a, int b) { return texts[size_t(b)] < texts[size_t(a)]; });
+    std::vector<Row> sortedRows;
+    sortedRows.reserve(rows.size());
+    std::vector<int> newRowOf(rows.size());
+    for (size_t i = 0; i < positions.size(); ++i) {
+        sortedRows.push_back(std::move(rows[size_t(positions[i])]));
+        newRowOf[size_t(positions[i])] = int(i);
+    }
+    rows.swap(sortedRows);
+    // The selection and the current row follow their rows.
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &old : before)
+        after.append(index(newRowOf[size_t(old.row())], old.column()));
+    changePersistentIndexList(before, after);
+    sorted = true;
+    sortColumn = column;
+    sortOrder = order;
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : Count();
+}
+
+int FileListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : Columns;
+}
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || size_t(index.row()) >= rows.size())
+        return {};
+    const clsFile &record = *rows[size_t(index.row())].record;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return ColumnText(record, index.column());
+    case Qt::CheckStateRole:
+        if (index.column() != 0)
+            return {};
+        return record.CheckedOutBy() != Available ? Qt::Checked : Qt::Unchecked;
+    case KeyRole:
+        return Key(index.row());
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= Columns)
+        return {};
+    return Captions().at(section);
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    // Selectable, but never checkable by the user: the boxes mirror the reservation.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "model/clsFiles.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <vector>
+
+// The text of one list column of a record: "Checked Out By", "Checked Out Time", "File Name",
+// "File Path", "Browser Name", "Checked Out Version".
+QString ColumnText(const clsFile &record, int column);
+
+// The document list: one row per record of Files, in display order. Nothing is copied: the
+// texts shown are the records' own. The check box of a row shows whether its document is
+// checked out; the user cannot change it. Rows move only when the list is sorted by a
+// column, never when their texts change, so a run that writes the rows of a sorted list
+// keeps them where they are.
+class FileListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int Columns = 6;
+    // The key a row was given when the list was filled: "A" and the record's position.
+    static constexpr int KeyRole = Qt::UserRole + 1;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    static const QStringList &Captions();
+
+    // Shows every record of files in record order, unsorted, keys "A1", "A2", ...
+    void ShowFiles(const clsFiles &files);
+    void Clear();
+
+    int Count() const { return int(rows.size()); }
+    // 0-based rows in display order.
+    const clsFilePtr &Record(int row) const { return rows.at(size_t(row)).record; }
+    QString Key(int row) const;
+
+    // The view shows the row's record again.
+    void RecordChanged(int row);
+    // Takes the rows out of the list (0-based, any order); their records are the caller's.
+    void RemoveRows(const QList<int> &doomed);
+
+    // Sorts the rows by the texts of a column, compared as texts (also times and versions),
+    // keeping the order of equal texts.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The sort state: the column and order of the last sort stay when the list is filled
+    // again, and the list is then unsorted until the next sort.
+    bool Sorted() const { return sorted; }
+    int SortColumn() const { return sortColumn; }
+    Qt::SortOrder SortOrder() const { return sortOrder; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    struct Row
+    {
+        clsFilePtr record;
+        int key;
+    };
+    std::vector<Row> rows;
+    bool sorted = false;
+    int sortColumn = -1;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+};

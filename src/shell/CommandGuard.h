@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+
+// Decides whether a command of the window may run now. Nothing that changes the list, the
+// records or the project runs before the start-up finished, after the window was unloaded,
+// or inside another such command: a search lets pending events run, and a command's prompt
+// is a nested event loop in which a menu shortcut, a timer or a termination signal may come.
+// A request to close the window meanwhile is kept and carried out once the command ended.
+class CommandGuard
+{
+public:
+    enum class Activity { Idle, Searching, Running };
+
+    explicit CommandGuard(std::function<void()> closeWindow) : close(std::move(closeWindow)) {}
+
+    bool MayRun() const { return loaded && !unloaded && !closing && activity == Activity::Idle; }
+    bool Searching() const { return activity == Activity::Searching; }
+    bool Busy() const { return activity != Activity::Idle; }
+    bool Unloaded() const { return unloaded; }
+
+    void SetLoaded() { loaded = true; }
+    void SetUnloaded() { unloaded = true; }
+    // The window asks its closing question: no command runs, and a second close request
+    // has nothing to add.
+    bool &Closing() { return closing; }
+
+    // Marks a command in progress for as long as it lives; when it ends and a close was
+    // requested meanwhile, the window is closed.
+    class Hold
+    {
+    public:
+        Hold(CommandGuard &held, Activity activity);
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+        CommandGuard &guard;
+        Activity previous;
+    };
+
+    // A close request that must wait for the running command.
+    void RequestClose() { closeRequested = true; }
+
+private:
+    std::function<void()> close;
+    Activity activity = Activity::Idle;
+    bool loaded = false;
+    bool unloaded = false;
+    bool closing = false;
+    bool closeRequested = false;
+};

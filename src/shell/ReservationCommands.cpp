@@ -1,0 +1,103 @@
+#include "shell/ReservationCommands.h"
+
+#include "model/FileListModel.h"
+#include "model/UserNames.h"
+#include "reserve/ReservationRun.h"
+#include "shell/FileListView.h"
+#include "shell/frmMain.h"
+#include "system/Failure.h"
+
+#include <QAction>
+
+namespace {
+
+const QString CheckOutUserPrompt = QStringLiteral("Check Out files for User:");
+const QString ReservedUserNameRefusal =
+    QStringLiteral("The user name 'available' is a internal name and can not be used.");
+
+// A quarter of a length, rounded to a whole number with halves to the even neighbour.
+int QuarterRoundedToEven(int length)
+{
+    const int whole = length / 4;
+    const int rest = length % 4;
+    if (rest < 2)
+        return whole;
+    if (rest > 2)
+        return whole + 1;
+    return whole % 2 == 0 ? whole : whole + 1;
+}
+
+} // namespace
+
+ReservationCommands::ReservationCommands(frmMain &mainWindow) : window(mainWindow)
+{
+    QObject::connect(window.mnuReserveForUser, &QAction::triggered, &window,
+                     [this] { ChooseCheckOutUser(); });
+    for (QAction *checkOut : {window.mnuReserveSelectedFiles, window.pupmnuReserve})
+        QObject::connect(checkOut, &QAction::triggered, &window,
+                         [this] { ChangeReservation(true); });
+    for (QAction *checkIn : {window.mnuUnreserveSelectedFiles, window.pupmnuUnreserve})
+        QObject::connect(checkIn, &QAction::triggered, &window,
+                         [this] { ChangeReservation(false); });
+}
+
+void ReservationCommands::ChangeReservation(bool reserve)
+{
+    if (!window.guard.MayRun())
+        return;
+    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
+    ProgramState &state = window.state;
+    if (reserve && IsRefusedCheckOutUser(state.CheckOutUser)) {
+        window.prompts.MessageBox(CheckOutUserRefusal, PromptButtons::OK, PromptIcon::Information,
+                                  BrevantTitle);
+        return;
+    }
+    // The records of the rows selected when the run starts, in display order.
+    FileListModel &list = *window.listModel;
+    const QList<int> rows = window.ListViewFiles->SelectedRows();
+    QList<clsFilePtr> records;
+    for (const int row : rows)
+        records.append(list.Record(row));
+    const RecordChanged changed = [&](qsizetype position) { list.RecordChanged(rows[position]); };
+    const ReservationFailures failures =
+        reserve ? ReserveSelectedItems(state, window.prompts, records, changed)
+                : UnreserveSelectedItems(state, window.prompts, records, changed);
+    RestoreSelectedProject(state);
+
+    if (!failures.isEmpty())
+        window.prompts.MessageBox(ReservationFailureText(reserve, failures), PromptButtons::OK,
+                                  PromptIcon::Information, BrevantTitle);
+}
+
+void ReservationCommands::ChooseCheckOutUser()
+{
+    if (!window.guard.MayRun())
+        return;
+    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
+    ProgramState &state = window.state;
+    // Every run writes the start-up name back, so this offers the start-up name.
+    QString current = state.StartupUserName;
+    IgnoringErrors([&] { current = state.DocumentServer->UserName(); });
+
+    const QRect frame = window.frameGeometry();
+    const QPoint position(frame.left() + QuarterRoundedToEven(frame.width()),
+                          frame.top() + QuarterRoundedToEven(frame.height()));
+    const QString answer =
+        window.prompts.InputBox(CheckOutUserPrompt, BrevantTitle, current, position);
+
+    if (answer.toLower() == Available) {
+        window.prompts.MessageBox(ReservedUserNameRefusal, PromptButtons::OK,
+                                  PromptIcon::Information, BrevantTitle);
+        state.CheckOutUser = state.StartupUserName;
+    } else if (!answer.isEmpty() && !IsValidUserName(answer)) {
+        window.prompts.MessageBox(QStringLiteral("The user name can not be used: ") +
+                                      UserNameProblem(answer) + u'.',
+                                  PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+        state.CheckOutUser = state.StartupUserName;
+    } else if (answer.isEmpty()) {
+        state.CheckOutUser = state.StartupUserName;
+    } else {
+        state.CheckOutUser = answer;
+    }
+    window.UpdateStatusbar();
+}

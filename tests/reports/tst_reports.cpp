@@ -1,0 +1,290 @@
+// Saving the list as a report: the save dialog and the overwrite question, the text report
+// byte for byte, the workbook read back by an independent reader, and failures.
+
+#include "ScriptedPrompts.h"
+#include "TestEnvironment.h"
+#include "TestFiles.h"
+
+#include "reports/ReportSaver.h"
+#include "reports/SpreadsheetReport.h"
+#include "system/FileNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ReportName = u"Brevant Report"_s;
+const ReportRow RowA{u"A"_s, u"05.12.2026 10:00"_s, u"p1.kpt"_s, u"C:\\P"_s, u"Part1"_s, u"3"_s};
+const ReportRow RowFree{u"available"_s, u"available"_s, u"a.kam"_s,
+                        u"/P"_s,        u"Asm"_s,       u"available"_s};
+const QByteArray TwoRowText = "A|05.12.2026 10:00|p1.kpt|C:\\P|Part1|3\r\n"
+                              "available|available|a.kam|/P|Asm|available\r\n";
+
+// The workbook read back with openpyxl; cell texts decoded from the "_xHHHH_" form.
+const char *const ReaderScript = R"PY(
+import json, re, sys, zipfile
+import openpyxl
+path = sys.argv[1]
+ws = openpyxl.load_workbook(open(path, 'rb')).worksheets[0]
+dec = lambda v: "" if v is None else re.sub(r'_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), str(v))
+xml = zipfile.ZipFile(path).read('xl/worksheets/sheet1.xml').decode('utf-8')
+active = re.search(r'activeCell="([A-Z]+[0-9]+)"', xml)
+print(json.dumps({"sheet": ws.title, "rows": [[dec(c.value) for c in r] for r in ws.iter_rows()],
+    "types": sorted({c.data_type for r in ws.iter_rows() for c in r if c.value is not None}),
+    "filter": ws.auto_filter.ref, "widths": [ws.column_dimensions[l].width for l in "ABCDEF"],
+    "active": active.group(1) if active else "A1"}))
+)PY";
+
+QJsonObject ReadWorkbook(const QString &path)
+{
+    QProcess python;
+    python.start(u"/usr/bin/python3"_s, {u"-c"_s, QString::fromUtf8(ReaderScript), path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        qWarning("workbook reader failed: %s", python.readAllStandardError().constData());
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+QList<ReportRow> RowsOf(const QJsonObject &book)
+{
+    QList<ReportRow> rows;
+    for (const QJsonValue &row : book[u"rows"].toArray()) {
+        rows.append(ReportRow());
+        for (int column = 0; column < ReportColumnCount; ++column)
+            rows.last()[size_t(column)] = row.toArray().at(column).toString();
+    }
+    return rows;
+}
+
+// The list a report is saved from, and the caption that names its report.
+struct Session : ReportSource
+{
+    explicit Session(QList<ReportRow> listed = {}) : rows(std::move(listed)) {}
+    QList<ReportRow> RowsInDisplayOrder() const override { return rows; }
+    QString Caption() const override { return caption; }
+    void SetCaption(const QString &text) override { caption = text; }
+    // As if the list had been saved to path before, with this filter selected.
+    void SavedBefore(const QString &path, int filter)
+    {
+        caption = u"Korvex Brevant - "_s + path;
+        saver.SetSelectedFilter(filter);
+    }
+
+    QList<ReportRow> rows;
+    QString caption = ReportSaver::UnnamedCaption();
+    ScriptedPrompts prompts;
+    ReportSaver saver{prompts, *this};
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(PromptAnswer)
+
+class TestReports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveAsAsksAndPlainSaveRewritesTheCaptionsFile_data()
+    {
+        QTest::addColumn<QString>("name"); // "" : the dialog is cancelled
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<PromptAnswer>("answer"); // to the overwrite question
+        QTest::newRow("dialog cancelled") << QString() << 2 << false << PromptAnswer::OK;
+        QTest::newRow("text filter, .xls name") << u"R.xls"_s << 2 << false << PromptAnswer::OK;
+        QTest::newRow("sheet filter, .txt name") << u"R.txt"_s << 1 << false << PromptAnswer::OK;
+        QTest::newRow("existing, No") << u"R.xls"_s << 2 << true << PromptAnswer::No;
+        QTest::newRow("existing, Cancel") << u"R.xls"_s << 2 << true << PromptAnswer::Cancel;
+        QTest::newRow("existing, Yes") << u"R.txt"_s << 1 << true << PromptAnswer::Yes;
+    }
+
+    void saveAsAsksAndPlainSaveRewritesTheCaptionsFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, filter);
+        QFETCH(bool, existing);
+        QFETCH(PromptAnswer, answer);
+        TestEnvironment env;
+        Session session({RowA, RowFree});
+        const QString path = name.isEmpty() ? QString() : env.path(u"out/"_s + name);
+        QDir().mkpath(env.path(u"out"_s));
+        session.caption = u"Korvex Brevant - /elsewhere/earlier.txt"_s;
+        session.prompts.SaveFile(path, filter);
+        if (existing) {
+            env.writeFile(u"out/"_s + name, "old\r\n");
+            session.prompts.Message(answer);
+        }
+        const bool saved = session.saver.SaveReport(ReportName, true);
+        const FileDialogRequest &request = session.prompts.records.first().request;
+        QCOMPARE(request.filter, u"Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt"_s);
+        QCOMPARE(request.selectedFilter, 1); // as at start-up
+        QCOMPARE(request.initialFolder, QDir::homePath());
+        QCOMPARE(request.fileName, ReportName);
+        QCOMPARE(session.prompts.Shown(1),
+                 existing ? QStringList{MessageShown(u"Do you want to override excisting file ?"_s,
+                                                     PromptIcon::None, PromptButtons::YesNoCancel)}
+                          : QStringList());
+        QCOMPARE(saved, !name.isEmpty() && (!existing || answer == PromptAnswer::Yes));
+        QCOMPARE(session.caption, saved ? u"Korvex Brevant - "_s + path
+                                        : u"Korvex Brevant - /elsewhere/earlier.txt"_s);
+        QCOMPARE(FolderEntries(env.path(u"out"_s)),
+                 name.isEmpty() ? QStringList() : QStringList{name});
+        if (!saved) {
+            QVERIFY(session.prompts.pointers.isEmpty());
+            return;
+        }
+        QCOMPARE(session.prompts.pointers,
+                 (QList<MousePointer>{MousePointer::Hourglass, MousePointer::Default}));
+        if (filter == ReportSaver::TextFormat)
+            QCOMPARE(ReadBytes(path), TwoRowText);
+        else
+            QCOMPARE(RowsOf(ReadWorkbook(path)),
+                     (QList<ReportRow>{SpreadsheetHeaders(), RowA, RowFree}));
+        // A plain Save writes the caption's file again without a question, in the format
+        // the dialog last had.
+        session.rows = {RowFree};
+        QVERIFY(session.saver.SaveReport(ReportName, false));
+        QCOMPARE(session.prompts.records.size(), existing ? 2 : 1);
+        if (filter == ReportSaver::TextFormat)
+            QCOMPARE(ReadBytes(path), QByteArray("available|available|a.kam|/P|Asm|available\r\n"));
+    }
+
+    void textReportKeepsTextsAndTheBytesOfNames()
+    {
+        TestEnvironment env;
+        // A name that is not UTF-8 comes from the listing coded; the report has its bytes.
+        const QString raw = DecodeFileName("\xff\xfet\xfe.kdw");
+        Session session({{u"Jörg"_s, u"a|b"_s, u"日本.kpt"_s, QString(), u" x "_s, u"1"_s},
+                         {u"available"_s, u"available"_s, raw, u"/P"_s, u"Raw"_s, u"available"_s}});
+        const QString path = env.path(u"r.txt"_s);
+        QVERIFY(session.saver.WriteTextReport(path));
+        QCOMPARE(ReadBytes(path), u"Jörg|a|b|日本.kpt|| x |1\r\n"_s.toUtf8() +
+                                      "available|available|\xff\xfet\xfe.kdw|/P|Raw|available\r\n");
+        session.rows.clear();
+        QVERIFY(session.saver.WriteTextReport(path));
+        QCOMPARE(QFileInfo(path).size(), 0);
+    }
+
+    void workbookReadsBackAsListed()
+    {
+        TestEnvironment env;
+        const QString longPath = u"/projects/"_s + QString(70, u'p');
+        const QList<ReportRow> rows = {
+            {u"ctl\x01char"_s + QChar(u'\0') + u"nul"_s, u"cr\rlf\n"_s, u"b.kpt"_s, longPath,
+             u"_x0041_"_s, u"3"_s},
+            {u" lead"_s, u"tab\there"_s, u"c.kdw"_s, QString(), u"Bauteil ä 日本"_s, u"10"_s}};
+        Session session(rows);
+        const QString path = env.path(u"summary.xls"_s);
+        QVERIFY(session.saver.WriteSpreadsheetReport(path));
+        const QJsonObject book = ReadWorkbook(path);
+        QCOMPARE(book[u"sheet"].toString(), u"Brevant Summary"_s);
+        QCOMPARE(RowsOf(book), (QList<ReportRow>{SpreadsheetHeaders(), rows[0], rows[1]}));
+        QCOMPARE(book[u"types"].toArray(), QJsonArray({u"s"_s}));
+        QCOMPARE(book[u"filter"].toString(), u"A1:F3"_s);
+        QCOMPARE(book[u"active"].toString(), u"A1"_s);
+        const QJsonArray widths = book[u"widths"].toArray();
+        for (int column = 0; column < 6; ++column) // the header and its filter button fit
+            QVERIFY(widths.at(column).toDouble() >=
+                    SpreadsheetHeaders()[size_t(column)].size() + 1);
+        QVERIFY(widths.at(3).toDouble() >= longPath.size() &&
+                widths.at(3).toDouble() <= longPath.size() + 8);
+        Session empty;
+        QVERIFY(empty.saver.WriteSpreadsheetReport(path));
+        QCOMPARE(RowsOf(ReadWorkbook(path)), QList<ReportRow>{SpreadsheetHeaders()});
+    }
+
+    void overlongCellsAreCutAndTheSaveSaysHowMany()
+    {
+        TestEnvironment env;
+        // The escape of a control character counts as the seven characters it is stored as,
+        // and is never split.
+        Session session(
+            {{QString(40000, u'x'), u"t"_s, u"a.kpt"_s, u"/P"_s, QString(32767, u'y'), u"1"_s},
+             {u"b"_s, u"t"_s, u"b.kpt"_s, u"/P"_s, QString(32764, u'z') + u"\x01"_s, u"1"_s}});
+        const QString path = env.path(u"long.xls"_s);
+        session.prompts.SaveFile(path, ReportSaver::SpreadsheetFormat).Message();
+        QVERIFY(session.saver.SaveReport(ReportName, true));
+        QCOMPARE(
+            session.prompts.Shown().last(),
+            MessageShown(u"The report was saved, but 2 cell(s) held more than 32767 characters, "
+                         "the most a spreadsheet cell can hold, and were cut to that length."_s));
+        const QList<ReportRow> rows = RowsOf(ReadWorkbook(path));
+        QCOMPARE(rows[1][0], QString(32767, u'x'));
+        QCOMPARE(rows[1][4], QString(32767, u'y'));
+        QCOMPARE(rows[2][4], QString(32764, u'z'));
+    }
+
+    void failedSaveKeepsTheOldReportAndTheCaption_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("filter");
+        for (const int filter : {1, 2})
+            for (const char *setup : {"parent is a file", "target is a folder", "name too long"})
+                QTest::addRow("%s, %s", setup, filter == 1 ? "spreadsheet" : "text")
+                    << QString::fromUtf8(setup) << filter;
+    }
+
+    void failedSaveKeepsTheOldReportAndTheCaption()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, filter);
+        TestEnvironment env;
+        Session session({RowA});
+        const QString folder = env.path(u"reports"_s);
+        const QByteArray old = "previous report\r\n";
+        QString path = folder + u"/report.txt"_s;
+        const bool saveAs = !setup.startsWith(u"name");
+        if (setup.startsWith(u"parent")) {
+            path = env.writeFile(u"reports/plain"_s, old) + u"/report.txt"_s;
+        } else if (setup.startsWith(u"target")) {
+            QDir().mkpath(path);
+        } else {
+            // No room for the private name beside it: a plain Save replaces it unasked.
+            path = env.writeFile(u"reports/"_s + QString(246, u'r') + u".txt"_s, old);
+            session.SavedBefore(path, filter);
+        }
+        const QString caption = session.caption;
+        const QStringList entries = FolderEntries(folder);
+        if (saveAs)
+            session.prompts.SaveFile(path, filter);
+        session.prompts.Message();
+        QVERIFY(!session.saver.SaveReport(ReportName, saveAs));
+        const QString shown = session.prompts.Shown().last();
+        const QString start = MessageShown(u"The report could not be saved:\r"_s + path + u'\r');
+        QVERIFY2(shown.startsWith(start) && shown.size() > start.size(), qPrintable(shown));
+        QCOMPARE(session.caption, caption);
+        QCOMPARE(FolderEntries(folder), entries);
+        if (setup.startsWith(u"name"))
+            QCOMPARE(ReadBytes(path), old);
+    }
+
+    void replacedReportKeepsPermissionsAndLinks()
+    {
+        TestEnvironment env;
+        Session session({RowA, RowFree});
+        const QString path = env.writeFile(u"out/report"_s, "old");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        const QFile::Permissions permissions = QFile::permissions(path);
+        const QString link = env.path(u"link.txt"_s);
+        QVERIFY(QFile::link(path, link));
+        for (const int filter : {1, 2}) {
+            session.SavedBefore(link, filter);
+            QVERIFY(session.saver.SaveReport(ReportName, false));
+            QVERIFY(QFileInfo(link).isSymLink());
+            QCOMPARE(QFile::permissions(path), permissions);
+            QCOMPARE(FolderEntries(env.path(u"out"_s)), QStringList{u"report"_s});
+        }
+        QCOMPARE(ReadBytes(path), TwoRowText);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReports)
+#include "tst_reports.moc"
