@@ -69,7 +69,7 @@ double TimeWriter(const char *name, const QString &path,
     const bool written = (saver.*writer)(path);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (!written) {
-        std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(saver.LastError()));
+        std::fprintf(stderr, "%s failed\n", name);
         return -1;
     }
     std::printf("%-24s %8.3f s  %10lld bytes\n", name, seconds,

@@ -38,15 +38,6 @@ void clsFiles::Clear()
         Remove(1);
 }
 
-int clsFiles::IndexOf(const clsFile *record) const
-{
-    for (int i = 0; i < records.size(); ++i) {
-        if (records.at(i).get() == record)
-            return i + 1;
-    }
-    return -1;
-}
-
 void clsFiles::RemoveRecords(const QSet<const clsFile *> &doomed)
 {
     records.removeIf([&](const clsFilePtr &record) { return doomed.contains(record.get()); });

@@ -26,9 +26,6 @@ public:
 
     void Clear();
 
-    // Position of this very record (not one with the same name), or -1.
-    int IndexOf(const clsFile *record) const;
-
     // Removes these very records in one pass, keeping the order of the rest.
     void RemoveRecords(const QSet<const clsFile *> &doomed);
 

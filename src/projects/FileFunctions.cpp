@@ -42,11 +42,6 @@ QString FileNameOf(const QString &path)
     return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
 }
 
-QString GetDriveName(const QString &)
-{
-    return QString();
-}
-
 QString ProjectFilePath(const QString &value, const QString &projectFile)
 {
     if (value.isEmpty())

@@ -13,9 +13,6 @@ QString FileNameOf(const QString &path);
 // "a.kpt".
 QString JoinPath(const QString &folder, const QString &name);
 
-// There are no drives on this platform: always "".
-QString GetDriveName(const QString &path);
-
 // A path read from a project file: a backslash is a separator, and a relative path is
 // taken relative to the project file's folder. "" stays "".
 QString ProjectFilePath(const QString &value, const QString &projectFile);

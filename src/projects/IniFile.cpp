@@ -347,8 +347,3 @@ void WriteINI(const QString &section, const QString &key, const QString &value, 
 {
     WriteINIChanges({IniChange{section, key, value}}, file);
 }
-
-void RemoveINISection(const QString &section, const QString &file)
-{
-    WriteINIChanges({IniChange{section, QString(), QString()}}, file);
-}

@@ -48,9 +48,6 @@ QString ReadINI(const QString &section, const QString &key, const QString &file)
 void WriteINI(const QString &section, const QString &key, const QString &value,
               const QString &file);
 
-// Removes the whole section (WriteINI with a null key).
-void RemoveINISection(const QString &section, const QString &file);
-
 // One change of an INI file: key = value in the section; with a null key the removal of the
 // whole section; with removeKey the removal of every line of the key.
 struct IniChange

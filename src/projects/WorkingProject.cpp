@@ -26,9 +26,10 @@ QString NamePart(const QString &text, int limit)
     return part;
 }
 
-// The changes that move the workspace of the project text to its workgroup paths; none when
-// it has no workspace.
-QList<IniChange> WorkspaceToWorkgroup(const IniDocument &project)
+// The changes that move the "Workspace"/"Workspace" value of the project into "Workgroup
+// Search Paths"/"Workgroup" and remove the "Workspace" section, made in one write so the file
+// never holds the one without the other; none when it has no workspace.
+QList<IniChange> MoveWorkspaceToWorkgroup(const IniDocument &project)
 {
     const QString workspace =
         project.value(QStringLiteral("Workspace"), QStringLiteral("Workspace"));
@@ -60,14 +61,6 @@ bool IsWorkingProjectName(const QString &fileName)
                                                 fileName.endsWith(QStringLiteral(".kpj")));
 }
 
-void MoveWorkspaceToWorkgroup(const QString &file)
-{
-    // Both changes in one write, so the file never holds the one without the other.
-    const QList<IniChange> changes = WorkspaceToWorkgroup(IniDocument::load(file));
-    if (!changes.isEmpty())
-        WriteINIChanges(changes, file);
-}
-
 QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QString &project)
 {
     const QString folder = ParentFolderOf(source);
@@ -85,7 +78,7 @@ QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QSt
 
     QList<IniChange> changes;
     if (moveWorkspace)
-        changes = WorkspaceToWorkgroup(IniDocument::parse(*bytes));
+        changes = MoveWorkspaceToWorkgroup(IniDocument::parse(*bytes));
     const ProcessIdentity self = ThisProcess();
     changes += {{ProjectDefaults, MultiUser, QStringLiteral("Shared")},
                 {RunSection, QStringLiteral("Source"), project},

@@ -15,11 +15,6 @@ QString WorkingProjectName();
 // True for the names of working projects: this form and "Temp$$$00.kpj" of older versions.
 bool IsWorkingProjectName(const QString &fileName);
 
-// Moves the "Workspace"/"Workspace" value of the file into "Workgroup Search Paths"/
-// "Workgroup" and removes the "Workspace" section. Throws FileError when the file cannot be
-// written.
-void MoveWorkspaceToWorkgroup(const QString &file);
-
 // Builds this process's working project beside source: source's bytes with "MultiUser" set
 // to Shared (and, when moveWorkspace, the workspace moved to the workgroup paths), created
 // exclusively and never through a link, recording project as the project it was made for.

@@ -43,15 +43,9 @@ public:
     QString AskReportFileName(const QString &defaultName);
 
     // Write the report to path and, on success, set the caption to it. On failure the old
-    // file and the caption stay as they were, LastError() says why, and false is returned.
+    // file and the caption stay as they were, and false is returned.
     bool WriteTextReport(const QString &path);
     bool WriteSpreadsheetReport(const QString &path);
-
-    // The save dialog's selected filter, 1-based: 1 spreadsheet, 2 text.
-    int SelectedFilter() const { return selectedFilter; }
-    void SetSelectedFilter(int filter) { selectedFilter = filter; }
-
-    QString LastError() const { return lastError; }
 
 private:
     bool WriteReport(const QString &path, const std::function<void()> &write);

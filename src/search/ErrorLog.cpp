@@ -24,21 +24,17 @@ void ErrorLog::Append(const QString &fullName)
 {
     pending += QByteArrayLiteral("File has created Error: ") + EncodeFileName(fullName) +
                QByteArrayLiteral("\r\n");
-    ++pendingLines;
 }
 
 void ErrorLog::Flush()
 {
-    if (pendingLines == 0)
+    if (pending.isEmpty())
         return;
     try {
         QDir().mkpath(QFileInfo(path).absolutePath());
         AppendToFile(path, pending);
-        linesWritten += pendingLines;
     } catch (const FileError &error) {
-        linesLost += pendingLines;
         writeError = error.File + QStringLiteral(": ") + error.Reason;
     }
     pending.clear();
-    pendingLines = 0;
 }

@@ -19,20 +19,14 @@ public:
     // Takes one line; it is written by the next Flush.
     void Append(const QString &fullName);
     // Appends the lines taken since the last Flush in one checked write. A log that cannot be
-    // written is no reason to stop a search: the lines are counted as lost and the reason is
-    // kept.
+    // written is no reason to stop a search: those lines are lost and the reason is kept.
     void Flush();
 
-    int LinesWritten() const { return linesWritten; }
-    int LinesLost() const { return linesLost; }
     // Why lines were lost ("<file>: <reason>"), "" while every line got in.
     QString WriteError() const { return writeError; }
 
 private:
     QString path;
     QByteArray pending;
-    int pendingLines = 0;
-    int linesWritten = 0;
-    int linesLost = 0;
     QString writeError;
 };

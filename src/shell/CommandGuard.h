@@ -17,7 +17,6 @@ public:
     bool MayRun() const { return loaded && !unloaded && !closing && activity == Activity::Idle; }
     bool Searching() const { return activity == Activity::Searching; }
     bool Busy() const { return activity != Activity::Idle; }
-    bool Unloaded() const { return unloaded; }
 
     void SetLoaded() { loaded = true; }
     void SetUnloaded() { unloaded = true; }

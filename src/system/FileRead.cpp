@@ -25,14 +25,13 @@ QString NotRegularReason(mode_t mode)
 }
 
 // Reads the open file fd whose status is st; closes fd.
-QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint64 limit,
-                        bool refuseLarger)
+QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint64 limit)
 {
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         throw FileError(path, NotRegularReason(st.st_mode));
     }
-    if (refuseLarger && st.st_size > limit) {
+    if (st.st_size > limit) {
         ::close(fd);
         throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
     }
@@ -40,8 +39,7 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
     // As much as the stat says and one byte more, so that a file that grew since shows; it is
     // then read on, up to one byte past the limit. Never a buffer of the limit's size for a
     // small file.
-    qint64 wanted = refuseLarger ? qMin<qint64>(st.st_size, limit) + 1
-                                 : qMin<qint64>(limit, st.st_size);
+    qint64 wanted = qMin<qint64>(st.st_size, limit) + 1;
     bool read = true;
     int error = 0;
     for (;;) {
@@ -49,14 +47,14 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
         read = ReadAtMost(fd, wanted, chunk);
         error = errno;
         bytes += chunk;
-        if (!read || !refuseLarger || chunk.size() < wanted || bytes.size() > limit)
+        if (!read || chunk.size() < wanted || bytes.size() > limit)
             break;
         wanted = qMin<qint64>(bytes.size(), limit + 1 - bytes.size());
     }
     ::close(fd);
     if (!read)
         throw FileError(path, SystemReason(error));
-    if (refuseLarger && bytes.size() > limit)
+    if (bytes.size() > limit)
         throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
     return bytes;
 }
@@ -78,21 +76,5 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit)
         ::close(fd);
         throw FileError(path, SystemReason(error));
     }
-    return ReadOpenFile(fd, path, st, limit, true);
-}
-
-QByteArray ReadFileHead(const QString &path, qint64 limit, qint64 *size)
-{
-    const int fd = OpenForReading(path);
-    if (fd < 0)
-        throw FileError(path, SystemReason(errno));
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw FileError(path, SystemReason(error));
-    }
-    if (size)
-        *size = st.st_size;
-    return ReadOpenFile(fd, path, st, limit, false);
+    return ReadOpenFile(fd, path, st, limit);
 }

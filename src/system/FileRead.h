@@ -13,7 +13,3 @@ inline constexpr qint64 IniFileSizeLimit = 16 * 1024 * 1024;
 // a FIFO, socket or device (never waited on), a file above limit bytes, a link loop, an I/O
 // error.
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit);
-
-// At most limit bytes from the start of a regular file, for files of any size; the size of
-// the whole file in *size. Missing or not readable: throws FileError.
-QByteArray ReadFileHead(const QString &path, qint64 limit, qint64 *size = nullptr);

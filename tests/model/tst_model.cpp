@@ -1,8 +1,6 @@
 // Records, the list model over them, reservation reading and the texts it produces.
 
 #include "ObservedServer.h"
-#include "ScrivoDocuments.h"
-#include "TestEnvironment.h"
 #include "TestFiles.h"
 
 #include "model/DateText.h"

@@ -2,7 +2,6 @@
 // projects as files.
 
 #include "Hostile.h"
-#include "TestEnvironment.h"
 #include "TestFiles.h"
 
 #include "projects/FileFunctions.h"
@@ -170,7 +169,6 @@ private slots:
             const QStringList c = QString::fromUtf8(row).split(u'|');
             QCOMPARE(ProjectFilePath(c[0], c[1]), c[2]);
         }
-        QCOMPARE(GetDriveName(u"/p/a"_s), QString());
     }
 
     void projectKeysAndTheWorkingProjectNamesTheProgramDeletes()
@@ -230,8 +228,6 @@ private slots:
         for (const QString &bad : {env.path(u"srv/Gone.kpj"_s), working})
             QVERIFY2(FailureOf([&] { BuildWorkingProject(bad, false, main); }).contains(bad),
                      qPrintable(bad));
-        MoveWorkspaceToWorkgroup(main);
-        QCOMPARE(ReadINI(u"Workgroup Search Paths"_s, u"Workgroup"_s, main), u".\\ws"_s);
     }
 
     void runsInOneFolderNeverMeetAndKilledRunsAreCleanedUp()

@@ -2,7 +2,6 @@
 // byte for byte, the workbook read back by an independent reader, and failures.
 
 #include "ScriptedPrompts.h"
-#include "TestEnvironment.h"
 #include "TestFiles.h"
 
 #include "reports/ReportSaver.h"
@@ -70,11 +69,13 @@ struct Session : ReportSource
     QList<ReportRow> RowsInDisplayOrder() const override { return rows; }
     QString Caption() const override { return caption; }
     void SetCaption(const QString &text) override { caption = text; }
-    // As if the list had been saved to path before, with this filter selected.
+    // As if the list had been saved to path before, with this filter selected (a Save As
+    // cancelled in the dialog keeps the filter chosen there).
     void SavedBefore(const QString &path, int filter)
     {
+        prompts.SaveFile(QString(), filter);
+        saver.SaveReport(ReportName, true);
         caption = u"Korvex Brevant - "_s + path;
-        saver.SetSelectedFilter(filter);
     }
 
     QList<ReportRow> rows;

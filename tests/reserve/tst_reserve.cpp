@@ -2,9 +2,8 @@
 // through the window.
 
 #include "Hostile.h"
-#include "ScrivoDocuments.h"
-#include "ShellFixture.h"
 #include "TestFiles.h"
+#include "ShellFixture.h"
 
 #include "model/DateText.h"
 #include "model/FileListModel.h"
@@ -332,7 +331,7 @@ private slots:
         f.Search(f.env.path(u"projects/docs"_s));
         f.window->move(100, 60);
         f.window->resize(1002, 702);
-        f.prompts.Input(answer, answer.isNull());
+        f.prompts.Input(answer);
         if (!message.isEmpty())
             f.prompts.Message();
         const qsizetype from = f.prompts.records.size();

@@ -1,9 +1,8 @@
 // The folder walker on real trees with the real server, and the search command through the
 // window.
 
-#include "ScrivoDocuments.h"
-#include "ShellFixture.h"
 #include "TestFiles.h"
+#include "ShellFixture.h"
 
 #include "model/FileListModel.h"
 #include "search/SearchFolder.h"

@@ -3,8 +3,6 @@
 // they should be.
 
 #include "Hostile.h"
-#include "ScrivoDocuments.h"
-#include "TestEnvironment.h"
 #include "TestFiles.h"
 
 #include "projects/IniFile.h"

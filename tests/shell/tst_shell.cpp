@@ -2,9 +2,8 @@
 // the session commands, project selection and Open.
 
 #include "Hostile.h"
-#include "ScrivoDocuments.h"
-#include "ShellFixture.h"
 #include "TestFiles.h"
+#include "ShellFixture.h"
 
 #include "model/FileListModel.h"
 #include "projects/FileFunctions.h"

@@ -1,6 +1,5 @@
 #include "Hostile.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -11,11 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-SmallDisk::SmallDisk(int kibibytes)
+SmallDisk::SmallDisk()
 {
-    const QByteArray options = "size=" + QByteArray::number(kibibytes) + "k,nr_inodes=4096";
     isMounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
-                        options.constData()) == 0;
+                        "size=512k,nr_inodes=4096") == 0;
 }
 
 SmallDisk::~SmallDisk()
@@ -24,21 +22,14 @@ SmallDisk::~SmallDisk()
         ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
 }
 
-QString SmallDisk::path(const QString &relative) const
-{
-    return relative.isEmpty() ? dir.path() : dir.filePath(relative);
-}
-
 void SmallDisk::Fill() const
 {
     const int fd = ::open(QFile::encodeName(path(QStringLiteral(".filler"))).constData(),
                           O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const QByteArray block(4096, 'f');
-    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
-    }
-    // The last bytes that still fit.
-    while (::write(fd, block.constData(), 1) > 0) {
-    }
+    for (const qsizetype size : {block.size(), qsizetype(1)}) // then the last bytes that fit
+        while (::write(fd, block.constData(), size_t(size)) > 0) {
+        }
     ::close(fd);
 }
 
@@ -61,13 +52,8 @@ QString ScrivoToolPath()
     return qEnvironmentVariable("BREVANT_BIN_DIR") + QStringLiteral("/scrivo");
 }
 
-ToolResult RunScrivo(const QStringList &arguments, int timeoutMs)
-{
-    return RunScrivo(arguments, QProcessEnvironment::systemEnvironment(), timeoutMs);
-}
-
-ToolResult RunScrivo(const QStringList &arguments, const QProcessEnvironment &environment,
-                     int timeoutMs)
+ToolResult RunScrivo(const QStringList &arguments, int timeoutMs,
+                     const QProcessEnvironment &environment)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -95,20 +81,16 @@ QProcessEnvironment PausedBefore(const QString &path, const QString &folder)
     return environment;
 }
 
-bool WaitUntilPaused(const QString &folder, int timeoutMs)
+bool WaitUntilPaused(const QString &folder)
 {
     QElapsedTimer waited;
     waited.start();
-    while (!QFile::exists(folder + QStringLiteral("/paused"))) {
-        if (waited.elapsed() > timeoutMs)
-            return false;
+    while (!QFile::exists(folder + QStringLiteral("/paused")) && waited.elapsed() < 20000)
         QThread::msleep(10);
-    }
-    return true;
+    return QFile::exists(folder + QStringLiteral("/paused"));
 }
 
 void LetGo(const QString &folder)
 {
-    QFile go(folder + QStringLiteral("/go"));
-    go.open(QIODevice::WriteOnly);
+    QFile(folder + QStringLiteral("/go")).open(QIODevice::WriteOnly);
 }

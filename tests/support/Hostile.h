@@ -1,26 +1,22 @@
 #pragma once
 
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 
-// Hostile environments for tests: a small disk that fills up, another process, the scrivo
-// tool as another user's program would run it, and a process paused between two steps.
+// Hostile environments: a disk that fills up, a process killed in the middle of its work,
+// the scrivo tool as another user's program, and a process paused between two steps.
 
-// A tmpfs of a few hundred KiB mounted by the test itself (tests run as root) and unmounted
-// when the object goes. Fill() writes a filler file until the disk is full.
+// A tmpfs of a few hundred KiB the test mounts itself (tests run as root), unmounted when
+// the object goes. Fill() writes a filler file until the disk is full.
 class SmallDisk
 {
 public:
-    explicit SmallDisk(int kibibytes = 512);
+    SmallDisk();
     ~SmallDisk();
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
-
     bool mounted() const { return isMounted; }
-    QString path(const QString &relative = QString()) const;
+    QString path(const QString &relative) const { return dir.filePath(relative); }
     void Fill() const;
 
 private:
@@ -28,29 +24,24 @@ private:
     bool isMounted = false;
 };
 
-// Runs body in a child process (fork) and waits for it; the child ends with status 0 after
-// the body, or is killed with SIGKILL after it when killAfter is set, as a program killed
-// in the middle of its work. Returns the wait status.
+// Runs body in a forked child and waits for it: the child ends with status 0 after the body,
+// or is killed with SIGKILL when killAfter is set. The wait status.
 int RunInChildProcess(const std::function<void()> &body, bool killAfter = false);
 
 struct ToolResult
 {
-    int exitCode = -1; // -1: crashed, or did not finish in time (then killed)
+    int exitCode = -1; // -1: crashed, or killed after the time limit
     QString out;
     QString err;
 };
 
-// The scrivo tool of the build, run to its end (killed after timeoutMs) in the test's own
-// environment, or in the given one.
-ToolResult RunScrivo(const QStringList &arguments, int timeoutMs = 30000);
-ToolResult RunScrivo(const QStringList &arguments, const QProcessEnvironment &environment,
-                     int timeoutMs = 30000);
 QString ScrivoToolPath();
+// The scrivo tool of the build, run to its end in the test's environment or the given one.
+ToolResult RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
+                     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
-// The environment that makes a program stop before it renames, links or unlinks the file
-// at path, until the test lets it go: it creates "<folder>/paused" and waits for
-// "<folder>/go" (see PausePreload.cpp).
+// An environment in which a program stops before it renames, links or unlinks the file at
+// path (see PausePreload.cpp) until LetGo: it then created "<folder>/paused".
 QProcessEnvironment PausedBefore(const QString &path, const QString &folder);
-// Waits up to timeoutMs for the program to stop there.
-bool WaitUntilPaused(const QString &folder, int timeoutMs = 20000);
+bool WaitUntilPaused(const QString &folder);
 void LetGo(const QString &folder);

@@ -2,7 +2,7 @@
 
 namespace {
 
-// A document of the real server whose Reserve is told to the server's observer first.
+// A document of the real server whose Reserve goes to the server's observer first.
 class ObservedDocument : public ServerDocument
 {
 public:
@@ -10,7 +10,6 @@ public:
         : inner(std::move(document)), server(observer)
     {
     }
-
     bool IsReserved() override { return inner->IsReserved(); }
     void Reserve() override
     {
@@ -35,6 +34,5 @@ private:
 ServerDocumentPtr ObservedServer::OpenDocument(const QString &path)
 {
     Call(QStringLiteral("OpenDocument ") + path);
-    const ServerDocumentPtr document = real->OpenDocument(path);
-    return document ? std::make_shared<ObservedDocument>(document, *this) : nullptr;
+    return std::make_shared<ObservedDocument>(real->OpenDocument(path), *this);
 }

@@ -8,8 +8,8 @@
 
 // The real server with a record of the calls a test looks at, in order: "CloseAllDocuments",
 // "ActiveProject", "SetActiveProject(<path>)", "MultiUserMode", "SetUserName <name>",
-// "OpenDocument <path>" and "Reserve <path>". Each is first given to onCall, which may throw
-// a ServerError to fail on cue or act as another process would at that moment.
+// "OpenDocument <path>" and "Reserve <path>". Each goes to onCall first, which may throw a
+// ServerError to fail on cue, or act as another process would at that moment.
 class ObservedServer : public DocumentServer, public ProjectHandler
 {
 public:
@@ -17,7 +17,6 @@ public:
 
     std::function<void(const QString &call)> onCall = [](const QString &) {};
     QStringList calls;
-
     void Call(const QString &call)
     {
         calls.append(call);
@@ -43,7 +42,6 @@ public:
         Call(QStringLiteral("MultiUserMode"));
         return real->MultiUserMode();
     }
-
     QString ActiveProject() override
     {
         Call(QStringLiteral("ActiveProject"));
@@ -64,6 +62,5 @@ public:
 
 private:
     ::ProjectHandler &handler() { return real->ProjectHandler(); }
-
     std::shared_ptr<DocumentServer> real;
 };

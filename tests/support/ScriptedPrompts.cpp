@@ -4,10 +4,7 @@
 
 namespace {
 
-const char *const KindNames[] = {"message", "input box", "open dialog", "save dialog",
-                                 "folder browser"};
-const char *const IconNames[] = {"no icon", "information", "exclamation", "critical"};
-const char *const ButtonNames[] = {"OK", "Yes/No", "Yes/No/Cancel"};
+const char *const KindNames[] = {"message", "input box", "open dialog", "save dialog", "folder browser"};
 
 QString Dialog(ScriptedPrompts::Kind kind, const QString &title)
 {
@@ -18,46 +15,11 @@ QString Dialog(ScriptedPrompts::Kind kind, const QString &title)
 
 QString MessageShown(const QString &text, PromptIcon icon, PromptButtons buttons)
 {
+    static const char *const icons[] = {"no icon", "information", "exclamation", "critical"};
+    static const char *const buttonNames[] = {"OK", "Yes/No", "Yes/No/Cancel"};
     return QStringLiteral("message [%1] %2, %3: %4")
-        .arg(BrevantTitle, QLatin1String(IconNames[int(icon)]),
-             QLatin1String(ButtonNames[int(buttons)]), text);
-}
-
-ScriptedPrompts &ScriptedPrompts::Add(Entry entry)
-{
-    script.append(std::move(entry));
-    return *this;
-}
-
-ScriptedPrompts &ScriptedPrompts::Message(PromptAnswer answer)
-{
-    return Add({Kind::Message, answer});
-}
-
-ScriptedPrompts &ScriptedPrompts::Input(const QString &text, bool cancel)
-{
-    return Add({Kind::Input, PromptAnswer::OK, text, cancel});
-}
-
-ScriptedPrompts &ScriptedPrompts::OpenFile(const QString &path)
-{
-    return Add({Kind::OpenFile, PromptAnswer::OK, path});
-}
-
-ScriptedPrompts &ScriptedPrompts::SaveFile(const QString &path, int filter)
-{
-    return Add({Kind::SaveFile, PromptAnswer::OK, path, false, filter});
-}
-
-ScriptedPrompts &ScriptedPrompts::Folder(const QString &path)
-{
-    return Add({Kind::Folder, PromptAnswer::OK, path});
-}
-
-ScriptedPrompts &ScriptedPrompts::When(std::function<void()> action)
-{
-    script.last().before = std::move(action);
-    return *this;
+        .arg(BrevantTitle, QLatin1String(icons[int(icon)]),
+             QLatin1String(buttonNames[int(buttons)]), text);
 }
 
 QStringList ScriptedPrompts::Shown(qsizetype from) const
@@ -68,87 +30,54 @@ QStringList ScriptedPrompts::Shown(qsizetype from) const
     return shown;
 }
 
-bool ScriptedPrompts::Take(Record record, Entry &entry)
+std::optional<ScriptedPrompts::Entry> ScriptedPrompts::Take(const Record &record)
 {
     records.append(record);
     if (script.isEmpty() || script.first().kind != record.kind) {
         ++unexpected;
         QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + record.shown), __FILE__, __LINE__);
-        return false;
+        return std::nullopt;
     }
-    entry = script.takeFirst();
-    if (entry.before)
-        entry.before();
-    return true;
+    return script.takeFirst();
 }
 
 PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons buttons,
                                          PromptIcon icon, const QString &title)
 {
-    Entry entry;
     const QString shown = title == BrevantTitle ? MessageShown(text, icon, buttons)
                                                 : Dialog(Kind::Message, title) + text;
-    if (!Take({Kind::Message, text, shown, {}, {}, {}}, entry))
+    const auto entry = Take({Kind::Message, text, shown, {}, {}, {}});
+    if (!entry)
         return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
-    return entry.answer;
+    return entry->answer;
 }
 
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
                                   const QString &defaultText, QPoint position)
 {
-    Entry entry;
-    if (!Take({Kind::Input,
-               prompt,
-               Dialog(Kind::Input, title) + u' ' + prompt,
-               defaultText,
-               position,
-               {}},
-              entry) ||
-        entry.cancel)
-        return QString();
-    return entry.text;
+    const auto entry = Take({Kind::Input, prompt, Dialog(Kind::Input, title) + u' ' + prompt,
+                             defaultText, position, {}});
+    return entry ? entry->text : QString();
 }
 
 QString ScriptedPrompts::OpenFileName(FileDialogRequest &request)
 {
-    Entry entry;
-    if (!Take({Kind::OpenFile,
-               request.title,
-               Dialog(Kind::OpenFile, request.title),
-               request.fileName,
-               {},
-               request},
-              entry))
-        return QString();
-    return entry.text;
+    const auto entry = Take({Kind::OpenFile, request.title, Dialog(Kind::OpenFile, request.title),
+                             request.fileName, {}, request});
+    return entry ? entry->text : QString();
 }
 
 QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
 {
-    Entry entry;
-    if (!Take({Kind::SaveFile,
-               request.title,
-               Dialog(Kind::SaveFile, request.title),
-               request.fileName,
-               {},
-               request},
-              entry))
-        return QString();
-    if (entry.filter > 0)
-        request.selectedFilter = entry.filter;
-    return entry.text;
+    const auto entry = Take({Kind::SaveFile, request.title, Dialog(Kind::SaveFile, request.title),
+                             request.fileName, {}, request});
+    if (entry && entry->filter > 0)
+        request.selectedFilter = entry->filter;
+    return entry ? entry->text : QString();
 }
 
 QString ScriptedPrompts::BrowseForFolder(const QString &title)
 {
-    Entry entry;
-    if (!Take({Kind::Folder, title, Dialog(Kind::Folder, title), {}, {}, {}}, entry))
-        return QString();
-    return entry.text;
-}
-
-void ScriptedPrompts::SetMousePointer(MousePointer newPointer)
-{
-    pointer = newPointer;
-    pointers.append(newPointer);
+    const auto entry = Take({Kind::Folder, title, Dialog(Kind::Folder, title), {}, {}, {}});
+    return entry ? entry->text : QString();
 }

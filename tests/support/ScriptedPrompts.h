@@ -4,8 +4,8 @@
 
 #include <QList>
 #include <QPoint>
+#include <optional>
 #include <QStringList>
-#include <functional>
 
 // Records every prompt in order and answers from a script. A prompt the script did not
 // expect (of another kind, or none left) fails the running test and is answered with a
@@ -25,17 +25,16 @@ public:
         FileDialogRequest request; // file dialogs: the request as it arrived
     };
 
-    // Script entries, consumed in order. A filter of 0 keeps the dialog's.
-    ScriptedPrompts &Message(PromptAnswer answer = PromptAnswer::OK);
-    ScriptedPrompts &Input(const QString &text, bool cancel = false);
-    ScriptedPrompts &OpenFile(const QString &path);
-    ScriptedPrompts &SaveFile(const QString &path, int filter = 0);
-    ScriptedPrompts &Folder(const QString &path);
-    // Runs when the last entry's prompt arrives, before it is answered.
-    ScriptedPrompts &When(std::function<void()> action);
+    // Script entries, consumed in order. A filter of 0 keeps the dialog's; a null text
+    // cancels an input box.
+    ScriptedPrompts &Message(PromptAnswer answer = PromptAnswer::OK) { return Add(Kind::Message, {}, answer); }
+    ScriptedPrompts &Input(const QString &text) { return Add(Kind::Input, text); }
+    ScriptedPrompts &OpenFile(const QString &path) { return Add(Kind::OpenFile, path); }
+    ScriptedPrompts &SaveFile(const QString &path, int filter = 0) { return Add(Kind::SaveFile, path, {}, filter); }
+    ScriptedPrompts &Folder(const QString &path) { return Add(Kind::Folder, path); }
 
     bool Done() const { return script.isEmpty() && unexpected == 0; }
-    // The prompts shown since record from, as comparable texts.
+    // The prompts shown from record `from` on, as comparable texts.
     QStringList Shown(qsizetype from = 0) const;
 
     PromptAnswer MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
@@ -45,7 +44,7 @@ public:
     QString OpenFileName(FileDialogRequest &request) override;
     QString SaveFileName(FileDialogRequest &request) override;
     QString BrowseForFolder(const QString &title) override;
-    void SetMousePointer(MousePointer pointer) override;
+    void SetMousePointer(MousePointer newPointer) override { pointers.append(pointer = newPointer); }
 
     QList<Record> records;
     QList<MousePointer> pointers;
@@ -56,19 +55,21 @@ private:
     struct Entry
     {
         Kind kind;
-        PromptAnswer answer = PromptAnswer::OK;
         QString text;
-        bool cancel = false;
-        int filter = 0;
-        std::function<void()> before;
+        PromptAnswer answer;
+        int filter;
     };
-    ScriptedPrompts &Add(Entry entry);
-    bool Take(Record record, Entry &entry);
+    ScriptedPrompts &Add(Kind kind, const QString &text, PromptAnswer answer = {}, int filter = 0)
+    {
+        script.append({kind, text, answer, filter});
+        return *this;
+    }
+    // Records the prompt; its script entry, or none when it was not expected.
+    std::optional<Entry> Take(const Record &record);
 
     QList<Entry> script;
 };
 
-// How a message box with this text, icon and buttons, titled "Korvex Brevant", shows in
-// Shown().
+// How a message box with this text, icon and buttons, titled "Korvex Brevant", shows.
 QString MessageShown(const QString &text, PromptIcon icon = PromptIcon::Information,
                      PromptButtons buttons = PromptButtons::OK);

@@ -1,6 +1,5 @@
 #include "ShellFixture.h"
 
-#include "ScrivoDocuments.h"
 #include "model/FileListModel.h"
 #include "shell/FileListView.h"
 
@@ -10,22 +9,12 @@
 #include <QLabel>
 #include <QTest>
 
-ShellFixture::ShellFixture()
-    : server(std::make_shared<ScrivoServer>(env.scrivoHome())),
-      observed(std::make_shared<ObservedServer>(server))
-{
-}
-
-ShellFixture::~ShellFixture() = default;
-
 QString ShellFixture::Project(const QString &name, const QString &mode, const QByteArray &extra,
                               bool registered)
 {
-    QByteArray content = "[Project Defaults]\r\n";
-    if (!mode.isEmpty())
-        content += "MultiUser=" + mode.toUtf8() + "\r\n";
-    content += "[Workspace]\r\nWorkspace=.\\Workspace\r\n" + extra;
-    const QString path = env.writeFile(QStringLiteral("projects/%1.kpj").arg(name), content);
+    const QString path = env.writeFile(QStringLiteral("projects/%1.kpj").arg(name),
+                                       "[Project Defaults]\r\nMultiUser=" + mode.toUtf8() +
+                                           "\r\n[Workspace]\r\nWorkspace=.\\Workspace\r\n" + extra);
     if (registered)
         server->RegisterProject(path);
     return path;
@@ -37,32 +26,16 @@ QString ShellFixture::Document(const QString &relative, int version, const QStri
     return WriteScrivoDocument(path, QFileInfo(path).completeBaseName(), version, refs);
 }
 
-void ShellFixture::Activate(const QString &project)
-{
-    server->ProjectHandler().SetActiveProject(project);
-}
-
-QString ShellFixture::ActiveProject() const
-{
-    return server->ProjectHandler().ActiveProject();
-}
-
 bool ShellFixture::Start(const QString &project, int oks)
 {
     if (!project.isEmpty())
         Activate(project);
-    prompts.Message();
-    for (int i = 0; i < oks; ++i)
+    for (int i = 0; i <= oks; ++i)
         prompts.Message();
     window = std::make_unique<frmMain>(prompts, [held = observed] { return held; });
     const bool loaded = window->Load();
     observed->calls.clear();
     return loaded;
-}
-
-bool ShellFixture::StartShared()
-{
-    return Start(Project(QStringLiteral("A"), QStringLiteral("Shared")));
 }
 
 QAction *ShellFixture::Action(const char *name) const
@@ -72,10 +45,7 @@ QAction *ShellFixture::Action(const char *name) const
 
 void ShellFixture::Trigger(const char *name) const
 {
-    QAction *action = Action(name);
-    if (!action)
-        QFAIL(name);
-    action->trigger();
+    Action(name)->trigger();
 }
 
 FileListModel &ShellFixture::List() const
@@ -97,8 +67,7 @@ QStringList ShellFixture::Row(int row) const
     for (int column = 0; column < FileListModel::Columns; ++column)
         texts.append(List().data(List().index(row, column)).toString());
     const bool ticked = List().data(List().index(row, 0), Qt::CheckStateRole) == Qt::Checked;
-    texts.append(ticked ? QStringLiteral("[x]") : QStringLiteral("[ ]"));
-    return texts;
+    return texts << (ticked ? QStringLiteral("[x]") : QStringLiteral("[ ]"));
 }
 
 void ShellFixture::Select(const QList<int> &rows) const
@@ -107,14 +76,13 @@ void ShellFixture::Select(const QList<int> &rows) const
         window->findChild<FileListView *>(QStringLiteral("ListViewFiles"))->selectionModel();
     selection->clearSelection();
     for (const int row : rows)
-        selection->select(List().index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(List().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 QString ShellFixture::Panel(int panel) const
 {
     const auto *label = window->findChild<QLabel *>(QStringLiteral("StatusBar1Panel%1").arg(panel));
-    return label && label->isVisibleTo(window.get()) ? label->text() : QString();
+    return label->isVisibleTo(window.get()) ? label->text() : QString();
 }
 
 void ShellFixture::Search(const QString &folder)
@@ -126,8 +94,7 @@ void ShellFixture::Search(const QString &folder)
 QString BackupShown()
 {
     return MessageShown(QStringLiteral("It is highly recommended to make a backup copy of your "
-                                       "files before you use this tool.\r") +
-                            QString(42, u' '),
+                                       "files before you use this tool.\r") + QString(42, u' '),
                         PromptIcon::Exclamation);
 }
 
@@ -135,7 +102,6 @@ KorvexProcess::KorvexProcess()
 {
     const QString korvex = dir.filePath(QStringLiteral("korvex"));
     QFile::copy(QStringLiteral("/bin/sleep"), korvex);
-    QFile::setPermissions(korvex, QFile::ReadOwner | QFile::ExeOwner);
     process.start(korvex, {QStringLiteral("60")});
     process.waitForStarted(5000);
 }

@@ -2,12 +2,11 @@
 
 #include "ObservedServer.h"
 #include "ScriptedPrompts.h"
-#include "TestEnvironment.h"
+#include "TestFiles.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <memory>
 
 class FileListModel;
@@ -18,41 +17,36 @@ class QAction;
 // names, as a user finds them by their captions.
 struct ShellFixture
 {
-    ShellFixture();
-    ~ShellFixture();
-
-    // projects/<name>.kpj with the "MultiUser" value ("" writes none) and the extra lines,
-    // registered unless told otherwise. Its full path.
+    // projects/<name>.kpj with the "MultiUser" value and the extra lines, registered unless
+    // told otherwise. Its full path.
     QString Project(const QString &name, const QString &mode, const QByteArray &extra = {},
                     bool registered = true);
     // A document below projects/docs with its metadata (display name = base name).
     QString Document(const QString &relative, int version = 1, const QStringList &refs = {});
-    void Activate(const QString &project);
-    QString ActiveProject() const;
+    void Activate(const QString &project) { server->ProjectHandler().SetActiveProject(project); }
+    QString ActiveProject() const { return server->ProjectHandler().ActiveProject(); }
 
     // Starts a window with the project active ("" leaves the server as it is): the backup
     // warning and then `oks` messages are answered with OK. The start-up's result.
     bool Start(const QString &project, int oks = 0);
-    // A Shared project "A", active, and a window started on it.
-    bool StartShared();
+    bool StartShared() { return Start(Project(QStringLiteral("A"), QStringLiteral("Shared"))); }
 
     QAction *Action(const char *name) const;
     void Trigger(const char *name) const;
     FileListModel &List() const;
-    // The texts of a column, top to bottom; a row's six texts and its box ("[x]", "[ ]").
+    // The texts of a column top to bottom; a row's six texts and its box ("[x]", "[ ]").
     QStringList Column(int column) const;
     QStringList Row(int row) const;
     // Selects exactly these rows (0-based).
     void Select(const QList<int> &rows) const;
     QString Panel(int panel) const;
-    // Searches the folder through the menu (the scope message and the folder browser
-    // answered); an unsaved list is let go first when keepAsking is false.
+    // Searches the folder through the menu, the scope message and folder browser answered.
     void Search(const QString &folder);
 
     TestEnvironment env;
     ScriptedPrompts prompts;
-    std::shared_ptr<ScrivoServer> server;
-    std::shared_ptr<ObservedServer> observed;
+    std::shared_ptr<ScrivoServer> server = std::make_shared<ScrivoServer>(env.scrivoHome());
+    std::shared_ptr<ObservedServer> observed = std::make_shared<ObservedServer>(server);
     std::unique_ptr<frmMain> window;
 };
 

@@ -2,18 +2,81 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+TestEnvironment::TestEnvironment()
+{
+    QDir().mkpath(scrivoHome());
+    QDir().mkpath(stateHome());
+    qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(scrivoHome()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    for (const auto &[name, old] : {std::pair{"KORVEX_SCRIVO_HOME", oldScrivoHome},
+                                    std::pair{"XDG_STATE_HOME", oldStateHome}})
+        old.isNull() ? qunsetenv(name) : qputenv(name, old);
+}
+
+QString TestEnvironment::writeFile(const QString &relative, const QByteArray &content) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write test file %s", qPrintable(full));
+    return full;
+}
+
+static void WriteWhole(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+}
+
+QString WriteScrivoDocument(const QString &path, const QString &displayName, int version,
+                            const QStringList &references)
+{
+    QByteArray text = "[Document]\nDisplayName=" + displayName.toUtf8() +
+                      "\nVersion=" + QByteArray::number(version) + "\n[References]\n";
+    for (int i = 0; i < references.size(); ++i)
+        text += "Ref" + QByteArray::number(i + 1) + '=' + references.at(i).toUtf8() + '\n';
+    WriteWhole(path, text);
+    return path;
+}
+
+QString ScrivoReservationPath(const QString &documentPath)
+{
+    const QFileInfo info(documentPath);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".reservation");
+}
+
+void WriteScrivoReservation(const QString &documentPath, const QString &by, const QDateTime &time,
+                            int version)
+{
+    WriteWhole(ScrivoReservationPath(documentPath),
+               "[Reservation]\nBy=" + by.toUtf8() + "\nTime=" +
+                   time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate).toUtf8() +
+                   "\nVersion=" + QByteArray::number(version) + "\n");
+}
+
+void WriteDamagedScrivoReservation(const QString &documentPath)
+{
+    WriteWhole(ScrivoReservationPath(documentPath), "[Reservation]\nBy=someone\nTime=not a time\n");
+}
+
 QByteArray ReadBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 QStringList FolderEntries(const QString &folder)
@@ -22,54 +85,29 @@ QStringList FolderEntries(const QString &folder)
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-bool ThrowsServerError(const std::function<void()> &call, int number, const QStringList &named)
-{
-    const ServerError error = ErrorOf(call);
-    bool matches = error.number == number;
-    for (const QString &name : named)
-        matches = matches && error.description.contains(name);
-    if (!matches)
-        qWarning("expected error %d naming %s, got %d: %s", number, qPrintable(named.join(u", ")),
-                 error.number, qPrintable(error.description));
-    return matches;
-}
-
 void MakeLink(const QString &target, const QString &path)
 {
-    QVERIFY2(
-        ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
-        qPrintable(path));
+    QVERIFY2(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
+             qPrintable(path));
 }
 
-RawPaths::RawPaths(QList<QByteArray> folderPaths, QList<QByteArray> filePaths,
-                   const QByteArray &content)
+RawPaths::RawPaths(QList<QByteArray> folderPaths, QList<QByteArray> filePaths)
     : folders(std::move(folderPaths)), files(std::move(filePaths))
 {
     for (const QByteArray &folder : std::as_const(folders))
         QVERIFY2(::mkdir(folder.constData(), 0755) == 0, folder.constData());
-    for (const QByteArray &file : std::as_const(files)) {
-        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        QVERIFY2(fd >= 0, file.constData());
-        const bool written =
-            ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size());
-        ::close(fd);
-        QVERIFY2(written, file.constData());
-    }
+    for (const QByteArray &file : std::as_const(files))
+        QVERIFY2(::close(::open(file.constData(), O_WRONLY | O_CREAT, 0644)) == 0, file.constData());
 }
 
-// Files first, then each folder with what the test left in it (e.g. a reservation record),
-// the innermost last made first.
 RawPaths::~RawPaths()
 {
     for (const QByteArray &file : std::as_const(files))
         ::unlink(file.constData());
     for (auto folder = folders.crbegin(); folder != folders.crend(); ++folder) {
         if (DIR *dir = ::opendir(folder->constData())) {
-            while (const dirent *entry = ::readdir(dir)) {
-                const QByteArray name(entry->d_name);
-                if (name != "." && name != "..")
-                    ::unlink(QByteArray(*folder + '/' + name).constData());
-            }
+            while (const dirent *entry = ::readdir(dir))
+                ::unlink(QByteArray(*folder + '/' + entry->d_name).constData());
             ::closedir(dir);
         }
         ::rmdir(folder->constData());
@@ -84,4 +122,21 @@ QString FailureOf(const std::function<void()> &call)
         return QString::fromUtf8(error.what());
     }
     return QString();
+}
+
+bool ThrowsServerError(const std::function<void()> &call, int number, const QStringList &named)
+{
+    try {
+        call();
+    } catch (const ServerError &error) {
+        bool matches = error.number == number;
+        for (const QString &name : named)
+            matches = matches && error.description.contains(name);
+        if (!matches)
+            qWarning("expected error %d naming %s, got %d: %s", number,
+                     qPrintable(named.join(u", ")), error.number, qPrintable(error.description));
+        return matches;
+    }
+    qWarning("expected error %d, none was thrown", number);
+    return false;
 }

@@ -3,55 +3,68 @@
 #include "server/ServerError.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QString>
+#include <QDateTime>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 
-// The whole file, or "<unreadable>" when it cannot be read (so no expected content matches).
+// Files for tests: a private Scrivo home and state folder, documents and reservation records
+// as Scrivo keeps them, and checks of files and failures.
+
+// A private Scrivo home and XDG state folder in a temporary folder, set in the environment
+// while the object lives, so no test touches the real home folder.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    QString root() const { return dir.path(); }
+    QString scrivoHome() const { return dir.filePath(QStringLiteral("scrivo-home")); }
+    QString stateHome() const { return dir.filePath(QStringLiteral("state")); }
+    QString path(const QString &relative) const { return dir.filePath(relative); }
+    // Writes a file (creating its folders) and returns its full path.
+    QString writeFile(const QString &relative, const QByteArray &content) const;
+
+private:
+    QTemporaryDir dir;
+    QByteArray oldScrivoHome = qgetenv("KORVEX_SCRIVO_HOME");
+    QByteArray oldStateHome = qgetenv("XDG_STATE_HOME");
+};
+
+// A document with metadata (references relative to its folder or absolute); its path.
+QString WriteScrivoDocument(const QString &path, const QString &displayName, int version = 1,
+                            const QStringList &references = {});
+// The hidden reservation record beside the document.
+QString ScrivoReservationPath(const QString &documentPath);
+void WriteScrivoReservation(const QString &documentPath, const QString &by,
+                            const QDateTime &time, int version);
+// A record Scrivo cannot parse, so every reservation read of the document fails.
+void WriteDamagedScrivoReservation(const QString &documentPath);
+
+// The whole file, or "<unreadable>" (which no expected content matches).
 QByteArray ReadBytes(const QString &path);
-
-// The names in the folder, hidden ones, broken links, FIFOs and sockets included, sorted by
-// name.
+// The names in the folder, hidden ones, broken links, FIFOs and sockets included, by name.
 QStringList FolderEntries(const QString &folder);
-
-// Makes a symbolic link at path pointing to target (which need not exist); fails the test
-// when it cannot.
+// A symbolic link at path to target (which need not exist); fails the test when it cannot.
 void MakeLink(const QString &target, const QString &path);
 
 // Folders and files named by their bytes (names that are not UTF-8, which QTemporaryDir
-// cannot remove): made at once, folders first, and removed with everything in them when the
-// object goes.
+// cannot remove): made at once, and removed with what they hold when the object goes.
 class RawPaths
 {
 public:
-    RawPaths(QList<QByteArray> folders, QList<QByteArray> files,
-             const QByteArray &content = QByteArray());
+    RawPaths(QList<QByteArray> folders, QList<QByteArray> files);
     ~RawPaths();
-    RawPaths(const RawPaths &) = delete;
-    RawPaths &operator=(const RawPaths &) = delete;
 
 private:
     QList<QByteArray> folders;
     QList<QByteArray> files;
 };
 
-// Runs the call and returns the ServerError it threw; when it threw none, an error with
-// number 0 and a description that names no file, so any check of the result fails.
-template <typename Call> ServerError ErrorOf(Call call)
-{
-    try {
-        call();
-    } catch (const ServerError &error) {
-        return error;
-    }
-    return ServerError(0, QStringLiteral("no error was thrown"));
-}
-
 // The text of the failure the call threw (what() of any exception), "" when it threw none.
 QString FailureOf(const std::function<void()> &call);
-
 // Whether the call throws the ServerError with this number whose description names each of
-// `named`; a mismatch is printed with what was thrown.
+// `named`; a mismatch is printed.
 bool ThrowsServerError(const std::function<void()> &call, int number,
                        const QStringList &named = {});

@@ -115,7 +115,7 @@ private slots:
         case Writer::ScrivoUser: {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(u"KORVEX_SCRIVO_HOME"_s, home);
-            const ToolResult result = RunScrivo({u"user"_s, u"bob"_s}, environment);
+            const ToolResult result = RunScrivo({u"user"_s, u"bob"_s}, 30000, environment);
             QCOMPARE(result.exitCode, 1);
             failure = result.err;
             break;
@@ -142,8 +142,6 @@ private slots:
             for (int i = 0; i < 500; ++i)
                 log.Append(u"/p/"_s + QString(100, u'n') + u".kpt"_s);
             log.Flush();
-            QCOMPARE(log.LinesWritten(), 0);
-            QCOMPARE(log.LinesLost(), 500);
             failure = log.WriteError();
             break;
         }
