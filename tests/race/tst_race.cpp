@@ -33,7 +33,8 @@ QProcessEnvironment Home(const QString &home)
 }
 
 // "scrivo reserve" as user over the documents, in its own home; messages go to a file.
-void StartReserving(QProcess &process, const QString &user, const QString &home, const QStringList &documents)
+void StartReserving(QProcess &process, const QString &user, const QString &home,
+                    const QStringList &documents)
 {
     process.setProcessEnvironment(Home(home));
     process.setStandardOutputFile(QProcess::nullDevice());
@@ -44,7 +45,9 @@ void StartReserving(QProcess &process, const QString &user, const QString &home,
 // The holder a home's server sees for the document ("" when free).
 QString HolderSeen(const QString &home, const QString &document)
 {
-    return RunScrivo({u"status"_s, document}, 30000, Home(home)).out.section(u'\t', 1, 1).section(u'\n', 0, 0);
+    return RunScrivo({u"status"_s, document}, 30000, Home(home))
+        .out.section(u'\t', 1, 1)
+        .section(u'\n', 0, 0);
 }
 
 quint16 FreePort()
@@ -75,7 +78,8 @@ private slots:
         QVERIFY(f.Start(project));
         QStringList documents;
         for (int i = 0; i < Documents; ++i)
-            documents.append(f.Document(u"Part%1.kpt"_s.arg(i, 4, 10, QLatin1Char('0')), 1 + i % 7));
+            documents.append(
+                f.Document(u"Part%1.kpt"_s.arg(i, 4, 10, QLatin1Char('0')), 1 + i % 7));
         // The window goes backwards through the rows, two processes forwards, two backwards.
         f.Search(f.env.path(u"projects/docs"_s));
         f.window->SortColumns(3);
@@ -102,16 +106,20 @@ private slots:
         for (const QString &document : documents) {
             const ServerDocumentPtr doc = f.server->OpenDocument(document);
             holderOf.insert(document, doc->ReservedBy());
-            QVERIFY2((Users + QStringList{u"erik"_s}).contains(holderOf[document]), qPrintable(document));
+            QVERIFY2((Users + QStringList{u"erik"_s}).contains(holderOf[document]),
+                     qPrintable(document));
             QCOMPARE(doc->ReservedVersion(), 1 + documents.indexOf(document) % 7);
         }
         QCOMPARE(FolderEntries(f.env.path(u"projects/docs"_s)).size(), 2 * Documents);
         const QRegularExpression lost(u"^scrivo: (.+) is already reserved by (.+)\\.$"_s);
         for (int i = 0; i < 4; ++i) {
             int told = 0;
-            for (const QString &line : QString::fromUtf8(ReadBytes(f.env.path(u"homes/"_s + Users[i] + u".err"_s))).split(u'\n', Qt::SkipEmptyParts)) {
+            for (const QString &line :
+                 QString::fromUtf8(ReadBytes(f.env.path(u"homes/"_s + Users[i] + u".err"_s)))
+                     .split(u'\n', Qt::SkipEmptyParts)) {
                 const QRegularExpressionMatch match = lost.match(line);
-                QVERIFY2(match.hasMatch() && holderOf[match.captured(1)] == match.captured(2), qPrintable(line));
+                QVERIFY2(match.hasMatch() && holderOf[match.captured(1)] == match.captured(2),
+                         qPrintable(line));
                 ++told;
             }
             QCOMPARE(told, Documents - int(holderOf.keys(Users[i]).size()));
@@ -121,7 +129,8 @@ private slots:
             QCOMPARE(record.CheckedOutBy(), holderOf[record.FilePath() + u'/' + record.FileName()]);
         }
         QVERIFY(f.prompts.records.last().text.startsWith(
-            u"%1 document(s) could not be checked out:"_s.arg(Documents - holderOf.keys(u"erik"_s).size())));
+            u"%1 document(s) could not be checked out:"_s.arg(Documents -
+                                                              holderOf.keys(u"erik"_s).size())));
         QCOMPARE(f.ActiveProject(), project);
     }
 
@@ -134,14 +143,24 @@ private slots:
         for (const QString &folder : {u"share"_s, u"m1"_s, u"m2"_s, u"/run/sshd"_s})
             QDir().mkpath(folder.startsWith(u'/') ? folder : at(folder));
         for (const QString &key : {u"host"_s, u"user"_s})
-            QCOMPARE(QProcess::execute(u"ssh-keygen"_s, {u"-q"_s, u"-t"_s, u"ed25519"_s, u"-N"_s, QString(), u"-f"_s, at(key)}), 0);
+            QCOMPARE(QProcess::execute(u"ssh-keygen"_s, {u"-q"_s, u"-t"_s, u"ed25519"_s, u"-N"_s,
+                                                         QString(), u"-f"_s, at(key)}),
+                     0);
         QFile::copy(at(u"user.pub"_s), at(u"keys"_s));
         const quint16 port = FreePort();
-        const QString config = QString::fromUtf8(
-            "Port %1\nListenAddress 127.0.0.1\nHostKey %2\nAuthorizedKeysFile %3\nPasswordAuthentication "
-            "no\nPermitRootLogin prohibit-password\nStrictModes no\nUsePAM no\nPidFile none\n"
-            "Subsystem sftp internal-sftp\n").arg(port).arg(at(u"host"_s), at(u"keys"_s));
-        { QFile file(at(u"sshd_config"_s)); file.open(QIODevice::WriteOnly); file.write(config.toUtf8()); }
+        const QString config =
+            QString::fromUtf8(
+                "Port %1\nListenAddress 127.0.0.1\nHostKey %2\nAuthorizedKeysFile "
+                "%3\nPasswordAuthentication "
+                "no\nPermitRootLogin prohibit-password\nStrictModes no\nUsePAM no\nPidFile none\n"
+                "Subsystem sftp internal-sftp\n")
+                .arg(port)
+                .arg(at(u"host"_s), at(u"keys"_s));
+        {
+            QFile file(at(u"sshd_config"_s));
+            file.open(QIODevice::WriteOnly);
+            file.write(config.toUtf8());
+        }
         QProcess sshd;
         sshd.start(u"/usr/sbin/sshd"_s, {u"-D"_s, u"-e"_s, u"-f"_s, at(u"sshd_config"_s)});
         QStringList mounted;
@@ -154,9 +173,12 @@ private slots:
         for (const QString &mount : {u"m1"_s, u"m2"_s}) {
             // Each mount asks the server every time, as two machines would.
             for (int attempt = 0; attempt < 50 && !mounted.contains(at(mount)); ++attempt) {
-                if (QProcess::execute(u"sshfs"_s, {u"-p"_s, QString::number(port), u"-o"_s,
-                        u"IdentityFile=%1,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,BatchMode=yes,cache=no,dir_cache=no"_s.arg(at(u"user"_s)),
-                        u"%1@127.0.0.1:%2"_s.arg(AccountName(), at(u"share"_s)), at(mount)}) == 0)
+                if (QProcess::execute(
+                        u"sshfs"_s,
+                        {u"-p"_s, QString::number(port), u"-o"_s,
+                         u"IdentityFile=%1,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,BatchMode=yes,cache=no,dir_cache=no"_s
+                             .arg(at(u"user"_s)),
+                         u"%1@127.0.0.1:%2"_s.arg(AccountName(), at(u"share"_s)), at(mount)}) == 0)
                     mounted.append(at(mount));
                 else
                     QThread::msleep(100); // sshd may not listen yet
@@ -165,10 +187,15 @@ private slots:
         QCOMPARE(mounted.size(), 2);
 
         constexpr int Shared = 100;
-        { QFile project(at(u"share/S.kpj"_s)); project.open(QIODevice::WriteOnly); project.write("[Project Defaults]\nMultiUser=Shared\n"); }
+        {
+            QFile project(at(u"share/S.kpj"_s));
+            project.open(QIODevice::WriteOnly);
+            project.write("[Project Defaults]\nMultiUser=Shared\n");
+        }
         QStringList names;
         for (int i = 0; i < Shared; ++i)
-            names.append(QFileInfo(WriteScrivoDocument(at(u"share/Part%1.kpt"_s.arg(i)), u"P"_s, 2)).fileName());
+            names.append(QFileInfo(WriteScrivoDocument(at(u"share/Part%1.kpt"_s.arg(i)), u"P"_s, 2))
+                             .fileName());
         QProcess racers[2];
         for (int i = 0; i < 2; ++i) {
             QStringList order;
@@ -176,7 +203,9 @@ private slots:
                 order.append(mounted[i] + u'/' + name);
             if (i == 1)
                 std::reverse(order.begin(), order.end());
-            QCOMPARE(RunScrivo({u"activate"_s, mounted[i] + u"/S.kpj"_s}, 30000, Home(at(Users[i]))).exitCode, 0);
+            QCOMPARE(RunScrivo({u"activate"_s, mounted[i] + u"/S.kpj"_s}, 30000, Home(at(Users[i])))
+                         .exitCode,
+                     0);
             StartReserving(racers[i], Users[i], at(Users[i]), order);
         }
         for (QProcess &racer : racers)

@@ -2,8 +2,8 @@
 // through the window.
 
 #include "Hostile.h"
-#include "TestFiles.h"
 #include "ShellFixture.h"
+#include "TestFiles.h"
 
 #include "model/DateText.h"
 #include "model/FileListModel.h"

@@ -1,8 +1,8 @@
 // The folder walker on real trees with the real server, and the search command through the
 // window.
 
-#include "TestFiles.h"
 #include "ShellFixture.h"
+#include "TestFiles.h"
 
 #include "model/FileListModel.h"
 #include "search/SearchFolder.h"

@@ -39,7 +39,8 @@ QString WaitForWindow(const QString &pattern, bool gone = false)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 30000) {
-        const QString found = Run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, pattern});
+        const QString found =
+            Run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, pattern});
         if (found.startsWith(u"<failed>"_s) == gone)
             return gone ? u"gone"_s : found.section(u'\n', 0, 0);
         QTest::qWait(200);
@@ -57,7 +58,8 @@ bool Keys(const QString &window, const QStringList &keys, const QString &text = 
         if (Run(u"xdotool"_s, {u"key"_s, key}).startsWith(u"<failed>"_s))
             return false;
     }
-    return text.isEmpty() || !Run(u"xdotool"_s, {u"type"_s, u"--delay"_s, u"30"_s, text}).startsWith(u"<failed>"_s);
+    return text.isEmpty() ||
+           !Run(u"xdotool"_s, {u"type"_s, u"--delay"_s, u"30"_s, text}).startsWith(u"<failed>"_s);
 }
 
 // Waits for the dialog titled title, presses the keys, types the text and presses Return
@@ -67,7 +69,8 @@ bool InDialog(const QString &title, const QStringList &keys, const QString &text
     const QString pattern = u'^' + QRegularExpression::escape(title) + u'$';
     const QString dialog = WaitForWindow(pattern);
     return !dialog.isEmpty() && Keys(dialog, keys, text) &&
-           (text.isEmpty() || Keys(dialog, {u"Return"_s})) && !WaitForWindow(pattern, true).isEmpty();
+           (text.isEmpty() || Keys(dialog, {u"Return"_s})) &&
+           !WaitForWindow(pattern, true).isEmpty();
 }
 
 } // namespace
@@ -81,7 +84,10 @@ class TestSmoke : public QObject
     QProcess program;
     QString window;
 
-    QString Scrivo(const QStringList &arguments) { return Run(BinDir + u"/scrivo"_s, arguments, environment); }
+    QString Scrivo(const QStringList &arguments)
+    {
+        return Run(BinDir + u"/scrivo"_s, arguments, environment);
+    }
     QString Sample() const { return folder->filePath(u"sample"_s); }
 
     // The sample project, another project active, the program started and its backup
@@ -118,7 +124,9 @@ class TestSmoke : public QObject
 
     bool Screenshot(const QString &name)
     {
-        return QProcess::execute(u"import"_s, {u"-window"_s, window, QStringLiteral(BREVANT_SMOKE_SHOTS) + u'/' + name}) == 0;
+        return QProcess::execute(
+                   u"import"_s,
+                   {u"-window"_s, window, QStringLiteral(BREVANT_SMOKE_SHOTS) + u'/' + name}) == 0;
     }
 
 private slots:
@@ -146,7 +154,8 @@ private slots:
         QTest::qWait(2000);
         // Rows 3 and 4 (Conveyor.kam and Roller.kpt, both free) checked out for carla:
         // File > Check Out for User, then File > Check Out selected files.
-        QVERIFY(Keys(window, {u"Home"_s, u"Down"_s, u"Down"_s, u"shift+Down"_s, u"alt+f"_s, u"u"_s}));
+        QVERIFY(
+            Keys(window, {u"Home"_s, u"Down"_s, u"Down"_s, u"shift+Down"_s, u"alt+f"_s, u"u"_s}));
         QVERIFY(InDialog(u"Korvex Brevant"_s, {u"ctrl+a"_s}, u"carla"_s));
         QVERIFY(Keys(window, {u"alt+f"_s, u"s"_s, u"Return"_s}));
         QTest::qWait(1500);
@@ -160,16 +169,20 @@ private slots:
         // then names the report, and Exit asks nothing.
         const QString report = folder->filePath(u"report.txt"_s);
         QVERIFY(Keys(window, {u"alt+f"_s, u"a"_s}));
-        QVERIFY(InDialog(u"Save As"_s, {u"alt+n"_s, u"Tab"_s, u"Down"_s, u"alt+n"_s, u"ctrl+a"_s}, report));
-        QVERIFY(!WaitForWindow(u"^Korvex Brevant - "_s + QRegularExpression::escape(report) + u'$').isEmpty());
+        QVERIFY(InDialog(u"Save As"_s, {u"alt+n"_s, u"Tab"_s, u"Down"_s, u"alt+n"_s, u"ctrl+a"_s},
+                         report));
+        QVERIFY(!WaitForWindow(u"^Korvex Brevant - "_s + QRegularExpression::escape(report) + u'$')
+                     .isEmpty());
         QVERIFY(Keys(window, {u"alt+f"_s, u"e"_s}));
         QVERIFY(Ended());
 
         // One CR LF line of six fields per listed document; Scrivo holds the two for carla.
         QFile file(report);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
-        QDirIterator documents(Sample(), {u"*.kpt"_s, u"*.kam"_s, u"*.kdw"_s}, QDir::Files, QDirIterator::Subdirectories);
+        const QStringList lines =
+            QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QDirIterator documents(Sample(), {u"*.kpt"_s, u"*.kam"_s, u"*.kdw"_s}, QDir::Files,
+                               QDirIterator::Subdirectories);
         int count = 0;
         for (; documents.hasNext(); documents.next())
             ++count;

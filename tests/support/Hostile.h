@@ -37,8 +37,9 @@ struct ToolResult
 
 QString ScrivoToolPath();
 // The scrivo tool of the build, run to its end in the test's environment or the given one.
-ToolResult RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
-                     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+ToolResult
+RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
+          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
 // An environment in which a program stops before it renames, links or unlinks the file at
 // path (see PausePreload.cpp) until LetGo: it then created "<folder>/paused".

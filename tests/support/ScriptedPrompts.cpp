@@ -4,7 +4,8 @@
 
 namespace {
 
-const char *const KindNames[] = {"message", "input box", "open dialog", "save dialog", "folder browser"};
+const char *const KindNames[] = {"message", "input box", "open dialog", "save dialog",
+                                 "folder browser"};
 
 QString Dialog(ScriptedPrompts::Kind kind, const QString &title)
 {
@@ -55,22 +56,34 @@ PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons butt
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
                                   const QString &defaultText, QPoint position)
 {
-    const auto entry = Take({Kind::Input, prompt, Dialog(Kind::Input, title) + u' ' + prompt,
-                             defaultText, position, {}});
+    const auto entry = Take({Kind::Input,
+                             prompt,
+                             Dialog(Kind::Input, title) + u' ' + prompt,
+                             defaultText,
+                             position,
+                             {}});
     return entry ? entry->text : QString();
 }
 
 QString ScriptedPrompts::OpenFileName(FileDialogRequest &request)
 {
-    const auto entry = Take({Kind::OpenFile, request.title, Dialog(Kind::OpenFile, request.title),
-                             request.fileName, {}, request});
+    const auto entry = Take({Kind::OpenFile,
+                             request.title,
+                             Dialog(Kind::OpenFile, request.title),
+                             request.fileName,
+                             {},
+                             request});
     return entry ? entry->text : QString();
 }
 
 QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
 {
-    const auto entry = Take({Kind::SaveFile, request.title, Dialog(Kind::SaveFile, request.title),
-                             request.fileName, {}, request});
+    const auto entry = Take({Kind::SaveFile,
+                             request.title,
+                             Dialog(Kind::SaveFile, request.title),
+                             request.fileName,
+                             {},
+                             request});
     if (entry && entry->filter > 0)
         request.selectedFilter = entry->filter;
     return entry ? entry->text : QString();

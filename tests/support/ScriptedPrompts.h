@@ -4,8 +4,8 @@
 
 #include <QList>
 #include <QPoint>
-#include <optional>
 #include <QStringList>
+#include <optional>
 
 // Records every prompt in order and answers from a script. A prompt the script did not
 // expect (of another kind, or none left) fails the running test and is answered with a
@@ -27,10 +27,16 @@ public:
 
     // Script entries, consumed in order. A filter of 0 keeps the dialog's; a null text
     // cancels an input box.
-    ScriptedPrompts &Message(PromptAnswer answer = PromptAnswer::OK) { return Add(Kind::Message, {}, answer); }
+    ScriptedPrompts &Message(PromptAnswer answer = PromptAnswer::OK)
+    {
+        return Add(Kind::Message, {}, answer);
+    }
     ScriptedPrompts &Input(const QString &text) { return Add(Kind::Input, text); }
     ScriptedPrompts &OpenFile(const QString &path) { return Add(Kind::OpenFile, path); }
-    ScriptedPrompts &SaveFile(const QString &path, int filter = 0) { return Add(Kind::SaveFile, path, {}, filter); }
+    ScriptedPrompts &SaveFile(const QString &path, int filter = 0)
+    {
+        return Add(Kind::SaveFile, path, {}, filter);
+    }
     ScriptedPrompts &Folder(const QString &path) { return Add(Kind::Folder, path); }
 
     bool Done() const { return script.isEmpty() && unexpected == 0; }
@@ -44,7 +50,10 @@ public:
     QString OpenFileName(FileDialogRequest &request) override;
     QString SaveFileName(FileDialogRequest &request) override;
     QString BrowseForFolder(const QString &title) override;
-    void SetMousePointer(MousePointer newPointer) override { pointers.append(pointer = newPointer); }
+    void SetMousePointer(MousePointer newPointer) override
+    {
+        pointers.append(pointer = newPointer);
+    }
 
     QList<Record> records;
     QList<MousePointer> pointers;

@@ -76,7 +76,8 @@ void ShellFixture::Select(const QList<int> &rows) const
         window->findChild<FileListView *>(QStringLiteral("ListViewFiles"))->selectionModel();
     selection->clearSelection();
     for (const int row : rows)
-        selection->select(List().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(List().index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 QString ShellFixture::Panel(int panel) const
@@ -94,7 +95,8 @@ void ShellFixture::Search(const QString &folder)
 QString BackupShown()
 {
     return MessageShown(QStringLiteral("It is highly recommended to make a backup copy of your "
-                                       "files before you use this tool.\r") + QString(42, u' '),
+                                       "files before you use this tool.\r") +
+                            QString(42, u' '),
                         PromptIcon::Exclamation);
 }
 

@@ -87,8 +87,9 @@ QStringList FolderEntries(const QString &folder)
 
 void MakeLink(const QString &target, const QString &path)
 {
-    QVERIFY2(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
-             qPrintable(path));
+    QVERIFY2(
+        ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
+        qPrintable(path));
 }
 
 RawPaths::RawPaths(QList<QByteArray> folderPaths, QList<QByteArray> filePaths)
@@ -97,7 +98,8 @@ RawPaths::RawPaths(QList<QByteArray> folderPaths, QList<QByteArray> filePaths)
     for (const QByteArray &folder : std::as_const(folders))
         QVERIFY2(::mkdir(folder.constData(), 0755) == 0, folder.constData());
     for (const QByteArray &file : std::as_const(files))
-        QVERIFY2(::close(::open(file.constData(), O_WRONLY | O_CREAT, 0644)) == 0, file.constData());
+        QVERIFY2(::close(::open(file.constData(), O_WRONLY | O_CREAT, 0644)) == 0,
+                 file.constData());
 }
 
 RawPaths::~RawPaths()

@@ -37,8 +37,8 @@ QString WriteScrivoDocument(const QString &path, const QString &displayName, int
                             const QStringList &references = {});
 // The hidden reservation record beside the document.
 QString ScrivoReservationPath(const QString &documentPath);
-void WriteScrivoReservation(const QString &documentPath, const QString &by,
-                            const QDateTime &time, int version);
+void WriteScrivoReservation(const QString &documentPath, const QString &by, const QDateTime &time,
+                            int version);
 // A record Scrivo cannot parse, so every reservation read of the document fails.
 void WriteDamagedScrivoReservation(const QString &documentPath);
 
