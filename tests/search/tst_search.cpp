@@ -12,6 +12,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -133,7 +136,9 @@ private slots:
         MakeLink(u".."_s, At(u"a/b/up"_s));
         MakeLink(u"other"_s, At(u"link2"_s));
         const QByteArray cafe = QFile::encodeName(root) + "/caf\xe9";
-        const RawPaths raw({cafe}, {cafe + "/inner.kpt"});
+        QVERIFY(::mkdir(cafe, 0755) == 0 &&
+                ::close(::open(QByteArray(cafe + "/inner.kpt").constData(), O_CREAT | O_WRONLY,
+                               0644)) == 0);
         Walk walk(*f->observed);
         walk.Run(root);
         QCOMPARE(walk.Listed(), (QStringList{At(u"a/p.kpt"_s), DecodeFileName(cafe + "/inner.kpt"),

@@ -1,9 +1,7 @@
-// The Qt dialogs behind Prompts, and the test for the running CAD application.
+// The Qt dialogs behind Prompts.
 
-#include "ShellFixture.h"
-
+#include "model/Prompts.h"
 #include "platform/QtPrompts.h"
-#include "system/KorvexProcess.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -46,16 +44,6 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private slots:
-    void korvexProcessIsFoundByItsName()
-    {
-        QVERIFY(!IsKorvexRunning());
-        {
-            KorvexProcess korvex;
-            QVERIFY(IsKorvexRunning());
-        }
-        QVERIFY(!IsKorvexRunning());
-    }
-
     void messageBoxesShowLinesAndAnswerCancelWhenDismissed()
     {
         QtPrompts prompts;

@@ -41,7 +41,7 @@ ToolResult
 RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
-// An environment in which a program stops before it renames, links or unlinks the file at
+// An environment in which a program stops before it renames the file at
 // path (see PausePreload.cpp) until LetGo: it then created "<folder>/paused".
 QProcessEnvironment PausedBefore(const QString &path, const QString &folder);
 bool WaitUntilPaused(const QString &folder);

@@ -6,11 +6,11 @@
 #include <functional>
 #include <memory>
 
-// The real server with a record of the calls a test looks at, in order: "CloseAllDocuments",
-// "ActiveProject", "SetActiveProject(<path>)", "MultiUserMode", "SetUserName <name>",
-// "OpenDocument <path>" and "Reserve <path>". Each goes to onCall first, which may throw a
-// ServerError to fail on cue, or act as another process would at that moment.
-class ObservedServer : public DocumentServer, public ProjectHandler
+// The real server with a record of the calls a test looks at, in order: "MultiUserMode",
+// "SetUserName <name>", "OpenDocument <path>" and "Reserve <path>". Each goes to onCall
+// first, which may throw a ServerError to fail on cue, or act as another process would at
+// that moment.
+class ObservedServer : public DocumentServer
 {
 public:
     explicit ObservedServer(std::shared_ptr<DocumentServer> server) : real(std::move(server)) {}
@@ -24,12 +24,8 @@ public:
     }
 
     ServerDocumentPtr OpenDocument(const QString &path) override;
-    void CloseAllDocuments() override
-    {
-        Call(QStringLiteral("CloseAllDocuments"));
-        real->CloseAllDocuments();
-    }
-    ::ProjectHandler &ProjectHandler() override { return *this; }
+    void CloseAllDocuments() override { real->CloseAllDocuments(); }
+    ::ProjectHandler &ProjectHandler() override { return real->ProjectHandler(); }
     ::ReleaseInfo &ReleaseInfo() override { return real->ReleaseInfo(); }
     QString UserName() override { return real->UserName(); }
     void SetUserName(const QString &name) override
@@ -42,25 +38,7 @@ public:
         Call(QStringLiteral("MultiUserMode"));
         return real->MultiUserMode();
     }
-    QString ActiveProject() override
-    {
-        Call(QStringLiteral("ActiveProject"));
-        return handler().ActiveProject();
-    }
-    void SetActiveProject(const QString &path) override
-    {
-        Call(QStringLiteral("SetActiveProject(%1)").arg(path));
-        handler().SetActiveProject(path);
-    }
-    QStringList GetProjects() override { return handler().GetProjects(); }
-    QString MissingActiveProject() override { return handler().MissingActiveProject(); }
-    QString WorkspacePath() override { return handler().WorkspacePath(); }
-    void GetWorkgroupPaths(QStringList &names, QStringList &paths) override
-    {
-        handler().GetWorkgroupPaths(names, paths);
-    }
 
 private:
-    ::ProjectHandler &handler() { return real->ProjectHandler(); }
     std::shared_ptr<DocumentServer> real;
 };

@@ -1,6 +1,6 @@
-// Loaded into a program with LD_PRELOAD by tests: the first rename, link or unlink of the
-// file named by BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act
-// between two steps of the program (see Hostile.h). Without the variables it does nothing.
+// Loaded into a program with LD_PRELOAD by tests: the first rename of the file named by
+// BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act between two steps of the
+// program (see Hostile.h). Without the variables it does nothing.
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,19 +42,5 @@ extern "C" int rename(const char *from, const char *to)
 {
     PauseBefore(from);
     static const auto next = Next<int (*)(const char *, const char *)>("rename");
-    return next(from, to);
-}
-
-extern "C" int unlink(const char *path)
-{
-    PauseBefore(path);
-    static const auto next = Next<int (*)(const char *)>("unlink");
-    return next(path);
-}
-
-extern "C" int link(const char *from, const char *to)
-{
-    PauseBefore(to);
-    static const auto next = Next<int (*)(const char *, const char *)>("link");
     return next(from, to);
 }

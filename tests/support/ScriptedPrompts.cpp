@@ -47,7 +47,7 @@ PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons butt
 {
     const QString shown = title == BrevantTitle ? MessageShown(text, icon, buttons)
                                                 : Dialog(Kind::Message, title) + text;
-    const auto entry = Take({Kind::Message, text, shown, {}, {}, {}});
+    const auto entry = Take({Kind::Message, text, shown});
     if (!entry)
         return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
     return entry->answer;
@@ -56,34 +56,15 @@ PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons butt
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
                                   const QString &defaultText, QPoint position)
 {
-    const auto entry = Take({Kind::Input,
-                             prompt,
-                             Dialog(Kind::Input, title) + u' ' + prompt,
-                             defaultText,
-                             position,
-                             {}});
+    const auto entry = Take(
+        {Kind::Input, prompt, Dialog(Kind::Input, title) + u' ' + prompt, defaultText, position});
     return entry ? entry->text : QString();
 }
 
-QString ScriptedPrompts::OpenFileName(FileDialogRequest &request)
+QString ScriptedPrompts::FileDialog(Kind kind, FileDialogRequest &request)
 {
-    const auto entry = Take({Kind::OpenFile,
-                             request.title,
-                             Dialog(Kind::OpenFile, request.title),
-                             request.fileName,
-                             {},
-                             request});
-    return entry ? entry->text : QString();
-}
-
-QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
-{
-    const auto entry = Take({Kind::SaveFile,
-                             request.title,
-                             Dialog(Kind::SaveFile, request.title),
-                             request.fileName,
-                             {},
-                             request});
+    const auto entry =
+        Take({kind, request.title, Dialog(kind, request.title), request.fileName, {}, request});
     if (entry && entry->filter > 0)
         request.selectedFilter = entry->filter;
     return entry ? entry->text : QString();
@@ -91,6 +72,6 @@ QString ScriptedPrompts::SaveFileName(FileDialogRequest &request)
 
 QString ScriptedPrompts::BrowseForFolder(const QString &title)
 {
-    const auto entry = Take({Kind::Folder, title, Dialog(Kind::Folder, title), {}, {}, {}});
+    const auto entry = Take({Kind::Folder, title, Dialog(Kind::Folder, title)});
     return entry ? entry->text : QString();
 }

@@ -20,9 +20,9 @@ public:
         Kind kind;
         QString text;  // message text, input prompt, dialog title
         QString shown; // the whole prompt as one comparable text (see MessageShown)
-        QString defaultText;
-        QPoint position;
-        FileDialogRequest request; // file dialogs: the request as it arrived
+        QString defaultText = {};
+        QPoint position = {};
+        FileDialogRequest request = {}; // file dialogs: the request as it arrived
     };
 
     // Script entries, consumed in order. A filter of 0 keeps the dialog's; a null text
@@ -47,8 +47,14 @@ public:
                             const QString &title) override;
     QString InputBox(const QString &prompt, const QString &title, const QString &defaultText,
                      QPoint position) override;
-    QString OpenFileName(FileDialogRequest &request) override;
-    QString SaveFileName(FileDialogRequest &request) override;
+    QString OpenFileName(FileDialogRequest &request) override
+    {
+        return FileDialog(Kind::OpenFile, request);
+    }
+    QString SaveFileName(FileDialogRequest &request) override
+    {
+        return FileDialog(Kind::SaveFile, request);
+    }
     QString BrowseForFolder(const QString &title) override;
     void SetMousePointer(MousePointer newPointer) override
     {
@@ -75,6 +81,7 @@ private:
     }
     // Records the prompt; its script entry, or none when it was not expected.
     std::optional<Entry> Take(const Record &record);
+    QString FileDialog(Kind kind, FileDialogRequest &request);
 
     QList<Entry> script;
 };

@@ -4,9 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <cstdio>
+#include <ftw.h>
 #include <unistd.h>
 
 TestEnvironment::TestEnvironment()
@@ -19,6 +18,10 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment()
 {
+    ::nftw(
+        QFile::encodeName(root()).constData(),
+        [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
     for (const auto &[name, old] : {std::pair{"KORVEX_SCRIVO_HOME", oldScrivoHome},
                                     std::pair{"XDG_STATE_HOME", oldStateHome}})
         old.isNull() ? qunsetenv(name) : qputenv(name, old);
@@ -26,15 +29,11 @@ TestEnvironment::~TestEnvironment()
 
 QString TestEnvironment::writeFile(const QString &relative, const QByteArray &content) const
 {
-    const QString full = path(relative);
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile file(full);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write test file %s", qPrintable(full));
-    return full;
+    WriteWhole(path(relative), content);
+    return path(relative);
 }
 
-static void WriteWhole(const QString &path, const QByteArray &content)
+void WriteWhole(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -90,30 +89,6 @@ void MakeLink(const QString &target, const QString &path)
     QVERIFY2(
         ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
         qPrintable(path));
-}
-
-RawPaths::RawPaths(QList<QByteArray> folderPaths, QList<QByteArray> filePaths)
-    : folders(std::move(folderPaths)), files(std::move(filePaths))
-{
-    for (const QByteArray &folder : std::as_const(folders))
-        QVERIFY2(::mkdir(folder.constData(), 0755) == 0, folder.constData());
-    for (const QByteArray &file : std::as_const(files))
-        QVERIFY2(::close(::open(file.constData(), O_WRONLY | O_CREAT, 0644)) == 0,
-                 file.constData());
-}
-
-RawPaths::~RawPaths()
-{
-    for (const QByteArray &file : std::as_const(files))
-        ::unlink(file.constData());
-    for (auto folder = folders.crbegin(); folder != folders.crend(); ++folder) {
-        if (DIR *dir = ::opendir(folder->constData())) {
-            while (const dirent *entry = ::readdir(dir))
-                ::unlink(QByteArray(*folder + '/' + entry->d_name).constData());
-            ::closedir(dir);
-        }
-        ::rmdir(folder->constData());
-    }
 }
 
 QString FailureOf(const std::function<void()> &call)

@@ -12,7 +12,8 @@
 // as Scrivo keeps them, and checks of files and failures.
 
 // A private Scrivo home and XDG state folder in a temporary folder, set in the environment
-// while the object lives, so no test touches the real home folder.
+// while the object lives, so no test touches the real home folder. Removed with all it holds,
+// names that are not UTF-8 included.
 class TestEnvironment
 {
 public:
@@ -32,6 +33,9 @@ private:
     QByteArray oldStateHome = qgetenv("XDG_STATE_HOME");
 };
 
+// Writes the file whole (creating its folders); a test file that cannot be written ends the
+// test run.
+void WriteWhole(const QString &path, const QByteArray &content);
 // A document with metadata (references relative to its folder or absolute); its path.
 QString WriteScrivoDocument(const QString &path, const QString &displayName, int version = 1,
                             const QStringList &references = {});
@@ -48,19 +52,6 @@ QByteArray ReadBytes(const QString &path);
 QStringList FolderEntries(const QString &folder);
 // A symbolic link at path to target (which need not exist); fails the test when it cannot.
 void MakeLink(const QString &target, const QString &path);
-
-// Folders and files named by their bytes (names that are not UTF-8, which QTemporaryDir
-// cannot remove): made at once, and removed with what they hold when the object goes.
-class RawPaths
-{
-public:
-    RawPaths(QList<QByteArray> folders, QList<QByteArray> files);
-    ~RawPaths();
-
-private:
-    QList<QByteArray> folders;
-    QList<QByteArray> files;
-};
 
 // The text of the failure the call threw (what() of any exception), "" when it threw none.
 QString FailureOf(const std::function<void()> &call);

@@ -1,5 +1,6 @@
 // Every file the programs write, on a disk that is full: the old file stays byte for byte,
-// no private file is left, and the failure names the file and the system's reason.
+// no private file is left, and the failure names the file and the system's reason. Names
+// that are not UTF-8 reach the same bytes again; a lock another holder keeps is refused.
 
 #include "Hostile.h"
 #include "TestFiles.h"
@@ -10,6 +11,9 @@
 #include "reports/TextReport.h"
 #include "search/ErrorLog.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "system/FileError.h"
+#include "system/FileLock.h"
+#include "system/FileNames.h"
 
 #include <QDir>
 #include <QTest>
@@ -21,6 +25,62 @@ class TestSystem : public QObject
     Q_OBJECT
 
 private slots:
+    void fileNamesGiveBackTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("ascii") << QByteArray("Welle.kpt") << true;
+        QTest::newRow("two bytes") << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                                                 "e")
+                                   << true;
+        QTest::newRow("three bytes") << QByteArray("\xe2\x82\xac\xe0\xa0\x80") << true;
+        QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x94\xa9\xf4\x8f\xbf\xbf") << true;
+        QTest::newRow("latin-1") << QByteArray("Gr\xfc\xdf"
+                                               "e.kpt")
+                                 << false;
+        QTest::newRow("lone continuation") << QByteArray("a\x80"
+                                                         "b")
+                                           << false;
+        QTest::newRow("cut two bytes") << QByteArray("a\xc3") << false;
+        QTest::newRow("overlong two") << QByteArray("\xc0\xaf") << false;
+        QTest::newRow("overlong three") << QByteArray("\xe0\x80\xaf") << false;
+        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
+        QTest::newRow("cut three") << QByteArray("\xe2\x82") << false;
+        QTest::newRow("overlong four") << QByteArray("\xf0\x80\x80\xaf") << false;
+        QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+        QTest::newRow("cut four") << QByteArray("\xf0\x9f\x94") << false;
+        QTest::newRow("bad continuation") << QByteArray("\xf0\x9f\x41\xa9") << false;
+        QTest::newRow("escape look-alike") << QByteArray("\xed\xb2\x80") << false;
+    }
+
+    void fileNamesGiveBackTheirBytes()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(bool, utf8);
+        const QString name = DecodeFileName(raw);
+        QCOMPARE(EncodeFileName(name), raw);
+        if (utf8)
+            QCOMPARE(name, QString::fromUtf8(raw));
+        // The text written into the name, escapes included, is the name again.
+        QCOMPARE(EncodeFileName(u"/p/"_s + name + u".kpt"_s), "/p/" + raw + ".kpt");
+    }
+
+    void aLockHeldElsewhereIsRefusedAfterItsWait()
+    {
+        TestEnvironment env;
+        const QString lockPath = env.path(u"server.ini.lock"_s);
+        {
+            const FileLock held(lockPath, 100);
+            const QString failure = FailureOf([&] { FileLock second(lockPath, 50); });
+            QVERIFY2(failure.contains(u"it is locked by another process"_s), qPrintable(failure));
+        }
+        QVERIFY(!QFile::exists(lockPath));
+        const FileLock again(lockPath, 50);
+        QVERIFY(QFile::exists(lockPath));
+        const QString noFolder = FailureOf([&] { FileLock(env.path(u"gone/x.lock"_s), 50); });
+        QVERIFY2(noFolder.contains(u"No such file or directory"_s), qPrintable(noFolder));
+    }
+
     void fullDiskLeavesEveryFileAsItWas()
     {
         SmallDisk disk;
