@@ -189,18 +189,10 @@ private slots:
             Doc(QString::fromLatin1(name));
         WriteDamagedScrivoReservation(Doc(u"bad.kpt"_s));
         f->window->show();
-        const char *held[] = {"mnuNew",
-                              "mnuOpen",
-                              "mnuDocumentsSearch",
-                              "mnuSave",
-                              "mnuSaveAs",
-                              "mnuDeleteItems",
-                              "pupmnuDeleteItems",
-                              "mnuReserveForUser",
-                              "mnuReserveSelectedFiles",
-                              "mnuUnreserveSelectedFiles",
-                              "pupmnuReserve",
-                              "pupmnuUnreserve"};
+        const QStringList held =
+            u"mnuNew mnuOpen mnuDocumentsSearch mnuSave mnuSaveAs mnuDeleteItems pupmnuDeleteItems "
+            "mnuReserveForUser mnuReserveSelectedFiles mnuUnreserveSelectedFiles pupmnuReserve "
+            "pupmnuUnreserve"_s.split(u' ');
         // A cancelled folder browser changes nothing.
         f->prompts.Message().Folder(QString());
         f->Trigger("mnuDocumentsSearch");
@@ -218,9 +210,9 @@ private slots:
         f->observed->onCall = [&](const QString &call) {
             if (!call.startsWith(u"OpenDocument"_s) || !during.isEmpty())
                 return;
-            for (const char *name : held)
-                if (f->Action(name)->isEnabled())
-                    during.append(QLatin1String(name));
+            for (const QString &name : held)
+                if (f->Action(qPrintable(name))->isEnabled())
+                    during.append(name);
             during.append(f->Panel(1));
             during.append(QString::number(panel1->maximumWidth() == f->window->width() - 1));
             f->Trigger("mnuNew");
