@@ -328,7 +328,7 @@ private slots:
         f.server->SetUserName(Anna);
         QVERIFY(f.Start(f.Project(u"A"_s, u"Shared"_s)));
         const QString part = f.Document(u"part.kpt"_s);
-        f.Search(f.env.path(u"projects/docs"_s));
+        f.SearchDocs();
         f.window->move(100, 60);
         f.window->resize(1002, 702);
         f.prompts.Input(answer);
@@ -360,7 +360,7 @@ private slots:
             paths.append(f.Document(name));
         WriteScrivoReservation(paths[0], u"Carl"_s, QDateTime::currentDateTime(), 1);
         WriteScrivoReservation(paths[2], Bob, QDateTime::currentDateTime(), 1);
-        f.Search(f.env.path(u"projects/docs"_s));
+        f.SearchDocs();
         f.window->SortColumns(1);
         QCOMPARE(f.Column(2), (QStringList{u"c.kpt"_s, u"a.kpt"_s, u"b.kpt"_s, u"d.kpt"_s}));
         f.Select({2, 3});

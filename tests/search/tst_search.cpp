@@ -227,7 +227,7 @@ private slots:
         for (const char *name : {"mnuSave", "mnuSaveAs", "mnuNew", "mnuDocumentsSearch"})
             QVERIFY2(f->Action(name)->isEnabled(), name);
         QVERIFY(!f->Action("mnuStopDocumentsSearch")->isEnabled());
-        QVERIFY(!f->window->findChild<QComboBox *>(u"Combo1"_s)->isEnabled());
+        QVERIFY(!f->Combo()->isEnabled());
 
         // A log that cannot be written is told instead of pointing at lines it does not hold.
         const QString stateFile = f->env.writeFile(u"state-file"_s, "a file, not a folder");

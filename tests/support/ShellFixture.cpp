@@ -4,6 +4,7 @@
 #include "shell/FileListView.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -78,6 +79,11 @@ void ShellFixture::Select(const QList<int> &rows) const
     for (const int row : rows)
         selection->select(List().index(row, 0),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QComboBox *ShellFixture::Combo() const
+{
+    return window->findChild<QComboBox *>(QStringLiteral("Combo1"));
 }
 
 QString ShellFixture::Panel(int panel) const

@@ -10,6 +10,7 @@
 #include <memory>
 
 class FileListModel;
+class QComboBox;
 class QAction;
 
 // A private Scrivo home with projects, the scripted prompts, and a main window that starts
@@ -40,8 +41,11 @@ struct ShellFixture
     // Selects exactly these rows (0-based).
     void Select(const QList<int> &rows) const;
     QString Panel(int panel) const;
-    // Searches the folder through the menu, the scope message and folder browser answered.
+    // Searches the folder through the menu, the scope message and folder browser answered;
+    // SearchDocs searches projects/docs.
     void Search(const QString &folder);
+    void SearchDocs() { Search(env.path(QStringLiteral("projects/docs"))); }
+    QComboBox *Combo() const;
 
     TestEnvironment env;
     ScriptedPrompts prompts;
