@@ -59,3 +59,5 @@ QString FailureOf(const std::function<void()> &call);
 // `named`; a mismatch is printed.
 bool ThrowsServerError(const std::function<void()> &call, int number,
                        const QStringList &named = {});
+#define QVERIFY_SERVER_ERROR(statement, number, ...)                                               \
+    QVERIFY(ThrowsServerError([&] { statement; }, ServerErrors::number, {__VA_ARGS__}))
