@@ -40,8 +40,6 @@ struct Run
         f.server->SetUserName(Anna);
     }
 
-    QString Document(const QString &name, int version = 1) { return f.Document(name, version); }
-
     // Reads the documents as a listing does; the run works on all of them.
     void List(const QStringList &paths)
     {
@@ -101,11 +99,9 @@ struct Run
 enum class Fault {
     DeletedDocument,
     DamagedRecord,
-    UnwritableRecord,
     HolderChanged,
-    ReservedAfterListing,
-    ReservedDuringRun,
-    UnwritableWorkingProject
+    ReservedMeanwhile,
+    UnwritableProject
 };
 
 } // namespace
@@ -146,7 +142,7 @@ private slots:
         const QString included = run.f.env.writeFile(
             u"shared/inc.kpj"_s, "[Project Defaults]\r\nMultiUser=Single User\r\n");
         const QByteArray before = ReadBytes(run.project) + ReadBytes(included);
-        const QString part = run.Document(u"part.kpt"_s, 4);
+        const QString part = run.f.Document(u"part.kpt"_s, 4);
         run.List({part});
         QString activeAtReserve;
         run.f.observed->onCall = [&](const QString &call) {
@@ -177,11 +173,11 @@ private slots:
     void eachRecordActsOnItsOwnDocumentAndCheckInActsAsTheHolder()
     {
         Run run(u"Shared"_s);
-        const QString held = run.Document(u"held.kpt"_s, 12);
+        const QString held = run.f.Document(u"held.kpt"_s, 12);
         WriteScrivoReservation(held, Bob, QDateTime(QDate(2026, 3, 4), QTime(0, 0)), 12);
-        const QString free = run.Document(u"free.kpt"_s);
-        const QString first = run.Document(u"a/part.kpt"_s);
-        const QString second = run.Document(u"b/part.kpt"_s);
+        const QString free = run.f.Document(u"free.kpt"_s);
+        const QString first = run.f.Document(u"a/part.kpt"_s);
+        const QString second = run.f.Document(u"b/part.kpt"_s);
         run.List({held, free, first, second});
         run.records = {run.records[3]}; // the second of two same-named files
         QVERIFY(run.Change(true).isEmpty());
@@ -213,14 +209,10 @@ private slots:
             << Fault::DeletedDocument << true << 12;
         QTest::newRow("check-in, document deleted") << Fault::DeletedDocument << false << 1;
         QTest::newRow("check-out, damaged record") << Fault::DamagedRecord << true << 1;
-        QTest::newRow("check-out, record cannot be written")
-            << Fault::UnwritableRecord << true << 1;
         QTest::newRow("check-in, another holder since") << Fault::HolderChanged << false << 1;
-        QTest::newRow("check-out, reserved after listing")
-            << Fault::ReservedAfterListing << true << 1;
-        QTest::newRow("check-out, reserved just before") << Fault::ReservedDuringRun << true << 1;
+        QTest::newRow("check-out, reserved meanwhile") << Fault::ReservedMeanwhile << true << 1;
         QTest::newRow("check-out, working project cannot be written")
-            << Fault::UnwritableWorkingProject << true << 1;
+            << Fault::UnwritableProject << true << 1;
     }
 
     void failuresLeaveRecordsAsTheyWere()
@@ -228,25 +220,21 @@ private slots:
         QFETCH(Fault, fault);
         QFETCH(bool, reserve);
         QFETCH(int, failing);
-        const bool projectFault = fault == Fault::UnwritableWorkingProject;
-        const bool byProcess =
-            fault == Fault::ReservedAfterListing || fault == Fault::ReservedDuringRun;
+        const bool projectFault = fault == Fault::UnwritableProject;
+        const bool byProcess = fault == Fault::ReservedMeanwhile;
         Run run(projectFault ? u"Single User"_s : u"Shared"_s);
         QStringList names;
         for (int i = 0; i < failing; ++i)
-            names.append(fault == Fault::UnwritableRecord
-                             ? QString(245, u'x') + u".kpt"_s
-                             : u"bad%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')));
+            names.append(u"bad%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')));
         names.append(u"good.kpt"_s);
         QStringList paths;
         for (const QString &name : names) {
-            paths.append(run.Document(name));
+            paths.append(run.f.Document(name));
             if (!reserve)
                 WriteScrivoReservation(paths.last(), Bob, QDateTime::currentDateTime(), 1);
         }
         run.List(paths);
         const QStringList before = run.Record(0);
-        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         switch (fault) {
         case Fault::DeletedDocument:
             for (int i = 0; i < failing; ++i)
@@ -258,19 +246,14 @@ private slots:
         case Fault::HolderChanged:
             WriteScrivoReservation(paths[0], u"Carl"_s, QDateTime::currentDateTime(), 1);
             break;
-        case Fault::ReservedAfterListing:
-            QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, Bob, paths[0]}).exitCode, 0);
-            break;
-        case Fault::ReservedDuringRun:
+        case Fault::ReservedMeanwhile: // by another process, just before this run reserves
             run.f.observed->onCall = [&](const QString &call) {
                 if (call == u"Reserve "_s + paths[0])
                     QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, Bob, paths[0]}).exitCode, 0);
             };
             break;
-        case Fault::UnwritableWorkingProject:
+        case Fault::UnwritableProject:
             QDir().mkpath(run.f.env.path(u"projects/"_s) + WorkingProjectName());
-            break;
-        case Fault::UnwritableRecord:
             break;
         }
         const ReservationFailures failures = run.Change(reserve);
@@ -281,18 +264,14 @@ private slots:
             QCOMPARE(run.Held(paths.last())[0], reserve ? Anna : Available);
         QCOMPARE(run.Record(0), byProcess ? run.Held(paths[0]) : before);
         QCOMPARE(failures.size(), projectFault ? failing + 1 : failing);
-        for (int i = 0; i < failing; ++i) {
-            QCOMPARE(failures[i].FileName, names[i]);
-            QVERIFY(!failures[i].Reason.isEmpty());
-        }
-        if (byProcess)
-            QVERIFY(failures[0].Reason.contains(Bob));
+        for (int i = 0; i < failing; ++i)
+            QVERIFY(failures[i].FileName == names[i] && !failures[i].Reason.isEmpty());
+        QVERIFY(!byProcess || failures[0].Reason.contains(Bob));
         const QStringList lines = ReservationFailureText(reserve, failures).split(u'\r');
         QCOMPARE(lines.first(), u"%1 document(s) could not be checked %2:"_s.arg(failures.size())
                                     .arg(reserve ? u"out"_s : u"in"_s));
         QCOMPARE(lines.size(), failures.size() > 10 ? 12 : failures.size() + 1);
-        if (failures.size() > 10)
-            QCOMPARE(lines.last(), u"... and 2 more"_s);
+        QVERIFY(failures.size() <= 10 || lines.last() == u"... and 2 more"_s);
         if (projectFault)
             QVERIFY(QFileInfo(run.f.env.path(u"projects/"_s) + WorkingProjectName()).isDir());
         else
