@@ -129,37 +129,25 @@ private slots:
         const QString longFile = env.writeFile(u"w/"_s + QString(246, u'n') + u".kpj"_s, original);
         QDir().mkpath(env.path(u"folder.ini"_s));
         const QString underFile = env.writeFile(u"regular"_s, "x") + u"/a.ini"_s;
-        const struct
-        {
-            QString section, key, value, file;
-        } cases[] = {{u"A"_s, u"k"_s, u"two\nlines"_s, file},
-                     {u"A]"_s, u"k"_s, u"v"_s, file},
-                     {u" "_s, u"k"_s, u"v"_s, file},
-                     {u"A"_s, u"k=x"_s, u"v"_s, file},
-                     {u"A"_s, u";k"_s, u"v"_s, file},
-                     {u"A"_s, u"k"_s, u"w"_s, longFile},
-                     {u"A"_s, u"k"_s, u"w"_s, underFile},
-                     {u"A"_s, u"k"_s, u"w"_s, env.path(u"folder.ini"_s)}};
-        for (const auto &c : cases)
-            QVERIFY2(!FailureOf([&] { WriteINI(c.section, c.key, c.value, c.file); }).isEmpty(),
-                     qPrintable(c.file));
+        // Rows of section, key, value and file: names and values no INI line can hold, a
+        // private file that does not fit beside the file, a folder above and one in its place.
+        for (const QStringList &c : {QStringList{u"A"_s, u"k"_s, u"two\nlines"_s, file},
+                                     {u"A]"_s, u"k"_s, u"v"_s, file},
+                                     {u" "_s, u"k"_s, u"v"_s, file},
+                                     {u"A"_s, u"k=x"_s, u"v"_s, file},
+                                     {u"A"_s, u";k"_s, u"v"_s, file},
+                                     {u"A"_s, u"k"_s, u"w"_s, longFile},
+                                     {u"A"_s, u"k"_s, u"w"_s, underFile},
+                                     {u"A"_s, u"k"_s, u"w"_s, env.path(u"folder.ini"_s)}})
+            QVERIFY2(!FailureOf([&] { WriteINI(c[0], c[1], c[2], c[3]); }).isEmpty(),
+                     qPrintable(c[3]));
         QCOMPARE(ReadBytes(file), original);
         QCOMPARE(ReadBytes(longFile), original);
         QCOMPARE(FolderEntries(env.path(u"w"_s)).size(), 1);
     }
 
-    void pathFunctions()
+    void projectFileValuesAreFolderRelative()
     {
-        // Rows of "path|parent|name".
-        for (const char *row :
-             {"/p/a.kpj|/p|a.kpj", "/a.kpj|/|a.kpj", "a.kpj||a.kpj", "/p/dir/|/p|dir",
-              "/p//a.kpj|/p|a.kpj", "/||", "/p/ a.kpj |/p| a.kpj "}) {
-            const QStringList c = QString::fromUtf8(row).split(u'|');
-            QCOMPARE(ParentFolderOf(c[0]), c[1]);
-            QCOMPARE(FileNameOf(c[0]), c[2]);
-        }
-        QCOMPARE(JoinPath(u"/"_s, u"a"_s), u"/a"_s);
-        QCOMPARE(JoinPath(QString(), u"a"_s), u"a"_s);
         // Values read from a project file: a backslash is a separator, a relative path is
         // taken from the project's folder.
         for (const char *row :
@@ -171,19 +159,9 @@ private slots:
         }
     }
 
-    void projectKeysAndTheWorkingProjectNamesTheProgramDeletes()
+    void onlyWorkingProjectNamesAreDeleted()
     {
         TestEnvironment env;
-        for (const auto &[content, depona] :
-             {std::pair{"[project defaults]\n multiuser = Depona \n", true},
-              std::pair{"[Project Defaults]\nMultiUser=depona\n", false},
-              std::pair{"[Other]\nMultiUser=Depona\n", false}})
-            QCOMPARE(IsDeponaProject(env.writeFile(u"p.kpj"_s, content)), depona);
-        QVERIFY(!IsDeponaProject(env.path(u"missing.kpj"_s)));
-        const QString file =
-            env.writeFile(u"p.kpj"_s, "[Included Path File]\nIncluded Pathfile=..\\T.kpj\n");
-        QCOMPARE(IncludedPathFileOf(file), u"..\\T.kpj"_s);
-
         // Only the name of older versions and this process's own go, and only plain files.
         const QString legacy = env.writeFile(u"p/Temp$$$00.kpj"_s, "[A]\n");
         const QString mine = env.writeFile(u"p/"_s + WorkingProjectName(), "[A]\n");
