@@ -159,27 +159,6 @@ private slots:
         }
     }
 
-    void onlyWorkingProjectNamesAreDeleted()
-    {
-        TestEnvironment env;
-        // Only the name of older versions and this process's own go, and only plain files.
-        const QString legacy = env.writeFile(u"p/Temp$$$00.kpj"_s, "[A]\n");
-        const QString mine = env.writeFile(u"p/"_s + WorkingProjectName(), "[A]\n");
-        const QString others = env.writeFile(u"p/Temp$$$00-ben-host-1.kpj"_s, "[A]\n");
-        const QString lower = env.writeFile(u"p/temp$$$00.kpj"_s, "[A]\n");
-        QDir().mkpath(env.path(u"q/Temp$$$00.kpj"_s));
-        QDir().mkpath(env.path(u"r"_s));
-        MakeLink(lower, env.path(u"r/Temp$$$00.kpj"_s));
-        for (const QString &path : {legacy, mine, others, lower, env.path(u"q/Temp$$$00.kpj"_s),
-                                    env.path(u"r/Temp$$$00.kpj"_s), QString()})
-            DeleteTemporaryProject(path);
-        QCOMPARE(FolderEntries(env.path(u"p"_s)),
-                 (QStringList{FileNameOf(others), u"temp$$$00.kpj"_s}));
-        QVERIFY(QFileInfo(env.path(u"q/Temp$$$00.kpj"_s)).isDir());
-        QVERIFY(QFileInfo(env.path(u"r/Temp$$$00.kpj"_s)).isSymLink());
-        QVERIFY(IsWorkingProjectName(FileNameOf(others)) && !IsWorkingProjectName(u"Main.kpj"_s));
-    }
-
     void workingProjectIsASharedCopyRecordingItsRun()
     {
         TestEnvironment env;

@@ -170,36 +170,6 @@ private slots:
         run.VerifyRestored();
     }
 
-    void eachRecordActsOnItsOwnDocumentAndCheckInActsAsTheHolder()
-    {
-        Run run(u"Shared"_s);
-        const QString held = run.f.Document(u"held.kpt"_s, 12);
-        WriteScrivoReservation(held, Bob, QDateTime(QDate(2026, 3, 4), QTime(0, 0)), 12);
-        const QString free = run.f.Document(u"free.kpt"_s);
-        const QString first = run.f.Document(u"a/part.kpt"_s);
-        const QString second = run.f.Document(u"b/part.kpt"_s);
-        run.List({held, free, first, second});
-        run.records = {run.records[3]}; // the second of two same-named files
-        QVERIFY(run.Change(true).isEmpty());
-        QCOMPARE(run.Held(first)[0], Available);
-        QCOMPARE(run.Held(second)[0], Anna);
-        // Check-in acts as each holder the records show, "available" included (that record
-        // stays free); each changed record is told.
-        run.List({held, free, second});
-        QVERIFY(run.Change(false).isEmpty());
-        QVERIFY(run.f.observed->calls.contains(u"SetUserName Bob"_s));
-        QVERIFY(run.f.observed->calls.contains(u"SetUserName available"_s));
-        for (const QString &path : {held, free, second})
-            QCOMPARE(run.Held(path), Free);
-        QCOMPARE(run.changed, (QList<qsizetype>{0, 1, 2}));
-        QCOMPARE(run.Record(0), Free);
-        // Without records the run still prepares and removes its working project.
-        run.records.clear();
-        QVERIFY(run.Change(true).isEmpty());
-        run.VerifyRestored();
-        QCOMPARE(run.f.prompts.pointers.last(), MousePointer::Default);
-    }
-
     void failuresLeaveRecordsAsTheyWere_data()
     {
         QTest::addColumn<Fault>("fault");
