@@ -12,12 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
-#include <cstring>
 #include <pwd.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -25,30 +20,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray SharedProject = "[Project Defaults]\nMultiUser=Shared\n";
-
-// A file system object that is no regular file: "fifo", "socket", "device", "dangling link"
-// or "link loop".
-void MakeNode(const QString &kind, const QString &path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    bool made = false;
-    if (kind == u"fifo") {
-        made = ::mkfifo(native.constData(), 0644) == 0;
-    } else if (kind == u"device") {
-        made = ::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 3)) == 0;
-    } else if (kind == u"socket") {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
-        made = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-        ::close(fd);
-    } else {
-        made = ::symlink(kind == u"link loop" ? native.constData() : "nowhere",
-                         native.constData()) == 0;
-    }
-    QVERIFY2(made, qPrintable(kind + u' ' + path));
-}
 
 } // namespace
 
@@ -223,7 +194,9 @@ private slots:
         ben.SetUserName(u"anna"_s);
         seenByBen->ReleaseReservation();
         QVERIFY(!document->IsReserved());
-
+        server->SetUserName(u"AVAILABLE"_s); // a free document's mark is nobody's name
+        QVERIFY_SERVER_ERROR(document->Reserve(), InvalidUserName);
+        server->SetUserName(u"anna"_s);
         document->Reserve();
         // Through a link to the file or to its folder, the record is the file's own; a file
         // with two names is not reserved, its state still reads.

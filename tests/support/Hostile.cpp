@@ -3,10 +3,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
 #include <QThread>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,4 +99,28 @@ bool WaitUntilPaused(const QString &folder)
 void LetGo(const QString &folder)
 {
     QFile(folder + QStringLiteral("/go")).open(QIODevice::WriteOnly);
+}
+
+void MakeNode(const QString &kind, const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    bool made = false;
+    if (kind == u"fifo") {
+        made = ::mkfifo(native.constData(), 0644) == 0;
+    } else if (kind == u"device") {
+        made = ::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+    } else if (kind == u"folder") {
+        made = ::mkdir(native.constData(), 0755) == 0;
+    } else if (kind == u"socket") {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
+        made = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+        ::close(fd);
+    } else {
+        made = ::symlink(kind == u"link loop" ? native.constData() : "nowhere",
+                         native.constData()) == 0;
+    }
+    QVERIFY2(made, qPrintable(kind + u' ' + path));
 }

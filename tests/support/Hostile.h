@@ -24,6 +24,10 @@ private:
     bool isMounted = false;
 };
 
+// A file system object that is no regular file at path: "fifo", "socket", "device", "folder",
+// "dangling link" or "link loop"; fails the test when it cannot be made.
+void MakeNode(const QString &kind, const QString &path);
+
 // Runs body in a forked child and waits for it: the child ends with status 0 after the body,
 // or is killed with SIGKILL when killAfter is set. The wait status.
 int RunInChildProcess(const std::function<void()> &body, bool killAfter = false);

@@ -14,6 +14,7 @@
 #include "system/FileError.h"
 #include "system/FileLock.h"
 #include "system/FileNames.h"
+#include "system/FileWrite.h"
 
 #include <QDir>
 #include <QTest>
@@ -63,6 +64,31 @@ private slots:
             QCOMPARE(name, QString::fromUtf8(raw));
         // The text written into the name, escapes included, is the name again.
         QCOMPARE(EncodeFileName(u"/p/"_s + name + u".kpt"_s), "/p/" + raw + ".kpt");
+    }
+
+    void writesRefuseWhatIsNoRegularFile()
+    {
+        // Rows of writer, what is at the path, and the reason told; nothing else changes.
+        TestEnvironment env;
+        const QList<std::tuple<void (*)(const QString &, const QByteArray &), QString, QString>>
+            cases{{ReplaceFile, u"fifo"_s, u"it is not a regular file"_s},
+                  {ReplaceFile, u"folder"_s, u"it is a folder"_s},
+                  {AppendToFile, u"device"_s, u"it is not a regular file"_s},
+                  {AppendToFile, u"fifo"_s, u"No such device or address"_s},
+                  {AppendToFile, u"folder"_s, u"Is a directory"_s},
+                  {CreateNewFile, u"dangling link"_s, u"something else is already there"_s},
+                  {[](const QString &path, const QByteArray &) { RemoveFile(path); }, u"folder"_s,
+                   u"Is a directory"_s}};
+        for (const auto &[write, kind, reason] : cases) {
+            const QString path = env.path(u"node"_s);
+            MakeNode(kind, path);
+            const QStringList before = FolderEntries(env.root());
+            const QString failure = FailureOf([&] { write(path, "text"); });
+            QVERIFY2(failure == path + u": "_s + reason, qPrintable(failure));
+            QCOMPARE(FolderEntries(env.root()), before);
+            QVERIFY(QFile::remove(path) || QDir(path).removeRecursively());
+        }
+        RemoveFile(env.path(u"missing"_s)); // a missing file is no failure
     }
 
     void aLockHeldElsewhereIsRefusedAfterItsWait()
