@@ -1,10 +1,15 @@
 // A whole search through the main window (walk, documents read through Scrivo, rows filled,
-// status bar updated) against the lower bound on the same tree: every entry listed and each
-// document's first bytes read by find and head. Prints both times, their ratio and the
-// longest gap between two passes of event processing during the search. Runs headless
-// unless a platform is set.
+// status bar updated) against two floors on the same tree: a plain walker in this process
+// (opendir/readdir, open and read of 4 KiB per document, stat of its reservation record; no
+// Qt, no server) and find | head in a shell. Each round runs the three in turn on a warm
+// cache; the benchmark prints every round, then the minimum and median of each, the
+// search's ratios to both floors, the microseconds per document, and the longest gap
+// between two passes of event processing while the search ran (old rows cleared, new rows
+// filled). Runs headless unless a platform is set.
 //
-// Usage: bench_search [TREE]   (TREE is generated when missing; default: a temporary folder)
+// Usage: bench_search [--runs N] [--tree DIR] [ENTRIES...]   (default: 5 rounds on 100000
+// and 400000 entries; each tree is written to a temporary folder, or once to DIR and kept
+// there: a fifth documents, a reservation record for every tenth document)
 
 #include "BenchPrompts.h"
 #include "SearchTree.h"
@@ -16,7 +21,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -24,23 +28,93 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <deque>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-double milliseconds(qint64 nanoseconds)
+double Milliseconds(qint64 nanoseconds)
 {
     return static_cast<double>(nanoseconds) / 1e6;
 }
 
-double median(std::vector<double> values)
+struct Series
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    std::vector<double> values;
+    double Min() const { return *std::min_element(values.begin(), values.end()); }
+    double Median() const
+    {
+        std::vector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+};
+
+bool IsDocumentName(const char *name)
+{
+    const size_t length = std::strlen(name);
+    if (length < 4)
+        return false;
+    const char *extension = name + length - 4;
+    return ::strcasecmp(extension, ".kpt") == 0 || ::strcasecmp(extension, ".kam") == 0 ||
+           ::strcasecmp(extension, ".kdw") == 0;
 }
 
-// The lower bound: find lists every entry, head reads each document's first 4 KiB.
-double lowerBound(const QString &tree)
+// The floor: every folder listed breadth first, each document's first 4 KiB read and its
+// reservation record looked up. Returns the number of documents.
+int PlainWalk(const std::string &root)
+{
+    std::deque<std::string> folders{root};
+    char buffer[4096];
+    int documents = 0;
+    while (!folders.empty()) {
+        const std::string folder = std::move(folders.front());
+        folders.pop_front();
+        DIR *dir = ::opendir(folder.c_str());
+        if (!dir)
+            continue;
+        const int fd = ::dirfd(dir);
+        while (const dirent *entry = ::readdir(dir)) {
+            const char *name = entry->d_name;
+            if (entry->d_type == DT_DIR) {
+                if (name[0] != '.')
+                    folders.push_back(folder + '/' + name);
+                continue;
+            }
+            if (!IsDocumentName(name))
+                continue;
+            const int document = ::openat(fd, name, O_RDONLY | O_CLOEXEC);
+            if (document >= 0) {
+                if (::read(document, buffer, sizeof buffer) < 0)
+                    std::perror(name);
+                ::close(document);
+            }
+            struct stat record;
+            ::fstatat(fd, (std::string(".") + name + ".reservation").c_str(), &record, 0);
+            ++documents;
+        }
+        ::closedir(dir);
+    }
+    return documents;
+}
+
+double TimePlainWalk(const QString &tree, int &documents)
+{
+    QElapsedTimer timer;
+    timer.start();
+    documents = PlainWalk(QFile::encodeName(tree).toStdString());
+    return Milliseconds(timer.nsecsElapsed());
+}
+
+// find lists every entry, head reads each document's first 4 KiB.
+double TimeFindHead(const QString &tree)
 {
     QProcess shell;
     QElapsedTimer timer;
@@ -52,10 +126,10 @@ double lowerBound(const QString &tree)
                                 ">/dev/null"),
                  tree});
     if (!shell.waitForFinished(600000) || shell.exitCode() != 0) {
-        std::fprintf(stderr, "the lower-bound command failed\n");
+        std::fprintf(stderr, "the find | head command failed\n");
         std::exit(1);
     }
-    return milliseconds(timer.nsecsElapsed());
+    return Milliseconds(timer.nsecsElapsed());
 }
 
 struct SearchRun
@@ -65,8 +139,9 @@ struct SearchRun
     int rows = 0;
 };
 
-// One search through the window's menu command, timed until the rows are shown.
-SearchRun searchOnce(frmMain &window)
+// One search through the window's menu command, timed until the rows are shown, with the
+// longest time the event loop did not run.
+SearchRun SearchOnce(frmMain &window)
 {
     QElapsedTimer clock;
     qint64 last = 0;
@@ -83,8 +158,77 @@ SearchRun searchOnce(frmMain &window)
     QCoreApplication::processEvents();
     const qint64 end = clock.nsecsElapsed();
     longest = std::max(longest, end - last);
-    return {milliseconds(end), milliseconds(longest),
+    return {Milliseconds(end), Milliseconds(longest),
             window.findChild<FileListView *>(QStringLiteral("ListViewFiles"))->Model()->Count()};
+}
+
+// The shape that gives about `entries` files: 50 in each folder, 99 folders in each area.
+SearchTreeShape ShapeFor(int entries)
+{
+    SearchTreeShape shape;
+    shape.areas = std::max(1, entries / (50 * (shape.cellsPerArea + 1)));
+    return shape;
+}
+
+bool Measure(int entries, int runs, const QString &kept)
+{
+    QTemporaryDir scratch;
+    const QString tree = kept.isEmpty() ? scratch.filePath(QStringLiteral("tree")) : kept;
+    QElapsedTimer timer;
+    timer.start();
+    SearchTreeCounts counts;
+    if (QFileInfo::exists(tree)) {
+        std::printf("\nthe tree in %s\n", qPrintable(tree));
+    } else {
+        if (!WriteSearchTree(tree, ShapeFor(entries), counts))
+            return false;
+        std::printf("\n%d entries: %d folders, %d documents (%d reserved), %d other files, "
+                    "written in %.0f ms\n",
+                    counts.documents + counts.otherFiles, counts.folders, counts.documents,
+                    counts.reserved, counts.otherFiles, Milliseconds(timer.nsecsElapsed()));
+    }
+
+    BenchPrompts prompts;
+    prompts.folder = tree;
+    frmMain window(prompts, [] { return std::make_shared<ScrivoServer>(); });
+    if (!window.Load())
+        return false;
+    window.show();
+    QCoreApplication::processEvents();
+
+    int documents = 0;
+    TimePlainWalk(tree, documents); // warm the cache
+    TimeFindHead(tree);
+    SearchOnce(window);
+    Series walker, findHead, search, gaps;
+    int rows = 0;
+    for (int run = 0; run < runs; ++run) {
+        walker.values.push_back(TimePlainWalk(tree, documents));
+        findHead.values.push_back(TimeFindHead(tree));
+        const SearchRun result = SearchOnce(window);
+        search.values.push_back(result.time);
+        gaps.values.push_back(result.longestGap);
+        rows = result.rows;
+        std::printf("round %d: walker %8.1f ms, find|head %8.1f ms, search %8.1f ms, "
+                    "longest gap %6.1f ms\n",
+                    run + 1, walker.values.back(), findHead.values.back(), search.values.back(),
+                    result.longestGap);
+    }
+    const auto line = [&](const char *what, const Series &series) {
+        std::printf("%-26s min %8.1f ms  median %8.1f ms  median %6.2f us/document\n", what,
+                    series.Min(), series.Median(), series.Median() * 1000.0 / documents);
+    };
+    std::printf("documents %d, rows listed %d\n", documents, rows);
+    line("plain walker:", walker);
+    line("find | head:", findHead);
+    line("search through the window:", search);
+    std::printf("search / plain walker:     min %6.2f  median %6.2f  (goal <= 1.4)\n",
+                search.Min() / walker.Min(), search.Median() / walker.Median());
+    std::printf("search / find | head:      min %6.2f  median %6.2f\n",
+                search.Min() / findHead.Min(), search.Median() / findHead.Median());
+    std::printf("longest gap between events: min %6.1f ms  max %6.1f ms  (goal < 40 ms)\n",
+                gaps.Min(), *std::max_element(gaps.values.begin(), gaps.values.end()));
+    return rows == documents;
 }
 
 } // namespace
@@ -93,56 +237,26 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir scratch;
-    qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("scrivo"))));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("state"))));
+    QTemporaryDir home;
+    qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(home.filePath(QStringLiteral("scrivo"))));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
     QApplication app(argc, argv);
 
-    const QString tree = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
-                                  : scratch.filePath(QStringLiteral("tree"));
-    if (!QFileInfo::exists(tree)) {
-        QElapsedTimer timer;
-        timer.start();
-        SearchTreeCounts counts;
-        if (!WriteSearchTree(tree, SearchTreeShape(), counts))
-            return 1;
-        std::printf("tree: %d folders, %d documents (%d reserved), %d other files, written in "
-                    "%.0f ms\n",
-                    counts.folders, counts.documents, counts.reserved, counts.otherFiles,
-                    milliseconds(timer.nsecsElapsed()));
+    int runs = 5;
+    QString kept;
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--tree") == 0 && i + 1 < argc)
+            kept = QFile::decodeName(argv[++i]);
+        else
+            sizes.push_back(std::atoi(argv[i]));
     }
-
-    BenchPrompts prompts;
-    prompts.folder = tree;
-    frmMain window(prompts, [] { return std::make_shared<ScrivoServer>(); });
-    if (!window.Load())
-        return 1;
-    window.show();
-    QCoreApplication::processEvents();
-
-    // Warm the cache, then measure in turns so both see the same state.
-    lowerBound(tree);
-    searchOnce(window);
-    constexpr int Runs = 3;
-    std::vector<double> bounds;
-    std::vector<double> searches;
-    double longestGap = 0;
-    int rows = 0;
-    for (int run = 0; run < Runs; ++run) {
-        bounds.push_back(lowerBound(tree));
-        const SearchRun search = searchOnce(window);
-        searches.push_back(search.time);
-        longestGap = std::max(longestGap, search.longestGap);
-        rows = search.rows;
-        std::printf("run %d: lower bound %8.1f ms, search %8.1f ms, longest gap %6.1f ms\n",
-                    run + 1, bounds.back(), search.time, search.longestGap);
-    }
-    const double bound = median(bounds);
-    const double searchTime = median(searches);
-    std::printf("rows listed:                 %d\n", rows);
-    std::printf("lower bound (find | head):   %8.1f ms (median of %d)\n", bound, Runs);
-    std::printf("search through the window:   %8.1f ms (median of %d)\n", searchTime, Runs);
-    std::printf("ratio search / lower bound:  %8.2f\n", searchTime / bound);
-    std::printf("longest gap between events:  %8.1f ms\n", longestGap);
-    return 0;
+    if (sizes.empty())
+        sizes = {100000, 400000};
+    bool ok = true;
+    for (const int entries : sizes)
+        ok = Measure(entries, runs, kept) && ok;
+    return ok ? 0 : 1;
 }

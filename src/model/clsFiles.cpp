@@ -15,8 +15,8 @@ int clsFiles::Search(const QString &Name)
 void clsFiles::checkIndex(int Index) const
 {
     if (Index < 1 || Index > Count())
-        throw std::out_of_range("clsFiles: position " + std::to_string(Index) +
-                                " is outside 1.." + std::to_string(Count()));
+        throw std::out_of_range("clsFiles: position " + std::to_string(Index) + " is outside 1.." +
+                                std::to_string(Count()));
 }
 
 clsFilePtr clsFiles::Item(int Index) const

@@ -5,6 +5,8 @@
 #include "system/FileWrite.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <cstring>
 
 // The file is handled as bytes, line by line: only the lines a write changes are rebuilt,
 // so comments, unknown sections, line ends and bytes that are not valid UTF-8 survive.
@@ -257,16 +259,122 @@ QString InvalidChange(const IniChange &change)
 
 } // namespace
 
+namespace {
+
+bool IsAsciiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The part [begin, end) of bytes without blanks at either end, as QByteArray::trimmed cuts.
+void Trim(const char *bytes, qsizetype &begin, qsizetype &end)
+{
+    while (begin < end && IsAsciiSpace(bytes[begin]))
+        ++begin;
+    while (end > begin && IsAsciiSpace(bytes[end - 1]))
+        --end;
+}
+
+} // namespace
+
+QString IniText(QByteArrayView bytes)
+{
+    // Without a copy where no byte-order mark starts the part.
+    if (bytes.startsWith(Utf8Bom))
+        return TextOf(bytes.toByteArray());
+    return QString::fromUtf8(bytes);
+}
+
+bool IniNameIs(QByteArrayView name, const QString &wanted)
+{
+    // Plain ASCII names compare byte by byte (only letters differ by case there); anything
+    // else as text, without regard to case.
+    if (name.size() == wanted.size()) {
+        const QChar *expected = wanted.constData();
+        qsizetype i = 0;
+        for (; i < name.size(); ++i) {
+            const uchar c = uchar(name[i]);
+            const char16_t w = expected[i].unicode();
+            if (c >= 0x80 || w >= 0x80)
+                break;
+            if ((c | 0x20) != (w | 0x20) || !(((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == w))
+                return false;
+        }
+        if (i == name.size())
+            return true;
+    } else if (std::all_of(name.begin(), name.end(), [](char c) { return uchar(c) < 0x80; }) &&
+               std::all_of(wanted.begin(), wanted.end(),
+                           [](QChar c) { return c.unicode() < 0x80; })) {
+        return false; // ASCII names of other lengths
+    }
+    return SameName(IniText(name), wanted);
+}
+
+void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)> &visit)
+{
+    // The lines as Classify sees them, read in place: this runs for every document a search
+    // reads, so no line is copied and nothing is decoded that the caller does not ask for.
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype pos = bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    while (pos < size) {
+        const char *newline = static_cast<const char *>(std::memchr(data + pos, '\n', size - pos));
+        const qsizetype lineEnd = newline ? newline - data : size;
+        qsizetype begin = pos;
+        qsizetype end = lineEnd;
+        pos = lineEnd + 1;
+        Trim(data, begin, end);
+        if (begin == end || data[begin] == ';')
+            continue;
+        IniLine line;
+        if (data[begin] == '[') {
+            const char *close =
+                static_cast<const char *>(std::memchr(data + begin, ']', end - begin));
+            if (!close)
+                continue;
+            qsizetype nameBegin = begin + 1;
+            qsizetype nameEnd = close - data;
+            Trim(data, nameBegin, nameEnd);
+            line.IsSection = true;
+            line.Name = QByteArrayView(data + nameBegin, nameEnd - nameBegin);
+        } else {
+            const char *equals =
+                static_cast<const char *>(std::memchr(data + begin, '=', lineEnd - begin));
+            if (!equals)
+                continue;
+            qsizetype keyBegin = begin;
+            qsizetype keyEnd = equals - data;
+            Trim(data, keyBegin, keyEnd);
+            if (keyBegin == keyEnd)
+                continue;
+            qsizetype valueBegin = equals - data + 1;
+            qsizetype valueEnd = lineEnd;
+            Trim(data, valueBegin, valueEnd);
+            // Matching quotes around the value are dropped, as Unquoted does.
+            if (valueEnd - valueBegin >= 2 &&
+                (data[valueBegin] == '"' || data[valueBegin] == '\'') &&
+                data[valueEnd - 1] == data[valueBegin]) {
+                ++valueBegin;
+                --valueEnd;
+            }
+            line.Name = QByteArrayView(data + keyBegin, keyEnd - keyBegin);
+            line.Value = QByteArrayView(data + valueBegin, valueEnd - valueBegin);
+        }
+        if (!visit(line))
+            return;
+    }
+}
+
 IniDocument IniDocument::parse(const QByteArray &bytes)
 {
     IniDocument document;
-    const Text text = Parse(bytes);
-    for (const Line &line : text.lines) {
-        if (line.kind == Line::Kind::Section)
-            document.sections.append(Section{line.name, {}});
-        else if (line.kind == Line::Kind::Key && !document.sections.isEmpty())
-            document.sections.last().entries.append({line.name, TextOf(line.value)});
-    }
+    ScanIni(bytes, [&document](const IniLine &line) {
+        if (line.IsSection)
+            document.sections.append(Section{IniText(line.Name), {}});
+        else if (!document.sections.isEmpty())
+            document.sections.last().entries.append({IniText(line.Name), IniText(line.Value)});
+        return true;
+    });
     return document;
 }
 

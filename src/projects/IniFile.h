@@ -1,15 +1,35 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
 
 // INI files as the project files and other tools keep them. Section and key names match
 // without regard to case; blanks around names and values are dropped; a value in matching
 // double or single quotes loses them; a line starting with ";" is a comment; the first
 // section or key of a name wins; values are read whole. Text is UTF-8; a UTF-8 byte-order
 // mark is not part of the first line.
+
+// One section header or key line of an INI text, as views into the text: blanks around
+// names and values dropped, and a value's matching quotes.
+struct IniLine
+{
+    bool IsSection = false;
+    QByteArrayView Name;
+    QByteArrayView Value; // key lines only
+};
+
+// Calls visit for every section header and key line, in file order (a key line before any
+// section too); blank lines, comments and other lines are left out. visit returns false to
+// stop. Nothing is copied or decoded: for reading a few values of many small texts.
+void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)> &visit);
+// A name or value of a line as text.
+QString IniText(QByteArrayView bytes);
+// Whether a name of a line is `wanted`, without regard to case.
+bool IniNameIs(QByteArrayView name, const QString &wanted);
 
 // A parsed INI text, for reading many values from one file or buffer.
 class IniDocument

@@ -13,10 +13,30 @@ SearchContext::SearchContext(DocumentServer &server, clsFiles &files, QStringLis
 {
 }
 
+namespace {
+
+// Whether the three characters end in KPT, KAM or KDW, in any letter case; only ASCII
+// letters can match, so the bytes of a name on disk answer as its decoded text would.
+template <typename Char> bool isDocumentEnding(Char a, Char b, Char c)
+{
+    const auto upper = [](Char ch) { return ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : int(ch); };
+    const int x = upper(a), y = upper(b), z = upper(c);
+    return x == 'K' && ((y == 'P' && z == 'T') || (y == 'A' && z == 'M') || (y == 'D' && z == 'W'));
+}
+
+bool isDocumentName(const QByteArray &rawName)
+{
+    const qsizetype n = rawName.size();
+    return n >= 3 && isDocumentEnding(rawName[n - 3], rawName[n - 2], rawName[n - 1]);
+}
+
+} // namespace
+
 bool IsKorvexDocumentName(const QString &fullName)
 {
-    const QString ending = fullName.right(3).toUpper();
-    return ending == u"KPT" || ending == u"KAM" || ending == u"KDW";
+    const qsizetype n = fullName.size();
+    return n >= 3 && isDocumentEnding(fullName[n - 3].unicode(), fullName[n - 2].unicode(),
+                                      fullName[n - 1].unicode());
 }
 
 QString TrimBlanks(const QString &text)
@@ -34,8 +54,6 @@ namespace {
 
 bool matchesPattern(const QString &pattern, const QString &name)
 {
-    if (pattern == u"*.*" || pattern == u"*")
-        return true;
     const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
     return re.match(name).hasMatch();
 }
@@ -100,14 +118,18 @@ void SearchFolder(SearchContext &context, const QString &folder, const QString &
     context.VisitedFolders.insert(listing.Identity());
 
     const QString prefix = withTrailingSeparator(folder);
+    const bool everyEntry = pattern == u"*.*" || pattern == u"*";
     bool first = true;
     for (const DirectoryEntry &entry : listing.Entries()) {
         if (!first && context.ProcessEvents)
             context.ProcessEvents();
         first = false;
 
+        // Most entries are other files: they are passed over before their names are decoded.
+        if (everyEntry && !entry.IsFolder && !isDocumentName(entry.RawName))
+            continue;
         const QString name = entry.Name();
-        if (!matchesPattern(pattern, name))
+        if (!everyEntry && !matchesPattern(pattern, name))
             continue;
         if (entry.IsFolder) {
             if (!name.startsWith(u'.'))

@@ -14,6 +14,15 @@
 class ServerDocument;
 using ServerDocumentPtr = std::shared_ptr<ServerDocument>;
 
+// A document's reservation as read at one moment.
+struct ReservationState
+{
+    bool Reserved = false;
+    QString By;
+    QDateTime Time;
+    int Version = 0;
+};
+
 class ServerDocument
 {
 public:
@@ -31,6 +40,20 @@ public:
     virtual QString FullFileName() = 0;
     // Every referenced document; an entry is null where the referenced file is missing.
     virtual QList<ServerDocumentPtr> ReferencedDocuments() = 0;
+    // The whole reservation at once. By default IsReserved and, when the document is
+    // reserved, ReservedBy, ReservedTime and ReservedVersion, in that order; a server that
+    // can answer from one reading of its record does.
+    virtual ReservationState Reservation()
+    {
+        ReservationState state;
+        state.Reserved = IsReserved();
+        if (state.Reserved) {
+            state.By = ReservedBy();
+            state.Time = ReservedTime();
+            state.Version = ReservedVersion();
+        }
+        return state;
+    }
 };
 
 class ProjectHandler

@@ -7,10 +7,10 @@
 void ReadReservation(clsFiles &Files, ServerDocument &doc)
 {
     auto record = std::make_shared<clsFile>();
-    if (doc.IsReserved()) {
-        record->SetCheckedOutBy(doc.ReservedBy());
-        record->SetCheckedOutTime(GeneralDateText(doc.ReservedTime()));
-        record->SetCheckedOutVersion(QString::number(doc.ReservedVersion()));
+    if (const ReservationState state = doc.Reservation(); state.Reserved) {
+        record->SetCheckedOutBy(state.By);
+        record->SetCheckedOutTime(GeneralDateText(state.Time));
+        record->SetCheckedOutVersion(QString::number(state.Version));
     } else {
         record->SetCheckedOutBy(Available);
         record->SetCheckedOutTime(Available);

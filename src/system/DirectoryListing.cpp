@@ -53,13 +53,21 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
     }
     listing.identity = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
 
+    // The names go into one buffer and the entries point into it: one allocation for a
+    // folder instead of one for each of its entries.
+    struct Found
+    {
+        qsizetype offset;
+        qsizetype length;
+        bool isFolder;
+    };
+    std::vector<Found> found;
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir);
         if (!entry) {
             if (errno != 0) {
                 listing.errorText = errnoText(errno);
-                listing.entries.clear();
                 ::closedir(dir);
                 return listing;
             }
@@ -67,10 +75,17 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
         }
         if (isDotOrDotDot(entry->d_name))
             continue;
-        listing.entries.push_back({QByteArray(entry->d_name), entryIsFolder(fd, entry)});
+        const qsizetype length = qsizetype(std::strlen(entry->d_name));
+        found.push_back({listing.names.size(), length, entryIsFolder(fd, entry)});
+        listing.names.append(entry->d_name, length);
     }
     ::closedir(dir);
 
+    listing.entries.reserve(found.size());
+    for (const Found &entry : found)
+        listing.entries.push_back(
+            {QByteArray::fromRawData(listing.names.constData() + entry.offset, entry.length),
+             entry.isFolder});
     std::sort(
         listing.entries.begin(), listing.entries.end(),
         [](const DirectoryEntry &a, const DirectoryEntry &b) { return a.RawName < b.RawName; });

@@ -9,7 +9,8 @@
 #include <vector>
 
 // One entry of a folder: its name as the file system holds it, and whether it is a folder
-// (a link to a folder counts as a folder; a broken link is a file).
+// (a link to a folder counts as a folder; a broken link is a file). The name refers to the
+// listing's storage: it is valid while the listing lives (copy it to keep it longer).
 struct DirectoryEntry
 {
     QByteArray RawName;
@@ -51,4 +52,5 @@ private:
     QString errorText;
     FolderIdentity identity;
     std::vector<DirectoryEntry> entries;
+    QByteArray names; // the entries' names, one after the other
 };

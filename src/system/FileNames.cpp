@@ -1,5 +1,7 @@
 #include "system/FileNames.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
@@ -47,10 +49,31 @@ bool isEscape(char16_t c)
     return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF;
 }
 
+// Whether every byte of raw belongs to a well-formed UTF-8 sequence.
+bool isValidUtf8(const QByteArray &raw)
+{
+    qsizetype i = 0;
+    const qsizetype size = raw.size();
+    while (i < size) {
+        if (static_cast<unsigned char>(raw.at(i)) < 0x80) {
+            ++i;
+            continue;
+        }
+        const int length = sequenceLength(raw, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 } // namespace
 
 QString DecodeFileName(const QByteArray &raw)
 {
+    // Nearly every name is valid UTF-8: one check, then one conversion of the whole name.
+    if (isValidUtf8(raw))
+        return QString::fromUtf8(raw);
     QString text;
     text.reserve(raw.size());
     qsizetype i = 0;
@@ -69,6 +92,9 @@ QString DecodeFileName(const QByteArray &raw)
 
 QByteArray EncodeFileName(const QString &name)
 {
+    // Nearly every name holds no escaped byte: one conversion of the whole name.
+    if (std::none_of(name.cbegin(), name.cend(), [](QChar c) { return isEscape(c.unicode()); }))
+        return name.toUtf8();
     QByteArray raw;
     raw.reserve(name.size());
     qsizetype runStart = 0;

@@ -19,6 +19,9 @@ constexpr qsizetype MaxRecordSize = 64 * 1024;
 constexpr int CreateAttempts = 3;
 
 const QString ReservationSection = QStringLiteral("Reservation");
+const QString ByKey = QStringLiteral("By");
+const QString TimeKey = QStringLiteral("Time");
+const QString VersionKey = QStringLiteral("Version");
 
 bool MeansNoRecord(int error)
 {
@@ -64,14 +67,26 @@ bool ReservationRecord::Identity::operator==(const Identity &other) const
 }
 
 ReservationRecord::ReservationRecord(const QString &document, const QString &resolved)
+    : ReservationRecord(document, EncodeFileName(resolved))
+{
+}
+
+ReservationRecord::ReservationRecord(const QString &document, const QByteArray &nativeResolved)
     : documentPath(document)
 {
-    const qsizetype slash = resolved.lastIndexOf(u'/');
-    recordPath =
-        resolved.left(slash + 1) + u'.' + resolved.mid(slash + 1) + QStringLiteral(".reservation");
-    // Coded as the directory listing codes names, so the record of a document whose name
-    // is not valid UTF-8 lies beside that very document.
-    nativeRecordPath = EncodeFileName(recordPath);
+    // Built from the bytes, so the record of a document whose name is not valid UTF-8 lies
+    // beside that very document.
+    const qsizetype slash = nativeResolved.lastIndexOf('/');
+    const QByteArrayView folder = QByteArrayView(nativeResolved).first(slash + 1);
+    const QByteArrayView name = QByteArrayView(nativeResolved).sliced(slash + 1);
+    static constexpr char Suffix[] = ".reservation";
+    nativeRecordPath.reserve(nativeResolved.size() + qsizetype(sizeof Suffix));
+    nativeRecordPath.append(folder).append('.').append(name).append(Suffix);
+}
+
+QString ReservationRecord::Path() const
+{
+    return DecodeFileName(nativeRecordPath);
 }
 
 void ReservationRecord::Forget(bool isPresent)
@@ -92,7 +107,7 @@ void ReservationRecord::Refresh()
         const int error = errno;
         known = false;
         if (!MeansNoRecord(error))
-            throw ReadFailure(recordPath, error);
+            throw ReadFailure(Path(), error);
         Forget(false);
         return;
     }
@@ -115,7 +130,7 @@ void ReservationRecord::ReadRecord(const struct stat &linkStatus)
     if (fd < 0) {
         const int error = errno;
         if (!MeansNoRecord(error))
-            throw ReadFailure(recordPath, error);
+            throw ReadFailure(Path(), error);
         Forget(false); // released between the lstat and the open
         return;
     }
@@ -123,9 +138,11 @@ void ReservationRecord::ReadRecord(const struct stat &linkStatus)
     QByteArray bytes;
     bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     int error = errno;
-    if (readable) {
-        // One byte more than a record may have, so that an over-long file shows.
-        readable = ReadAtMost(fd, MaxRecordSize + 1, bytes);
+    const bool tooLarge = readable && st.st_size > MaxRecordSize;
+    if (readable && !tooLarge) {
+        // A record is never changed in place (a new one is linked in instead), so the size
+        // the open file has is all there is to read.
+        readable = ReadAtMost(fd, qsizetype(st.st_size), bytes);
         error = errno;
         identity = IdentityOf(st);
     }
@@ -135,21 +152,44 @@ void ReservationRecord::ReadRecord(const struct stat &linkStatus)
         damage = SystemReason(error);
         return;
     }
-    if (bytes.size() > MaxRecordSize) {
+    if (tooLarge) {
         damage = QStringLiteral("it is too large");
         return;
     }
-    const IniDocument ini = IniDocument::parse(bytes);
-    if (!ini.hasSection(ReservationSection)) {
+    // The first Reservation section, the first line of each key.
+    bool inReservation = false;
+    bool seenSection = false;
+    QString by;
+    QString timeText;
+    QString versionText;
+    bool haveBy = false, haveTime = false, haveVersion = false;
+    ScanIni(bytes, [&](const IniLine &line) {
+        if (line.IsSection) {
+            if (seenSection && inReservation)
+                return false;
+            inReservation = IniNameIs(line.Name, ReservationSection);
+            seenSection = seenSection || inReservation;
+        } else if (inReservation) {
+            const auto take = [&](const QString &key, bool &have, QString &value) {
+                if (!have && IniNameIs(line.Name, key)) {
+                    value = IniText(line.Value);
+                    have = true;
+                }
+            };
+            take(ByKey, haveBy, by);
+            take(TimeKey, haveTime, timeText);
+            take(VersionKey, haveVersion, versionText);
+        }
+        return true;
+    });
+    if (!seenSection) {
         damage = QStringLiteral("it holds no reservation");
         return;
     }
-    const QString by = ini.value(ReservationSection, QStringLiteral("By"));
     if (!IsValidUserName(by) || IsAvailableMarker(by)) {
         damage = QStringLiteral("it names no valid holder");
         return;
     }
-    const QString timeText = ini.value(ReservationSection, QStringLiteral("Time"));
     const QDateTime parsed = QDateTime::fromString(timeText, Qt::ISODate);
     // A time without its UTC offset would be read differently in another time zone.
     if (!parsed.isValid() || parsed.timeSpec() == Qt::LocalTime) {
@@ -158,7 +198,6 @@ void ReservationRecord::ReadRecord(const struct stat &linkStatus)
         return;
     }
     bool ok = false;
-    const QString versionText = ini.value(ReservationSection, QStringLiteral("Version"));
     const int number = versionText.toInt(&ok);
     if (!ok) {
         damage = QStringLiteral("its version \"%1\" is not a whole number").arg(versionText);
@@ -174,7 +213,7 @@ void ReservationRecord::ThrowWhenDamaged() const
     if (present && !damage.isEmpty())
         throw ServerError(
             ServerErrors::ReservationRecordDamaged,
-            QStringLiteral("The reservation record %1 is damaged: %2.").arg(recordPath, damage));
+            QStringLiteral("The reservation record %1 is damaged: %2.").arg(Path(), damage));
 }
 
 bool ReservationRecord::IsReserved()
@@ -197,6 +236,13 @@ QDateTime ReservationRecord::ReservedTime()
 int ReservationRecord::ReservedVersion()
 {
     return IsReserved() ? version : 0;
+}
+
+ReservationState ReservationRecord::State()
+{
+    if (!IsReserved())
+        return {};
+    return {true, holder, time, version};
 }
 
 QByteArray ReservationRecord::PrivateName() const
@@ -303,7 +349,7 @@ void ReservationRecord::Remove(const QString &user)
         }
         throw ServerError(ServerErrors::WriteFailed,
                           QStringLiteral("The reservation record %1 could not be removed: %2")
-                              .arg(recordPath, SystemReason(error)));
+                              .arg(Path(), SystemReason(error)));
     }
     // The same file (a freed inode number may come back for a new record, so its size and
     // time count too) holding the same holder.
@@ -314,7 +360,6 @@ void ReservationRecord::Remove(const QString &user)
     if (same && damage.isEmpty()) {
         ReservationRecord moved(documentPath, QString());
         moved.nativeRecordPath = claimed;
-        moved.recordPath = DecodeFileName(claimed);
         try {
             same = moved.ReservedBy() == checkedHolder;
         } catch (const ServerError &) {

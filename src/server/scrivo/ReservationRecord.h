@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/DocumentServer.h"
+
 #include <QDateTime>
 #include <QString>
 #include <sys/stat.h>
@@ -16,8 +18,10 @@ public:
     // document: the document's full path as shown; resolved: the file it is (links followed),
     // beside which the record lies.
     ReservationRecord(const QString &document, const QString &resolved);
+    // The same with the resolved path as the bytes on disk.
+    ReservationRecord(const QString &document, const QByteArray &nativeResolved);
 
-    QString Path() const { return recordPath; }
+    QString Path() const;
 
     // The current state, read again only when the record file changed since the last read
     // (one lstat when nothing changed). Throws when the record is damaged.
@@ -26,6 +30,8 @@ public:
     // In local time; invalid when nobody holds the document.
     QDateTime ReservedTime();
     int ReservedVersion();
+    // All of the above from one look at the record.
+    ReservationState State();
 
     // Creates the record for user; throws AlreadyReserved naming the holder when another
     // record is there.
@@ -48,7 +54,6 @@ private:
     };
 
     QString documentPath;
-    QString recordPath;
     QByteArray nativeRecordPath;
 
     // The state of the last read.

@@ -24,6 +24,8 @@ constexpr qsizetype MetadataLimit = 64 * 1024;
 
 const QString DocumentSection = QStringLiteral("Document");
 const QString ReferencesSection = QStringLiteral("References");
+const QString DisplayNameKey = QStringLiteral("DisplayName");
+const QString VersionKey = QStringLiteral("Version");
 
 [[noreturn]] void ThrowOpenFailed(const QString &path, int error)
 {
@@ -78,10 +80,9 @@ private:
 
 } // namespace
 
-ScrivoDocument::ScrivoDocument(QString documentPath, const QString &resolvedPath,
+ScrivoDocument::ScrivoDocument(QString documentPath, const QByteArray &nativeResolvedPath,
                                std::shared_ptr<ScrivoSession> owner)
-    : path(std::move(documentPath)), session(std::move(owner)),
-      record(path, resolvedPath.isEmpty() ? path : resolvedPath)
+    : path(std::move(documentPath)), session(std::move(owner)), record(path, nativeResolvedPath)
 {
 }
 
@@ -91,13 +92,19 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     if (fullPath.isEmpty())
         throw ServerError(ServerErrors::InvalidArgument,
                           QStringLiteral("No document path was given."));
-    const QString path = QDir::cleanPath(AbsolutePathOf(fullPath));
+    const QString path = AbsolutePathOf(fullPath);
     // The reversible coding of the directory listing: a name that is not valid UTF-8 comes
     // back as the very bytes on disk.
     const QByteArray native = EncodeFileName(path);
 
-    // Non-blocking, so that a named pipe in place of a document cannot stop the server.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe in place of a document cannot stop the server. A
+    // link as the last part of the path is opened in a second step, which then finds the
+    // file it leads to; a link to a folder on the way leads to the same folder.
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(native.constData(), flags | O_NOFOLLOW);
+    const bool throughLink = fd < 0 && errno == ELOOP;
+    if (throughLink)
+        fd = ::open(native.constData(), flags);
     if (fd < 0)
         ThrowOpenFailed(path, errno);
     struct stat st;
@@ -118,7 +125,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     const int error = errno;
     // A document reached through a link keeps its record beside the file itself, so every
     // way to the file meets the same record.
-    const QString resolved = read ? ResolvedPathOf(fd) : QString();
+    const QString resolved = read && throughLink ? ResolvedPathOf(fd) : QString();
     ::close(fd);
     if (!read)
         ThrowOpenFailed(path, error);
@@ -128,8 +135,8 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
         head.truncate(lastLineEnd + 1);
     }
 
-    std::shared_ptr<ScrivoDocument> document(
-        new ScrivoDocument(path, resolved, std::move(session)));
+    std::shared_ptr<ScrivoDocument> document(new ScrivoDocument(
+        path, resolved.isEmpty() ? native : EncodeFileName(resolved), std::move(session)));
     document->device = st.st_dev;
     document->inode = st.st_ino;
     document->ReadMetadata(head);
@@ -139,18 +146,42 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
 void ScrivoDocument::ReadMetadata(const QByteArray &head)
 {
     // Binary documents (a NUL byte) and text without any section carry no metadata; both
-    // tests are cheap, so plain documents skip the INI parser.
+    // tests are cheap, so plain documents skip the INI reader.
     if (head.isEmpty() || std::memchr(head.constData(), '\0', size_t(head.size())) != nullptr ||
         !head.contains('['))
         return;
-    const IniDocument ini = IniDocument::parse(head);
-    displayName = ini.value(DocumentSection, QStringLiteral("DisplayName"));
-    bool ok = false;
-    const int number = ini.value(DocumentSection, QStringLiteral("Version")).toInt(&ok);
-    version = ok ? number : 1;
-    for (const auto &entry : ini.entries(ReferencesSection))
-        if (!entry.second.isEmpty())
-            references.append(entry.second);
+    // The first Document section gives the display name and the version, the first
+    // References section the references; of two lines of a key the first counts. Only these
+    // are decoded: a search reads every document.
+    enum class In { Other, Document, References } in = In::Other;
+    bool seenDocument = false;
+    bool seenReferences = false;
+    bool haveName = false;
+    bool haveVersion = false;
+    ScanIni(head, [&](const IniLine &line) {
+        if (line.IsSection) {
+            in = In::Other;
+            if (!seenDocument && IniNameIs(line.Name, DocumentSection))
+                in = In::Document;
+            else if (!seenReferences && IniNameIs(line.Name, ReferencesSection))
+                in = In::References;
+            seenDocument = seenDocument || in == In::Document;
+            seenReferences = seenReferences || in == In::References;
+        } else if (in == In::Document) {
+            if (!haveName && IniNameIs(line.Name, DisplayNameKey)) {
+                displayName = IniText(line.Value);
+                haveName = true;
+            } else if (!haveVersion && IniNameIs(line.Name, VersionKey)) {
+                bool ok = false;
+                const int number = line.Value.toInt(&ok);
+                version = ok ? number : 1;
+                haveVersion = true;
+            }
+        } else if (in == In::References && !line.Value.isEmpty()) {
+            references.append(IniText(line.Value));
+        }
+        return true;
+    });
 }
 
 QString ScrivoDocument::DisplayName()
@@ -185,6 +216,11 @@ QDateTime ScrivoDocument::ReservedTime()
 int ScrivoDocument::ReservedVersion()
 {
     return record.ReservedVersion();
+}
+
+ReservationState ScrivoDocument::Reservation()
+{
+    return record.State();
 }
 
 void ScrivoDocument::CheckMayChangeReservation(const QString &user, bool reserving) const

@@ -24,6 +24,7 @@ public:
     QString ReservedBy() override;
     QDateTime ReservedTime() override;
     int ReservedVersion() override;
+    ReservationState Reservation() override;
     QString DisplayName() override;
     QString FullFileName() override;
     QList<ServerDocumentPtr> ReferencedDocuments() override;
@@ -34,7 +35,7 @@ public:
     QStringList ReferencePaths() const { return references; }
 
 private:
-    ScrivoDocument(QString documentPath, const QString &resolvedPath,
+    ScrivoDocument(QString documentPath, const QByteArray &nativeResolvedPath,
                    std::shared_ptr<ScrivoSession> owner);
 
     QString path;

@@ -98,9 +98,35 @@ bool Exists(const QString &path)
 
 } // namespace
 
+namespace {
+
+// Whether path is absolute and has no empty, "." or ".." part and no trailing separator:
+// what cleaning would give back unchanged. Paths from a folder listing all are.
+bool IsCleanAbsolutePath(const QString &path)
+{
+    const qsizetype n = path.size();
+    if (n == 0 || path[0] != u'/')
+        return false;
+    if (n == 1)
+        return true;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (path[i] != u'/')
+            continue;
+        const qsizetype rest = n - i - 1; // characters after this separator
+        if (rest == 0 || path[i + 1] == u'/')
+            return false;
+        if (path[i + 1] == u'.' && (rest == 1 || path[i + 2] == u'/' ||
+                                    (path[i + 2] == u'.' && (rest == 2 || path[i + 3] == u'/'))))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QString AbsolutePathOf(const QString &path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || IsCleanAbsolutePath(path))
         return path;
     if (QDir::isAbsolutePath(path))
         return QDir::cleanPath(path);
