@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace {
@@ -86,9 +87,11 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
         listing.entries.push_back(
             {QByteArray::fromRawData(listing.names.constData() + entry.offset, entry.length),
              entry.isFolder});
-    std::sort(
-        listing.entries.begin(), listing.entries.end(),
-        [](const DirectoryEntry &a, const DirectoryEntry &b) { return a.RawName < b.RawName; });
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const DirectoryEntry &a, const DirectoryEntry &b) {
+                  return std::string_view(a.RawName.constData(), size_t(a.RawName.size())) <
+                         std::string_view(b.RawName.constData(), size_t(b.RawName.size()));
+              });
     listing.open = true;
     return listing;
 }

@@ -120,8 +120,10 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
                               ? QStringLiteral("%1 is a folder, not a document.").arg(path)
                               : QStringLiteral("%1 is not a regular file.").arg(path));
     }
-    QByteArray head;
-    const bool read = ReadAtMost(fd, qMin(qsizetype(st.st_size), MetadataLimit), head);
+    // The head is read into the stack: no allocation for what is thrown away at once.
+    char buffer[MetadataLimit];
+    const qsizetype length = ReadAtMost(fd, buffer, qMin(qsizetype(st.st_size), MetadataLimit));
+    const bool read = length >= 0;
     const int error = errno;
     // A document reached through a link keeps its record beside the file itself, so every
     // way to the file meets the same record.
@@ -129,11 +131,10 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     ::close(fd);
     if (!read)
         ThrowOpenFailed(path, error);
+    QByteArray head = QByteArray::fromRawData(buffer, length);
     // Where the limit cuts a line, the cut line is no metadata.
-    if (st.st_size > MetadataLimit) {
-        const qsizetype lastLineEnd = head.lastIndexOf('\n');
-        head.truncate(lastLineEnd + 1);
-    }
+    if (st.st_size > MetadataLimit)
+        head = QByteArray::fromRawData(buffer, head.lastIndexOf('\n') + 1);
 
     std::shared_ptr<ScrivoDocument> document(new ScrivoDocument(
         path, resolved.isEmpty() ? native : EncodeFileName(resolved), std::move(session)));
