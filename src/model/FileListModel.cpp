@@ -1,7 +1,9 @@
 #include "model/FileListModel.h"
 
+#include <QThreadPool>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 QString ColumnText(const clsFile &record, int column)
 {
@@ -32,10 +34,25 @@ const QStringList &FileListModel::Captions()
     return captions;
 }
 
+namespace {
+
+// Freeing the records of a long list (each with its texts) takes tens of milliseconds for
+// tens of thousands of rows. Another thread drops the rows' references, so the window does
+// not stop for it; a record some other list still holds stays with it.
+template <typename Rows> void ReleaseElsewhere(Rows &&doomed)
+{
+    if (doomed.empty())
+        return;
+    auto held = std::make_shared<std::decay_t<Rows>>(std::forward<Rows>(doomed));
+    QThreadPool::globalInstance()->start([held]() mutable { held.reset(); });
+}
+
+} // namespace
+
 void FileListModel::ShowFiles(const clsFiles &files)
 {
     beginResetModel();
-    rows.clear();
+    ReleaseElsewhere(std::exchange(rows, {}));
     rows.reserve(size_t(files.Count()));
     for (int i = 1; i <= files.Count(); ++i)
         rows.push_back({files.Item(i), i});
@@ -47,7 +64,7 @@ void FileListModel::Clear()
 {
     beginResetModel();
     // The memory of a long list goes too, not only its rows.
-    std::vector<Row>().swap(rows);
+    ReleaseElsewhere(std::exchange(rows, {}));
     endResetModel();
 }
 
@@ -71,12 +88,17 @@ void FileListModel::RemoveRows(const QList<int> &doomed)
             remove[size_t(row)] = true;
     // One reset for all rows: removing them one by one costs the view a relayout each.
     beginResetModel();
+    std::vector<Row> removed;
     size_t kept = 0;
-    for (size_t i = 0; i < rows.size(); ++i)
-        if (!remove[i])
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (remove[i])
+            removed.push_back(std::move(rows[i]));
+        else
             rows[kept++] = std::move(rows[i]);
+    }
     rows.resize(kept);
     endResetModel();
+    ReleaseElsewhere(std::move(removed));
 }
 
 void FileListModel::sort(int column, Qt::SortOrder order)
