@@ -7,6 +7,7 @@
 #include "model/FileListModel.h"
 #include "shell/FileListView.h"
 #include "shell/frmMain.h"
+#include "system/TimeZone.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -53,6 +54,7 @@ size_t HeapInUse()
 
 int main(int argc, char *argv[])
 {
+    PinLocalTimeZone(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -18,6 +18,7 @@
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/FileListView.h"
 #include "shell/frmMain.h"
+#include "system/TimeZone.h"
 
 #include <QAction>
 #include <QApplication>
@@ -235,6 +236,7 @@ bool Measure(int entries, int runs, const QString &kept)
 
 int main(int argc, char *argv[])
 {
+    PinLocalTimeZone(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;

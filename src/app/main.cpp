@@ -2,11 +2,13 @@
 #include "platform/TerminationSignals.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
+#include "system/TimeZone.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    PinLocalTimeZone();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvex-brevant"));
     QApplication::setDesktopFileName(QStringLiteral("korvex-brevant"));

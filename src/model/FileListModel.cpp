@@ -73,9 +73,9 @@ QString FileListModel::Key(int row) const
     return QStringLiteral("A") + QString::number(rows.at(size_t(row)).key);
 }
 
-void FileListModel::RecordChanged(int row)
+void FileListModel::RowsChanged(int first, int last)
 {
-    emit dataChanged(index(row, 0), index(row, Columns - 1));
+    emit dataChanged(index(first, 0), index(last, Columns - 1));
 }
 
 void FileListModel::RemoveRows(const QList<int> &doomed)

@@ -38,7 +38,9 @@ public:
     QString Key(int row) const;
 
     // The view shows the row's record again.
-    void RecordChanged(int row);
+    void RecordChanged(int row) { RowsChanged(row, row); }
+    // The records of the rows first to last (0-based) changed: the view shows them again.
+    void RowsChanged(int first, int last);
     // Takes the rows out of the list (0-based, any order); their records are the caller's.
     void RemoveRows(const QList<int> &doomed);
 

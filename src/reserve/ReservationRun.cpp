@@ -33,21 +33,25 @@ struct Reservation
     QString version;
 };
 
-// All three are read before anything is written, so a failing read changes nothing.
+// The reservation as a row shows it, from one reading: a failing read changes nothing.
 Reservation ReservationOf(ServerDocument &doc)
 {
-    Reservation held;
-    held.by = doc.ReservedBy();
-    held.time = GeneralDateText(doc.ReservedTime());
-    held.version = QString::number(doc.ReservedVersion());
-    return held;
+    const ReservationState held = doc.Reservation();
+    if (!held.Reserved)
+        return {Available, Available, Available};
+    return {held.By, GeneralDateText(held.Time), QString::number(held.Version)};
 }
 
+// Writes the texts into the row and tells about it when they differ from what it showed.
 void ShowReservation(RunRecord &row, const Reservation &held)
 {
-    row.record.SetCheckedOutBy(held.by);
-    row.record.SetCheckedOutTime(held.time);
-    row.record.SetCheckedOutVersion(held.version);
+    clsFile &record = row.record;
+    if (record.CheckedOutBy() == held.by && record.CheckedOutTime() == held.time &&
+        record.CheckedOutVersion() == held.version)
+        return;
+    record.SetCheckedOutBy(held.by);
+    record.SetCheckedOutTime(held.time);
+    record.SetCheckedOutVersion(held.version);
     row.changed();
 }
 
@@ -56,17 +60,13 @@ void ShowAvailable(RunRecord &row)
     ShowReservation(row, {Available, Available, Available});
 }
 
-// After a failed step: a row that showed "available" for a document that someone has
-// reserved since the list was read shows that reservation, so the list does not offer a
-// held document as free. Anything unreadable leaves the row as it is.
-void ShowReservationMadeMeanwhile(ServerDocument *doc, RunRecord &row)
+// After a failed step the row shows what the server holds now: a holder that has changed
+// since the list was read, a reservation made meanwhile, or a reservation that has gone.
+// A document that cannot be read leaves the row as it is.
+void ShowServerState(ServerDocument *doc, RunRecord &row)
 {
-    if (!doc)
-        return;
-    IgnoringErrors([&] {
-        if (doc->IsReserved())
-            ShowReservation(row, ReservationOf(*doc));
-    });
+    if (doc)
+        IgnoringErrors([&] { ShowReservation(row, ReservationOf(*doc)); });
 }
 
 ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
@@ -88,31 +88,28 @@ void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
     try {
         server.SetUserName(user);
         doc = OpenRowDocument(server, record);
-        if (doc->IsReserved()) {
-            // A reservation already there is left alone; only a row that offered the
-            // document as free is corrected, and the user is told.
-            if (listedFree) {
-                const Reservation held = ReservationOf(*doc);
-                ShowReservation(row, held);
+        const Reservation held = ReservationOf(*doc);
+        if (held.by != Available) {
+            // A reservation already there is left alone and shown; when the row offered the
+            // document as free, the user is told.
+            ShowReservation(row, held);
+            if (listedFree)
                 failures.append(
                     {record.FileName(),
                      QStringLiteral("checked out by %1 since the list was read").arg(held.by)});
-            }
             return;
         }
         doc->Reserve();
         ShowReservation(row, ReservationOf(*doc));
     } catch (const std::exception &error) {
         failures.append({record.FileName(), ReasonOf(error)});
-        if (listedFree)
-            ShowReservationMadeMeanwhile(doc.get(), row);
+        ShowServerState(doc.get(), row);
     }
 }
 
 void CheckInRow(DocumentServer &server, RunRecord &row, ReservationFailures &failures)
 {
     const clsFile &record = row.record;
-    const bool listedFree = record.CheckedOutBy() == Available;
     ServerDocumentPtr doc;
     try {
         // The server releases only for the holder, so the run acts as the holder the row
@@ -123,8 +120,7 @@ void CheckInRow(DocumentServer &server, RunRecord &row, ReservationFailures &fai
         ShowAvailable(row);
     } catch (const std::exception &error) {
         failures.append({record.FileName(), ReasonOf(error)});
-        if (listedFree)
-            ShowReservationMadeMeanwhile(doc.get(), row);
+        ShowServerState(doc.get(), row);
     }
 }
 

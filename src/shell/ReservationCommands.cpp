@@ -58,10 +58,19 @@ void ReservationCommands::ChangeReservation(bool reserve)
     QList<clsFilePtr> records;
     for (const int row : rows)
         records.append(list.Record(row));
-    const RecordChanged changed = [&](qsizetype position) { list.RecordChanged(rows[position]); };
+    // The run processes no events, so the rows it changed are shown in one update at its end
+    // rather than one for each row.
+    int first = list.Count();
+    int last = -1;
+    const RecordChanged changed = [&](qsizetype position) {
+        first = qMin(first, rows[position]);
+        last = qMax(last, rows[position]);
+    };
     const ReservationFailures failures =
         reserve ? ReserveSelectedItems(state, window.prompts, records, changed)
                 : UnreserveSelectedItems(state, window.prompts, records, changed);
+    if (first <= last)
+        list.RowsChanged(first, last);
     RestoreSelectedProject(state);
 
     if (!failures.isEmpty())

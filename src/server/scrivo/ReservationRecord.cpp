@@ -9,6 +9,7 @@
 
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,9 +36,21 @@ bool SameTime(const timespec &a, const timespec &b)
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-QString TimeText(const QDateTime &time)
+// The time with its UTC offset, "2026-03-04T09:15:30+01:00" (ISO 8601, whole seconds), as
+// Qt::ISODate writes it; formatted directly, as every reservation written needs it.
+QByteArray TimeText(const QDateTime &time)
 {
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+    const int offset = time.offsetFromUtc();
+    const QDateTime local = time.toOffsetFromUtc(offset);
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    const int minutes = qAbs(offset) / 60;
+    char text[48];
+    const int length =
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year(),
+                      date.month(), date.day(), clock.hour(), clock.minute(), clock.second(),
+                      offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return QByteArray(text, length);
 }
 
 ServerError ReadFailure(const QString &record, int error)
@@ -91,6 +104,7 @@ QString ReservationRecord::Path() const
 
 void ReservationRecord::Forget(bool isPresent)
 {
+    written.reset();
     known = true;
     present = isPresent;
     holder.clear();
@@ -113,6 +127,12 @@ void ReservationRecord::Refresh()
     }
     if (known && present && IdentityOf(st) == identity)
         return;
+    if (known && present && written && st.st_dev == written->first &&
+        st.st_ino == written->second && S_ISREG(st.st_mode)) {
+        identity = IdentityOf(st);
+        written.reset();
+        return;
+    }
     ReadRecord(st);
 }
 
@@ -254,19 +274,23 @@ QByteArray ReservationRecord::PrivateName() const
            QByteArray::number(QRandomGenerator::global()->generate(), 36);
 }
 
-QByteArray ReservationRecord::RecordText(const QString &user, int documentVersion) const
+QByteArray ReservationRecord::RecordText(const QString &user, int documentVersion,
+                                         const QDateTime &time)
 {
     // The holder is quoted so that blanks at its ends survive the INI rules.
     QByteArray text("[Reservation]\n");
     text += "By=\"" + user.toUtf8() + "\"\n";
-    text += "Time=" + TimeText(QDateTime::currentDateTime()).toUtf8() + '\n';
+    text += "Time=" + TimeText(time) + '\n';
     text += "Version=" + QByteArray::number(documentVersion) + '\n';
     return text;
 }
 
 void ReservationRecord::Create(const QString &user, int documentVersion)
 {
-    const QByteArray text = RecordText(user, documentVersion);
+    // The record holds whole seconds.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
+    const QByteArray text = RecordText(user, documentVersion, stamped);
     auto writeFailed = [&](int error) {
         return ServerError(ServerErrors::WriteFailed,
                            QStringLiteral("The reservation of %1 could not be written: %2")
@@ -287,10 +311,11 @@ void ReservationRecord::Create(const QString &user, int documentVersion)
     // sees a partial record. After a power loss the newest records may come back empty,
     // which readers report as a damaged record naming the file, and anyone may release it.
     // Flushing every record to disk made a check-out of a thousand documents take seconds.
-    const bool written = WriteAll(fd, text);
+    struct stat writtenFile;
+    const bool whole = WriteAll(fd, text) && ::fstat(fd, &writtenFile) == 0;
     const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
-        const int error = written ? errno : writeError;
+    if (::close(fd) != 0 || !whole) {
+        const int error = whole ? errno : writeError;
         ::unlink(temporary.constData());
         throw writeFailed(error);
     }
@@ -322,8 +347,14 @@ void ReservationRecord::Create(const QString &user, int documentVersion)
         }
     }
     ::unlink(temporary.constData());
-    known = false;
-    Refresh();
+    // What was just linked into place is known. The next look at the record takes its
+    // identity (the link changed its status time) when it is still the file written here,
+    // so the reads that follow need not read it again.
+    Forget(true);
+    holder = user;
+    time = stamped;
+    version = documentVersion;
+    written = std::pair{writtenFile.st_dev, writtenFile.st_ino};
 }
 
 void ReservationRecord::Remove(const QString &user)

@@ -4,7 +4,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 #include <sys/stat.h>
+#include <utility>
 
 // The reservation of one document, kept in the hidden file ".<file name>.reservation" beside
 // it (INI: "Reservation" / "By", "Time", "Version"). The record is written under a private
@@ -64,6 +66,8 @@ private:
     QDateTime time;
     int version = 0;
     QString damage; // why the record could not be used; "" when it could
+    // The file this object linked into place, while its identity is not yet known.
+    std::optional<std::pair<dev_t, ino_t>> written;
 
     static Identity IdentityOf(const struct stat &st);
     void Refresh();
@@ -71,5 +75,5 @@ private:
     void Forget(bool isPresent);
     void ThrowWhenDamaged() const;
     QByteArray PrivateName() const;
-    QByteArray RecordText(const QString &user, int version) const;
+    static QByteArray RecordText(const QString &user, int version, const QDateTime &time);
 };

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -310,9 +311,76 @@ int ScrivoHome::MajorVersion() const
     return ok ? version : DefaultMajorVersion;
 }
 
+namespace {
+
+// What identifies the content of a regular file without reading it.
+struct FileStamp
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileStamp &other) const
+    {
+        const auto same = [](const timespec &a, const timespec &b) {
+            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+        };
+        return device == other.device && inode == other.inode && size == other.size &&
+               same(modified, other.modified) && same(changed, other.changed);
+    }
+};
+
+std::optional<FileStamp> StampOf(const QString &path)
+{
+    struct stat st;
+    if (::stat(EncodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// The mode last read, with the stamps of the two files it came from. Every check-out and
+// check-in of a document asks for the mode; two stats replace reading and parsing both
+// files as long as neither changed, and a project switched by another process is still
+// seen at once.
+struct ModeCache
+{
+    bool valid = false;
+    QString home;
+    FileStamp settings;
+    QString project;
+    FileStamp projectFile;
+    int mode = 0;
+};
+
+ModeCache &LastMode()
+{
+    static ModeCache cache;
+    return cache;
+}
+
+} // namespace
+
 int ScrivoHome::MultiUserMode() const
 {
-    return MultiUserModeFromName(
-        ProjectDocument(ActiveProject())
-            .value(QStringLiteral("Project Defaults"), QStringLiteral("MultiUser")));
+    ModeCache &cache = LastMode();
+    // Stamped before they are read, so a change while they are read is seen next time.
+    const std::optional<FileStamp> settings = StampOf(ServerIni());
+    if (cache.valid && settings && cache.home == folder && cache.settings == *settings) {
+        const std::optional<FileStamp> projectFile = StampOf(cache.project);
+        if (projectFile && *projectFile == cache.projectFile)
+            return cache.mode;
+    }
+    cache.valid = false;
+    const QString named = Value(QStringLiteral("ActiveProject"));
+    const QString project = named.isEmpty() || !Exists(named) ? DefaultProject() : named;
+    const std::optional<FileStamp> projectFile = StampOf(project);
+    const int mode = MultiUserModeFromName(ProjectDocument(project).value(
+        QStringLiteral("Project Defaults"), QStringLiteral("MultiUser")));
+    // Not while the fallback stands in for a missing project: that one may come back
+    // without server.ini changing.
+    if (settings && projectFile && project == named)
+        cache = {true, folder, *settings, project, *projectFile, mode};
+    return mode;
 }

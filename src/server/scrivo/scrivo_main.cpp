@@ -5,6 +5,7 @@
 #include "server/scrivo/ScrivoSample.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "system/FileNames.h"
+#include "system/TimeZone.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -223,6 +224,7 @@ int Run(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    PinLocalTimeZone();
     QCoreApplication app(argc, argv);
     try {
         // Arguments are decoded like names from the directory listing, so a document whose
