@@ -214,6 +214,29 @@ ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts
     return RunOverRecords(state, prompts, records, changed, CheckInRow);
 }
 
+RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr> &records,
+                                  const RecordChanged &changed)
+{
+    RefreshResult result;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (!records.at(i))
+            continue;
+        bool rowChanged = false;
+        RunRecord row{*records.at(i), [&] { rowChanged = true; }};
+        try {
+            ShowReservation(row, ReservationOf(*OpenRowDocument(server, row.record)));
+        } catch (const std::exception &) {
+            ++result.Unreadable;
+        }
+        if (rowChanged) {
+            ++result.Changed;
+            if (changed)
+                changed(i);
+        }
+    }
+    return result;
+}
+
 void RestoreSelectedProject(ProgramState &state)
 {
     if (!state.DocumentServer)

@@ -48,6 +48,20 @@ ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts
                                            const QList<clsFilePtr> &records,
                                            const RecordChanged &changed);
 
+// What a refresh found: how many records changed, and how many documents could not be read.
+struct RefreshResult
+{
+    int Changed = 0;
+    int Unreadable = 0;
+};
+
+// Reads the reservation of every record's document again (holder, time and version) without
+// walking any folder, and writes it into the record; each record whose texts changed is told
+// to changed. A record whose document is gone or cannot be read keeps its texts and counts
+// as unreadable.
+RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr> &records,
+                                  const RecordChanged &changed);
+
 // The end of a run: no project active while the run's working project is deleted, then the
 // project chosen in the drop-down active again. Each step is tried on its own.
 void RestoreSelectedProject(ProgramState &state);

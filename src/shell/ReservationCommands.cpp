@@ -8,6 +8,7 @@
 #include "system/Failure.h"
 
 #include <QAction>
+#include <QTime>
 
 namespace {
 
@@ -39,6 +40,8 @@ ReservationCommands::ReservationCommands(frmMain &mainWindow) : window(mainWindo
     for (QAction *checkIn : {window.mnuUnreserveSelectedFiles, window.pupmnuUnreserve})
         QObject::connect(checkIn, &QAction::triggered, &window,
                          [this] { ChangeReservation(false); });
+    for (QAction *refresh : {window.mnuRefresh, window.pupmnuRefresh})
+        QObject::connect(refresh, &QAction::triggered, &window, [this] { Refresh(); });
 }
 
 void ReservationCommands::ChangeReservation(bool reserve)
@@ -76,6 +79,36 @@ void ReservationCommands::ChangeReservation(bool reserve)
     if (!failures.isEmpty())
         window.prompts.MessageBox(ReservationFailureText(reserve, failures), PromptButtons::OK,
                                   PromptIcon::Information, BrevantTitle);
+}
+
+void ReservationCommands::Refresh()
+{
+    if (!window.guard.MayRun() || !window.state.DocumentServer)
+        return;
+    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
+    FileListModel &list = *window.listModel;
+    QList<clsFilePtr> records;
+    records.reserve(list.Count());
+    for (int row = 0; row < list.Count(); ++row)
+        records.append(list.Record(row));
+    int first = list.Count();
+    int last = -1;
+    RefreshResult result;
+    {
+        const HourglassPointer hourglass(window.prompts);
+        result = RefreshReservations(*window.state.DocumentServer, records, [&](qsizetype row) {
+            first = qMin(first, int(row));
+            last = qMax(last, int(row));
+        });
+    }
+    if (first <= last)
+        list.RowsChanged(first, last);
+    if (result.Changed > 0)
+        window.listSaved = false;
+    QString note = QStringLiteral("Refreshed ") + QTime::currentTime().toString(u"HH:mm:ss");
+    if (result.Unreadable > 0)
+        note += QStringLiteral("; %1 row(s) could not be read").arg(result.Unreadable);
+    window.SetStatusNote(note);
 }
 
 void ReservationCommands::ChooseCheckOutUser()

@@ -89,7 +89,9 @@ QList<QAction *> SearchCommand::CommandsHeldDuringSearch() const
             window.mnuReserveSelectedFiles,
             window.mnuUnreserveSelectedFiles,
             window.pupmnuReserve,
-            window.pupmnuUnreserve};
+            window.pupmnuUnreserve,
+            window.mnuRefresh,
+            window.pupmnuRefresh};
 }
 
 void SearchCommand::ShowSearchFailures(int failedDocuments, const ErrorLog &log)

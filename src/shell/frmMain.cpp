@@ -188,6 +188,9 @@ void frmMain::CreateMenus()
         AddMenuItem(mnuEdit, "mnuStopDocumentsSearch", QStringLiteral("St&op Documents Search"));
 
     mnuView = menu("mnuView", QStringLiteral("&View"), this);
+    mnuRefresh = AddMenuItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"));
+    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    AddSeparator(mnuView, "mnuSpacer6");
     mnuGridlines = menu("mnuGridlines", QStringLiteral("Gridlines"), mnuView);
     mnuView->addMenu(mnuGridlines);
     mnuGridlinesOn = AddMenuItem(mnuGridlines, "mnuGridlinesOn", QStringLiteral("&On"));
@@ -208,6 +211,8 @@ void frmMain::CreateMenus()
     AddSeparator(pupmnuListView, "pupmnuSpacer1");
     pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", QStringLiteral("Check &Out"));
     pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", QStringLiteral("Check &In"));
+    AddSeparator(pupmnuListView, "pupmnuSpacer2");
+    pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", QStringLiteral("&Refresh"));
 }
 
 bool frmMain::Load()

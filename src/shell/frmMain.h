@@ -154,6 +154,7 @@ private:
     QAction *mnuDeleteItems = nullptr;
     QAction *mnuStopDocumentsSearch = nullptr;
     QMenu *mnuView = nullptr;
+    QAction *mnuRefresh = nullptr;
     QMenu *mnuGridlines = nullptr;
     QAction *mnuGridlinesOn = nullptr;
     QAction *mnuGridlinesOff = nullptr;
@@ -164,6 +165,7 @@ private:
     QAction *pupmnuSelectAll = nullptr;
     QAction *pupmnuReserve = nullptr;
     QAction *pupmnuUnreserve = nullptr;
+    QAction *pupmnuRefresh = nullptr;
 
     // The commands.
     std::unique_ptr<SessionCommands> session;

@@ -162,10 +162,11 @@ private slots:
     {
         TestEnvironment env;
         const QString longPath = u"/projects/"_s + QString(70, u'p');
-        const QList<ReportRow> rows = {
-            {u"ctl\x01char"_s + QChar(u'\0') + u"nul"_s, u"cr\rlf\n"_s, u"b.kpt"_s, longPath,
-             u"_x0041_"_s, u"3"_s},
-            {u" lead"_s, u"tab\there"_s, u"c.kdw"_s, QString(), u"Bauteil ä 日本 😀 e\u0301 ＡＢ 한 _x00G1_ _x00"_s, u"10"_s}};
+        const QList<ReportRow> rows = {{u"ctl\x01char"_s + QChar(u'\0') + u"nul"_s, u"cr\rlf\n"_s,
+                                        u"b.kpt"_s, longPath, u"_x0041_"_s, u"3"_s},
+                                       {u" lead"_s, u"tab\there"_s, u"c.kdw"_s, QString(),
+                                        u"Bauteil ä 日本 😀 e\u0301 ＡＢ 한 _x00G1_ _x00"_s,
+                                        u"10"_s}};
         Session session(rows);
         const QString path = env.path(u"summary.xls"_s);
         QVERIFY(session.saver.WriteSpreadsheetReport(path));

@@ -12,8 +12,10 @@
 #include "reserve/ReservationRun.h"
 #include "server/FileProcessing.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 #include <cmath>
 
@@ -299,6 +301,43 @@ private slots:
         f.Trigger("pupmnuReserve");
         QCOMPARE(f.server->OpenDocument(part)->ReservedBy(), user);
         QCOMPARE(f.Column(0), QStringList{user});
+    }
+
+    void refreshShowsWhatOtherProcessesChanged()
+    {
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        QStringList paths;
+        for (const QString &name : {u"a.kpt"_s, u"b.kpt"_s, u"c.kpt"_s, u"d.kpt"_s})
+            paths.append(f.Document(name, 3));
+        WriteScrivoReservation(paths[1], Bob, QDateTime::currentDateTime(), 3);
+        f.SearchDocs();
+        f.prompts.SaveFile(f.env.path(u"r.txt"_s), 2);
+        f.Trigger("mnuSaveAs");
+        const QStringList before = f.Row(2);
+        // Another process reserves a and releases b; c is deleted, d's record damaged.
+        QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, u"Carl"_s, paths[0]}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, Bob, paths[1]}).exitCode, 0);
+        QVERIFY(QFile::remove(paths[2]));
+        WriteDamagedScrivoReservation(paths[3]);
+        f.Trigger("mnuRefresh");
+        QCOMPARE(f.Column(0), (QStringList{u"Carl"_s, Available, before[0], before[0]}));
+        QCOMPARE(f.Row(0).mid(5), (QStringList{u"3"_s, u"[x]"_s}));
+        QCOMPARE(f.Row(1).last(), u"[ ]"_s);
+        QCOMPARE(f.Row(2), before);
+        QVERIFY(!f.window->ListSaved());
+        QVERIFY2(QRegularExpression(
+                     u"^Refreshed \\d\\d:\\d\\d:\\d\\d; 2 row\\(s\\) could not be read$"_s)
+                     .match(f.Panel(3))
+                     .hasMatch(),
+                 qPrintable(f.Panel(3)));
+        // Nothing changed since: the saved list stays saved; F5 is the key.
+        f.Trigger("mnuSave");
+        QVERIFY(f.window->ListSaved());
+        QCOMPARE(f.Action("pupmnuRefresh")->text() + f.Action("mnuRefresh")->shortcut().toString(),
+                 u"&RefreshF5"_s);
+        f.Trigger("pupmnuRefresh");
+        QVERIFY(f.window->ListSaved());
     }
 
     void runFromTheMenuKeepsASortedListInPlaceAndAClosingWaitsForIt()

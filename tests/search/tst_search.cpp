@@ -167,7 +167,7 @@ private slots:
         const QStringList held =
             u"mnuNew mnuOpen mnuDocumentsSearch mnuSave mnuSaveAs mnuDeleteItems pupmnuDeleteItems "
             "mnuReserveForUser mnuReserveSelectedFiles mnuUnreserveSelectedFiles pupmnuReserve "
-            "pupmnuUnreserve"_s.split(u' ');
+            "pupmnuUnreserve mnuRefresh pupmnuRefresh"_s.split(u' ');
         // A cancelled folder browser changes nothing.
         f->prompts.Message().Folder(QString());
         f->Trigger("mnuDocumentsSearch");
@@ -190,6 +190,7 @@ private slots:
             during.append(QString::number(panel1->maximumWidth() == f->window->width() - 1));
             f->Trigger("mnuNew");
             f->Trigger("mnuReserveSelectedFiles");
+            f->Trigger("mnuRefresh");
         };
         f->Search(u"  "_s + root + u"/  "_s);
         QCOMPARE(during, (QStringList{u"Searching . . . "_s + root + u'/', u"1"_s}));
