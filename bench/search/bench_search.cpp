@@ -5,7 +5,8 @@
 // cache; the benchmark prints every round, then the minimum and median of each, the
 // search's ratios to both floors, the microseconds per document, and the longest gap
 // between two passes of event processing while the search ran (old rows cleared, new rows
-// filled); then the time View > Refresh takes over the rows listed. Runs headless unless a
+// filled); scrivo list on the same tree in each round; then the time View > Refresh takes
+// over the rows listed. Runs headless unless a
 // platform is set.
 //
 // Usage: bench_search [--runs N] [--tree DIR] [ENTRIES...]   (default: 5 rounds on 100000
@@ -134,6 +135,21 @@ double TimeFindHead(const QString &tree)
     return Milliseconds(timer.nsecsElapsed());
 }
 
+// scrivo list over the tree, its lines thrown away.
+double TimeScrivoList(const QString &tree)
+{
+    QProcess scrivo;
+    scrivo.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    scrivo.start(QStringLiteral(SCRIVO_TOOL), {QStringLiteral("list"), tree});
+    if (!scrivo.waitForFinished(600000) || scrivo.exitCode() != 0) {
+        std::fprintf(stderr, "scrivo list failed: %s\n", scrivo.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return Milliseconds(timer.nsecsElapsed());
+}
+
 struct SearchRun
 {
     double time = 0;
@@ -202,19 +218,20 @@ bool Measure(int entries, int runs, const QString &kept)
     TimePlainWalk(tree, documents); // warm the cache
     TimeFindHead(tree);
     SearchOnce(window);
-    Series walker, findHead, search, gaps;
+    Series walker, findHead, search, gaps, list;
     int rows = 0;
     for (int run = 0; run < runs; ++run) {
         walker.values.push_back(TimePlainWalk(tree, documents));
         findHead.values.push_back(TimeFindHead(tree));
         const SearchRun result = SearchOnce(window);
         search.values.push_back(result.time);
+        list.values.push_back(TimeScrivoList(tree));
         gaps.values.push_back(result.longestGap);
         rows = result.rows;
         std::printf("round %d: walker %8.1f ms, find|head %8.1f ms, search %8.1f ms, "
-                    "longest gap %6.1f ms\n",
+                    "scrivo list %8.1f ms, longest gap %6.1f ms\n",
                     run + 1, walker.values.back(), findHead.values.back(), search.values.back(),
-                    result.longestGap);
+                    list.values.back(), result.longestGap);
     }
     const auto line = [&](const char *what, const Series &series) {
         std::printf("%-26s min %8.1f ms  median %8.1f ms  median %6.2f us/document\n", what,
@@ -224,21 +241,24 @@ bool Measure(int entries, int runs, const QString &kept)
     line("plain walker:", walker);
     line("find | head:", findHead);
     line("search through the window:", search);
+    line("scrivo list:", list);
     std::printf("search / plain walker:     min %6.2f  median %6.2f  (goal <= 1.4)\n",
                 search.Min() / walker.Min(), search.Median() / walker.Median());
     std::printf("search / find | head:      min %6.2f  median %6.2f\n",
                 search.Min() / findHead.Min(), search.Median() / findHead.Median());
+    std::printf("scrivo list / search:      min %6.2f  median %6.2f  (goal <= 1.2)\n",
+                list.Min() / search.Min(), list.Median() / search.Median());
     std::printf("longest gap between events: min %6.1f ms  max %6.1f ms  (goal < 40 ms)\n",
                 gaps.Min(), *std::max_element(gaps.values.begin(), gaps.values.end()));
 
     // View > Refresh over the rows just listed: every reservation read again.
     Series refresh;
     for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
+        QElapsedTimer clock;
+        clock.start();
         window.findChild<QAction *>(QStringLiteral("mnuRefresh"))->trigger();
         QCoreApplication::processEvents();
-        refresh.values.push_back(Milliseconds(timer.nsecsElapsed()));
+        refresh.values.push_back(Milliseconds(clock.nsecsElapsed()));
     }
     std::printf("refresh of %d rows:        min %8.1f ms  median %8.1f ms  (goal < 300 ms at "
                 "20000 rows)\n",

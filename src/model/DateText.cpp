@@ -35,3 +35,10 @@ QString GeneralDateText(const QDateTime &value)
     lastValue = value;
     return lastText;
 }
+
+QString IsoDateText(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QString();
+    return value.toOffsetFromUtc(value.offsetFromUtc()).toString(Qt::ISODate);
+}

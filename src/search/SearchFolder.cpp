@@ -78,11 +78,14 @@ void readDocument(SearchContext &context, const QString &fullName)
         loggedStep(context, fullName, [&] { doc = context.Server.OpenDocument(fullName); });
     // Reading a document that was not obtained fails too, so an unopenable document leaves
     // two lines in the log, one for each failed step.
+    ReservationState state;
     const bool read = loggedStep(context, fullName, [&] {
         if (!doc)
             throw std::runtime_error("no document to read");
-        ReadReservation(context.Files, *doc);
+        state = ReadReservation(context.Files, *doc);
     });
+    if (read && context.DocumentRead)
+        context.DocumentRead(fullName, state);
     if (!opened || !read)
         ++context.FailedDocuments;
 }

@@ -29,6 +29,9 @@ struct SearchContext
     // Folders already searched, so a link back up the tree cannot make the walk endless.
     QSet<FolderIdentity> VisitedFolders;
     ErrorLog Log;
+    // Told about each document read into Files (its record is the last one there), with its
+    // full name and its reservation as read.
+    std::function<void(const QString &fullName, const ReservationState &state)> DocumentRead;
     // Documents that could not be opened or read during this search.
     int FailedDocuments = 0;
 };

@@ -4,10 +4,11 @@
 #include "projects/FileFunctions.h"
 #include "server/ServerError.h"
 
-void ReadReservation(clsFiles &Files, ServerDocument &doc)
+ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc)
 {
     auto record = std::make_shared<clsFile>();
-    if (const ReservationState state = doc.Reservation(); state.Reserved) {
+    const ReservationState state = doc.Reservation();
+    if (state.Reserved) {
         record->SetCheckedOutBy(state.By);
         record->SetCheckedOutTime(GeneralDateText(state.Time));
         record->SetCheckedOutVersion(QString::number(state.Version));
@@ -20,6 +21,7 @@ void ReadReservation(clsFiles &Files, ServerDocument &doc)
     record->SetFileName(FileNameOf(doc.FullFileName()));
     record->SetFilePath(ParentFolderOf(doc.FullFileName()));
     Files.Add(std::move(record));
+    return state;
 }
 
 namespace {

@@ -9,8 +9,8 @@
 // Turns the document's reservation into a new record and appends it to Files. The server is
 // read in a fixed order: the reservation (a free document gets "available" three times);
 // DisplayName; FullFileName twice (file name, then folder). A failing read passes its error
-// on and leaves Files as it was.
-void ReadReservation(clsFiles &Files, ServerDocument &doc);
+// on and leaves Files as it was. Returns the reservation as read.
+ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc);
 
 // The server's error while a document was read, with the full name of the document that
 // failed (for a failure while its references were listed: the document whose references

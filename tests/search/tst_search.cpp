@@ -1,6 +1,7 @@
 // The folder walker on real trees with the real server, and the search command through the
 // window.
 
+#include "Hostile.h"
 #include "ShellFixture.h"
 #include "TestFiles.h"
 
@@ -11,6 +12,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QTest>
 #include <fcntl.h>
@@ -212,6 +216,60 @@ private slots:
                                         "not be written: "_s +
                                         stateFile),
                  qPrintable(f->Panel(3)));
+    }
+
+    void toolListsWhatTheWindowFinds()
+    {
+        // The same walk through the window and through scrivo list: the documents, the
+        // error log and the report of the same rows.
+        QVERIFY(f->StartShared());
+        Doc(u"a.kpt"_s);
+        WriteScrivoDocument(At(u"sub/b.kam"_s), u"B\tx\\y"_s, 4);
+        Doc(u"sub/c.kdw"_s);
+        WriteDamagedScrivoReservation(Doc(u"bad.kpt"_s));
+        const QDateTime time(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::OffsetFromUTC, 3600);
+        WriteScrivoReservation(At(u"a.kpt"_s), f->server->UserName(), time, 2);
+        WriteScrivoReservation(At(u"sub/b.kam"_s), u"ben"_s, time, 4);
+        f->Search(root);
+        const QString windowReport = f->env.path(u"window.txt"_s);
+        f->prompts.SaveFile(windowReport, 2);
+        f->Trigger("mnuSaveAs");
+        const QString toolReport = f->env.path(u"tool.txt"_s);
+        const ToolResult report = RunScrivo({u"list"_s, u"--report"_s, toolReport, root});
+        QCOMPARE(report.exitCode, 1); // bad.kpt
+        QCOMPARE(report.err,
+                 u"scrivo: 1 document(s) could not be read, see "_s + LogPath() + u'\n');
+        QCOMPARE(ReadBytes(toolReport), ReadBytes(windowReport));
+        QCOMPARE(RunScrivo({u"list"_s, u"--report"_s, f->env.path(u"t.xlsx"_s), root}).exitCode, 1);
+        QVERIFY(ReadBytes(f->env.path(u"t.xlsx"_s)).startsWith("PK"));
+
+        // Times as in the local zone, here UTC.
+        QProcessEnvironment utc = QProcessEnvironment::systemEnvironment();
+        utc.insert(u"TZ"_s, u"UTC"_s);
+        const QString a =
+            At(u"a.kpt"_s) + u'\t' + f->server->UserName() + u"\t2026-05-06T06:08:09Z\t2\ta.kpt"_s;
+        const QString b = At(u"sub/b.kam"_s) + u"\tben\t2026-05-06T06:08:09Z\t4\tB\\tx\\\\y"_s;
+        const QString c = At(u"sub/c.kdw"_s) + u"\tavailable\t\t\tc.kdw"_s;
+        for (const auto &[filter, lines] :
+             {std::pair{QStringList{}, QStringList{a, b, c}},
+              std::pair{QStringList{u"--reserved"_s}, QStringList{a, b}},
+              std::pair{QStringList{u"--user"_s, u"ben"_s}, QStringList{b}},
+              std::pair{QStringList{u"--mine"_s}, QStringList{a}}})
+            QCOMPARE(RunScrivo(QStringList{u"list"_s} + filter + QStringList{root}, 30000, utc).out,
+                     lines.join(u'\n') + u'\n');
+        const QJsonArray json =
+            QJsonDocument::fromJson(RunScrivo({u"list"_s, u"--json"_s, root}).out.toUtf8()).array();
+        QCOMPARE(json.size(), 3);
+        QCOMPARE(json[1].toObject()[u"displayName"].toString(), u"B\tx\\y"_s);
+        QCOMPARE(json[1].toObject()[u"version"].toInt(), 4);
+        QVERIFY(json[2].toObject()[u"time"].isNull() && json[2].toObject()[u"version"].isNull());
+        // Usage errors; a folder that cannot be listed is named and fails the run.
+        for (const QStringList &usage : {QStringList{u"list"_s},
+                                         {u"list"_s, u"--json"_s, u"--report"_s, u"x"_s, root},
+                                         {u"list"_s, u"--bogus"_s, root}})
+            QCOMPARE(RunScrivo(usage).exitCode, 2);
+        const ToolResult unlisted = RunScrivo({u"list"_s, At(u"a.kpt"_s)});
+        QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
     }
 
     void stopOrCloseDuringTheSearchEndsItAtTheNextDocument_data()

@@ -36,20 +36,24 @@ bool SameTime(const timespec &a, const timespec &b)
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// The time with its UTC offset, "2026-03-04T09:15:30+01:00" (ISO 8601, whole seconds), as
-// Qt::ISODate writes it; formatted directly, as every reservation written needs it.
+// The time with its UTC offset, "2026-03-04T09:15:30+01:00" (ISO 8601, whole seconds; "Z"
+// for UTC), as Qt::ISODate writes it; formatted directly, as every reservation written
+// needs it.
 QByteArray TimeText(const QDateTime &time)
 {
     const int offset = time.offsetFromUtc();
     const QDateTime local = time.toOffsetFromUtc(offset);
     const QDate date = local.date();
     const QTime clock = local.time();
-    const int minutes = qAbs(offset) / 60;
     char text[48];
-    const int length =
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year(),
-                      date.month(), date.day(), clock.hour(), clock.minute(), clock.second(),
-                      offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    int length =
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
+                      date.day(), clock.hour(), clock.minute(), clock.second());
+    if (offset == 0)
+        return QByteArray(text, length) + 'Z';
+    const int minutes = qAbs(offset) / 60;
+    length += std::snprintf(text + length, sizeof text - size_t(length), "%c%02d:%02d",
+                            offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
     return QByteArray(text, length);
 }
 

@@ -1,5 +1,9 @@
 // The scrivo tool: manages the Scrivo home folder and reservations from a shell.
 
+#include "tool/ListCommand.h"
+#include "tool/ToolOutput.h"
+
+#include "model/DateText.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoSample.h"
@@ -13,10 +17,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int ExitSuccess = 0;
-constexpr int ExitFailure = 1;
-constexpr int ExitUsage = 2;
 
 const char UsageText[] =
     "Usage: scrivo COMMAND [ARGUMENTS]\n"
@@ -36,6 +36,20 @@ const char UsageText[] =
     "  reserve [--user NAME] DOC...  reserve documents for NAME (default: the default user);\n"
     "                                works only while a Shared project is active\n"
     "  release [--user NAME] DOC...  release documents that NAME holds; same rule\n"
+    "  list [OPTIONS] FOLDER...      every document below the folders, found as the window's\n"
+    "                                search finds them, one a line, fields separated by a tab:\n"
+    "                                the path, \"available\" or the holder, the time (ISO 8601),\n"
+    "                                the version and the display name (tab, line break and\n"
+    "                                backslash inside a field as \\t, \\n, \\r, \\\\)\n"
+    "      --user NAME               only the documents NAME holds\n"
+    "      --mine                    only the documents the default user holds\n"
+    "      --reserved                only the documents someone holds\n"
+    "      --json                    one JSON array of objects instead (path, holder, time,\n"
+    "                                version, displayName; time and version null when free)\n"
+    "      --report FILE             write the window's report of the documents instead: a\n"
+    "                                spreadsheet for FILE ending in .xlsx or .xls, else text\n"
+    "                                Documents that cannot be read go to the error log and make\n"
+    "                                the exit status 1.\n"
     "  sample DIR                    write a small Shared sample project into DIR (missing or\n"
     "                                empty), register it, make it active and reserve some of\n"
     "                                its documents for \"anna\" and \"ben\"\n"
@@ -44,24 +58,6 @@ const char UsageText[] =
     "The home folder is $KORVEX_SCRIVO_HOME, else $XDG_CONFIG_HOME/korvex-scrivo, else\n"
     "~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard\n"
     "error for each failure), 2 on a usage error.\n";
-
-// Paths go out as the bytes they have on disk, also when they are not valid UTF-8.
-void Print(const QString &line)
-{
-    std::fputs(EncodeFileName(line + u'\n').constData(), stdout);
-}
-
-void PrintError(const QString &message)
-{
-    std::fputs(EncodeFileName(QStringLiteral("scrivo: ") + message + u'\n').constData(), stderr);
-}
-
-int UsageError(const QString &message)
-{
-    PrintError(message);
-    std::fputs("Run \"scrivo help\" for the commands.\n", stderr);
-    return ExitUsage;
-}
 
 int ListProjects(ScrivoServer &server)
 {
@@ -79,8 +75,7 @@ QString StatusLine(ScrivoServer &server, const QString &path)
     const QString holder = document->ReservedBy();
     const QDateTime time = document->ReservedTime();
     const int version = document->ReservedVersion();
-    return document->FullFileName() + u'\t' + holder + u'\t' +
-           time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate) + u'\t' +
+    return document->FullFileName() + u'\t' + holder + u'\t' + IsoDateText(time) + u'\t' +
            QString::number(version);
 }
 
@@ -172,9 +167,9 @@ int Run(const QStringList &arguments)
         int maximum;
     };
     static const Shape shapes[] = {
-        {"projects", 0, 0}, {"register", 1, 1}, {"unregister", 1, 1},
-        {"activate", 1, 1}, {"user", 0, 1},     {"status", 1, -1},
-        {"reserve", 1, -1}, {"release", 1, -1}, {"sample", 1, 1},
+        {"projects", 0, 0}, {"register", 1, 1}, {"unregister", 1, 1}, {"activate", 1, 1},
+        {"user", 0, 1},     {"status", 1, -1},  {"reserve", 1, -1},   {"release", 1, -1},
+        {"sample", 1, 1},   {"list", 1, -1},
     };
     const Shape *shape = nullptr;
     for (const Shape &candidate : shapes)
@@ -214,6 +209,8 @@ int Run(const QStringList &arguments)
         return ForEachDocument(parsed.documents,
                                [&](const QString &path) { Print(StatusLine(server, path)); });
     }
+    if (command == QLatin1String("list"))
+        return ListCommand(server, rest);
     if (command == QLatin1String("reserve") || command == QLatin1String("release"))
         return ChangeReservations(server, rest, command == QLatin1String("reserve"));
     Print(WriteSampleProject(rest.first(), server));

@@ -1,0 +1,260 @@
+#include "tool/ListCommand.h"
+
+#include "tool/ToolOutput.h"
+
+#include "model/DateText.h"
+#include "reports/SpreadsheetReport.h"
+#include "reports/TextReport.h"
+#include "search/SearchFolder.h"
+#include "server/scrivo/ScrivoHome.h"
+#include "server/scrivo/ScrivoServer.h"
+#include "system/DirectoryListing.h"
+#include "system/FileError.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+struct ListOptions
+{
+    QString user; // null: any holder or none
+    bool mine = false;
+    bool reserved = false;
+    bool json = false;
+    QString report; // null: print
+    QStringList folders;
+    QString usageError;
+};
+
+ListOptions ParseListOptions(const QStringList &arguments)
+{
+    ListOptions options;
+    bool optionsEnd = false;
+    for (qsizetype i = 0; i < arguments.size() && options.usageError.isEmpty(); ++i) {
+        const QString &argument = arguments.at(i);
+        const auto value = [&](QString &into) {
+            if (i + 1 < arguments.size())
+                into = arguments.at(++i);
+            else
+                options.usageError = QStringLiteral("list: %1 needs a value").arg(argument);
+        };
+        if (optionsEnd || !argument.startsWith(QLatin1String("--")))
+            options.folders.append(argument);
+        else if (argument == QLatin1String("--"))
+            optionsEnd = true;
+        else if (argument == QLatin1String("--user"))
+            value(options.user);
+        else if (argument == QLatin1String("--report"))
+            value(options.report);
+        else if (argument == QLatin1String("--mine"))
+            options.mine = true;
+        else if (argument == QLatin1String("--reserved"))
+            options.reserved = true;
+        else if (argument == QLatin1String("--json"))
+            options.json = true;
+        else
+            options.usageError = QStringLiteral("list: unknown option %1").arg(argument);
+    }
+    if (!options.usageError.isEmpty())
+        return options;
+    if (options.json && !options.report.isNull())
+        options.usageError = QStringLiteral("list: --json and --report exclude each other");
+    else if (options.folders.isEmpty())
+        options.usageError = QStringLiteral("list: no folder given");
+    return options;
+}
+
+// One document as the walk read it: its record (the window's texts) and its reservation.
+struct ListedDocument
+{
+    QString path;
+    ReservationState state;
+    int record = 0; // 1-based position in the walk's records
+};
+
+// A field of a line: no tab or line break inside it can split the line.
+QString Escaped(const QString &text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\')
+            escaped += QLatin1String("\\\\");
+        else if (c == u'\t')
+            escaped += QLatin1String("\\t");
+        else if (c == u'\n')
+            escaped += QLatin1String("\\n");
+        else if (c == u'\r')
+            escaped += QLatin1String("\\r");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+// "Listing: n folders, m documents" on a terminal's standard error, once the walk has
+// taken a second, at most five times a second, and cleared at the end.
+class Progress
+{
+public:
+    Progress() : shown(::isatty(STDERR_FILENO) == 1) { clock.start(); }
+    ~Progress()
+    {
+        if (printed)
+            std::fputs("\r\033[K", stderr);
+    }
+    void Folder()
+    {
+        ++folders;
+        Tick();
+    }
+    void Document()
+    {
+        ++documents;
+        Tick();
+    }
+
+private:
+    void Tick()
+    {
+        if (!shown || clock.elapsed() < 1000 || (printed && last.elapsed() < 200))
+            return;
+        std::fprintf(stderr, "\rscrivo: listing... %d folders, %d documents", folders, documents);
+        std::fflush(stderr);
+        printed = true;
+        last.start();
+    }
+
+    bool shown;
+    bool printed = false;
+    int folders = 0;
+    int documents = 0;
+    QElapsedTimer clock;
+    QElapsedTimer last;
+};
+
+bool Wanted(const ListOptions &options, const ReservationState &state, const QString &me)
+{
+    if ((options.reserved || options.mine || !options.user.isNull()) && !state.Reserved)
+        return false;
+    if (!options.user.isNull() && state.By != options.user)
+        return false;
+    return !options.mine || state.By == me;
+}
+
+void PrintLines(const QList<ListedDocument> &listed, const clsFiles &records)
+{
+    for (const ListedDocument &document : listed) {
+        const ReservationState &state = document.state;
+        const QString holder = state.Reserved ? state.By : Available;
+        const QString time = state.Reserved ? IsoDateText(state.Time) : QString();
+        const QString version = state.Reserved ? QString::number(state.Version) : QString();
+        Print(QStringList{Escaped(document.path), Escaped(holder), time, version,
+                          Escaped(records.Item(document.record)->BrowserName())}
+                  .join(u'\t'));
+    }
+}
+
+void PrintJson(const QList<ListedDocument> &listed, const clsFiles &records)
+{
+    QJsonArray array;
+    for (const ListedDocument &document : listed) {
+        const ReservationState &state = document.state;
+        array.append(QJsonObject{
+            {QStringLiteral("path"), document.path},
+            {QStringLiteral("holder"), state.Reserved ? state.By : Available},
+            {QStringLiteral("time"),
+             state.Reserved ? QJsonValue(IsoDateText(state.Time)) : QJsonValue()},
+            {QStringLiteral("version"), state.Reserved ? QJsonValue(state.Version) : QJsonValue()},
+            {QStringLiteral("displayName"), records.Item(document.record)->BrowserName()}});
+    }
+    std::fputs(QJsonDocument(array).toJson(QJsonDocument::Compact).append('\n').constData(),
+               stdout);
+}
+
+// The window's report of the listed documents; the spreadsheet for .xlsx or .xls.
+int WriteReport(const QString &file, const QList<ListedDocument> &listed, const clsFiles &records)
+{
+    QList<ReportRow> rows;
+    rows.reserve(listed.size());
+    for (const ListedDocument &document : listed)
+        rows.append(ReportRowOf(*records.Item(document.record)));
+    const QString path = AbsolutePathOf(file);
+    try {
+        if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) ||
+            path.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive)) {
+            if (const int cut = WriteSpreadsheetReportFile(path, rows); cut > 0)
+                PrintError(QStringLiteral("The report was saved, but %1 cell(s) held more than "
+                                          "32767 characters, the most a spreadsheet cell can "
+                                          "hold, and were cut to that length.")
+                               .arg(cut));
+        } else {
+            WriteTextReportFile(path, rows);
+        }
+    } catch (const FileError &error) {
+        PrintError(QStringLiteral("The report could not be saved: ") +
+                   QString::fromUtf8(error.what()));
+        return ExitFailure;
+    }
+    return ExitSuccess;
+}
+
+} // namespace
+
+int ListCommand(ScrivoServer &server, const QStringList &arguments)
+{
+    const ListOptions options = ParseListOptions(arguments);
+    if (!options.usageError.isEmpty())
+        return UsageError(options.usageError);
+
+    clsFiles records;
+    QStringList work;
+    bool stop = false;
+    SearchContext context(server, records, work, stop);
+    Progress progress;
+    context.ProcessEvents = nullptr;
+    const QString me = server.UserName();
+    QList<ListedDocument> listed;
+    context.DocumentRead = [&](const QString &fullName, const ReservationState &state) {
+        progress.Document();
+        if (Wanted(options, state, me))
+            listed.append({fullName, state, records.Count()});
+    };
+    int status = ExitSuccess;
+    for (const QString &folder : options.folders) {
+        const QString start = AbsolutePathOf(folder);
+        const DirectoryListing top = DirectoryListing::Read(start);
+        if (!top.IsOpen()) {
+            PrintError(QStringLiteral("%1 cannot be listed: %2").arg(start, top.ErrorText()));
+            status = ExitFailure;
+            continue;
+        }
+        WalkFolderTree(context, start, [&](const QString &) { progress.Folder(); });
+    }
+
+    if (!options.report.isNull())
+        status = qMax(status, WriteReport(options.report, listed, records));
+    else if (options.json)
+        PrintJson(listed, records);
+    else
+        PrintLines(listed, records);
+    std::fflush(stdout);
+
+    if (context.FailedDocuments > 0) {
+        PrintError(context.Log.WriteError().isEmpty()
+                       ? QStringLiteral("%1 document(s) could not be read, see %2")
+                             .arg(context.FailedDocuments)
+                             .arg(context.Log.Path())
+                       : QStringLiteral("%1 document(s) could not be read; the error log could "
+                                        "not be written: %2")
+                             .arg(context.FailedDocuments)
+                             .arg(context.Log.WriteError()));
+        status = ExitFailure;
+    }
+    return status;
+}
