@@ -405,11 +405,6 @@ QString IniDocument::value(const QString &section, const QString &key) const
     return QString();
 }
 
-bool IniDocument::hasSection(const QString &section) const
-{
-    return find(section) != nullptr;
-}
-
 QList<QPair<QString, QString>> IniDocument::entries(const QString &section) const
 {
     const Section *found = find(section);

@@ -42,7 +42,6 @@ public:
 
     // "" when the section or key is missing.
     QString value(const QString &section, const QString &key) const;
-    bool hasSection(const QString &section) const;
     // Every key of the section with its value, in file order (first section of the name).
     QList<QPair<QString, QString>> entries(const QString &section) const;
 

@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
@@ -102,18 +101,6 @@ private slots:
         QCOMPARE(prompts.SaveFileName(request), dir.filePath(u"list.txt"_s));
         QVERIFY(!confirmsOverwrite);
         QCOMPARE(request.selectedFilter, 2);
-        WhenDialogOpens<QInputDialog>([](QInputDialog *dialog) {
-            QCOMPARE(dialog->textValue(), u"Ole"_s);
-            QCOMPARE(dialog->pos(), QPoint(40, 50));
-            dialog->setTextValue(u"Mara"_s);
-            dialog->accept();
-        });
-        QCOMPARE(prompts.InputBox(u"User?"_s, BrevantTitle, u"Ole"_s, QPoint(40, 50)), u"Mara"_s);
-        prompts.SetMousePointer(MousePointer::Hourglass);
-        prompts.SetMousePointer(MousePointer::Hourglass);
-        QVERIFY(QGuiApplication::overrideCursor());
-        prompts.SetMousePointer(MousePointer::Default);
-        QVERIFY(!QGuiApplication::overrideCursor());
     }
 };
 

@@ -7,9 +7,8 @@
 #include <memory>
 
 // The real server with a record of the calls a test looks at, in order: "MultiUserMode",
-// "SetUserName <name>", "OpenDocument <path>" and "Reserve <path>". Each goes to onCall
-// first, which may throw a ServerError to fail on cue, or act as another process would at
-// that moment.
+// "SetUserName <name>" and "OpenDocument <path>". Each goes to onCall first, which may throw
+// a ServerError to fail on cue, or act as another process would at that moment.
 class ObservedServer : public DocumentServer
 {
 public:
@@ -23,7 +22,11 @@ public:
         onCall(call);
     }
 
-    ServerDocumentPtr OpenDocument(const QString &path) override;
+    ServerDocumentPtr OpenDocument(const QString &path) override
+    {
+        Call(QStringLiteral("OpenDocument ") + path);
+        return real->OpenDocument(path);
+    }
     void CloseAllDocuments() override { real->CloseAllDocuments(); }
     ::ProjectHandler &ProjectHandler() override { return real->ProjectHandler(); }
     ::ReleaseInfo &ReleaseInfo() override { return real->ReleaseInfo(); }
