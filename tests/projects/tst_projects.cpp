@@ -146,19 +146,6 @@ private slots:
         QCOMPARE(FolderEntries(env.path(u"w"_s)).size(), 1);
     }
 
-    void projectFileValuesAreFolderRelative()
-    {
-        // Values read from a project file: a backslash is a separator, a relative path is
-        // taken from the project's folder.
-        for (const char *row :
-             {"|/p/Main.kpj|", "..\\srv\\Team.kpj|/p/sub/Main.kpj|/p/srv/Team.kpj",
-              ".\\ws|/p/Main.kpj|/p/ws", "ws|/Main.kpj|/ws",
-              "\\srv\\x\\..\\T.kpj|/p/M.kpj|/srv/T.kpj"}) {
-            const QStringList c = QString::fromUtf8(row).split(u'|');
-            QCOMPARE(ProjectFilePath(c[0], c[1]), c[2]);
-        }
-    }
-
     void workingProjectIsASharedCopyRecordingItsRun()
     {
         TestEnvironment env;

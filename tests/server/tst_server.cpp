@@ -111,13 +111,14 @@ private slots:
         }
         const QString project = env->writeFile(
             u"site/proj/P.kpj"_s, "[Workspace]\nWorkspace=.\\ws\\main\n[Workgroup Search Paths]\n"
-                                  "Zeta=..\\lib\nAlpha=/opt/parts\nEmpty=\n");
+                                  "Zeta=..\\lib\nAlpha=/opt/parts\nRoot=\\srv\\x\\..\\T\nEmpty=\n");
         server->ProjectHandler().SetActiveProject(project);
         QCOMPARE(server->ProjectHandler().WorkspacePath(), env->path(u"site/proj/ws/main"_s));
         QStringList names{u"stale"_s}, paths;
         server->ProjectHandler().GetWorkgroupPaths(names, paths);
-        QCOMPARE(names, (QStringList{u"Zeta"_s, u"Alpha"_s, u"Empty"_s}));
-        QCOMPARE(paths, (QStringList{env->path(u"site/lib"_s), u"/opt/parts"_s, QString()}));
+        QCOMPARE(names, (QStringList{u"Zeta"_s, u"Alpha"_s, u"Root"_s, u"Empty"_s}));
+        QCOMPARE(paths,
+                 (QStringList{env->path(u"site/lib"_s), u"/opt/parts"_s, u"/srv/T"_s, QString()}));
     }
 
     void documentsGiveMetadataAndReferencesOnceEach()

@@ -30,28 +30,25 @@ private slots:
     {
         QTest::addColumn<QByteArray>("raw");
         QTest::addColumn<bool>("utf8");
-        QTest::newRow("ascii") << QByteArray("Welle.kpt") << true;
-        QTest::newRow("two bytes") << QByteArray("Gr\xc3\xbc\xc3\x9f"
-                                                 "e")
-                                   << true;
-        QTest::newRow("three bytes") << QByteArray("\xe2\x82\xac\xe0\xa0\x80") << true;
-        QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x94\xa9\xf4\x8f\xbf\xbf") << true;
-        QTest::newRow("latin-1") << QByteArray("Gr\xfc\xdf"
-                                               "e.kpt")
-                                 << false;
-        QTest::newRow("lone continuation") << QByteArray("a\x80"
-                                                         "b")
-                                           << false;
-        QTest::newRow("cut two bytes") << QByteArray("a\xc3") << false;
-        QTest::newRow("overlong two") << QByteArray("\xc0\xaf") << false;
-        QTest::newRow("overlong three") << QByteArray("\xe0\x80\xaf") << false;
-        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
-        QTest::newRow("cut three") << QByteArray("\xe2\x82") << false;
-        QTest::newRow("overlong four") << QByteArray("\xf0\x80\x80\xaf") << false;
-        QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
-        QTest::newRow("cut four") << QByteArray("\xf0\x9f\x94") << false;
-        QTest::newRow("bad continuation") << QByteArray("\xf0\x9f\x41\xa9") << false;
-        QTest::newRow("escape look-alike") << QByteArray("\xed\xb2\x80") << false;
+        const auto row = [](const char *name, const char *raw, bool utf8) {
+            QTest::newRow(name) << QByteArray(raw) << utf8;
+        };
+        row("ascii", "Welle.kpt", true);
+        row("two bytes", "Gr\xc3\xbc\xc3\x9fx", true);
+        row("three bytes", "\xe2\x82\xac\xe0\xa0\x80", true);
+        row("four bytes", "\xf0\x9f\x94\xa9\xf4\x8f\xbf\xbf", true);
+        row("latin-1", "Gr\xfc\xdf.kpt", false);
+        row("lone continuation", "a\x80z", false);
+        row("cut two bytes", "a\xc3", false);
+        row("overlong two", "\xc0\xaf", false);
+        row("overlong three", "\xe0\x80\xaf", false);
+        row("surrogate", "\xed\xa0\x80", false);
+        row("cut three", "\xe2\x82", false);
+        row("overlong four", "\xf0\x80\x80\xaf", false);
+        row("above U+10FFFF", "\xf4\x90\x80\x80", false);
+        row("cut four", "\xf0\x9f\x94", false);
+        row("bad continuation", "\xf0\x9f\x41\xa9", false);
+        row("escape look-alike", "\xed\xb2\x80", false);
     }
 
     void fileNamesGiveBackTheirBytes()
@@ -133,59 +130,42 @@ private slots:
         for (const QString &file : {u"home/server.ini"_s, u"p/Main.kpj"_s, u"r/list.txt"_s,
                                     u"r/list.xls"_s, u"state/Error.log"_s})
             before.insert(disk.path(file), ReadBytes(disk.path(file)));
-        const QStringList folders{FolderEntries(home) + FolderEntries(disk.path(u"p"_s)) +
-                                  FolderEntries(disk.path(u"r"_s)) +
-                                  FolderEntries(disk.path(u"state"_s))};
+        const auto entries = [&] {
+            QStringList all;
+            for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s})
+                all += FolderEntries(disk.path(folder));
+            return all;
+        };
+        const QStringList folders = entries();
         disk.Fill();
 
-        // Each writer, and the file whose name its failure must give.
-        QProcessEnvironment inHome = QProcessEnvironment::systemEnvironment();
-        inHome.insert(u"KORVEX_SCRIVO_HOME"_s, home);
-        const QList<std::pair<QString, std::function<QString()>>> writers{
-            {u"home/server.ini"_s,
-             [&] {
-                 return RunScrivo({u"user"_s, u"bob"_s}, 30000, inHome).err;
-             }},
-            {u"home/server.ini"_s,
-             [&] {
-                 return FailureOf(
-                     [&] { ScrivoServer(home).ProjectHandler().SetActiveProject(other); });
-             }},
-            {u"p/Main.kpj"_s,
-             [&] {
-                 return FailureOf([&] { WriteINI(u"W"_s, u"k"_s, QString(8192, u'w'), project); });
-             }},
-            {u"p/"_s + WorkingProjectName(),
-             [&] { return FailureOf([&] { BuildWorkingProject(project, true, project); }); }},
-            {u"r/list.txt"_s,
-             [&] {
-                 return FailureOf(
-                     [&] { WriteTextReportFile(disk.path(u"r/list.txt"_s), rows + rows); });
-             }},
-            {u"r/list.xls"_s,
-             [&] {
-                 return FailureOf(
-                     [&] { WriteSpreadsheetReportFile(disk.path(u"r/list.xls"_s), rows + rows); });
-             }},
-            {u"state/Error.log"_s,
-             [&] {
-                 for (int i = 0; i < 500; ++i)
-                     log.Append(u"/p/"_s + QString(100, u'n') + u".kpt"_s);
-                 log.Flush();
-                 return log.WriteError();
-             }},
-        };
-        for (const auto &[file, write] : writers) {
-            const QString failure = write();
+        // Each writer fails naming its file and the system's reason.
+        const auto told = [&](const QString &file, const QString &failure) {
             QVERIFY2(failure.contains(disk.path(file)) &&
                          failure.contains(u"No space left on device"_s),
                      qPrintable(file + u": "_s + failure));
-        }
+        };
+        QProcessEnvironment inHome = QProcessEnvironment::systemEnvironment();
+        inHome.insert(u"KORVEX_SCRIVO_HOME"_s, home);
+        told(u"home/server.ini"_s, RunScrivo({u"user"_s, u"bob"_s}, 30000, inHome).err);
+        told(u"home/server.ini"_s,
+             FailureOf([&] { ScrivoServer(home).ProjectHandler().SetActiveProject(other); }));
+        told(u"p/Main.kpj"_s,
+             FailureOf([&] { WriteINI(u"W"_s, u"k"_s, QString(8192, u'w'), project); }));
+        told(u"p/"_s + WorkingProjectName(),
+             FailureOf([&] { BuildWorkingProject(project, true, project); }));
+        told(u"r/list.txt"_s,
+             FailureOf([&] { WriteTextReportFile(disk.path(u"r/list.txt"_s), rows + rows); }));
+        told(u"r/list.xls"_s, FailureOf([&] {
+                 WriteSpreadsheetReportFile(disk.path(u"r/list.xls"_s), rows + rows);
+             }));
+        for (int i = 0; i < 500; ++i)
+            log.Append(u"/p/"_s + QString(100, u'n') + u".kpt"_s);
+        log.Flush();
+        told(u"state/Error.log"_s, log.WriteError());
         for (auto file = before.cbegin(); file != before.cend(); ++file)
             QCOMPARE(ReadBytes(file.key()), file.value());
-        QCOMPARE(FolderEntries(home) + FolderEntries(disk.path(u"p"_s)) +
-                     FolderEntries(disk.path(u"r"_s)) + FolderEntries(disk.path(u"state"_s)),
-                 folders);
+        QCOMPARE(entries(), folders);
     }
 };
 
