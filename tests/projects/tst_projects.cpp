@@ -11,12 +11,7 @@
 #include "system/FileError.h"
 #include "system/ProcessIdentity.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QTest>
 #include <csignal>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 

@@ -8,16 +8,12 @@
 #include "server/scrivo/ScrivoServer.h"
 #include "system/ProcessIdentity.h"
 
-#include <QDir>
 #include <QHash>
-#include <QTest>
 #include <QThread>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 

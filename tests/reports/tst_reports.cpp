@@ -8,15 +8,10 @@
 #include "reports/SpreadsheetReport.h"
 #include "system/FileNames.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTest>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 

@@ -13,12 +13,7 @@
 #include "server/FileProcessing.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QTest>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 

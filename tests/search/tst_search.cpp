@@ -11,17 +11,13 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QTest>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 

@@ -14,13 +14,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QHeaderView>
 #include <QMenu>
-#include <QTest>
+#include <QProcess>
 #include <csignal>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -63,7 +60,7 @@ private slots:
         const QString a = f.Project(u"A"_s, u"Single User"_s);
         QString active = f.Project(u"D"_s, u"Depona"_s); // the start-up moves from D to A
         f.Activate(active);
-        std::optional<KorvexProcess> korvex;
+        QProcess korvex; // a copy of sleep named korvex, killed when the test ends
         QStringList shown{BackupShown()};
         const QString ini = f.env.scrivoHome() + u"/server.ini"_s;
         switch (fault) {
@@ -74,7 +71,9 @@ private slots:
                                   PromptIcon::Exclamation)};
             break;
         case Fault::KorvexRuns:
-            korvex.emplace();
+            QVERIFY(QFile::copy(u"/bin/sleep"_s, f.env.path(u"korvex"_s)));
+            korvex.start(f.env.path(u"korvex"_s), {u"60"_s});
+            QVERIFY(korvex.waitForStarted(5000));
             shown << MessageShown(u"Trelune Korvex Application is running !\nPlease close Korvex "
                                   "and restart the Korvex Brevant tool."_s,
                                   PromptIcon::Critical);
@@ -115,6 +114,8 @@ private slots:
         if (fault != Fault::IniUnreadable)
             QCOMPARE(f.ActiveProject(), refused ? active : a);
         QCOMPARE(FolderEntries(f.env.path(u"projects"_s)).filter(u"Temp"_s), QStringList());
+        korvex.kill();
+        korvex.waitForFinished(5000);
     }
 
     void closingPutsTheStartUpStateBackAndTheLayoutFollowsTheWindow()

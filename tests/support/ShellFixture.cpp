@@ -5,10 +5,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QTest>
 
 QString ShellFixture::Project(const QString &name, const QString &mode, const QByteArray &extra,
                               bool registered)
@@ -104,18 +102,4 @@ QString BackupShown()
                                        "files before you use this tool.\r") +
                             QString(42, u' '),
                         PromptIcon::Exclamation);
-}
-
-KorvexProcess::KorvexProcess()
-{
-    const QString korvex = dir.filePath(QStringLiteral("korvex"));
-    QFile::copy(QStringLiteral("/bin/sleep"), korvex);
-    process.start(korvex, {QStringLiteral("60")});
-    process.waitForStarted(5000);
-}
-
-KorvexProcess::~KorvexProcess()
-{
-    process.kill();
-    process.waitForFinished(5000);
 }

@@ -6,7 +6,6 @@
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
 
-#include <QProcess>
 #include <memory>
 
 class FileListModel;
@@ -56,15 +55,3 @@ struct ShellFixture
 
 // The backup warning as the scripted prompts show it.
 QString BackupShown();
-
-// A process named korvex (a copy of sleep), for as long as the object lives.
-class KorvexProcess
-{
-public:
-    KorvexProcess();
-    ~KorvexProcess();
-
-private:
-    QTemporaryDir dir;
-    QProcess process;
-};

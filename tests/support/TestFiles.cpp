@@ -1,9 +1,6 @@
 #include "TestFiles.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTest>
 #include <cstdio>
 #include <ftw.h>
 #include <unistd.h>

@@ -4,9 +4,15 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
+
+// Every test writes its texts as u"..."_s.
+using namespace Qt::StringLiterals;
 
 // Files for tests: a private Scrivo home and state folder, documents and reservation records
 // as Scrivo keeps them, and checks of files and failures.

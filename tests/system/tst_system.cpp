@@ -16,10 +16,6 @@
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
 
-#include <QDir>
-#include <QTest>
-
-using namespace Qt::StringLiterals;
 
 class TestSystem : public QObject
 {
