@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(ReadBytes(LogPath()), broken + broken + LogLine(At(u"damaged.kpt"_s)));
 
         // A stop takes effect at the next document; the folders queued before it are taken
-        // off unsearched. A stop on entry, a file and a missing folder leave the queue alone.
+        // off unsearched.
         for (const char *name : {"s/1.kpt", "s/2sub/a.kpt", "s/3sub/b.kpt", "s/4.kpt"})
             Doc(QString::fromLatin1(name));
         Walk stopped(*f->observed);
@@ -146,13 +146,6 @@ private slots:
         stopped.Run(At(u"s"_s));
         QCOMPARE(stopped.Listed(), QStringList{At(u"s/1.kpt"_s)});
         QCOMPARE(stopped.progress, (QStringList{At(u"s"_s), At(u"s/2sub"_s), At(u"s/3sub"_s)}));
-        for (const QString &start : {At(u"s/1.kpt"_s), At(u"missing"_s)}) {
-            Walk none(*f->observed);
-            none.dirs = QStringList{u"/queued"_s};
-            SearchFolder(none.context, start);
-            QCOMPARE(none.dirs, QStringList{u"/queued"_s});
-            QCOMPARE(none.files.Count(), 0);
-        }
     }
 
     void searchCommandListsTheTreeAndHoldsTheOtherCommands()

@@ -1,12 +1,10 @@
-// The Qt dialogs behind Prompts.
+// The Qt message boxes behind Prompts.
 
 #include "model/Prompts.h"
 #include "platform/QtPrompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
@@ -45,6 +43,10 @@ class TestPlatform : public QObject
 private slots:
     void messageBoxesShowLinesAndAnswerCancelWhenDismissed()
     {
+        // A file dialog's filter shows each pattern once, also where the description already
+        // names it (the real dialogs are the smoke test's).
+        QCOMPARE(NameFiltersOf(u"Excel 2002 Format (*.xls)|*.xls|Korvex|*.kpt;*.kam|dangling"_s),
+                 (QStringList{u"Excel 2002 Format (*.xls)"_s, u"Korvex (*.kpt *.kam)"_s}));
         QtPrompts prompts;
         QString shownText;
         WhenDialogOpens<QMessageBox>([&](QMessageBox *box) {
@@ -73,34 +75,6 @@ private slots:
             QVERIFY2(shownWidth > 0 && shownWidth <= screenWidth,
                      qPrintable(QString::number(shownWidth)));
         }
-    }
-
-    void fileDialogsShowEachPatternOnceAndReportTheFilter()
-    {
-        // Each pattern shows once, also where the description already names it.
-        QCOMPARE(NameFiltersOf(u"Excel 2002 Format (*.xls)|*.xls|Korvex|*.kpt;*.kam|dangling"_s),
-                 (QStringList{u"Excel 2002 Format (*.xls)"_s, u"Korvex (*.kpt *.kam)"_s}));
-        QTemporaryDir dir;
-        QtPrompts prompts;
-        FileDialogRequest request{u"Save As"_s,
-                                  dir.path(),
-                                  u"Brevant Report"_s,
-                                  u"Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt"_s,
-                                  1,
-                                  u"xls"_s};
-        QFile(dir.filePath(u"list.txt"_s)).open(QIODevice::WriteOnly);
-        bool confirmsOverwrite = true;
-        WhenDialogOpens<QFileDialog>([&](QFileDialog *dialog) {
-            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-            dialog->selectNameFilter(dialog->nameFilters().value(1));
-            emit dialog->filterSelected(dialog->nameFilters().value(1));
-            dialog->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(u"list"_s);
-            static_cast<QDialog *>(dialog)->accept();
-        });
-        // The program asks before replacing; the typed name gets the filter's extension.
-        QCOMPARE(prompts.SaveFileName(request), dir.filePath(u"list.txt"_s));
-        QVERIFY(!confirmsOverwrite);
-        QCOMPARE(request.selectedFilter, 2);
     }
 };
 

@@ -165,12 +165,15 @@ private slots:
         QVERIFY(InDialog(u"Korvex Brevant"_s, {u"Escape"_s}));
         QTest::qWait(1000);
         QCOMPARE(program.state(), QProcess::Running);
-        // File > Save As with the text filter (the type box after the name field); the caption
-        // then names the report, and Exit asks nothing.
+        // File > Save As with the text filter (the type box after the name field) over an old
+        // report, its name typed without the extension: only the program asks before it is
+        // replaced. The caption then names the report, and Exit asks nothing.
         const QString report = folder->filePath(u"report.txt"_s);
+        QFile(report).open(QIODevice::WriteOnly);
         QVERIFY(Keys(window, {u"alt+f"_s, u"a"_s}));
         QVERIFY(InDialog(u"Save As"_s, {u"alt+n"_s, u"Tab"_s, u"Down"_s, u"alt+n"_s, u"ctrl+a"_s},
-                         report));
+                         folder->filePath(u"report"_s)));
+        QVERIFY(InDialog(u"Korvex Brevant"_s, {u"alt+y"_s}));
         QVERIFY(!WaitForWindow(u"^Korvex Brevant - "_s + QRegularExpression::escape(report) + u'$')
                      .isEmpty());
         QVERIFY(Keys(window, {u"alt+f"_s, u"e"_s}));

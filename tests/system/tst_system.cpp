@@ -16,7 +16,6 @@
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
 
-
 class TestSystem : public QObject
 {
     Q_OBJECT
