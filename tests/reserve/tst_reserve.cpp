@@ -305,6 +305,13 @@ private slots:
         QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, Bob, paths[1]}).exitCode, 0);
         QVERIFY(QFile::remove(paths[2]));
         WriteDamagedScrivoReservation(paths[3]);
+        // A check-out of the stale row meets Carl: the run says so and the row shows him.
+        f.Select({0});
+        f.prompts.Message();
+        f.Trigger("mnuReserveSelectedFiles");
+        QVERIFY(f.prompts.records.last().text.startsWith(
+            u"1 document(s) could not be checked out:\ra.kpt"_s));
+        QCOMPARE(f.Column(0).first(), u"Carl"_s);
         f.Trigger("mnuRefresh");
         QCOMPARE(f.Column(0), (QStringList{u"Carl"_s, Available, before[0], before[0]}));
         QCOMPARE(f.Row(0).mid(5) + f.Row(1).mid(6), (QStringList{u"3"_s, u"[x]"_s, u"[ ]"_s}));

@@ -79,7 +79,8 @@ private slots:
         QCOMPARE(second.UserName(), u"dora"_s);
         second.SetUserName(u"Frida Berg"_s);
         QCOMPARE(ScrivoServer().UserName(), u"dora"_s);
-        QVERIFY_SERVER_ERROR(second.SetDefaultUserName(u"a\nb"_s), InvalidUserName);
+        for (const QString &bad : {u"a\nb"_s, u"available"_s})
+            QVERIFY_SERVER_ERROR(second.SetDefaultUserName(bad), InvalidUserName);
 
         // A home that cannot be made is refused at once.
         const QString blocked = env->writeFile(u"blocked"_s, "file") + u"/home"_s;
@@ -372,12 +373,17 @@ private slots:
             QCOMPARE(RunScrivo(arguments).exitCode, 2);
         const ToolResult failed = RunScrivo({u"activate"_s, env->path(u"none.kpj"_s)});
         QVERIFY(failed.exitCode == 1 && failed.err.count(u'\n') == 1);
-        // Three spellings register one project, cleaned.
+        // Three spellings register one project, cleaned; a folder is named as what it is;
+        // unregistering keeps what else the section holds.
         const QString other = env->writeFile(u"p/A.kpj"_s, SharedProject);
         for (const QString &spelling :
              QStringList{env->path(u"p/../p/A.kpj"_s), u"/"_s + env->path(u"p//A.kpj"_s)})
             QCOMPARE(RunScrivo({u"register"_s, spelling}).exitCode, 0);
         QCOMPARE(server->ProjectHandler().GetProjects(), (QStringList{project, other}));
+        QVERIFY(RunScrivo({u"register"_s, env->path(u"p"_s)}).err.contains(u"is a folder"_s));
+        WriteINI(u"Projects"_s, u"Note"_s, u"kept by hand"_s, Ini());
+        QCOMPARE(RunScrivo({u"unregister"_s, project}).exitCode, 0);
+        QCOMPARE(ReadINI(u"Projects"_s, u"Note"_s, Ini()), u"kept by hand"_s);
     }
 };
 
