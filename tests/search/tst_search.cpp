@@ -239,7 +239,7 @@ private slots:
         const QString c = At(u"sub/c.kdw"_s) + u"\tavailable\t\t\tc.kdw"_s;
         for (const auto &[filter, lines] :
              {std::pair{QStringList{}, QStringList{a, b, c}},
-              std::pair{QStringList{u"--reserved"_s}, QStringList{a, b}},
+              std::pair{QStringList{u"--reserved"_s, u"--"_s}, QStringList{a, b}},
               std::pair{QStringList{u"--user"_s, u"ben"_s}, QStringList{b}},
               std::pair{QStringList{u"--mine"_s}, QStringList{a}}})
             QCOMPARE(RunScrivo(QStringList{u"list"_s} + filter + QStringList{root}, 30000, utc).out,
@@ -253,7 +253,8 @@ private slots:
         // Usage errors; a folder that cannot be listed is named and fails the run.
         for (const QStringList &usage : {QStringList{u"list"_s},
                                          {u"list"_s, u"--json"_s, u"--report"_s, u"x"_s, root},
-                                         {u"list"_s, u"--bogus"_s, root}})
+                                         {u"list"_s, u"--bogus"_s, root},
+                                         {u"list"_s, root, u"--user"_s}})
             QCOMPARE(RunScrivo(usage).exitCode, 2);
         const ToolResult unlisted = RunScrivo({u"list"_s, At(u"a.kpt"_s)});
         QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));

@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 
 #include "projects/IniFile.h"
+#include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QProcess>
@@ -134,6 +135,15 @@ private slots:
         }
         QCOMPARE(server->OpenDocument(env->path(u"m/../m//Odd.kam"_s))->FullFileName(),
                  env->path(u"m/Odd.kam"_s));
+        // Paths are cleaned once; paths already clean stay as they are.
+        for (const auto &[path, clean] : {std::pair{"/", "/"},
+                                          {"/a/./b/", "/a/b"},
+                                          {"/a/../b", "/b"},
+                                          {"/a//b", "/a/b"},
+                                          {"/a/.", "/a"},
+                                          {"/a/b/..", "/a"},
+                                          {"/a/.h/..b/...", "/a/.h/..b/..."}})
+            QCOMPARE(AbsolutePathOf(QString::fromLatin1(path)), QString::fromLatin1(clean));
         QDir().mkpath(env->path(u"folder.kpt"_s));
         for (const auto &[path, number] :
              {std::pair{env->path(u"folder.kpt"_s), ServerErrors::NotADocument},
@@ -240,6 +250,13 @@ private slots:
                        "[Reservation]\nBy=anna\nTime=2026-01-02T03:04:05Z\nVersion=8\n");
         QCOMPARE(server->OpenDocument(path)->ReservedTime(),
                  QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        // A record written where the local time is ahead of UTC names its offset.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "IST-5:30");
+        const QString other = env->writeFile(u"w/Other.kpt"_s, "o");
+        server->OpenDocument(other)->Reserve();
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        QVERIFY(ReadBytes(ScrivoReservationPath(other)).contains("+05:30\n"));
     }
 
     void nonRegularFilesAreRefusedAtOnce_data()

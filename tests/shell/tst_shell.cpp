@@ -329,6 +329,12 @@ private slots:
                               u"2"_s}));
         QVERIFY(f.Action("mnuOpen")->isEnabled());
 
+        // A document that cannot be opened is named; nothing is listed.
+        f.prompts.OpenFile(f.env.path(u"gone.kam"_s)).Message();
+        f.Trigger("mnuOpen");
+        QVERIFY(f.prompts.records.last().text.contains(f.env.path(u"gone.kam"_s)));
+        QCOMPARE(f.List().Count(), 0);
+        f.Trigger("mnuNew");
         // The assembly and its references are listed; a reference that cannot be read is
         // named, the rows before it listed.
         const QString top = f.Document(u"top.kam"_s, 2, {u"p1.kpt"_s, u"bad.kpt"_s});
