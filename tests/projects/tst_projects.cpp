@@ -204,6 +204,11 @@ private slots:
         QCOMPARE(FolderEntries(env.path(u"p"_s)),
                  (QStringList{u"Main.kpj"_s, u"Temp$$$00-folder.kpj"_s, u"Temp$$$00-planted.kpj"_s,
                               FileNameOf(mine)}));
+        // The working project of older versions goes; the selected project itself never.
+        const QString legacy = env.writeFile(u"p/Temp$$$00.kpj"_s, source);
+        DeleteTemporaryProject(legacy);
+        DeleteTemporaryProject(main);
+        QVERIFY(!QFileInfo::exists(legacy) && QFileInfo::exists(main));
         // This run's own name planted as a dangling link: nothing is written through it.
         DeleteTemporaryProject(mine);
         MakeLink(outside, mine);
