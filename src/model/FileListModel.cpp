@@ -1,6 +1,7 @@
 #include "model/FileListModel.h"
 
-#include <QThreadPool>
+#include "model/ReleaseElsewhere.h"
+
 #include <algorithm>
 #include <numeric>
 #include <utility>
@@ -33,21 +34,6 @@ const QStringList &FileListModel::Captions()
         QStringLiteral("Browser Name"),   QStringLiteral("Checked Out Version")};
     return captions;
 }
-
-namespace {
-
-// Freeing the records of a long list (each with its texts) takes tens of milliseconds for
-// tens of thousands of rows. Another thread drops the rows' references, so the window does
-// not stop for it; a record some other list still holds stays with it.
-template <typename Rows> void ReleaseElsewhere(Rows &&doomed)
-{
-    if (doomed.empty())
-        return;
-    auto held = std::make_shared<std::decay_t<Rows>>(std::forward<Rows>(doomed));
-    QThreadPool::globalInstance()->start([held]() mutable { held.reset(); });
-}
-
-} // namespace
 
 void FileListModel::ShowFiles(const clsFiles &files)
 {

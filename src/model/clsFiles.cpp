@@ -1,5 +1,7 @@
 #include "model/clsFiles.h"
 
+#include "model/ReleaseElsewhere.h"
+
 int clsFiles::Search(const QString &Name)
 {
     int position = 1;
@@ -33,9 +35,7 @@ void clsFiles::Remove(int Index)
 
 void clsFiles::Clear()
 {
-    const int n = Count();
-    for (int i = 0; i < n; ++i)
-        Remove(1);
+    ReleaseElsewhere(std::exchange(records, {}));
 }
 
 void clsFiles::RemoveRecords(const QSet<const clsFile *> &doomed)
@@ -45,9 +45,6 @@ void clsFiles::RemoveRecords(const QSet<const clsFile *> &doomed)
 
 void ClearFiles(const clsFilesPtr &Files)
 {
-    if (!Files)
-        return;
-    const int n = Files->Count();
-    for (int i = 0; i < n; ++i)
-        Files->Remove(1);
+    if (Files)
+        Files->Clear();
 }

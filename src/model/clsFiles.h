@@ -24,6 +24,7 @@ public:
     // Throws std::out_of_range outside 1..Count, leaving the list as it was.
     void Remove(int Index);
 
+    // Empties the collection; what its records hold is freed on another thread.
     void Clear();
 
     // Removes these very records in one pass, keeping the order of the rest.
