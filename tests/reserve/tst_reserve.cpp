@@ -325,6 +325,10 @@ private slots:
                  u"&RefreshF5"_s);
         f.Trigger("pupmnuRefresh");
         QVERIFY(f.window->ListSaved());
+        // A row that already shows another holder is left alone without a word.
+        f.Select({0});
+        f.Trigger("mnuReserveSelectedFiles");
+        QVERIFY(f.prompts.Done() && f.Column(0).first() == u"Carl"_s);
     }
 };
 
