@@ -88,18 +88,10 @@ void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
     try {
         server.SetUserName(user);
         doc = OpenRowDocument(server, record);
-        // Reserving is the one look that counts: a record already there refuses it, and only
-        // then is the record read (most documents of a check-out are free).
-        try {
-            doc->Reserve();
-        } catch (const ServerError &error) {
-            if (error.number != ServerErrors::AlreadyReserved)
-                throw;
+        const Reservation held = ReservationOf(*doc);
+        if (held.by != Available) {
             // A reservation already there is left alone and shown; when the row offered the
             // document as free, the user is told.
-            const Reservation held = ReservationOf(*doc);
-            if (held.by == Available)
-                throw;
             ShowReservation(row, held);
             if (listedFree)
                 failures.append(
@@ -107,6 +99,7 @@ void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
                      QStringLiteral("checked out by %1 since the list was read").arg(held.by)});
             return;
         }
+        doc->Reserve();
         ShowReservation(row, ReservationOf(*doc));
     } catch (const std::exception &error) {
         failures.append({record.FileName(), ReasonOf(error)});
