@@ -215,6 +215,11 @@ private slots:
         QVERIFY(FailureOf([&] { BuildWorkingProject(main, true, main); }).contains(mine));
         QVERIFY(!QFileInfo::exists(outside) && QFileInfo(mine).isSymLink());
         QCOMPARE(ReadBytes(main), source);
+        // A working project of a run on another host is never taken for a killed run's.
+        const QString remote = env.writeFile(u"p/Temp$$$00-x-elsewhere-1.kpj"_s,
+                                             "[Working Project]\nSource=" + main.toUtf8() +
+                                                 "\nHost=elsewhere\nProcess=1\nStarted=0\n");
+        QCOMPARE(AbandonedWorkingProjectSource(remote), std::nullopt);
     }
 };
 

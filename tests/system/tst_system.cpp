@@ -108,8 +108,9 @@ private slots:
         const QString other = disk.path(u"p/Other.kpj"_s);
         for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s})
             QDir().mkpath(disk.path(folder));
-        WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Single User"_s, project);
+        WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Shared"_s, project);
         QFile::copy(project, other);
+        const QString doc = WriteScrivoDocument(disk.path(u"p/doc.kpt"_s), u"D"_s);
         {
             ScrivoServer server(home);
             server.RegisterProject(project);
@@ -147,6 +148,7 @@ private slots:
              FailureOf([&] { ScrivoServer(home).ProjectHandler().SetActiveProject(other); }));
         told(u"p/Main.kpj"_s,
              FailureOf([&] { WriteINI(u"W"_s, u"k"_s, QString(8192, u'w'), project); }));
+        told(u"p/doc.kpt"_s, FailureOf([&] { ScrivoServer(home).OpenDocument(doc)->Reserve(); }));
         told(u"p/"_s + WorkingProjectName(),
              FailureOf([&] { BuildWorkingProject(project, true, project); }));
         told(u"r/list.txt"_s,
