@@ -101,5 +101,22 @@ bool WriteSearchTree(const QString &root, const SearchTreeShape &shape, SearchTr
             ++counts.folders;
         }
     }
-    return true;
+    if (shape.wideFolderEntries > 0) {
+        SearchTreeShape wide;
+        wide.documentsPerFolder = shape.wideFolderEntries / 5;
+        wide.reservedPerFolder = wide.documentsPerFolder / 10;
+        wide.otherFilesPerFolder =
+            shape.wideFolderEntries - wide.documentsPerFolder - wide.reservedPerFolder;
+        if (!makeFolder(top + "/wide") || !fillFolder(top + "/wide", wide, counts))
+            return false;
+        ++counts.folders;
+    }
+    QByteArray deep = top;
+    for (int level = 0; level < shape.depth; ++level, ++counts.folders)
+        if (!makeFolder(deep += "/d"))
+            return false;
+    SearchTreeShape leaf;
+    leaf.documentsPerFolder = 1;
+    leaf.reservedPerFolder = leaf.otherFilesPerFolder = 0;
+    return shape.depth == 0 || fillFolder(deep, leaf, counts);
 }

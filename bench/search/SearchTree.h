@@ -10,6 +10,8 @@ struct SearchTreeShape
     int documentsPerFolder = 10;
     int reservedPerFolder = 1; // of the documents, each with its hidden reservation record
     int otherFilesPerFolder = 39;
+    int wideFolderEntries = 0; // one more folder holding this many files, a fifth documents
+    int depth = 0;             // a chain of this many folders with one document at its end
 };
 
 struct SearchTreeCounts

@@ -9,9 +9,11 @@
 // over the rows listed. Runs headless unless a
 // platform is set.
 //
-// Usage: bench_search [--runs N] [--tree DIR] [ENTRIES...]   (default: 5 rounds on 100000
-// and 400000 entries; each tree is written to a temporary folder, or once to DIR and kept
-// there: a fifth documents, a reservation record for every tenth document)
+// Usage: bench_search [--runs N] [--tree DIR] [ENTRIES | stress ...]   (default: 5 rounds on
+// 100000 and 400000 entries and the stress tree; each tree is written to a temporary folder,
+// or once to DIR and kept there: a fifth documents, a reservation record for every tenth
+// document. The stress tree is one folder of 50,000 entries and a chain of folders 300 deep,
+// always in a temporary folder)
 
 #include "BenchPrompts.h"
 #include "SearchTree.h"
@@ -188,7 +190,7 @@ SearchTreeShape ShapeFor(int entries)
     return shape;
 }
 
-bool Measure(int entries, int runs, const QString &kept)
+bool Measure(const SearchTreeShape &shape, int runs, const QString &kept)
 {
     QTemporaryDir scratch;
     const QString tree = kept.isEmpty() ? scratch.filePath(QStringLiteral("tree")) : kept;
@@ -198,7 +200,7 @@ bool Measure(int entries, int runs, const QString &kept)
     if (QFileInfo::exists(tree)) {
         std::printf("\nthe tree in %s\n", qPrintable(tree));
     } else {
-        if (!WriteSearchTree(tree, ShapeFor(entries), counts))
+        if (!WriteSearchTree(tree, shape, counts))
             return false;
         std::printf("\n%d entries: %d folders, %d documents (%d reserved), %d other files, "
                     "written in %.0f ms\n",
@@ -287,12 +289,20 @@ int main(int argc, char *argv[])
         else if (std::strcmp(argv[i], "--tree") == 0 && i + 1 < argc)
             kept = QFile::decodeName(argv[++i]);
         else
-            sizes.push_back(std::atoi(argv[i]));
+            sizes.push_back(std::atoi(argv[i])); // "stress" reads as 0
     }
     if (sizes.empty())
-        sizes = {100000, 400000};
+        sizes = {100000, 400000, 0};
     bool ok = true;
-    for (const int entries : sizes)
-        ok = Measure(entries, runs, kept) && ok;
+    for (const int entries : sizes) {
+        // 0 or "stress": one folder of 50,000 entries and a chain of folders 300 deep.
+        SearchTreeShape stress;
+        stress.areas = 0;
+        stress.wideFolderEntries = 50000;
+        stress.depth = 300;
+        ok = Measure(entries > 0 ? ShapeFor(entries) : stress, runs,
+                     entries > 0 ? kept : QString()) &&
+             ok;
+    }
     return ok ? 0 : 1;
 }
