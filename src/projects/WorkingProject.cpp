@@ -2,13 +2,15 @@
 
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
-#include "projects/ProjectFiles.h"
 #include "system/DirectoryListing.h"
 #include "system/Failure.h"
 #include "system/FileError.h"
+#include "system/FileNames.h"
 #include "system/FileRead.h"
 #include "system/FileWrite.h"
 #include "system/ProcessIdentity.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -115,4 +117,18 @@ void RemoveAbandonedWorkingProjects(const QString &folder)
         if (AbandonedWorkingProjectSource(path))
             IgnoringErrors([&] { RemoveFile(path); });
     }
+}
+
+void DeleteTemporaryProject(const QString &path)
+{
+    // Only a working project's name is ever deleted, since the path may hold the selected
+    // project itself, which must survive: the name of older versions, or this process's own
+    // (never another run's). Only a plain file: a link or folder planted under the name stays.
+    const QString name = FileNameOf(path);
+    if (name != TemporaryProjectName && name != WorkingProjectName())
+        return;
+    struct stat st;
+    if (::lstat(EncodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    IgnoringErrors([&] { RemoveFile(path); });
 }

@@ -9,6 +9,9 @@
 // processes never meet. It records the project the run was made for and the process that
 // made it, so a working project left by a killed run can be told from a running one.
 
+// The file name of the working project of older versions.
+inline const QString TemporaryProjectName = QStringLiteral("Temp$$$00.kpj");
+
 // The name of this process's working project.
 QString WorkingProjectName();
 
@@ -25,6 +28,10 @@ QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QSt
 // When path is a working project whose run is gone (it ran on this host and its process has
 // ended): the project it was made for. nullopt for anything else.
 std::optional<QString> AbandonedWorkingProjectSource(const QString &path);
+
+// Deletes the file only when it is a plain file named as a working project of older versions
+// ("Temp$$$00.kpj") or as this process's own; failures are ignored.
+void DeleteTemporaryProject(const QString &path);
 
 // Removes the working projects in folder whose runs are gone; failures are ignored.
 void RemoveAbandonedWorkingProjects(const QString &folder);

@@ -2,7 +2,7 @@
 
 #include "model/DateText.h"
 #include "projects/FileFunctions.h"
-#include "projects/ProjectFiles.h"
+#include "projects/WorkingProject.h"
 #include "reserve/PrepareWorkingProject.h"
 #include "server/ServerError.h"
 

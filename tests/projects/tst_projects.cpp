@@ -6,7 +6,6 @@
 
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
-#include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
 #include "system/FileError.h"
 #include "system/ProcessIdentity.h"
