@@ -4,6 +4,7 @@
 // Usage: bench_listview [rows]
 
 #include "BenchPrompts.h"
+#include "BenchTiming.h"
 #include "model/FileListModel.h"
 #include "shell/FileListView.h"
 #include "shell/frmMain.h"
@@ -38,11 +39,6 @@ clsFiles MakeRecords(int count)
         files.Add(file);
     }
     return files;
-}
-
-double Milliseconds(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
 }
 
 size_t HeapInUse()

@@ -9,6 +9,7 @@
 // /dev/shm, a tmpfs, when there is one)
 
 #include "BenchPrompts.h"
+#include "BenchTiming.h"
 #include "model/FileListModel.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/FileListView.h"
@@ -38,23 +39,6 @@ bool WriteFile(const QString &path, const QByteArray &content)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
-
-double Milliseconds(const QElapsedTimer &timer)
-{
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
-struct Series
-{
-    std::vector<double> values;
-    double Min() const { return *std::min_element(values.begin(), values.end()); }
-    double Median() const
-    {
-        std::vector<double> sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
 
 int CountRows(const frmMain &window, const QString &holder)
 {

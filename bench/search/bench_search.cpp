@@ -16,6 +16,7 @@
 // always in a temporary folder)
 
 #include "BenchPrompts.h"
+#include "BenchTiming.h"
 #include "SearchTree.h"
 
 #include "model/FileListModel.h"
@@ -44,23 +45,6 @@
 #include <vector>
 
 namespace {
-
-double Milliseconds(qint64 nanoseconds)
-{
-    return static_cast<double>(nanoseconds) / 1e6;
-}
-
-struct Series
-{
-    std::vector<double> values;
-    double Min() const { return *std::min_element(values.begin(), values.end()); }
-    double Median() const
-    {
-        std::vector<double> sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
 
 bool IsDocumentName(const char *name)
 {
