@@ -60,12 +60,8 @@ bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
     if (!written)
         ShowSaveFailure(path);
     else if (cutCells > 0)
-        prompts.MessageBox(QStringLiteral("The report was saved, but %1 cell(s) held more than "
-                                          "%2 characters, the most a spreadsheet cell can hold, "
-                                          "and were cut to that length.")
-                               .arg(cutCells)
-                               .arg(SpreadsheetCellLimit),
-                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+        prompts.MessageBox(CutCellsText(cutCells), PromptButtons::OK, PromptIcon::Information,
+                           BrevantTitle);
     return written;
 }
 

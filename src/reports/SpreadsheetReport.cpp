@@ -260,3 +260,11 @@ int WriteSpreadsheetReportFile(const QString &path, const QList<ReportRow> &rows
     ReplaceFile(path, SpreadsheetReportContent(path, rows, &cutCells));
     return cutCells;
 }
+
+QString CutCellsText(int cutCells)
+{
+    return QStringLiteral("The report was saved, but %1 cell(s) held more than %2 characters, "
+                          "the most a spreadsheet cell can hold, and were cut to that length.")
+        .arg(cutCells)
+        .arg(SpreadsheetCellLimit);
+}

@@ -32,6 +32,9 @@ std::array<double, 6> SpreadsheetColumnWidths(const QList<ReportRow> &rows);
 QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,
                                     int *cutCells);
 
+// What a save says when cells were cut to the cell limit.
+QString CutCellsText(int cutCells);
+
 // Writes the workbook to path, whatever its extension; the old file is replaced only by a
 // complete report. Returns the number of cells cut. Throws FileError; the old file is then
 // untouched.

@@ -38,3 +38,14 @@ void ErrorLog::Flush()
     }
     pending.clear();
 }
+
+QString ErrorLog::FailuresText(int failed) const
+{
+    if (writeError.isEmpty())
+        return QStringLiteral("%1 document(s) could not be read, see %2").arg(failed).arg(path);
+    // The log does not hold what it would point to.
+    return QStringLiteral("%1 document(s) could not be read; the error log could not be "
+                          "written: %2")
+        .arg(failed)
+        .arg(writeError);
+}

@@ -25,6 +25,10 @@ public:
     // Why lines were lost ("<file>: <reason>"), "" while every line got in.
     QString WriteError() const { return writeError; }
 
+    // What a search says of `failed` documents it could not read: where the log names them,
+    // or why the log could not take them.
+    QString FailuresText(int failed) const;
+
 private:
     QString path;
     QByteArray pending;

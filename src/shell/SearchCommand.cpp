@@ -96,18 +96,7 @@ QList<QAction *> SearchCommand::CommandsHeldDuringSearch() const
 
 void SearchCommand::ShowSearchFailures(int failedDocuments, const ErrorLog &log)
 {
-    if (failedDocuments == 0)
-        window.SetStatusNote(QString());
-    else if (log.WriteError().isEmpty())
-        window.SetStatusNote(QStringLiteral("%1 document(s) could not be read, see %2")
-                                 .arg(failedDocuments)
-                                 .arg(log.Path()));
-    else
-        // The log does not hold what it would point to.
-        window.SetStatusNote(QStringLiteral("%1 document(s) could not be read; the error log "
-                                            "could not be written: %2")
-                                 .arg(failedDocuments)
-                                 .arg(log.WriteError()));
+    window.SetStatusNote(failedDocuments == 0 ? QString() : log.FailuresText(failedDocuments));
 }
 
 void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)

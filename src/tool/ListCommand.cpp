@@ -189,10 +189,7 @@ int WriteReport(const QString &file, const QList<ListedDocument> &listed, const 
         if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) ||
             path.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive)) {
             if (const int cut = WriteSpreadsheetReportFile(path, rows); cut > 0)
-                PrintError(QStringLiteral("The report was saved, but %1 cell(s) held more than "
-                                          "32767 characters, the most a spreadsheet cell can "
-                                          "hold, and were cut to that length.")
-                               .arg(cut));
+                PrintError(CutCellsText(cut));
         } else {
             WriteTextReportFile(path, rows);
         }
@@ -246,14 +243,7 @@ int ListCommand(ScrivoServer &server, const QStringList &arguments)
     std::fflush(stdout);
 
     if (context.FailedDocuments > 0) {
-        PrintError(context.Log.WriteError().isEmpty()
-                       ? QStringLiteral("%1 document(s) could not be read, see %2")
-                             .arg(context.FailedDocuments)
-                             .arg(context.Log.Path())
-                       : QStringLiteral("%1 document(s) could not be read; the error log could "
-                                        "not be written: %2")
-                             .arg(context.FailedDocuments)
-                             .arg(context.Log.WriteError()));
+        PrintError(context.Log.FailuresText(context.FailedDocuments));
         status = ExitFailure;
     }
     return status;
