@@ -31,11 +31,6 @@ bool MeansNoRecord(int error)
     return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG;
 }
 
-bool SameTime(const timespec &a, const timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 // The time with its UTC offset, "2026-03-04T09:15:30+01:00" (ISO 8601, whole seconds; "Z"
 // for UTC), as Qt::ISODate writes it; formatted directly, as every reservation written
 // needs it.
@@ -65,23 +60,6 @@ ServerError ReadFailure(const QString &record, int error)
 }
 
 } // namespace
-
-ReservationRecord::Identity ReservationRecord::IdentityOf(const struct stat &st)
-{
-    Identity id;
-    id.device = st.st_dev;
-    id.inode = st.st_ino;
-    id.size = st.st_size;
-    id.modified = st.st_mtim;
-    id.changed = st.st_ctim;
-    return id;
-}
-
-bool ReservationRecord::Identity::operator==(const Identity &other) const
-{
-    return device == other.device && inode == other.inode && size == other.size &&
-           SameTime(modified, other.modified) && SameTime(changed, other.changed);
-}
 
 ReservationRecord::ReservationRecord(const QString &document, const QString &resolved)
     : ReservationRecord(document, EncodeFileName(resolved))
@@ -129,11 +107,11 @@ void ReservationRecord::Refresh()
         Forget(false);
         return;
     }
-    if (known && present && IdentityOf(st) == identity)
+    if (known && present && FileStamp::Of(st) == identity)
         return;
     if (known && present && written && st.st_dev == written->first &&
         st.st_ino == written->second && S_ISREG(st.st_mode)) {
-        identity = IdentityOf(st);
+        identity = FileStamp::Of(st);
         written.reset();
         return;
     }
@@ -143,7 +121,7 @@ void ReservationRecord::Refresh()
 void ReservationRecord::ReadRecord(const struct stat &linkStatus)
 {
     Forget(true);
-    identity = IdentityOf(linkStatus);
+    identity = FileStamp::Of(linkStatus);
     if (!S_ISREG(linkStatus.st_mode)) {
         damage = S_ISLNK(linkStatus.st_mode) ? QStringLiteral("it is a link, not a file")
                                              : QStringLiteral("it is not a regular file");
@@ -168,7 +146,7 @@ void ReservationRecord::ReadRecord(const struct stat &linkStatus)
         // the open file has is all there is to read.
         readable = ReadAtMost(fd, qsizetype(st.st_size), bytes);
         error = errno;
-        identity = IdentityOf(st);
+        identity = FileStamp::Of(st);
     }
     ::close(fd);
 
@@ -370,7 +348,7 @@ void ReservationRecord::Remove(const QString &user)
         throw ServerError(
             ServerErrors::NotTheHolder,
             QStringLiteral("%1 is reserved by %2, not by %3.").arg(documentPath, holder, user));
-    const Identity checked = identity;
+    const FileStamp checked = identity;
     const QString checkedHolder = holder;
 
     // Moving the record away is the one step that takes it: whatever record is there at that
@@ -391,7 +369,7 @@ void ReservationRecord::Remove(const QString &user)
     struct stat st;
     bool same = ::lstat(claimed.constData(), &st) == 0 && st.st_dev == checked.device &&
                 st.st_ino == checked.inode && st.st_size == checked.size &&
-                SameTime(st.st_mtim, checked.modified);
+                FileStamp::SameTime(st.st_mtim, checked.modified);
     if (same && damage.isEmpty()) {
         ReservationRecord moved(documentPath, QString());
         moved.nativeRecordPath = claimed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/DocumentServer.h"
+#include "system/FileStamp.h"
 
 #include <QDateTime>
 #include <QString>
@@ -45,23 +46,13 @@ public:
     void Remove(const QString &user);
 
 private:
-    struct Identity
-    {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        timespec modified{};
-        timespec changed{};
-        bool operator==(const Identity &other) const;
-    };
-
     QString documentPath;
     QByteArray nativeRecordPath;
 
     // The state of the last read.
     bool known = false;
     bool present = false;
-    Identity identity;
+    FileStamp identity;
     QString holder;
     QDateTime time;
     int version = 0;
@@ -69,7 +60,6 @@ private:
     // The file this object linked into place, while its identity is not yet known.
     std::optional<std::pair<dev_t, ino_t>> written;
 
-    static Identity IdentityOf(const struct stat &st);
     void Refresh();
     void ReadRecord(const struct stat &linkStatus);
     void Forget(bool isPresent);

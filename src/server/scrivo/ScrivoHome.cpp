@@ -7,6 +7,7 @@
 #include "system/FileError.h"
 #include "system/FileLock.h"
 #include "system/FileNames.h"
+#include "system/FileStamp.h"
 #include "system/FileWrite.h"
 
 #include <QDir>
@@ -313,31 +314,12 @@ int ScrivoHome::MajorVersion() const
 
 namespace {
 
-// What identifies the content of a regular file without reading it.
-struct FileStamp
-{
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    bool operator==(const FileStamp &other) const
-    {
-        const auto same = [](const timespec &a, const timespec &b) {
-            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-        };
-        return device == other.device && inode == other.inode && size == other.size &&
-               same(modified, other.modified) && same(changed, other.changed);
-    }
-};
-
 std::optional<FileStamp> StampOf(const QString &path)
 {
     struct stat st;
     if (::stat(EncodeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return FileStamp::Of(st);
 }
 
 // The mode last read, with the stamps of the two files it came from. Every check-out and
