@@ -1,5 +1,6 @@
-// Scrivo's reservation record reader on any record content: a record is either whole (a
-// valid holder, a time, a version) or reported as damaged, never anything in between.
+// Scrivo's reservation record reader on any record content: a record is whole (a valid
+// holder, a time, a version), being written (reserved by a holder not known yet: the start of
+// a record, just written), or reported as damaged, never anything in between.
 
 #include "FuzzSupport.h"
 #include "model/UserNames.h"
@@ -15,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     ReservationRecord record(document, document);
     Check(record.Path() == recordPath, "the record is looked for elsewhere");
-    bool reserved = false;
+    ReservationState state;
     try {
-        reserved = record.IsReserved();
+        state = record.State();
     } catch (const ServerError &error) {
         Check(error.number == ServerErrors::ReservationRecordDamaged,
               "a damaged record gave another error");
@@ -31,7 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         return 0;
     }
-    Check(reserved, "a record that is there reads as no reservation");
+    Check(state.Reserved, "a record that is there reads as no reservation");
+    if (state.HolderUnknown) {
+        Check(state.By.isEmpty() && !state.Time.isValid() && state.Version == 0,
+              "a record being written was read with a holder");
+        Check(size == 0 || data[0] == '[', "a record being written does not start as one");
+        return 0;
+    }
     Check(IsValidUserName(record.ReservedBy()), "a record was read with an invalid holder");
     Check(record.ReservedTime().isValid(), "a record was read without a valid time");
     Check(record.ReservedTime().timeSpec() == Qt::LocalTime, "the time is not in local time");

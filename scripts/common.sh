@@ -4,7 +4,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 BUILD_PACKAGES=(g++ cmake pkgconf qt6-base-dev libxlsxwriter-dev)
 TEST_PACKAGES=(python3-openpyxl xvfb xauth xdotool imagemagick clang libclang-rt-14-dev gcovr
-    sshfs openssh-server)
+    samba smbnetfs sshfs socat openssh-sftp-server)
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi

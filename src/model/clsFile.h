@@ -35,3 +35,7 @@ using clsFilePtr = std::shared_ptr<clsFile>;
 
 // The marker text of a document that nobody holds.
 inline const QString Available = QStringLiteral("available");
+
+// The holder text of a document whose reservation is being written: it is reserved, by a
+// holder not known yet.
+inline const QString BeingReserved = QStringLiteral("(being reserved)");

@@ -4,6 +4,7 @@
 #include "projects/FileFunctions.h"
 #include "projects/WorkingProject.h"
 #include "reserve/PrepareWorkingProject.h"
+#include "server/FileProcessing.h"
 #include "server/ServerError.h"
 
 #include <functional>
@@ -26,32 +27,22 @@ struct RunRecord
 
 using RecordStep = std::function<void(DocumentServer &, RunRecord &, ReservationFailures &)>;
 
-struct Reservation
-{
-    QString by;
-    QString time;
-    QString version;
-};
-
 // The reservation as a row shows it, from one reading: a failing read changes nothing.
-Reservation ReservationOf(ServerDocument &doc)
+ReservationTexts ReservationOf(ServerDocument &doc)
 {
-    const ReservationState held = doc.Reservation();
-    if (!held.Reserved)
-        return {Available, Available, Available};
-    return {held.By, GeneralDateText(held.Time), QString::number(held.Version)};
+    return TextsOf(doc.Reservation());
 }
 
 // Writes the texts into the row and tells about it when they differ from what it showed.
-void ShowReservation(RunRecord &row, const Reservation &held)
+void ShowReservation(RunRecord &row, const ReservationTexts &held)
 {
     clsFile &record = row.record;
-    if (record.CheckedOutBy() == held.by && record.CheckedOutTime() == held.time &&
-        record.CheckedOutVersion() == held.version)
+    if (record.CheckedOutBy() == held.By && record.CheckedOutTime() == held.Time &&
+        record.CheckedOutVersion() == held.Version)
         return;
-    record.SetCheckedOutBy(held.by);
-    record.SetCheckedOutTime(held.time);
-    record.SetCheckedOutVersion(held.version);
+    record.SetCheckedOutBy(held.By);
+    record.SetCheckedOutTime(held.Time);
+    record.SetCheckedOutVersion(held.Version);
     row.changed();
 }
 
@@ -88,19 +79,25 @@ void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
     try {
         server.SetUserName(user);
         doc = OpenRowDocument(server, record);
-        const Reservation held = ReservationOf(*doc);
-        if (held.by != Available) {
+        const ReservationTexts held = ReservationOf(*doc);
+        if (held.By != Available) {
             // A reservation already there is left alone and shown; when the row offered the
             // document as free, the user is told.
             ShowReservation(row, held);
             if (listedFree)
                 failures.append(
                     {record.FileName(),
-                     QStringLiteral("checked out by %1 since the list was read").arg(held.by)});
+                     QStringLiteral("checked out by %1 since the list was read").arg(held.By)});
             return;
         }
         doc->Reserve();
-        ShowReservation(row, ReservationOf(*doc));
+        // The holder, time and version of the reservation just made, as the server has them.
+        ReservationState made;
+        made.Reserved = true;
+        made.By = doc->ReservedBy();
+        made.Time = doc->ReservedTime();
+        made.Version = doc->ReservedVersion();
+        ShowReservation(row, TextsOf(made));
     } catch (const std::exception &error) {
         failures.append({record.FileName(), ReasonOf(error)});
         ShowServerState(doc.get(), row);

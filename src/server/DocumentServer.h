@@ -14,13 +14,15 @@
 class ServerDocument;
 using ServerDocumentPtr = std::shared_ptr<ServerDocument>;
 
-// A document's reservation as read at one moment.
+// A document's reservation as read at one moment. A reservation whose record is still being
+// written is Reserved with HolderUnknown: no holder, time or version yet.
 struct ReservationState
 {
     bool Reserved = false;
     QString By;
     QDateTime Time;
     int Version = 0;
+    bool HolderUnknown = false;
 };
 
 class ServerDocument

@@ -4,19 +4,23 @@
 #include "projects/FileFunctions.h"
 #include "server/ServerError.h"
 
+ReservationTexts TextsOf(const ReservationState &state)
+{
+    if (!state.Reserved)
+        return {Available, Available, Available};
+    if (state.HolderUnknown)
+        return {BeingReserved, QString(), QString()};
+    return {state.By, GeneralDateText(state.Time), QString::number(state.Version)};
+}
+
 ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc)
 {
     auto record = std::make_shared<clsFile>();
     const ReservationState state = doc.Reservation();
-    if (state.Reserved) {
-        record->SetCheckedOutBy(state.By);
-        record->SetCheckedOutTime(GeneralDateText(state.Time));
-        record->SetCheckedOutVersion(QString::number(state.Version));
-    } else {
-        record->SetCheckedOutBy(Available);
-        record->SetCheckedOutTime(Available);
-        record->SetCheckedOutVersion(Available);
-    }
+    const ReservationTexts texts = TextsOf(state);
+    record->SetCheckedOutBy(texts.By);
+    record->SetCheckedOutTime(texts.Time);
+    record->SetCheckedOutVersion(texts.Version);
     record->SetBrowserName(doc.DisplayName());
     record->SetFileName(FileNameOf(doc.FullFileName()));
     record->SetFilePath(ParentFolderOf(doc.FullFileName()));

@@ -6,6 +6,19 @@
 
 #include <QString>
 
+// The texts a row shows for a reservation: the holder, the time (the general date form) and
+// the version; "available" three times for a free document; "(being reserved)" and two
+// empty texts while the holder is not known.
+struct ReservationTexts
+{
+    QString By;
+    QString Time;
+    QString Version;
+
+    friend bool operator==(const ReservationTexts &, const ReservationTexts &) = default;
+};
+ReservationTexts TextsOf(const ReservationState &state);
+
 // Turns the document's reservation into a new record and appends it to Files. The server is
 // read in a fixed order: the reservation (a free document gets "available" three times);
 // DisplayName; FullFileName twice (file name, then folder). A failing read passes its error

@@ -39,4 +39,6 @@ constexpr int ProjectNotFound = 1008;
 constexpr int ServerHomeUnusable = 1009;
 constexpr int ProjectUnreadable = 1010;
 constexpr int SeveralHardLinks = 1011;
+constexpr int ReservationBusy = 1012;
+constexpr int BeingReserved = 1013;
 } // namespace ServerErrors

@@ -3,6 +3,7 @@
 #include "system/FileError.h"
 #include "system/FileIO.h"
 #include "system/FileNames.h"
+#include "system/FileSystems.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -35,6 +36,7 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
         ::close(fd);
         throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
     }
+    ReadCurrentContent(fd, st);
     QByteArray bytes;
     // As much as the stat says and one byte more, so that a file that grew since shows; it is
     // then read on, up to one byte past the limit. Never a buffer of the limit's size for a
@@ -60,6 +62,16 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
 }
 
 } // namespace
+
+void ReadCurrentContent(int fd, const struct stat &st)
+{
+    if (!IsFuseNetworkFileSystem(st.st_dev))
+        return;
+    // A client that cannot read past its cache refuses the flag; its reads stay as they are.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags | O_DIRECT);
+}
 
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit)
 {

@@ -3,6 +3,7 @@
 #include "system/FileError.h"
 #include "system/FileIO.h"
 #include "system/FileNames.h"
+#include "system/HardLinks.h"
 
 #include <cerrno>
 #include <climits>
@@ -99,10 +100,43 @@ void ReplaceFile(const QString &path, const QByteArray &content)
     SyncFolderOf(target);
 }
 
+namespace {
+
+// The file at target, created exclusively and written in place: for shares that make no hard
+// links, where a reader may see the new file for a moment before it is whole. Nothing of it
+// is left when the write fails.
+void CreateInPlace(const QString &shownPath, const QByteArray &target, const QByteArray &content)
+{
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          NewFileMode());
+    if (fd < 0) {
+        if (errno == EEXIST)
+            throw FileError(shownPath, QStringLiteral("something else is already there"));
+        Fail(shownPath, errno);
+    }
+    const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !ok) {
+        const int reason = ok ? errno : error;
+        ::unlink(target.constData());
+        Fail(shownPath, reason);
+    }
+}
+
+} // namespace
+
 void CreateNewFile(const QString &path, const QByteArray &content)
 {
     const QByteArray target = EncodeFileName(path);
     const QByteArray copy = WritePrivateCopy(path, target, content, NewFileMode());
+    struct stat written;
+    const bool known = ::stat(copy.constData(), &written) == 0;
+    if (known && KnownToRefuseHardLinks(written.st_dev)) {
+        ::unlink(copy.constData());
+        CreateInPlace(path, target, content);
+        SyncFolderOf(target);
+        return;
+    }
     // link(2) never follows a link at its target and fails when anything is there.
     const int linked = ::link(copy.constData(), target.constData());
     const int error = errno;
@@ -110,7 +144,10 @@ void CreateNewFile(const QString &path, const QByteArray &content)
     if (linked != 0) {
         if (error == EEXIST)
             throw FileError(path, QStringLiteral("something else is already there"));
-        Fail(path, error);
+        if (!RefusesHardLinks(error) || !known)
+            Fail(path, error);
+        RememberRefusedHardLinks(written.st_dev);
+        CreateInPlace(path, target, content);
     }
     SyncFolderOf(target);
 }

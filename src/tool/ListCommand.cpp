@@ -147,13 +147,27 @@ bool Wanted(const ListOptions &options, const ReservationState &state, const QSt
     return !options.mine || state.By == me;
 }
 
+// The holder as the tool shows it: "available", the holder, or "(being reserved)".
+QString HolderText(const ReservationState &state)
+{
+    if (!state.Reserved)
+        return Available;
+    return state.HolderUnknown ? BeingReserved : state.By;
+}
+
+// Whether the reservation has a holder with a time and a version.
+bool HasKnownHolder(const ReservationState &state)
+{
+    return state.Reserved && !state.HolderUnknown;
+}
+
 void PrintLines(const QList<ListedDocument> &listed, const clsFiles &records)
 {
     for (const ListedDocument &document : listed) {
         const ReservationState &state = document.state;
-        const QString holder = state.Reserved ? state.By : Available;
-        const QString time = state.Reserved ? IsoDateText(state.Time) : QString();
-        const QString version = state.Reserved ? QString::number(state.Version) : QString();
+        const QString holder = HolderText(state);
+        const QString time = HasKnownHolder(state) ? IsoDateText(state.Time) : QString();
+        const QString version = HasKnownHolder(state) ? QString::number(state.Version) : QString();
         Print(QStringList{Escaped(document.path), Escaped(holder), time, version,
                           Escaped(records.Item(document.record)->BrowserName())}
                   .join(u'\t'));
@@ -167,10 +181,11 @@ void PrintJson(const QList<ListedDocument> &listed, const clsFiles &records)
         const ReservationState &state = document.state;
         array.append(QJsonObject{
             {QStringLiteral("path"), document.path},
-            {QStringLiteral("holder"), state.Reserved ? state.By : Available},
+            {QStringLiteral("holder"), HolderText(state)},
             {QStringLiteral("time"),
-             state.Reserved ? QJsonValue(IsoDateText(state.Time)) : QJsonValue()},
-            {QStringLiteral("version"), state.Reserved ? QJsonValue(state.Version) : QJsonValue()},
+             HasKnownHolder(state) ? QJsonValue(IsoDateText(state.Time)) : QJsonValue()},
+            {QStringLiteral("version"),
+             HasKnownHolder(state) ? QJsonValue(state.Version) : QJsonValue()},
             {QStringLiteral("displayName"), records.Item(document.record)->BrowserName()}});
     }
     std::fputs(QJsonDocument(array).toJson(QJsonDocument::Compact).append('\n').constData(),

@@ -4,6 +4,7 @@
 #include "tool/ToolOutput.h"
 
 #include "model/DateText.h"
+#include "model/clsFile.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoSample.h"
@@ -70,13 +71,13 @@ int ListProjects(ScrivoServer &server)
 QString StatusLine(ScrivoServer &server, const QString &path)
 {
     const ServerDocumentPtr document = server.OpenDocument(path);
-    if (!document->IsReserved())
+    const ReservationState state = document->Reservation();
+    if (!state.Reserved)
         return document->FullFileName() + QStringLiteral("\tavailable");
-    const QString holder = document->ReservedBy();
-    const QDateTime time = document->ReservedTime();
-    const int version = document->ReservedVersion();
-    return document->FullFileName() + u'\t' + holder + u'\t' + IsoDateText(time) + u'\t' +
-           QString::number(version);
+    if (state.HolderUnknown)
+        return document->FullFileName() + u'\t' + BeingReserved;
+    return document->FullFileName() + u'\t' + state.By + u'\t' + IsoDateText(state.Time) + u'\t' +
+           QString::number(state.Version);
 }
 
 // Runs action on every document; a failure is reported and the rest still run.

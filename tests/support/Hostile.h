@@ -45,8 +45,8 @@ ToolResult
 RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
-// An environment in which a program stops before it renames the file at
-// path (see PausePreload.cpp) until LetGo: it then created "<folder>/paused".
+// An environment in which a program stops before it renames or removes the file at path (see
+// PausePreload.cpp) until LetGo: it then created "<folder>/paused".
 QProcessEnvironment PausedBefore(const QString &path, const QString &folder);
 bool WaitUntilPaused(const QString &folder);
 void LetGo(const QString &folder);

@@ -1,5 +1,5 @@
-// Loaded into a program with LD_PRELOAD by tests: the first rename of the file named by
-// BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act between two steps of the
+// Loaded into a program with LD_PRELOAD by tests: the first rename or removal of the file named
+// by BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act between two steps of the
 // program (see Hostile.h). Without the variables it does nothing.
 
 #include <cstdio>
@@ -43,4 +43,11 @@ extern "C" int rename(const char *from, const char *to)
     PauseBefore(from);
     static const auto next = Next<int (*)(const char *, const char *)>("rename");
     return next(from, to);
+}
+
+extern "C" int unlink(const char *path)
+{
+    PauseBefore(path);
+    static const auto next = Next<int (*)(const char *)>("unlink");
+    return next(path);
 }

@@ -3,14 +3,22 @@
 #include "model/UserNames.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
+#include "server/scrivo/DocumentTurn.h"
 #include "system/FileError.h"
 #include "system/FileIO.h"
 #include "system/FileNames.h"
+#include "system/FileRead.h"
+#include "system/FileSystems.h"
+#include "system/HardLinks.h"
+#include "system/Notices.h"
 
 #include <QRandomGenerator>
+#include <QThread>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,7 +26,11 @@ namespace {
 // A record is a few lines; anything much larger is not one.
 constexpr qsizetype MaxRecordSize = 64 * 1024;
 constexpr int CreateAttempts = 3;
+// A record without its last key is being written for at most this long; then it is left
+// over from a writer that stopped (or, after a power loss, from one that wrote it).
+constexpr qint64 BeingWrittenSeconds = 60;
 
+const QByteArray RecordHead = QByteArrayLiteral("[Reservation]\n");
 const QString ReservationSection = QStringLiteral("Reservation");
 const QString ByKey = QStringLiteral("By");
 const QString TimeKey = QStringLiteral("Time");
@@ -59,15 +71,72 @@ ServerError ReadFailure(const QString &record, int error)
                            .arg(record, SystemReason(error)));
 }
 
+// Removes the file; an SMB server refuses for a moment while another client has it open
+// (a workstation reading the record), so a busy file is tried again for a while.
+int RemoveWhenFree(const QByteArray &path, dev_t device)
+{
+    for (unsigned long pause = 5;; pause *= 2) {
+        if (RepeatWhileTransient(device, [&] { return ::unlink(path.constData()); }) == 0)
+            return 0;
+        if (errno != EBUSY || pause > 1000)
+            return -1;
+        QThread::msleep(pause);
+    }
+}
+
+// A record's time: ISO 8601 with its UTC offset; a time without one would be read
+// differently in another time zone. Invalid when the text is none.
+QDateTime RecordTime(const QString &text)
+{
+    const QDateTime parsed = QDateTime::fromString(text, Qt::ISODate);
+    return parsed.timeSpec() == Qt::LocalTime ? QDateTime() : parsed;
+}
+
+// Whether the bytes are the start of a record as written here whose last line is not yet
+// there: its lines so far are the lines a writer writes, in their order, each as it can be,
+// and what follows the last line break starts the next one.
+bool IsUnfinishedRecord(const QByteArray &bytes)
+{
+    static const QByteArray Lines[] = {RecordHead.chopped(1), "By=", "Time=", "Version=",
+                                       ReservationRecord::CompletionLine().chopped(1)};
+    constexpr qsizetype Count = qsizetype(std::size(Lines));
+    const QList<QByteArray> lines = bytes.split('\n');
+    const qsizetype whole = lines.size() - 1; // the lines that end in a line break
+    if (whole >= Count)
+        return false;
+    for (qsizetype i = 0; i < whole; ++i) {
+        const QByteArray &line = lines[i];
+        if (i == 0 || i == Count - 1) {
+            if (line != Lines[i])
+                return false;
+            continue;
+        }
+        if (!line.startsWith(Lines[i]))
+            return false;
+        const QString value = IniText(QByteArrayView(line).sliced(Lines[i].size()).trimmed());
+        bool numbered = false;
+        value.toInt(&numbered);
+        const bool valid = i == 1   ? IsValidUserName(value) && !IsAvailableMarker(value)
+                           : i == 2 ? RecordTime(value).isValid()
+                                    : numbered;
+        if (!valid)
+            return false;
+    }
+    const QByteArray &rest = lines.last();
+    return rest.startsWith(Lines[whole]) || Lines[whole].startsWith(rest);
+}
+
 } // namespace
 
-ReservationRecord::ReservationRecord(const QString &document, const QString &resolved)
-    : ReservationRecord(document, EncodeFileName(resolved))
+ReservationRecord::ReservationRecord(const QString &document, const QString &resolved,
+                                     dev_t fileSystem)
+    : ReservationRecord(document, EncodeFileName(resolved), fileSystem)
 {
 }
 
-ReservationRecord::ReservationRecord(const QString &document, const QByteArray &nativeResolved)
-    : documentPath(document)
+ReservationRecord::ReservationRecord(const QString &document, const QByteArray &nativeResolved,
+                                     dev_t fileSystem)
+    : documentPath(document), device(fileSystem)
 {
     // Built from the bytes, so the record of a document whose name is not valid UTF-8 lies
     // beside that very document.
@@ -84,80 +153,66 @@ QString ReservationRecord::Path() const
     return DecodeFileName(nativeRecordPath);
 }
 
-void ReservationRecord::Forget(bool isPresent)
+ReservationRecord::Look ReservationRecord::LookAtRecord() const
 {
-    written.reset();
-    known = true;
-    present = isPresent;
-    holder.clear();
-    time = QDateTime();
-    version = 0;
-    damage.clear();
-}
-
-void ReservationRecord::Refresh()
-{
-    // The record itself, never what a link in its place points to.
-    struct stat st;
-    if (::lstat(nativeRecordPath.constData(), &st) != 0) {
-        const int error = errno;
-        known = false;
-        if (!MeansNoRecord(error))
+    for (int attempt = 0;; ++attempt) {
+        int error = 0;
+        if (const std::optional<Look> look = LookOnce(error))
+            return *look;
+        if (error != EIO || !IsFuseNetworkFileSystem(Device()) ||
+            !WaitAfterTransientFailure(attempt))
             throw ReadFailure(Path(), error);
-        Forget(false);
-        return;
     }
-    if (known && present && FileStamp::Of(st) == identity)
-        return;
-    if (known && present && written && st.st_dev == written->first &&
-        st.st_ino == written->second && S_ISREG(st.st_mode)) {
-        identity = FileStamp::Of(st);
-        written.reset();
-        return;
-    }
-    ReadRecord(st);
 }
 
-void ReservationRecord::ReadRecord(const struct stat &linkStatus)
+std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) const
 {
-    Forget(true);
-    identity = FileStamp::Of(linkStatus);
-    if (!S_ISREG(linkStatus.st_mode)) {
-        damage = S_ISLNK(linkStatus.st_mode) ? QStringLiteral("it is a link, not a file")
-                                             : QStringLiteral("it is not a regular file");
-        return;
-    }
-    const int fd =
-        ::open(nativeRecordPath.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    // Opened without following a link and without waiting on a FIFO; only a regular file is
+    // read, so nothing else in the record's place is ever acted on.
+    const int fd = ::open(nativeRecordPath.constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        const int error = errno;
-        if (!MeansNoRecord(error))
-            throw ReadFailure(Path(), error);
-        Forget(false); // released between the lstat and the open
-        return;
+        error = errno;
+        if (MeansNoRecord(error))
+            return Look{};
+        if (error == ELOOP)
+            return Look{Kind::Damaged, {}, QStringLiteral("it is a link, not a file")};
+        if (error == ENXIO) // a socket
+            return Look{Kind::Damaged, {}, QStringLiteral("it is not a regular file")};
+        // A record its writer's umask kept from the others can never be read by them: it
+        // is of no use to anybody but in the way, so whoever may remove it may release it.
+        if (error == EACCES || error == EPERM)
+            return Look{
+                Kind::Damaged, {}, QStringLiteral("it cannot be read: ") + SystemReason(error)};
+        return std::nullopt;
     }
     struct stat st;
-    QByteArray bytes;
-    bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    int error = errno;
-    const bool tooLarge = readable && st.st_size > MaxRecordSize;
-    if (readable && !tooLarge) {
-        // A record is never changed in place (a new one is linked in instead), so the size
-        // the open file has is all there is to read.
-        readable = ReadAtMost(fd, qsizetype(st.st_size), bytes);
+    if (::fstat(fd, &st) != 0) {
         error = errno;
-        identity = FileStamp::Of(st);
+        ::close(fd);
+        return std::nullopt;
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Look{Kind::Damaged, {}, QStringLiteral("it is not a regular file")};
+    }
+    // Read to its end, never to the size the status gives: a network client may still give
+    // the size of the record this one replaced.
+    ReadCurrentContent(fd, st);
+    QByteArray bytes;
+    const bool read = ReadAtMost(fd, MaxRecordSize + 1, bytes);
+    error = errno;
     ::close(fd);
+    if (!read)
+        return std::nullopt;
+    if (bytes.size() > MaxRecordSize)
+        return Look{Kind::Damaged, {}, QStringLiteral("it is too large")};
+    return Parse(bytes, st);
+}
 
-    if (!readable) {
-        damage = SystemReason(error);
-        return;
-    }
-    if (tooLarge) {
-        damage = QStringLiteral("it is too large");
-        return;
-    }
+ReservationRecord::Look ReservationRecord::Parse(const QByteArray &bytes,
+                                                 const struct stat &st) const
+{
     // The first Reservation section, the first line of each key.
     bool inReservation = false;
     bool seenSection = false;
@@ -184,67 +239,76 @@ void ReservationRecord::ReadRecord(const struct stat &linkStatus)
         }
         return true;
     });
-    if (!seenSection) {
+
+    QString damage;
+    bool numbered = false;
+    const int number = versionText.toInt(&numbered);
+    const QDateTime time = RecordTime(timeText);
+    if (!seenSection)
         damage = QStringLiteral("it holds no reservation");
-        return;
-    }
-    if (!IsValidUserName(by) || IsAvailableMarker(by)) {
+    else if (!IsValidUserName(by) || IsAvailableMarker(by))
         damage = QStringLiteral("it names no valid holder");
-        return;
-    }
-    const QDateTime parsed = QDateTime::fromString(timeText, Qt::ISODate);
-    // A time without its UTC offset would be read differently in another time zone.
-    if (!parsed.isValid() || parsed.timeSpec() == Qt::LocalTime) {
+    else if (!time.isValid())
         damage =
             QStringLiteral("its time \"%1\" is not a date and time with UTC offset").arg(timeText);
-        return;
-    }
-    bool ok = false;
-    const int number = versionText.toInt(&ok);
-    if (!ok) {
+    else if (!numbered)
         damage = QStringLiteral("its version \"%1\" is not a whole number").arg(versionText);
-        return;
+    if (damage.isEmpty())
+        return {Kind::Held, {true, by, time.toLocalTime(), number}, {}};
+
+    // The start of a record written at its own name a moment ago, by a writer that has not
+    // yet written the rest.
+    const qint64 age = QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec);
+    if (IsUnfinishedRecord(bytes) && qAbs(age) <= BeingWrittenSeconds) {
+        ReservationState unknown;
+        unknown.Reserved = true;
+        unknown.HolderUnknown = true;
+        return {Kind::BeingWritten, unknown, {}};
     }
-    holder = by;
-    time = parsed.toLocalTime();
-    version = number;
+    return {Kind::Damaged, {}, damage};
 }
 
-void ReservationRecord::ThrowWhenDamaged() const
+ReservationState ReservationRecord::Answer(const Look &look) const
 {
-    if (present && !damage.isEmpty())
+    if (look.kind == Kind::Damaged)
         throw ServerError(
             ServerErrors::ReservationRecordDamaged,
-            QStringLiteral("The reservation record %1 is damaged: %2.").arg(Path(), damage));
-}
-
-bool ReservationRecord::IsReserved()
-{
-    Refresh();
-    ThrowWhenDamaged();
-    return present;
-}
-
-QString ReservationRecord::ReservedBy()
-{
-    return IsReserved() ? holder : QString();
-}
-
-QDateTime ReservationRecord::ReservedTime()
-{
-    return IsReserved() ? time : QDateTime();
-}
-
-int ReservationRecord::ReservedVersion()
-{
-    return IsReserved() ? version : 0;
+            QStringLiteral("The reservation record %1 is damaged: %2.").arg(Path(), look.damage));
+    return look.state;
 }
 
 ReservationState ReservationRecord::State()
 {
-    if (!IsReserved())
-        return {};
-    return {true, holder, time, version};
+    last = LookAtRecord();
+    return Answer(*last);
+}
+
+ReservationState ReservationRecord::LastState()
+{
+    return last ? Answer(*last) : State();
+}
+
+QByteArray ReservationRecord::Folder() const
+{
+    const qsizetype slash = nativeRecordPath.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : nativeRecordPath.left(qMax<qsizetype>(slash, 1));
+}
+
+dev_t ReservationRecord::Device() const
+{
+    struct stat st;
+    if (device == 0 && ::stat(Folder().constData(), &st) == 0)
+        device = st.st_dev;
+    return device;
+}
+
+mode_t ReservationRecord::RecordMode(mode_t documentMode) const
+{
+    mode_t mode = S_IWUSR | (documentMode & (S_IRUSR | S_IRGRP | S_IROTH));
+    struct stat folder;
+    if (::stat(Folder().constData(), &folder) == 0 && (folder.st_mode & S_IWGRP))
+        mode |= S_IWGRP;
+    return mode;
 }
 
 QByteArray ReservationRecord::PrivateName() const
@@ -259,141 +323,158 @@ QByteArray ReservationRecord::PrivateName() const
 QByteArray ReservationRecord::RecordText(const QString &user, int documentVersion,
                                          const QDateTime &time)
 {
-    // The holder is quoted so that blanks at its ends survive the INI rules.
-    QByteArray text("[Reservation]\n");
+    // The holder is quoted so that blanks at its ends survive the INI rules; the last line
+    // tells a reader that the record is whole.
+    QByteArray text = RecordHead;
     text += "By=\"" + user.toUtf8() + "\"\n";
     text += "Time=" + TimeText(time) + '\n';
     text += "Version=" + QByteArray::number(documentVersion) + '\n';
+    text += CompletionLine();
     return text;
 }
 
-void ReservationRecord::Create(const QString &user, int documentVersion)
+ServerError ReservationRecord::WriteFailure(int error) const
 {
-    // The record holds whole seconds.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
-    const QByteArray text = RecordText(user, documentVersion, stamped);
-    auto writeFailed = [&](int error) {
-        return ServerError(ServerErrors::WriteFailed,
-                           QStringLiteral("The reservation of %1 could not be written: %2")
-                               .arg(documentPath, SystemReason(error)));
-    };
+    return ServerError(ServerErrors::WriteFailed,
+                       QStringLiteral("The reservation of %1 could not be written: %2")
+                           .arg(documentPath, SystemReason(error)));
+}
 
+std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mode_t mode)
+{
     // The whole record goes into a private file first; link(2) then puts it in place only
-    // when no record is there, atomically, also between processes on other machines.
+    // when no record is there, so readers never see a part of it.
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
         temporary = PrivateName();
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && (errno != EEXIST || attempt >= CreateAttempts))
-            throw writeFailed(errno);
+            throw WriteFailure(errno);
     }
     // No fsync: the record is linked into place only once it is whole, so no process ever
     // sees a partial record. After a power loss the newest records may come back empty,
-    // which readers report as a damaged record naming the file, and anyone may release it.
+    // which readers take as damaged once they are a minute old, and anyone may release them.
     // Flushing every record to disk made a check-out of a thousand documents take seconds.
-    struct stat writtenFile;
-    const bool whole = WriteAll(fd, text) && ::fstat(fd, &writtenFile) == 0;
+    const bool whole = ::fchmod(fd, mode) == 0 && WriteAll(fd, text);
     const int writeError = errno;
     if (::close(fd) != 0 || !whole) {
         const int error = whole ? errno : writeError;
         ::unlink(temporary.constData());
-        throw writeFailed(error);
+        throw WriteFailure(error);
     }
-
-    for (int attempt = 0;; ++attempt) {
-        if (::link(temporary.constData(), nativeRecordPath.constData()) == 0)
-            break;
-        const int error = errno;
-        // Somebody else's record is there: name the holder. A network file system may report
-        // the taken name in other words, so any failure with a record in place counts so.
-        // Should the record have gone again in the meantime, try once more.
-        try {
-            Refresh();
-            ThrowWhenDamaged();
-        } catch (...) {
-            ::unlink(temporary.constData());
-            throw;
-        }
-        if (error != EEXIST && !present) {
-            ::unlink(temporary.constData());
-            throw writeFailed(error);
-        }
-        if (present || attempt >= CreateAttempts) {
-            ::unlink(temporary.constData());
-            throw ServerError(
-                ServerErrors::AlreadyReserved,
-                QStringLiteral("%1 is already reserved by %2.")
-                    .arg(documentPath, present ? holder : QStringLiteral("another user")));
-        }
-    }
+    const int linked = RepeatWhileTransient(
+        Device(), [&] { return ::link(temporary.constData(), nativeRecordPath.constData()); });
+    const int error = errno;
     ::unlink(temporary.constData());
-    // What was just linked into place is known. The next look at the record takes its
-    // identity (the link changed its status time) when it is still the file written here,
-    // so the reads that follow need not read it again.
-    Forget(true);
-    holder = user;
-    time = stamped;
-    version = documentVersion;
-    written = std::pair{writtenFile.st_dev, writtenFile.st_ino};
+    if (linked == 0)
+        return true;
+    // A network file system may report the taken name in other words.
+    if (error == EEXIST || LookAtRecord().kind != Kind::Absent)
+        return false;
+    if (RefusesHardLinks(error))
+        return std::nullopt;
+    throw WriteFailure(error);
+}
+
+bool ReservationRecord::CreateInPlace(const QByteArray &text, mode_t mode)
+{
+    // Creating a file is not exclusive through every client (a FUSE SMB client opens a file
+    // that is there and cuts it), so the record is looked for first, in the document's turn.
+    if (LookAtRecord().kind != Kind::Absent)
+        return false;
+    const int fd = RepeatWhileTransient(Device(), [&] {
+        return ::open(nativeRecordPath.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    });
+    if (fd < 0) {
+        if (errno == EEXIST)
+            return false;
+        throw WriteFailure(errno);
+    }
+    // The mode first, so the record can be read as soon as it is there; a share that keeps
+    // no modes may refuse it. Then the record in one write: readers see it whole, or for a
+    // moment without its last line.
+    ::fchmod(fd, mode);
+    const bool whole = WriteAll(fd, text);
+    const int writeError = errno;
+    if (::close(fd) != 0 || !whole) {
+        const int error = whole ? errno : writeError;
+        // In its turn, the record being written is this writer's to remove.
+        RemoveWhenFree(nativeRecordPath, Device());
+        throw WriteFailure(error);
+    }
+    return true;
+}
+
+void ReservationRecord::ThrowTaken(const ReservationState &held) const
+{
+    throw ServerError(ServerErrors::AlreadyReserved,
+                      QStringLiteral("%1 is already reserved by %2.")
+                          .arg(documentPath, held.Reserved && !held.HolderUnknown
+                                                 ? held.By
+                                                 : QStringLiteral("another user")));
+}
+
+void ReservationRecord::Create(const QString &user, int documentVersion, mode_t documentMode)
+{
+    const mode_t mode = RecordMode(documentMode);
+    // The record holds whole seconds.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
+    const QByteArray text = RecordText(user, documentVersion, stamped);
+
+    // While another has the turn, a record that is there already settles it.
+    const DocumentTurn turn(nativeRecordPath, Device(), documentPath,
+                            [this] { return Answer(*(last = LookAtRecord())).Reserved == false; });
+    if (turn.GaveUp())
+        ThrowTaken(last->state);
+
+    std::optional<bool> placed;
+    const dev_t fileSystem = Device();
+    if (!KnownToRefuseHardLinks(fileSystem)) {
+        placed = LinkIntoPlace(text, mode);
+        if (!placed && RememberRefusedHardLinks(fileSystem))
+            Notice(DecodeFileName(Folder()) +
+                   QStringLiteral(": This folder's file system cannot make hard links; Scrivo "
+                                  "reserves by exclusive creation here"));
+    }
+    if (!placed)
+        placed = CreateInPlace(text, mode);
+    if (!*placed)
+        ThrowTaken(State()); // a damaged record is told as such
+    // What was just written is the last look: the holder, time and version need no read.
+    last = Look{Kind::Held, {true, user, stamped, documentVersion}, {}};
 }
 
 void ReservationRecord::Remove(const QString &user)
 {
-    Refresh();
-    if (!present)
+    // In this change's turn, the record looked at is the record removed. While another has
+    // the turn, waiting is needed only while the record is one this user may release.
+    const auto mayRelease = [&](const Look &look) {
+        return look.kind == Kind::Damaged || (look.kind == Kind::Held && look.state.By == user);
+    };
+    const DocumentTurn turn(nativeRecordPath, Device(), documentPath,
+                            [&] { return mayRelease(*(last = LookAtRecord())); });
+    if (!turn.GaveUp())
+        last = LookAtRecord();
+    if (last->kind == Kind::Absent)
         return;
-    if (damage.isEmpty() && holder != user)
-        throw ServerError(
-            ServerErrors::NotTheHolder,
-            QStringLiteral("%1 is reserved by %2, not by %3.").arg(documentPath, holder, user));
-    const FileStamp checked = identity;
-    const QString checkedHolder = holder;
-
-    // Moving the record away is the one step that takes it: whatever record is there at that
-    // moment. Only when it is the record checked above is it removed.
-    const QByteArray claimed = PrivateName();
-    if (::rename(nativeRecordPath.constData(), claimed.constData()) != 0) {
+    if (last->kind == Kind::BeingWritten)
+        throw ServerError(ServerErrors::BeingReserved,
+                          QStringLiteral("%1 is being reserved by another user right now; its "
+                                         "reservation was not released.")
+                              .arg(documentPath));
+    if (!mayRelease(*last))
+        throw ServerError(ServerErrors::NotTheHolder,
+                          QStringLiteral("%1 is reserved by %2, not by %3.")
+                              .arg(documentPath, last->state.By, user));
+    if (RemoveWhenFree(nativeRecordPath, Device()) != 0) {
         const int error = errno;
-        if (MeansNoRecord(error)) {
-            Forget(false); // released by someone else meanwhile
-            return;
-        }
-        throw ServerError(ServerErrors::WriteFailed,
-                          QStringLiteral("The reservation record %1 could not be removed: %2")
-                              .arg(Path(), SystemReason(error)));
+        if (!MeansNoRecord(error))
+            throw ServerError(ServerErrors::WriteFailed,
+                              QStringLiteral("The reservation record %1 could not be removed: %2")
+                                  .arg(Path(), SystemReason(error)));
     }
-    // The same file (a freed inode number may come back for a new record, so its size and
-    // time count too) holding the same holder.
-    struct stat st;
-    bool same = ::lstat(claimed.constData(), &st) == 0 && st.st_dev == checked.device &&
-                st.st_ino == checked.inode && st.st_size == checked.size &&
-                FileStamp::SameTime(st.st_mtim, checked.modified);
-    if (same && damage.isEmpty()) {
-        ReservationRecord moved(documentPath, QString());
-        moved.nativeRecordPath = claimed;
-        try {
-            same = moved.ReservedBy() == checkedHolder;
-        } catch (const ServerError &) {
-            same = false;
-        }
-    }
-    if (same) {
-        ::unlink(claimed.constData());
-        Forget(false);
-        return;
-    }
-    // Another record took the place of the one checked: it goes back as it was.
-    const bool restored = ::link(claimed.constData(), nativeRecordPath.constData()) == 0;
-    ::unlink(claimed.constData());
-    known = false;
-    throw ServerError(
-        ServerErrors::NotTheHolder,
-        restored ? QStringLiteral("%1 was reserved again by another user while %2's reservation "
-                                  "was being released; the new reservation was left as it is.")
-                       .arg(documentPath, checkedHolder)
-                 : QStringLiteral("%1 was reserved by two users at once while %2's reservation "
-                                  "was being released; the newest reservation stands.")
-                       .arg(documentPath, checkedHolder));
+    last = Look{};
 }

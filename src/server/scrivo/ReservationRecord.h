@@ -1,69 +1,100 @@
 #pragma once
 
 #include "server/DocumentServer.h"
-#include "system/FileStamp.h"
+#include "server/ServerError.h"
 
 #include <QDateTime>
 #include <QString>
 #include <optional>
-#include <sys/stat.h>
-#include <utility>
+#include <sys/types.h>
 
 // The reservation of one document, kept in the hidden file ".<file name>.reservation" beside
-// it (INI: "Reservation" / "By", "Time", "Version"). The record is written under a private
-// name and linked into place, so it appears whole or not at all and of two writers exactly
-// one wins. A record that is not a regular file (a link, even a dangling one, a FIFO, a
-// socket) or cannot be parsed is damaged: reads fail, and any user may release it. Failures
-// throw ServerError naming the document or the record.
+// it (INI: "Reservation" / "By", "Time", "Version", and "Complete" as the last key; records
+// of earlier versions end without it).
+//
+// Writing. Where the folder's file system makes hard links, the whole record is written under
+// a private name and linked into place: it appears whole or not at all, and of two writers
+// exactly one wins. Where link(2) is refused (SMB shares through FUSE clients), the record is
+// created at its own name in the document's turn and written whole in one write; a reader
+// may see it for a moment without its last key.
+//
+// Reading always looks at the record as it is now, past any cache of a network client (see
+// system/FileRead.h). A record that is not a regular file, cannot be read for lack of
+// permission or cannot be parsed is damaged: reads fail naming it, and any user may release
+// it. A record that stops short of its last key is being written: for a minute its document
+// counts as reserved by a holder not known yet (never released for anyone), then as damaged.
+//
+// Changing. Reservations and releases of one document take turns (see DocumentTurn.h): each
+// decides on a look at the record taken in its turn and then places or removes the record,
+// so no release removes a reservation it did not look at, no reservation replaces one, and a
+// document is never without a record that is still its own.
+//
+// Failures throw ServerError naming the document or the record.
 class ReservationRecord
 {
 public:
     // document: the document's full path as shown; resolved: the file it is (links followed),
-    // beside which the record lies.
-    ReservationRecord(const QString &document, const QString &resolved);
+    // beside which the record lies; device: the file system it is on (0: looked up when
+    // needed).
+    ReservationRecord(const QString &document, const QString &resolved, dev_t device = 0);
     // The same with the resolved path as the bytes on disk.
-    ReservationRecord(const QString &document, const QByteArray &nativeResolved);
+    ReservationRecord(const QString &document, const QByteArray &nativeResolved, dev_t device = 0);
 
     QString Path() const;
 
-    // The current state, read again only when the record file changed since the last read
-    // (one lstat when nothing changed). Throws when the record is damaged.
-    bool IsReserved();
-    QString ReservedBy();
-    // In local time; invalid when nobody holds the document.
-    QDateTime ReservedTime();
-    int ReservedVersion();
-    // All of the above from one look at the record.
+    // The reservation as it is now. Throws when the record is damaged or cannot be looked at.
     ReservationState State();
+    bool IsReserved() { return State().Reserved; }
+    // The holder, time (local time) and version of the last look (State or IsReserved) or
+    // of the record just created; a look is taken when there was none.
+    QString ReservedBy() { return LastState().By; }
+    QDateTime ReservedTime() { return LastState().Time; }
+    int ReservedVersion() { return LastState().Version; }
 
-    // Creates the record for user; throws AlreadyReserved naming the holder when another
-    // record is there.
-    void Create(const QString &user, int version);
-    // Removes the record when user holds it; a damaged record is removed for any user (a link
-    // itself, never what it points to); no record: nothing happens. The check and the
-    // removal are one step: the record is first moved to a private name, and a record that
-    // turns out to be another one than the one checked is put back.
+    // Creates the record for user at the document's version; throws AlreadyReserved naming
+    // the holder when a record is there. The record can be read by everyone who can read the
+    // document (documentMode), whatever the umask, and written by the group where the
+    // folder is the group's to write.
+    void Create(const QString &user, int version, mode_t documentMode);
+    // Removes the record when user holds it or it is damaged (a link itself, never what it
+    // points to); no record: nothing happens. A record being written is left alone.
     void Remove(const QString &user);
 
+    // The last key of every record written; records without it are those of earlier versions
+    // or being written.
+    static QByteArray CompletionLine() { return QByteArrayLiteral("Complete=yes\n"); }
+
 private:
+    enum class Kind { Absent, Held, BeingWritten, Damaged };
+    struct Look
+    {
+        Kind kind = Kind::Absent;
+        ReservationState state;
+        QString damage; // why a damaged record cannot be used
+    };
+
     QString documentPath;
     QByteArray nativeRecordPath;
+    mutable dev_t device = 0; // looked up when first needed
+    // The last look at the record, or what this object wrote or removed last.
+    std::optional<Look> last;
 
-    // The state of the last read.
-    bool known = false;
-    bool present = false;
-    FileStamp identity;
-    QString holder;
-    QDateTime time;
-    int version = 0;
-    QString damage; // why the record could not be used; "" when it could
-    // The file this object linked into place, while its identity is not yet known.
-    std::optional<std::pair<dev_t, ino_t>> written;
+    Look LookAtRecord() const;
+    // One look; nullopt with error set when the record could not be read.
+    std::optional<Look> LookOnce(int &error) const;
+    Look Parse(const QByteArray &bytes, const struct stat &st) const;
+    ReservationState Answer(const Look &look) const;
+    ReservationState LastState();
+    dev_t Device() const;
+    QByteArray Folder() const;
+    mode_t RecordMode(mode_t documentMode) const;
 
-    void Refresh();
-    void ReadRecord(const struct stat &linkStatus);
-    void Forget(bool isPresent);
-    void ThrowWhenDamaged() const;
+    // The two ways to put a new record in place; false when the record's name was taken.
+    // LinkIntoPlace gives nullopt when the file system refuses hard links.
+    std::optional<bool> LinkIntoPlace(const QByteArray &text, mode_t mode);
+    bool CreateInPlace(const QByteArray &text, mode_t mode);
+    [[noreturn]] void ThrowTaken(const ReservationState &held) const;
+    ServerError WriteFailure(int error) const;
     QByteArray PrivateName() const;
     static QByteArray RecordText(const QString &user, int version, const QDateTime &time);
 };

@@ -8,6 +8,8 @@
 #include "system/FileError.h"
 #include "system/FileIO.h"
 #include "system/FileNames.h"
+#include "system/FileRead.h"
+#include "system/FileSystems.h"
 
 #include <QDir>
 #include <QSet>
@@ -81,8 +83,9 @@ private:
 } // namespace
 
 ScrivoDocument::ScrivoDocument(QString documentPath, const QByteArray &nativeResolvedPath,
-                               std::shared_ptr<ScrivoSession> owner)
-    : path(std::move(documentPath)), session(std::move(owner)), record(path, nativeResolvedPath)
+                               dev_t fileSystem, std::shared_ptr<ScrivoSession> owner)
+    : path(std::move(documentPath)), session(std::move(owner)), device(fileSystem),
+      record(path, nativeResolvedPath, fileSystem)
 {
 }
 
@@ -96,7 +99,24 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     // The reversible coding of the directory listing: a name that is not valid UTF-8 comes
     // back as the very bytes on disk.
     const QByteArray native = EncodeFileName(path);
+    for (int attempt = 0;; ++attempt) {
+        int error = 0;
+        if (std::shared_ptr<ScrivoDocument> document = OpenOnce(path, native, session, error))
+            return document;
+        // A FUSE network client that failed for a moment is asked again.
+        struct stat folder;
+        const QByteArray parent = native.left(qMax<qsizetype>(native.lastIndexOf('/'), 1));
+        if (error != EIO || ::stat(parent.constData(), &folder) != 0 ||
+            !IsFuseNetworkFileSystem(folder.st_dev) || !WaitAfterTransientFailure(attempt))
+            ThrowOpenFailed(path, error);
+    }
+}
 
+std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
+                                                         const QByteArray &native,
+                                                         std::shared_ptr<ScrivoSession> session,
+                                                         int &error)
+{
     // Non-blocking, so that a named pipe in place of a document cannot stop the server. A
     // link as the last part of the path is opened in a second step, which then finds the
     // file it leads to; a link to a folder on the way leads to the same folder.
@@ -105,13 +125,14 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     const bool throughLink = fd < 0 && errno == ELOOP;
     if (throughLink)
         fd = ::open(native.constData(), flags);
+    error = errno;
     if (fd < 0)
-        ThrowOpenFailed(path, errno);
+        return nullptr;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
-        const int error = errno;
+        error = errno;
         ::close(fd);
-        ThrowOpenFailed(path, error);
+        return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -120,25 +141,27 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
                               ? QStringLiteral("%1 is a folder, not a document.").arg(path)
                               : QStringLiteral("%1 is not a regular file.").arg(path));
     }
-    // The head is read into the stack: no allocation for what is thrown away at once.
-    char buffer[MetadataLimit];
-    const qsizetype length = ReadAtMost(fd, buffer, qMin(qsizetype(st.st_size), MetadataLimit));
-    const bool read = length >= 0;
-    const int error = errno;
+    // The head is read into the stack: no allocation for what is thrown away at once. It is
+    // read to the end or one byte past the limit, whatever size the status gives (a network
+    // client may give an old one), so a cut line shows.
+    char buffer[MetadataLimit + 1];
+    ReadCurrentContent(fd, st);
+    const qsizetype length = ReadAtMost(fd, buffer, MetadataLimit + 1);
+    error = errno;
     // A document reached through a link keeps its record beside the file itself, so every
     // way to the file meets the same record.
-    const QString resolved = read && throughLink ? ResolvedPathOf(fd) : QString();
+    const QString resolved = length >= 0 && throughLink ? ResolvedPathOf(fd) : QString();
     ::close(fd);
-    if (!read)
-        ThrowOpenFailed(path, error);
-    QByteArray head = QByteArray::fromRawData(buffer, length);
+    if (length < 0)
+        return nullptr;
+    QByteArray head = QByteArray::fromRawData(buffer, qMin(length, MetadataLimit));
     // Where the limit cuts a line, the cut line is no metadata.
-    if (st.st_size > MetadataLimit)
+    if (length > MetadataLimit)
         head = QByteArray::fromRawData(buffer, head.lastIndexOf('\n') + 1);
 
-    std::shared_ptr<ScrivoDocument> document(new ScrivoDocument(
-        path, resolved.isEmpty() ? native : EncodeFileName(resolved), std::move(session)));
-    document->device = st.st_dev;
+    std::shared_ptr<ScrivoDocument> document(
+        new ScrivoDocument(path, resolved.isEmpty() ? native : EncodeFileName(resolved), st.st_dev,
+                           std::move(session)));
     document->inode = st.st_ino;
     document->ReadMetadata(head);
     return document;
@@ -251,20 +274,22 @@ void ScrivoDocument::Reserve()
     CheckMayChangeReservation(user, true);
     // The document may have gone since it was opened (or its folder been replaced): no
     // record is written for a document that is not there.
+    const QByteArray native = EncodeFileName(path);
     struct stat st;
-    if (::stat(EncodeFileName(path).constData(), &st) != 0)
+    if (::stat(native.constData(), &st) != 0)
         ThrowOpenFailed(path, errno);
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,
                           QStringLiteral("%1 is no longer a document.").arg(path));
     // A record beside one of several names of the file would not be seen through the others.
-    if (st.st_nlink > 1)
+    // (A FUSE network client reports one link for every file: there it cannot be told.)
+    if (st.st_nlink > 1 && !IsFuseNetworkFileSystem(st.st_dev))
         throw ServerError(ServerErrors::SeveralHardLinks,
                           QStringLiteral("%1 has %2 hard links, so it cannot be tied to one "
                                          "reservation; it was not reserved.")
                               .arg(path)
                               .arg(st.st_nlink));
-    record.Create(user, version);
+    record.Create(user, version, st.st_mode);
 }
 
 void ScrivoDocument::ReleaseReservation()

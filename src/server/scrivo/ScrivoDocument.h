@@ -35,7 +35,7 @@ public:
     QStringList ReferencePaths() const { return references; }
 
 private:
-    ScrivoDocument(QString documentPath, const QByteArray &nativeResolvedPath,
+    ScrivoDocument(QString documentPath, const QByteArray &nativeResolvedPath, dev_t fileSystem,
                    std::shared_ptr<ScrivoSession> owner);
 
     QString path;
@@ -47,6 +47,10 @@ private:
     QStringList references;
     ReservationRecord record;
 
+    // One try; nullptr with error set when the file could not be opened or read.
+    static std::shared_ptr<ScrivoDocument> OpenOnce(const QString &path, const QByteArray &native,
+                                                    std::shared_ptr<ScrivoSession> session,
+                                                    int &error);
     void ReadMetadata(const QByteArray &head);
     void CheckMayChangeReservation(const QString &user, bool reserving) const;
 };

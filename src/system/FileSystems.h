@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <cerrno>
+#include <sys/types.h>
+
+// What the programs need to know of the file system a file lies on, from its device number
+// (st_dev) and the mount table (/proc/self/mountinfo).
+//
+// Network file systems mounted through FUSE (sshfs, the FUSE SMB clients) answer from caches
+// of their own: for seconds after another machine replaced a file, its size and times may be
+// the old ones and a read through the page cache stops at the old size. Their inode numbers
+// are the client's own (a file put at the same name keeps the number) and their link counts
+// are always 1. Kernel file systems, NFS and the kernel's SMB client do not cache that way.
+
+// The type of the file system, "ext4", "nfs4", "fuse.sshfs", ...; "" when the device is in no
+// mount of this process.
+QByteArray FileSystemTypeOf(dev_t device);
+
+// Whether the device is a FUSE mount of a network file system: a file system type
+// "fuse.<client>" ("fuseblk" is a local disk).
+bool IsFuseNetworkFileSystem(dev_t device);
+
+// A FUSE network client may fail a call with EIO for a moment: the FUSE SMB client drops its
+// connection when another workstation removes a file it is looking up, and fails what was in
+// flight on it. Waits a little before the next try; false when the tries are used up.
+bool WaitAfterTransientFailure(int attempt);
+
+// Makes the system call again while a FUSE network file system fails it for a moment (EIO),
+// for about six seconds at most; its last result, errno as it left it.
+template <typename Call> auto RepeatWhileTransient(dev_t device, Call call) -> decltype(call())
+{
+    for (int attempt = 0;; ++attempt) {
+        const auto result = call();
+        const int error = errno;
+        if (result >= 0 || error != EIO || !IsFuseNetworkFileSystem(device) ||
+            !WaitAfterTransientFailure(attempt)) {
+            errno = error;
+            return result;
+        }
+    }
+}

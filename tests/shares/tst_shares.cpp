@@ -1,0 +1,304 @@
+// Scrivo on real network shares, as teams use it: one folder on a file server, mounted by two
+// workstations, each with a Scrivo home of its own. An SMB share through the FUSE client
+// (which makes no hard links) and an SFTP share through sshfs with its default caches (which
+// keep a file's old size for 20 s).
+
+#include "Hostile.h"
+#include "NetworkShare.h"
+#include "TestFiles.h"
+
+#include "server/scrivo/ScrivoServer.h"
+
+#include <QHash>
+#include <QProcess>
+#include <atomic>
+#include <sys/stat.h>
+#include <thread>
+#include <utime.h>
+
+namespace {
+
+const QStringList Users{u"anna"_s, u"ben"_s, u"carl"_s, u"dora"_s};
+
+QProcessEnvironment Home(const QString &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"KORVEX_SCRIVO_HOME"_s, home);
+    return environment;
+}
+
+// The documents' names, Part000.kpt ...
+QStringList PartNames(int count)
+{
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names.append(u"Part%1.kpt"_s.arg(i, 3, 10, QLatin1Char('0')));
+    return names;
+}
+
+} // namespace
+
+class TestShares : public QObject
+{
+    Q_OBJECT
+
+    TestEnvironment env;
+    std::unique_ptr<NetworkShare> shares[2];
+    QString folder; // this test's folder in the share
+    int used = 0;
+
+    NetworkShare &Share()
+    {
+        QFETCH(int, kind);
+        return *shares[kind];
+    }
+
+    // A folder of its own in the share with a Shared project and the documents, and homes
+    // for the users that have that project active through workstation 1 (anna, ben) or 2.
+    QString SetUp(const QStringList &documents, const QStringList &users = Users)
+    {
+        NetworkShare &share = Share();
+        folder = u"t%1"_s.arg(++used);
+        WriteWhole(share.Served(folder + u"/S.kpj"_s), "[Project Defaults]\nMultiUser=Shared\n");
+        for (qsizetype i = 0; i < documents.size(); ++i)
+            WriteScrivoDocument(share.Served(folder + u'/' + documents[i]), u"P"_s, 1 + i % 7);
+        for (qsizetype i = 0; i < users.size(); ++i)
+            Scrivo(users[i], i / 2 + 1, {u"activate"_s, u"S.kpj"_s});
+        return folder;
+    }
+    // The document as the workstation sees it.
+    QString At(int workstation, const QString &name) const
+    {
+        QFETCH(int, kind);
+        return shares[kind]->Mount(workstation) + u'/' + folder + u'/' + name;
+    }
+    // scrivo as user (with a home of that user's own) on the workstation; arguments that
+    // name a file of the test's folder ("S.kpj", "Part000.kpt") are its path there.
+    ToolResult Scrivo(const QString &user, int workstation, QStringList arguments)
+    {
+        return RunAs(user, Arguments(user, workstation, arguments));
+    }
+    QStringList Arguments(const QString &user, int workstation, QStringList arguments) const
+    {
+        for (QString &argument : arguments)
+            if (argument.endsWith(u".kpt"_s) || argument.endsWith(u".kpj"_s))
+                argument = At(workstation, argument);
+        if (arguments.first() == u"reserve"_s || arguments.first() == u"release"_s)
+            arguments.insert(1, user), arguments.insert(1, u"--user"_s);
+        return arguments;
+    }
+    // The same from any thread, with the arguments made beforehand.
+    ToolResult RunAs(const QString &user, const QStringList &arguments) const
+    {
+        return RunScrivo(arguments, 120000, Home(env.path(u"homes/"_s + user)));
+    }
+    // What the server keeps in the test's folder.
+    QStringList Served() { return FolderEntries(Share().Served(folder)); }
+
+private slots:
+    void initTestCase()
+    {
+        for (const auto kind : {NetworkShare::Kind::Smb, NetworkShare::Kind::Sshfs}) {
+            auto &share = shares[int(kind)];
+            share = std::make_unique<NetworkShare>(kind);
+            QVERIFY2(share->Ready(), qPrintable(share->Problem()));
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        for (auto &share : shares)
+            share.reset();
+    }
+
+    void reservationsHoldBetweenTwoWorkstations_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addRow("smb") << int(NetworkShare::Kind::Smb);
+        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs);
+    }
+
+    void reservationsHoldBetweenTwoWorkstations()
+    {
+        QFETCH(int, kind);
+        SetUp({u"A.kpt"_s, u"B.kpt"_s});
+        const ToolResult reserved = Scrivo(u"anna"_s, 1, {u"reserve"_s, u"A.kpt"_s, u"B.kpt"_s});
+        QCOMPARE(reserved.exitCode, 0);
+        // Where the share makes no hard links, the records are created in place, and the
+        // user is told so once.
+        const bool noLinks = kind == int(NetworkShare::Kind::Smb);
+        QCOMPARE(reserved.err.count(u"cannot make hard links"_s), noLinks ? 1 : 0);
+
+        // Workstation 2 sees the holder, and can release only in the holder's name.
+        const QStringList status = Scrivo(u"carl"_s, 2, {u"status"_s, u"A.kpt"_s}).out.split(u'\t');
+        QCOMPARE(status.value(1), u"anna"_s);
+        QCOMPARE(status.value(3), u"1\n"_s);
+        const QString listed = Scrivo(u"carl"_s, 2, {u"list"_s, At(2, QString())}).out;
+        QCOMPARE(listed.count(u"\tanna\t"_s), 2);
+        const ToolResult refused = Scrivo(u"carl"_s, 2, {u"release"_s, u"A.kpt"_s});
+        QVERIFY2(refused.exitCode == 1 && refused.err.contains(u"not by carl"_s),
+                 qPrintable(refused.err));
+        QCOMPARE(Scrivo(u"anna"_s, 2, {u"release"_s, u"A.kpt"_s, u"B.kpt"_s}).exitCode, 0);
+        QCOMPARE(Served(), (QStringList{u"A.kpt"_s, u"B.kpt"_s, u"S.kpj"_s}));
+    }
+
+    void staleLookNeverDecidesACheckIn_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QList<int>>("delaysMs");
+        // Around the clients' cache times: the SMB client's second, sshfs's 20 s.
+        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << QList<int>{0, 300, 1200};
+        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << QList<int>{0, 2000, 21000};
+    }
+
+    void staleLookNeverDecidesACheckIn()
+    {
+        // Workstation 2 looks at anna's reservation; workstation 1 releases it and carl
+        // reserves; then, after a while, workstation 2 checks in in anna's name, as the
+        // window does for a row that shows anna. It must decide on the record as it is: carl
+        // keeps the document, and no moment comes in which dora could take it.
+        QFETCH(QList<int>, delaysMs);
+        const QStringList names = PartNames(int(delaysMs.size()));
+        SetUp(names, {u"anna"_s, u"carl"_s, u"ben"_s, u"dora"_s});
+        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"release"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(u"carl"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+
+        std::atomic<bool> checkedIn = false;
+        std::atomic<int> doraWon = 0;
+        const QStringList doraReserves = Arguments(u"dora"_s, 2, QStringList{u"reserve"_s} + names);
+        std::thread dora([&] {
+            while (!checkedIn) {
+                const ToolResult tried = RunAs(u"dora"_s, doraReserves);
+                doraWon += int(names.size() - tried.err.count(u"already reserved"_s));
+            }
+        });
+        QList<ToolResult> results(delaysMs.size());
+        std::vector<std::thread> stations;
+        for (qsizetype i = 0; i < delaysMs.size(); ++i)
+            stations.emplace_back(
+                [&, i, release = Arguments(u"anna"_s, 2, {u"release"_s, names[i]})] {
+                    QThread::msleep(ulong(delaysMs[i]));
+                    results[i] = RunAs(u"anna"_s, release);
+                });
+        for (std::thread &station : stations)
+            station.join();
+        checkedIn = true;
+        dora.join();
+
+        QCOMPARE(doraWon.load(), 0);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            QVERIFY2(results[i].exitCode == 1 && results[i].err.contains(u"by carl, not by anna"_s),
+                     qPrintable(results[i].err));
+            QVERIFY(ReadBytes(ScrivoReservationPath(Share().Served(folder + u'/' + names[i])))
+                        .contains("By=\"carl\""));
+        }
+    }
+
+    void unfinishedRecordIsBeingReservedThenDamaged_data()
+    {
+        reservationsHoldBetweenTwoWorkstations_data();
+    }
+
+    void unfinishedRecordIsBeingReservedThenDamaged()
+    {
+        // A record whose writer has created it at its name and not yet written it whole, as
+        // the other workstation sees it: the document is held by a holder not known yet, and
+        // nobody else may release it; a minute later the record counts as damaged.
+        SetUp({u"A.kpt"_s}, {u"anna"_s, u"ben"_s, u"carl"_s});
+        const QString record = ScrivoReservationPath(Share().Served(folder + u"/A.kpt"_s));
+        WriteWhole(record, "[Reservation]\nBy=\"dora\"\nTime=2026-12");
+        const ToolResult status = Scrivo(u"carl"_s, 2, {u"status"_s, u"A.kpt"_s});
+        QCOMPARE(status.out, At(2, u"A.kpt"_s) + u"\t(being reserved)\n"_s);
+        const ToolResult listed = Scrivo(u"carl"_s, 2, {u"list"_s, u"--reserved"_s, At(2, {})});
+        QVERIFY2(listed.exitCode == 0 && listed.out.contains(u"\t(being reserved)\t\t\tP\n"_s),
+                 qPrintable(listed.out + listed.err));
+        const ToolResult kept = Scrivo(u"carl"_s, 2, {u"release"_s, u"A.kpt"_s});
+        QVERIFY2(kept.exitCode == 1 && kept.err.contains(u"being reserved"_s),
+                 qPrintable(kept.err));
+
+        const utimbuf longAgo{::time(nullptr) - 120, ::time(nullptr) - 120};
+        QCOMPARE(::utime(QFile::encodeName(record).constData(), &longAgo), 0);
+        QVERIFY(Scrivo(u"carl"_s, 2, {u"status"_s, u"A.kpt"_s}).err.contains(u"damaged"_s));
+        QCOMPARE(Scrivo(u"carl"_s, 2, {u"release"_s, u"A.kpt"_s}).exitCode, 0);
+        QCOMPARE(Served(), (QStringList{u"A.kpt"_s, u"S.kpj"_s}));
+    }
+
+    void claimantsOnTwoMountsLeaveOneWholeRecordEach_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("documents");
+        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << 200;
+        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << 100;
+    }
+
+    void claimantsOnTwoMountsLeaveOneWholeRecordEach()
+    {
+        // Four scrivo processes, anna and ben through the first mount, carl and dora through
+        // the second; anna and carl forwards, ben and dora backwards.
+        QFETCH(int, documents);
+        const QStringList names = PartNames(documents);
+        SetUp(names);
+        QProcess racers[4];
+        for (int i = 0; i < 4; ++i) {
+            QStringList order{u"reserve"_s, u"--user"_s, Users[i]};
+            for (const QString &name : names)
+                order.insert(i % 2 == 0 ? order.size() : 3, At(i / 2 + 1, name));
+            racers[i].setProcessEnvironment(Home(env.path(u"homes/"_s + Users[i])));
+            racers[i].setStandardOutputFile(QProcess::nullDevice());
+            racers[i].setStandardErrorFile(env.path(Users[i] + u".err"_s));
+            racers[i].start(ScrivoToolPath(), order);
+        }
+        for (QProcess &racer : racers)
+            QVERIFY(racer.waitForFinished(300000));
+
+        // Each document held by one claimant in a whole record at its version, the same
+        // holder seen through both mounts; every claimant was told once for each document it
+        // did not get.
+        QHash<QString, QStringList> held;
+        for (int i = 0; i < documents; ++i) {
+            QStringList seen;
+            for (int workstation : {1, 2}) {
+                ReservationState state;
+                const QString failure = FailureOf([&] {
+                    state = ScrivoServer(env.path(u"homes/anna"_s))
+                                .OpenDocument(At(workstation, names[i]))
+                                ->Reservation();
+                });
+                QVERIFY2(failure.isEmpty(), qPrintable(failure));
+                QCOMPARE(state.Version, 1 + i % 7);
+                seen.append(state.By);
+            }
+            QVERIFY2(Users.contains(seen[0]) && seen[1] == seen[0], qPrintable(names[i]));
+            held[seen[0]].append(names[i]);
+        }
+        for (const QString &user : Users) {
+            const QByteArray told = ReadBytes(env.path(user + u".err"_s));
+            QByteArrayList other;
+            for (const QByteArray &line : told.split('\n'))
+                if (!line.contains("already reserved") && !line.contains("hard links"))
+                    other.append(line);
+            QVERIFY2(told.count("already reserved") == documents - held[user].size(),
+                     other.join(QByteArrayLiteral(" // ")).left(1500));
+        }
+
+        // Each checks in what it holds, through the other mount; nothing is left behind.
+        for (int i = 0; i < 4; ++i) {
+            QStringList release{u"release"_s, u"--user"_s, Users[i], u"--"_s};
+            for (const QString &name : held[Users[i]])
+                release.append(At(2 - i / 2, name));
+            racers[i].setStandardErrorFile(env.path(Users[i] + u".release"_s));
+            if (release.size() > 4)
+                racers[i].start(ScrivoToolPath(), release);
+        }
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(racers[i].state() == QProcess::NotRunning ||
+                         (racers[i].waitForFinished(300000) && racers[i].exitCode() == 0),
+                     ReadBytes(env.path(Users[i] + u".release"_s)).left(2000));
+        QCOMPARE(Served().size(), documents + 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestShares)
+#include "tst_shares.moc"

@@ -1,0 +1,276 @@
+#include "NetworkShare.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A server or mount that does not come up in this time has failed.
+constexpr int StartMs = 15000;
+
+quint16 FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool Listens(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+bool IsMounted(const QString &mountPoint)
+{
+    QFile mounts(QStringLiteral("/proc/self/mounts"));
+    if (!mounts.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray needle = ' ' + QFile::encodeName(mountPoint) + ' ';
+    return mounts.readAll().contains(needle);
+}
+
+template <typename Condition> bool WaitFor(Condition condition, int ms = StartMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition()) {
+        if (waited.elapsed() > ms)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+void WriteText(const QString &path, const QByteArray &text, QFileDevice::Permissions mode = {})
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    file.close();
+    if (mode)
+        file.setPermissions(mode);
+}
+
+} // namespace
+
+// A program of the fixture in a process group of its own, stopped with the whole group.
+struct NetworkShare::Started
+{
+    QProcess process;
+
+    Started(const QString &program, const QStringList &arguments,
+            const QProcessEnvironment &environment, const QString &log)
+    {
+        process.setProcessEnvironment(environment);
+        process.setStandardOutputFile(log, QIODevice::Append);
+        process.setStandardErrorFile(log, QIODevice::Append);
+        // Its own group, and gone with the test should the test be killed.
+        process.setChildProcessModifier([] {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        });
+        process.start(program, arguments);
+        process.waitForStarted(StartMs);
+    }
+    ~Started()
+    {
+        const qint64 group = process.processId();
+        if (group > 0) {
+            ::kill(-pid_t(group), SIGTERM);
+            if (!process.waitForFinished(3000))
+                ::kill(-pid_t(group), SIGKILL);
+            process.waitForFinished(3000);
+            // Whatever the group started lives no longer either.
+            ::kill(-pid_t(group), SIGKILL);
+        }
+    }
+    bool Running() const { return process.state() == QProcess::Running; }
+};
+
+QString NetworkShare::KindName(Kind kind)
+{
+    return kind == Kind::Smb ? QStringLiteral("smb") : QStringLiteral("sshfs");
+}
+
+NetworkShare::NetworkShare(Kind shareKind, int latencyMs) : kind(shareKind), latency(latencyMs)
+{
+    QDir().mkpath(At(QStringLiteral("share")));
+    QFile::setPermissions(At(QStringLiteral("share")), QFileDevice::Permissions(0x7777));
+    serverPort = FreePort();
+    if (kind == Kind::Smb)
+        StartSmbServer();
+    else
+        StartSftpServer();
+    if (problem.isEmpty() && !WaitFor([this] { return Listens(serverPort); }))
+        problem = KindName(kind) + QStringLiteral(" server did not start, see ") +
+                  At(QStringLiteral("log"));
+    if (problem.isEmpty())
+        clientPort = ClientPort();
+    for (int workstation = 1; workstation <= 2 && problem.isEmpty(); ++workstation)
+        if (!MountShare(workstation))
+            problem = QStringLiteral("mount %1 of the %2 share failed, see %3")
+                          .arg(workstation)
+                          .arg(KindName(kind), At(QStringLiteral("log")));
+}
+
+NetworkShare::~NetworkShare()
+{
+    for (int workstation = 1; workstation <= 2; ++workstation)
+        Unmount(workstation);
+    servers.clear();
+}
+
+QString NetworkShare::Served(const QString &relative) const
+{
+    return relative.isEmpty() ? At(QStringLiteral("share"))
+                              : At(QStringLiteral("share/") + relative);
+}
+
+QString NetworkShare::Mount(int workstation) const
+{
+    const QString mountPoint = At(QStringLiteral("m%1").arg(workstation));
+    // The SMB client shows hosts, and in them their shares.
+    return kind == Kind::Smb ? mountPoint + QStringLiteral("/127.0.0.1/share") : mountPoint;
+}
+
+void NetworkShare::StartSmbServer()
+{
+    const QString root = At(QStringLiteral("samba"));
+    for (const char *folder : {"run", "lock", "state", "cache", "private"})
+        QDir().mkpath(root + u'/' + QLatin1String(folder));
+    const QString conf = root + QStringLiteral("/smb.conf");
+    WriteText(conf, QStringLiteral("[global]\n"
+                                   "  server role = standalone server\n"
+                                   "  smb ports = %1\n"
+                                   "  interfaces = 127.0.0.1\n"
+                                   "  bind interfaces only = yes\n"
+                                   "  pid directory = %2/run\n"
+                                   "  lock directory = %2/lock\n"
+                                   "  state directory = %2/state\n"
+                                   "  cache directory = %2/cache\n"
+                                   "  private dir = %2/private\n"
+                                   "  ncalrpc dir = %2/run/ncalrpc\n"
+                                   "  log file = %3\n"
+                                   "  map to guest = Bad User\n"
+                                   "  load printers = no\n"
+                                   "  disable spoolss = yes\n"
+                                   "  printcap name = /dev/null\n"
+                                   "[share]\n"
+                                   "  path = %4\n"
+                                   "  read only = no\n"
+                                   "  guest ok = yes\n"
+                                   "  force user = root\n")
+                        .arg(serverPort)
+                        .arg(root, At(QStringLiteral("log")), Served())
+                        .toUtf8());
+    servers.push_back(std::make_unique<Started>(
+        QStringLiteral("/usr/sbin/smbd"),
+        QStringList{QStringLiteral("--foreground"), QStringLiteral("--no-process-group"),
+                    QStringLiteral("--debug-stdout"), QStringLiteral("-s"), conf},
+        QProcessEnvironment::systemEnvironment(), At(QStringLiteral("log"))));
+    if (!servers.back()->Running())
+        problem = QStringLiteral("smbd could not be started (package samba)");
+}
+
+void NetworkShare::StartSftpServer()
+{
+    servers.push_back(std::make_unique<Started>(
+        QStringLiteral("socat"),
+        QStringList{
+            QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork,nodelay").arg(serverPort),
+            QStringLiteral("EXEC:/usr/lib/openssh/sftp-server")},
+        QProcessEnvironment::systemEnvironment(), At(QStringLiteral("log"))));
+    if (!servers.back()->Running())
+        problem = QStringLiteral("socat could not be started (packages socat and "
+                                 "openssh-sftp-server)");
+}
+
+quint16 NetworkShare::ClientPort()
+{
+    if (latency <= 0)
+        return serverPort;
+    // One delay proxy in front of the server serves both mounts.
+    static constexpr char ProxyEnv[] = "BREVANT_DELAY_PROXY";
+    const quint16 port = FreePort();
+    servers.push_back(std::make_unique<Started>(
+        qEnvironmentVariable(ProxyEnv),
+        QStringList{QString::number(port), QString::number(serverPort), QString::number(latency)},
+        QProcessEnvironment::systemEnvironment(), At(QStringLiteral("log"))));
+    WaitFor([port] { return Listens(port); });
+    return port;
+}
+
+bool NetworkShare::MountShare(int workstation)
+{
+    const QString mountPoint = At(QStringLiteral("m%1").arg(workstation));
+    QDir().mkpath(mountPoint);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString program;
+    QStringList arguments;
+    if (kind == Kind::Smb) {
+        // The client's settings in a home of its own: no browsing, the guest account, this
+        // server, SMB 2 or newer; its connections go to the server's port.
+        const QString home = At(QStringLiteral("client%1").arg(workstation));
+        const QString config = home + QStringLiteral("/.smb/smbnetfs.conf");
+        WriteText(home + QStringLiteral("/.smb/smb.conf"),
+                  "[global]\n  client min protocol = SMB2\n");
+        WriteText(config,
+                  "smb_query_browsers false\nauth \"guest\" \"\"\nhost 127.0.0.1 visible=true\n",
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        environment.insert(QStringLiteral("HOME"), home);
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(BREVANT_SMB_PORT_PRELOAD));
+        environment.insert(QStringLiteral("BREVANT_SMB_PORT"), QString::number(clientPort));
+        program = QStringLiteral("smbnetfs");
+        arguments = {mountPoint, QStringLiteral("-f"), QStringLiteral("-o"),
+                     QStringLiteral("config=") + config};
+    } else {
+        program = QStringLiteral("sshfs");
+        arguments = {QStringLiteral("127.0.0.1:") + Served(), mountPoint, QStringLiteral("-f"),
+                     QStringLiteral("-o"), QStringLiteral("directport=%1").arg(clientPort)};
+    }
+    mounts[workstation - 1] =
+        std::make_unique<Started>(program, arguments, environment, At(QStringLiteral("log")));
+    const QString shared = Mount(workstation);
+    return WaitFor([&] { return IsMounted(mountPoint) && QDir(shared).exists(); });
+}
+
+void NetworkShare::Unmount(int workstation)
+{
+    const QString mountPoint = At(QStringLiteral("m%1").arg(workstation));
+    if (IsMounted(mountPoint)) {
+        QProcess unmount;
+        unmount.start(QStringLiteral("fusermount"),
+                      {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint});
+        unmount.waitForFinished(10000);
+    }
+    mounts[workstation - 1].reset();
+}
+
+bool NetworkShare::Remount(int workstation)
+{
+    Unmount(workstation);
+    return MountShare(workstation);
+}

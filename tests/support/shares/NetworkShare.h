@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+// A real network share on loopback, served from a folder of its own and mounted twice, as two
+// workstations mount one file server:
+//   Smb:   Samba's smbd on a free high port of 127.0.0.1 with a minimal smb.conf, mounted
+//          through smbnetfs, the FUSE SMB client a desktop's "smb://" makes (no hard links);
+//   Sshfs: OpenSSH's sftp-server behind socat on a free port, mounted through sshfs with its
+//          default caches (20 s for attributes).
+// Every server and mount runs in a process group of its own and is stopped by it, and each
+// step is bounded in time, so a failing test leaves nothing running. Needs root (FUSE mounts
+// of the fixture's own) and the packages samba, smbnetfs, sshfs, socat and
+// openssh-sftp-server.
+class NetworkShare
+{
+public:
+    enum class Kind { Smb, Sshfs };
+
+    // latencyMs: each chunk between client and server is delayed this long each way (0: no
+    // delay proxy).
+    explicit NetworkShare(Kind kind, int latencyMs = 0);
+    ~NetworkShare();
+    NetworkShare(const NetworkShare &) = delete;
+    NetworkShare &operator=(const NetworkShare &) = delete;
+
+    static QString KindName(Kind kind);
+
+    // Both mounts are usable; otherwise Problem() says what failed.
+    bool Ready() const { return problem.isEmpty(); }
+    QString Problem() const { return problem; }
+
+    // The path of relative as the server keeps it on its own disk.
+    QString Served(const QString &relative = QString()) const;
+    // The shared folder as workstation 1 or 2 sees it.
+    QString Mount(int workstation) const;
+
+    // Unmounts workstation's mount and mounts it again: a client with empty caches.
+    bool Remount(int workstation);
+
+private:
+    struct Started;
+
+    Kind kind;
+    int latency;
+    QTemporaryDir dir;
+    quint16 serverPort = 0;
+    quint16 clientPort = 0; // the server's, or the delay proxy's in front of it
+    QString problem;
+    std::vector<std::unique_ptr<Started>> servers;
+    std::unique_ptr<Started> mounts[2];
+
+    QString At(const QString &relative) const { return dir.filePath(relative); }
+    void StartSmbServer();
+    void StartSftpServer();
+    quint16 ClientPort();
+    bool MountShare(int workstation);
+    void Unmount(int workstation);
+};
