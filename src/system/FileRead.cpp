@@ -36,7 +36,6 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
         ::close(fd);
         throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
     }
-    ReadCurrentContent(fd, st);
     QByteArray bytes;
     // As much as the stat says and one byte more, so that a file that grew since shows; it is
     // then read on, up to one byte past the limit. Never a buffer of the limit's size for a
@@ -46,7 +45,7 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
     int error = 0;
     for (;;) {
         QByteArray chunk;
-        read = ReadAtMost(fd, wanted, chunk);
+        read = ReadCurrentContent(fd, st, wanted, chunk);
         error = errno;
         bytes += chunk;
         if (!read || chunk.size() < wanted || bytes.size() > limit)
@@ -63,14 +62,39 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
 
 } // namespace
 
-void ReadCurrentContent(int fd, const struct stat &st)
+qsizetype ReadCurrentContent(int fd, const struct stat &st, char *buffer, qsizetype size)
 {
-    if (!IsFuseNetworkFileSystem(st.st_dev))
-        return;
-    // A client that cannot read past its cache refuses the flag; its reads stay as they are.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags | O_DIRECT);
+    if (IsFuseNetworkFileSystem(st.st_dev)) {
+        // A client that cannot read past its cache refuses the flag; its reads stay as they
+        // are.
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd, F_SETFL, flags | O_DIRECT);
+    }
+    constexpr qsizetype FirstRead = 4096;
+    qsizetype total = 0;
+    qsizetype wanted = qMin(size, FirstRead);
+    while (total < size) {
+        const ssize_t n = ::read(fd, buffer + total, size_t(wanted));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        total += n;
+        // A regular file reads short only at its end.
+        if (n < wanted)
+            break;
+        wanted = size - total;
+    }
+    return total;
+}
+
+bool ReadCurrentContent(int fd, const struct stat &st, qsizetype size, QByteArray &bytes)
+{
+    bytes.resize(size);
+    const qsizetype total = ReadCurrentContent(fd, st, bytes.data(), size);
+    bytes.truncate(qMax<qsizetype>(total, 0));
+    return total >= 0;
 }
 
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit)

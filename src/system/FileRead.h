@@ -15,9 +15,12 @@ inline constexpr qint64 IniFileSizeLimit = 16 * 1024 * 1024;
 // error.
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit);
 
-// Makes the reads of the open file fd (whose status is st) return its current content. On a
-// FUSE network file system the page cache may hold another machine's old version of the
-// file, and reads through it stop at the size cached with it: there reads go past the cache
-// (O_DIRECT). Elsewhere nothing changes. Read to the end of the file, never up to st_size,
-// which may be an old size too.
-void ReadCurrentContent(int fd, const struct stat &st);
+// Reads the open regular file fd (whose status is st) from where it is to its end, at most
+// size bytes into buffer: the count read, or -1 with errno set. The file's current content
+// whatever the size in st says: on a FUSE network file system the page cache may hold
+// another machine's old version of the file, and reads through it stop at the size cached
+// with it, so there the reads go past the cache (O_DIRECT). Each read past the cache is a
+// request to the server, so the first asks for a few KiB only and a short read ends it.
+qsizetype ReadCurrentContent(int fd, const struct stat &st, char *buffer, qsizetype size);
+// The same into bytes (resized to what was read); false with errno set on failure.
+bool ReadCurrentContent(int fd, const struct stat &st, qsizetype size, QByteArray &bytes);

@@ -198,9 +198,8 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     }
     // Read to its end, never to the size the status gives: a network client may still give
     // the size of the record this one replaced.
-    ReadCurrentContent(fd, st);
     QByteArray bytes;
-    const bool read = ReadAtMost(fd, MaxRecordSize + 1, bytes);
+    const bool read = ReadCurrentContent(fd, st, MaxRecordSize + 1, bytes);
     error = errno;
     ::close(fd);
     if (!read)

@@ -6,7 +6,6 @@
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "system/FileError.h"
-#include "system/FileIO.h"
 #include "system/FileNames.h"
 #include "system/FileRead.h"
 #include "system/FileSystems.h"
@@ -145,8 +144,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
     // read to the end or one byte past the limit, whatever size the status gives (a network
     // client may give an old one), so a cut line shows.
     char buffer[MetadataLimit + 1];
-    ReadCurrentContent(fd, st);
-    const qsizetype length = ReadAtMost(fd, buffer, MetadataLimit + 1);
+    const qsizetype length = ReadCurrentContent(fd, st, buffer, MetadataLimit + 1);
     error = errno;
     // A document reached through a link keeps its record beside the file itself, so every
     // way to the file meets the same record.

@@ -8,9 +8,12 @@
 #include "system/FileLock.h"
 #include "system/FileNames.h"
 #include "system/FileStamp.h"
+#include "system/FileSystems.h"
 #include "system/FileWrite.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
@@ -325,7 +328,8 @@ std::optional<FileStamp> StampOf(const QString &path)
 // The mode last read, with the stamps of the two files it came from. Every check-out and
 // check-in of a document asks for the mode; two stats replace reading and parsing both
 // files as long as neither changed, and a project switched by another process is still
-// seen at once.
+// seen at once. A FUSE network client may show the stamps of a file another machine has
+// since changed, so there the mode counts for a moment only.
 struct ModeCache
 {
     bool valid = false;
@@ -334,7 +338,19 @@ struct ModeCache
     QString project;
     FileStamp projectFile;
     int mode = 0;
+    QElapsedTimer age;
+    bool onNetworkClient = false;
 };
+
+// Runs ask for the mode from several threads at once.
+QMutex &ModeCacheLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+// How long a mode read from a FUSE network client counts.
+constexpr qint64 NetworkModeMs = 2000;
 
 ModeCache &LastMode()
 {
@@ -346,10 +362,12 @@ ModeCache &LastMode()
 
 int ScrivoHome::MultiUserMode() const
 {
+    const QMutexLocker locked(&ModeCacheLock());
     ModeCache &cache = LastMode();
     // Stamped before they are read, so a change while they are read is seen next time.
     const std::optional<FileStamp> settings = StampOf(ServerIni());
-    if (cache.valid && settings && cache.home == folder && cache.settings == *settings) {
+    if (cache.valid && settings && cache.home == folder && cache.settings == *settings &&
+        (!cache.onNetworkClient || cache.age.elapsed() < NetworkModeMs)) {
         const std::optional<FileStamp> projectFile = StampOf(cache.project);
         if (projectFile && *projectFile == cache.projectFile)
             return cache.mode;
@@ -362,7 +380,11 @@ int ScrivoHome::MultiUserMode() const
         QStringLiteral("Project Defaults"), QStringLiteral("MultiUser")));
     // Not while the fallback stands in for a missing project: that one may come back
     // without server.ini changing.
-    if (settings && projectFile && project == named)
-        cache = {true, folder, *settings, project, *projectFile, mode};
+    if (settings && projectFile && project == named) {
+        cache = {true, folder, *settings, project, *projectFile, mode, {}, false};
+        cache.onNetworkClient = IsFuseNetworkFileSystem(settings->device) ||
+                                IsFuseNetworkFileSystem(projectFile->device);
+        cache.age.start();
+    }
     return mode;
 }

@@ -115,7 +115,8 @@ QString NetworkShare::KindName(Kind kind)
     return kind == Kind::Smb ? QStringLiteral("smb") : QStringLiteral("sshfs");
 }
 
-NetworkShare::NetworkShare(Kind shareKind, int latencyMs) : kind(shareKind), latency(latencyMs)
+NetworkShare::NetworkShare(Kind shareKind, int latencyMs, bool countRequests)
+    : kind(shareKind), latency(latencyMs), counted(countRequests && shareKind == Kind::Sshfs)
 {
     QDir().mkpath(At(QStringLiteral("share")));
     QFile::setPermissions(At(QStringLiteral("share")), QFileDevice::Permissions(0x7777));
@@ -197,12 +198,17 @@ void NetworkShare::StartSmbServer()
 
 void NetworkShare::StartSftpServer()
 {
+    // Counted: every request the server answers leaves a line "request N: <what>".
+    const QString server =
+        counted ? QStringLiteral("EXEC:/usr/lib/openssh/sftp-server -e -l DEBUG3")
+                : QStringLiteral("EXEC:/usr/lib/openssh/sftp-server");
     servers.push_back(std::make_unique<Started>(
         QStringLiteral("socat"),
         QStringList{
             QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork,nodelay").arg(serverPort),
-            QStringLiteral("EXEC:/usr/lib/openssh/sftp-server")},
-        QProcessEnvironment::systemEnvironment(), At(QStringLiteral("log"))));
+            server},
+        QProcessEnvironment::systemEnvironment(),
+        At(counted ? QStringLiteral("requests") : QStringLiteral("log"))));
     if (!servers.back()->Running())
         problem = QStringLiteral("socat could not be started (packages socat and "
                                  "openssh-sftp-server)");
@@ -213,10 +219,9 @@ quint16 NetworkShare::ClientPort()
     if (latency <= 0)
         return serverPort;
     // One delay proxy in front of the server serves both mounts.
-    static constexpr char ProxyEnv[] = "BREVANT_DELAY_PROXY";
     const quint16 port = FreePort();
     servers.push_back(std::make_unique<Started>(
-        qEnvironmentVariable(ProxyEnv),
+        QStringLiteral(BREVANT_DELAY_PROXY),
         QStringList{QString::number(port), QString::number(serverPort), QString::number(latency)},
         QProcessEnvironment::systemEnvironment(), At(QStringLiteral("log"))));
     WaitFor([port] { return Listens(port); });
@@ -267,6 +272,25 @@ void NetworkShare::Unmount(int workstation)
         unmount.waitForFinished(10000);
     }
     mounts[workstation - 1].reset();
+}
+
+qint64 NetworkShare::Requests() const
+{
+    if (!counted)
+        return -1;
+    QFile log(At(QStringLiteral("requests")));
+    if (!log.open(QIODevice::ReadOnly))
+        return -1;
+    // "debug3: request 7: open flags 1" or "debug1: request 4: fstat ...", once a request;
+    // the answers to it say "sent".
+    qint64 requests = 0;
+    while (!log.atEnd()) {
+        const QByteArray line = log.readLine();
+        const qsizetype at = line.indexOf(": request ");
+        if (at >= 0 && !line.contains(": sent "))
+            ++requests;
+    }
+    return requests;
 }
 
 bool NetworkShare::Remount(int workstation)

@@ -23,8 +23,9 @@ public:
     enum class Kind { Smb, Sshfs };
 
     // latencyMs: each chunk between client and server is delayed this long each way (0: no
-    // delay proxy).
-    explicit NetworkShare(Kind kind, int latencyMs = 0);
+    // delay proxy). countRequests: the SFTP server logs each request it answers (see
+    // Requests).
+    explicit NetworkShare(Kind kind, int latencyMs = 0, bool countRequests = false);
     ~NetworkShare();
     NetworkShare(const NetworkShare &) = delete;
     NetworkShare &operator=(const NetworkShare &) = delete;
@@ -43,11 +44,15 @@ public:
     // Unmounts workstation's mount and mounts it again: a client with empty caches.
     bool Remount(int workstation);
 
+    // The requests the SFTP server has answered so far (with countRequests), else -1.
+    qint64 Requests() const;
+
 private:
     struct Started;
 
     Kind kind;
     int latency;
+    bool counted;
     QTemporaryDir dir;
     quint16 serverPort = 0;
     quint16 clientPort = 0; // the server's, or the delay proxy's in front of it
