@@ -19,6 +19,7 @@
 namespace {
 
 const QStringList Users{u"anna"_s, u"ben"_s, u"carl"_s, u"dora"_s};
+const QString Christopher = u"christopher.maximilian.oberhauser"_s;
 
 QProcessEnvironment Home(const QString &home)
 {
@@ -153,17 +154,22 @@ private slots:
 
     void staleLookNeverDecidesACheckIn()
     {
-        // Workstation 2 looks at anna's reservation; workstation 1 releases it and carl
-        // reserves; then, after a while, workstation 2 checks in in anna's name, as the
-        // window does for a row that shows anna. It must decide on the record as it is: carl
+        // Workstation 2 looks at anna's reservation; workstation 1 releases it and
+        // Christopher reserves (a record longer by a line, so a look that stops at the old
+        // size would cut it); then, after a while, workstation 2 checks in in anna's name, as the
+        // window does for a row that shows anna. It must decide on the record as it is: christopher
         // keeps the document, and no moment comes in which dora could take it.
         QFETCH(QList<int>, delaysMs);
         const QStringList names = PartNames(int(delaysMs.size()));
-        SetUp(names, {u"anna"_s, u"carl"_s, u"ben"_s, u"dora"_s});
+        SetUp(names, {u"anna"_s, Christopher, u"ben"_s, u"dora"_s});
         QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
-        QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).out.count(u"\tanna\t"_s),
+                 names.size());
         QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"release"_s} + names).exitCode, 0);
-        QCOMPARE(Scrivo(u"carl"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(Christopher, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        const ToolResult seen = Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names);
+        QVERIFY2(seen.exitCode == 0 && seen.out.count(u'\t' + Christopher + u'\t') == names.size(),
+                 qPrintable(seen.out + seen.err));
 
         std::atomic<bool> checkedIn = false;
         std::atomic<int> doraWon = 0;
@@ -189,10 +195,11 @@ private slots:
 
         QCOMPARE(doraWon.load(), 0);
         for (qsizetype i = 0; i < names.size(); ++i) {
-            QVERIFY2(results[i].exitCode == 1 && results[i].err.contains(u"by carl, not by anna"_s),
+            QVERIFY2(results[i].exitCode == 1 &&
+                         results[i].err.contains(u"by "_s + Christopher + u", not by anna"_s),
                      qPrintable(results[i].err));
             QVERIFY(ReadBytes(ScrivoReservationPath(Share().Served(folder + u'/' + names[i])))
-                        .contains("By=\"carl\""));
+                        .contains(QByteArray("By=\"" + Christopher.toUtf8() + '"')));
         }
     }
 
