@@ -3,12 +3,14 @@
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
 #include "system/TimeZone.h"
+#include "system/FileWrite.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     PinLocalTimeZone();
+    TellFileSizeLimitAsFailure();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvex-brevant"));
     QApplication::setDesktopFileName(QStringLiteral("korvex-brevant"));

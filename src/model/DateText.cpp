@@ -1,12 +1,17 @@
 #include "model/DateText.h"
 
 #include <QLocale>
+#include <cstdio>
 
 namespace {
 
 QString Text(const QDateTime &value)
 {
     const QDateTime local = value.toLocalTime();
+    // A locale's short date may show a year by its last two digits: a year past 9999 would
+    // read as one of this century.
+    if (local.date().year() > 9999)
+        return IsoDateText(value);
     // The system's locale and its short date format are looked up once: a search formats the
     // time of every reserved document it lists.
     static const QLocale locale = QLocale::system();
@@ -40,5 +45,22 @@ QString IsoDateText(const QDateTime &value)
 {
     if (!value.isValid())
         return QString();
-    return value.toOffsetFromUtc(value.offsetFromUtc()).toString(Qt::ISODate);
+    // Formatted directly: every reservation written needs it, and Qt's ISO form has neither
+    // years past 9999 nor offsets with seconds.
+    int offset = value.offsetFromUtc();
+    if (offset % 60 != 0)
+        offset = 0;
+    const QDateTime local = value.toOffsetFromUtc(offset);
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    char text[48];
+    int length =
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
+                      date.day(), clock.hour(), clock.minute(), clock.second());
+    if (offset == 0)
+        return QString::fromLatin1(text, length) + u'Z';
+    const int minutes = qAbs(offset) / 60;
+    length += std::snprintf(text + length, sizeof text - size_t(length), "%c%02d:%02d",
+                            offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return QString::fromLatin1(text, length);
 }

@@ -243,3 +243,30 @@ void RestoreSelectedProject(ProgramState &state)
     DeleteTemporaryProject(state.WorkingProject);
     IgnoringErrors([&] { projects.SetActiveProject(state.SelectedProject); });
 }
+
+std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState &state,
+                                                      Prompts &prompts,
+                                                      const QList<clsFilePtr> &records,
+                                                      const RecordChanged &changed,
+                                                      const std::function<bool()> &waiting)
+{
+    if (!state.DocumentServer)
+        return ReservationFailures{};
+    RunTurnPtr turn;
+    try {
+        turn = state.DocumentServer->TakeRunTurn(waiting);
+    } catch (const std::exception &error) {
+        ReservationFailures failures;
+        for (const clsFilePtr &record : records)
+            if (record)
+                failures.append({record->FileName(), ReasonOf(error)});
+        return failures;
+    }
+    if (!turn)
+        return std::nullopt;
+    const ReservationFailures failures =
+        reserve ? ReserveSelectedItems(state, prompts, records, changed)
+                : UnreserveSelectedItems(state, prompts, records, changed);
+    RestoreSelectedProject(state);
+    return failures;
+}

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // One document that a check-out or check-in run could not change, and why.
 struct ReservationFailure
@@ -65,3 +66,14 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
 // The end of a run: no project active while the run's working project is deleted, then the
 // project chosen in the drop-down active again. Each step is tried on its own.
 void RestoreSelectedProject(ProgramState &state);
+
+// A whole check-out (reserve) or check-in run as a command makes it: the server's run turn
+// first (runs of every program on the server take turns with its active project; waiting()
+// is asked every 50 ms while another run has it, and false cancels the run: nullopt), then
+// the engine over the records, then the selected project active again, all in the turn. A
+// turn that cannot be had fails every record with the reason.
+std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState &state,
+                                                      Prompts &prompts,
+                                                      const QList<clsFilePtr> &records,
+                                                      const RecordChanged &changed,
+                                                      const std::function<bool()> &waiting);

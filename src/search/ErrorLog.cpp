@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
+#include <sys/stat.h>
 
 ErrorLog::ErrorLog() : path(DefaultPath()) {}
 
@@ -20,10 +22,43 @@ QString ErrorLog::DefaultPath()
     return stateHome + QStringLiteral("/korvex-brevant/Error.log");
 }
 
+namespace {
+
+// A log of this size is moved to "Error.log.1" (replacing the one there) before the next lines
+// are written, so the log never grows without bound.
+constexpr qint64 LogSizeLimit = 1024 * 1024;
+
+// The name's bytes with every control character written escaped, as scrivo list writes its
+// fields ("\t", "\n", "\r", "\\", else "\xHH"): a name with a line break cannot end an entry
+// early or forge the next one.
+QByteArray EscapedName(const QByteArray &name)
+{
+    QByteArray escaped;
+    escaped.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\t')
+            escaped += "\\t";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else if (byte < 0x20 || byte == 0x7F)
+            escaped += "\\x" + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+} // namespace
+
 void ErrorLog::Append(const QString &fullName)
 {
-    pending += QByteArrayLiteral("File has created Error: ") + EncodeFileName(fullName) +
-               QByteArrayLiteral("\r\n");
+    pending += QByteArrayLiteral("File has created Error: ") +
+               EscapedName(EncodeFileName(fullName)) + QByteArrayLiteral("\r\n");
 }
 
 void ErrorLog::Flush()
@@ -32,6 +67,11 @@ void ErrorLog::Flush()
         return;
     try {
         QDir().mkpath(QFileInfo(path).absolutePath());
+        const QByteArray native = EncodeFileName(path);
+        struct stat st;
+        if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_size + pending.size() > LogSizeLimit)
+            ::rename(native.constData(), QByteArray(native + ".1").constData());
         AppendToFile(path, pending);
     } catch (const FileError &error) {
         writeError = error.File + QStringLiteral(": ") + error.Reason;
@@ -39,13 +79,13 @@ void ErrorLog::Flush()
     pending.clear();
 }
 
-QString ErrorLog::FailuresText(int failed) const
+QString ErrorLog::FailuresText(int failedDocuments, int failedFolders) const
 {
+    QString failed = QStringLiteral("%1 document(s) could not be read").arg(failedDocuments);
+    if (failedFolders > 0)
+        failed += QStringLiteral(" and %1 folder(s) could not be listed").arg(failedFolders);
     if (writeError.isEmpty())
-        return QStringLiteral("%1 document(s) could not be read, see %2").arg(failed).arg(path);
+        return failed + QStringLiteral(", see ") + path;
     // The log does not hold what it would point to.
-    return QStringLiteral("%1 document(s) could not be read; the error log could not be "
-                          "written: %2")
-        .arg(failed)
-        .arg(writeError);
+    return failed + QStringLiteral("; the error log could not be written: ") + writeError;
 }

@@ -6,7 +6,9 @@
 // The log of documents a search could not read: "Error.log" in
 // $XDG_STATE_HOME/korvex-brevant/ (default ~/.local/state/korvex-brevant/). Each line is
 // "File has created Error: " and the full name, ended by CR LF; the name is written as the
-// bytes it has on disk. The folder and the file are created when missing.
+// bytes it has on disk, its control characters and backslashes escaped ("\r", "\n", "\t",
+// "\\", "\xHH"). The folder and the file are created when missing; a log over 1 MiB is moved
+// to "Error.log.1" first.
 class ErrorLog
 {
 public:
@@ -25,9 +27,9 @@ public:
     // Why lines were lost ("<file>: <reason>"), "" while every line got in.
     QString WriteError() const { return writeError; }
 
-    // What a search says of `failed` documents it could not read: where the log names them,
-    // or why the log could not take them.
-    QString FailuresText(int failed) const;
+    // What a search says of the documents it could not read and the folders it could not
+    // list: where the log names them, or why the log could not take them.
+    QString FailuresText(int failedDocuments, int failedFolders = 0) const;
 
 private:
     QString path;

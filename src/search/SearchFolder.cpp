@@ -114,8 +114,11 @@ void SearchFolder(SearchContext &context, const QString &folder, const QString &
         return;
     const FlushLogAtEnd flush{context.Log};
     const DirectoryListing listing = DirectoryListing::Read(folder);
-    if (!listing.IsOpen())
+    if (!listing.IsOpen()) {
+        context.Log.Append(folder);
+        ++context.FailedFolders;
         return;
+    }
     if (context.VisitedFolders.contains(listing.Identity()))
         return;
     context.VisitedFolders.insert(listing.Identity());

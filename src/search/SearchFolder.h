@@ -32,8 +32,10 @@ struct SearchContext
     // Told about each document read into Files (its record is the last one there), with its
     // full name and its reservation as read.
     std::function<void(const QString &fullName, const ReservationState &state)> DocumentRead;
-    // Documents that could not be opened or read during this search.
+    // Documents that could not be opened or read during this search, and folders that could
+    // not be listed; each is named in the error log.
     int FailedDocuments = 0;
+    int FailedFolders = 0;
 };
 
 // True when the full name ends in KPT, KAM or KDW, in any letter case (no dot needed).
@@ -46,8 +48,9 @@ QString TrimBlanks(const QString &text);
 // Searches one folder: reads every part, assembly and drawing document directly in it into
 // Files and appends its sub-folders (except those whose names begin with ".") to the work
 // list. Returns at once when StopSearch is set, and before the next document once it is set.
-// Failures to open or read a document go to the error log; the search goes on. A folder that
-// cannot be listed, or that was searched before in this search, is passed over. pattern
+// Failures to open or read a document, and a folder that cannot be listed (no permission,
+// an I/O error), go to the error log; the search goes on. A folder searched before in this
+// search is passed over. pattern
 // "*.*" or "*" means every entry; any other pattern is matched against entry names.
 void SearchFolder(SearchContext &context, const QString &folder,
                   const QString &pattern = QStringLiteral("*.*"));

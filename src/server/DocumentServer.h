@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // The contract the program relies on from the CAD product's document server.
@@ -81,10 +82,29 @@ public:
     virtual int MajorVersion() = 0;
 };
 
+// The turn of a check-out or check-in run (see DocumentServer::TakeRunTurn), held for as long
+// as the object lives.
+class RunTurn
+{
+public:
+    virtual ~RunTurn() = default;
+};
+using RunTurnPtr = std::unique_ptr<RunTurn>;
+
 class DocumentServer
 {
 public:
     virtual ~DocumentServer() = default;
+
+    // A check-out or check-in run makes its project the server's active project, which every
+    // program of the server shares, so runs take turns: waits for the turn, asking waiting()
+    // every 50 ms while another run has it; nullptr when waiting() says to stop waiting. A
+    // server that keeps the active project for each program needs no turns (the default).
+    virtual RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting)
+    {
+        Q_UNUSED(waiting);
+        return std::make_unique<RunTurn>();
+    }
 
     virtual ServerDocumentPtr OpenDocument(const QString &fullPath) = 0;
     virtual void CloseAllDocuments() = 0;

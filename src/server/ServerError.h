@@ -41,4 +41,5 @@ constexpr int ProjectUnreadable = 1010;
 constexpr int SeveralHardLinks = 1011;
 constexpr int ReservationBusy = 1012;
 constexpr int BeingReserved = 1013;
+constexpr int RunInProgress = 1014;
 } // namespace ServerErrors

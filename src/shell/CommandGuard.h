@@ -41,6 +41,7 @@ public:
 
     // A close request that must wait for the running command.
     void RequestClose() { closeRequested = true; }
+    bool CloseRequested() const { return closeRequested; }
 
 private:
     std::function<void()> close;

@@ -8,11 +8,14 @@
 #include "system/Failure.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QPushButton>
 #include <QTime>
 
 namespace {
 
 const QString CheckOutUserPrompt = QStringLiteral("Check Out files for User:");
+const QString WaitingForRunText = QStringLiteral("Waiting for another check-out run…");
 const QString ReservedUserNameRefusal =
     QStringLiteral("The user name 'available' is a internal name and can not be used.");
 
@@ -61,6 +64,7 @@ void ReservationCommands::ChangeReservation(bool reserve)
     QList<clsFilePtr> records;
     for (const int row : rows)
         records.append(list.Record(row));
+
     // The run processes no events, so the rows it changed are shown in one update at its end
     // rather than one for each row.
     int first = list.Count();
@@ -69,15 +73,33 @@ void ReservationCommands::ChangeReservation(bool reserve)
         first = qMin(first, rows[position]);
         last = qMax(last, rows[position]);
     };
-    const ReservationFailures failures =
-        reserve ? ReserveSelectedItems(state, window.prompts, records, changed)
-                : UnreserveSelectedItems(state, window.prompts, records, changed);
+    // While another program's run has the turn, the window says so and stays usable; its
+    // Cancel button or a request to close the window ends the waiting, and no run is made.
+    bool told = false;
+    bool cancelled = false;
+    const QMetaObject::Connection cancel = QObject::connect(
+        window.statusCancel, &QPushButton::clicked, &window, [&cancelled] { cancelled = true; });
+    const auto waiting = [&] {
+        if (!told) {
+            window.SetStatusPanelText(1, WaitingForRunText);
+            window.statusCancel->show();
+            told = true;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 40);
+        return !cancelled && !window.guard.CloseRequested();
+    };
+    const std::optional<ReservationFailures> failures =
+        ChangeReservations(reserve, state, window.prompts, records, changed, waiting);
+    QObject::disconnect(cancel);
+    if (told) {
+        window.statusCancel->hide();
+        window.UpdateStatusbar();
+    }
     if (first <= last)
         list.RowsChanged(first, last);
-    RestoreSelectedProject(state);
 
-    if (!failures.isEmpty())
-        window.prompts.MessageBox(ReservationFailureText(reserve, failures), PromptButtons::OK,
+    if (failures && !failures->isEmpty())
+        window.prompts.MessageBox(ReservationFailureText(reserve, *failures), PromptButtons::OK,
                                   PromptIcon::Information, BrevantTitle);
 }
 

@@ -94,9 +94,11 @@ QList<QAction *> SearchCommand::CommandsHeldDuringSearch() const
             window.pupmnuRefresh};
 }
 
-void SearchCommand::ShowSearchFailures(int failedDocuments, const ErrorLog &log)
+void SearchCommand::ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log)
 {
-    window.SetStatusNote(failedDocuments == 0 ? QString() : log.FailuresText(failedDocuments));
+    window.SetStatusNote(failedDocuments == 0 && failedFolders == 0
+                             ? QString()
+                             : log.FailuresText(failedDocuments, failedFolders));
 }
 
 void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
@@ -119,7 +121,7 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
             window.SetStatusPanelText(1, SearchingText + folder);
         });
-        ShowSearchFailures(context.FailedDocuments, context.Log);
+        ShowSearchFailures(context.FailedDocuments, context.FailedFolders, context.Log);
     } else {
         SearchPath = openPath;
         window.SetStatusPanelText(1, SearchingText + SearchPath);

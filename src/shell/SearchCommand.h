@@ -24,7 +24,7 @@ private:
     // While a search runs, the commands that would change the list, the records or the
     // project are unavailable; afterwards they are as a finished search leaves them.
     QList<class QAction *> CommandsHeldDuringSearch() const;
-    void ShowSearchFailures(int failedDocuments, const ErrorLog &log);
+    void ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log);
 
     frmMain &window;
     // The folder of the last search, or in open mode the full name of the opened document.

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStatusBar>
 
@@ -131,6 +132,10 @@ void frmMain::CreateControls()
         StatusBar1->addWidget(panel);
     }
     statusNote->hide();
+    statusCancel = new QPushButton(QStringLiteral("Cancel"), StatusBar1);
+    statusCancel->setObjectName(QStringLiteral("StatusBar1Cancel"));
+    StatusBar1->addWidget(statusCancel);
+    statusCancel->hide();
 }
 
 QAction *frmMain::AddMenuItem(QMenu *menu, const char *name, const QString &caption)

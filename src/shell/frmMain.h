@@ -17,6 +17,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
+class QPushButton;
 class ReservationCommands;
 class SearchCommand;
 class SessionCommands;
@@ -138,6 +139,8 @@ private:
     QLabel *statusUser = nullptr;
     QLabel *statusMode = nullptr;
     QLabel *statusNote = nullptr;
+    // Shown while a run waits for another program's run.
+    QPushButton *statusCancel = nullptr;
 
     QMenu *mnuFile = nullptr;
     QAction *mnuNew = nullptr;

@@ -1,5 +1,7 @@
 #include "system/DirectoryListing.h"
 
+#include "system/PathAt.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,9 +43,17 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
 {
     DirectoryListing listing;
     const QByteArray path = EncodeFileName(folder);
-    DIR *dir = path.isEmpty() ? nullptr : ::opendir(path.constData());
+    if (path.isEmpty()) {
+        listing.errorText = QStringLiteral("No folder given");
+        return listing;
+    }
+    // Opened through PathAt, so a folder nested past PATH_MAX is listed too.
+    const int folderFd = OpenPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    DIR *dir = folderFd < 0 ? nullptr : ::fdopendir(folderFd);
     if (!dir) {
-        listing.errorText = path.isEmpty() ? QStringLiteral("No folder given") : errnoText(errno);
+        listing.errorText = errnoText(errno);
+        if (folderFd >= 0)
+            ::close(folderFd);
         return listing;
     }
     const int fd = ::dirfd(dir);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -78,24 +79,71 @@ void SyncFolderOf(const QByteArray &path)
 
 } // namespace
 
+namespace {
+
+// Whether the file st (at target) may be renamed over by this process in a folder with the
+// sticky bit: only its owner (or the folder's) may, as in /tmp.
+bool StickyFolderKeeps(const QByteArray &target, const struct stat &st)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(qMax<qsizetype>(slash, 1));
+    struct stat dir;
+    return ::stat(folder.constData(), &dir) == 0 && (dir.st_mode & S_ISVTX) &&
+           st.st_uid != ::geteuid() && dir.st_uid != ::geteuid();
+}
+
+// Writes content over the file at target in place, keeping its owner and mode: where another
+// user's file in a folder with the sticky bit cannot be replaced but may be written. A write
+// that fails puts the old content back, so the file is never left half written.
+void RewriteInPlace(const QString &shownPath, const QByteArray &target, const QByteArray &content)
+{
+    const int fd = ::open(target.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        Fail(shownPath, errno);
+    QByteArray old;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAtMost(fd, st.st_size, old);
+    const auto writeAt = [fd](const QByteArray &bytes) {
+        return ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, bytes) &&
+               ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
+    };
+    ok = ok && writeAt(content);
+    const int error = errno;
+    if (!ok)
+        writeAt(old);
+    ::close(fd);
+    if (!ok)
+        Fail(shownPath, error);
+}
+
+} // namespace
+
 void ReplaceFile(const QString &path, const QByteArray &content)
 {
     const QByteArray target = ReplacedTarget(EncodeFileName(path));
     mode_t mode = NewFileMode();
     struct stat st;
-    if (::lstat(target.constData(), &st) == 0) {
+    const bool exists = ::lstat(target.constData(), &st) == 0;
+    if (exists) {
         if (S_ISDIR(st.st_mode))
             throw FileError(path, QStringLiteral("it is a folder"));
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
             throw FileError(path, QStringLiteral("it is not a regular file"));
-        if (S_ISREG(st.st_mode))
+        if (S_ISREG(st.st_mode)) {
+            // As the shell's redirect refuses it: a file its user may not write is not
+            // written over, though the folder would let it be replaced.
+            if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+                Fail(path, errno);
             mode = st.st_mode & 07777;
+        }
     }
     const QByteArray copy = WritePrivateCopy(path, target, content, mode);
     if (::rename(copy.constData(), target.constData()) != 0) {
         const int error = errno;
         ::unlink(copy.constData());
-        Fail(path, error);
+        if (error != EPERM || !exists || !S_ISREG(st.st_mode) || !StickyFolderKeeps(target, st))
+            Fail(path, error);
+        RewriteInPlace(path, target, content);
     }
     SyncFolderOf(target);
 }
@@ -185,4 +233,9 @@ void RemoveFile(const QString &path)
 {
     if (::unlink(EncodeFileName(path).constData()) != 0 && errno != ENOENT)
         Fail(path, errno);
+}
+
+void TellFileSizeLimitAsFailure()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }

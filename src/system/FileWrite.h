@@ -11,7 +11,10 @@
 // followed by ".XXXXXX"), synced, then renamed over it in one step, so readers see the old
 // file or the new one, never a part. A link to an existing file is followed (the link stays
 // a link); the new file keeps the old one's permissions. A folder or anything else that is
-// not a regular file at path is refused.
+// not a regular file at path is refused, and so is a file this process may not write ("Permission
+// denied", as the shell says). Another user's file in a folder with the sticky bit cannot be
+// replaced: where it may be written, it is written over in place (its old content back should
+// that fail).
 void ReplaceFile(const QString &path, const QByteArray &content);
 
 // Creates a new file with content, exclusively: when anything at all is at path (a file, a
@@ -28,3 +31,8 @@ void RemoveFile(const QString &path);
 
 // The length of the suffix a private file adds to the name it is written beside.
 inline constexpr int PrivateSuffixLength = 7; // ".XXXXXX"
+
+// A write past the process's file-size limit (ulimit -f) fails with "File too large", told and
+// cleaned up as any failed write, instead of killing the program (SIGXFSZ). Called once at
+// start.
+void TellFileSizeLimitAsFailure();

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,15 +30,19 @@ QByteArray commandOf(const QString &pid)
 
 bool IsKorvexRunning()
 {
-    try {
-        const QStringList entries =
-            QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString &entry : entries) {
-            // Processes come and go while the folder is read: a vanished one reads as "".
-            if (isDecimal(entry) && commandOf(entry) == "korvex")
-                return true;
-        }
-    } catch (...) {
+    // Only this account's: on a shared workstation the CAD application of another user
+    // neither holds this user's files nor runs this user's server.
+    const uid_t self = ::geteuid();
+    const QStringList entries =
+        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        if (!isDecimal(entry))
+            continue;
+        // Processes come and go while the folder is read: a vanished one reads as "".
+        struct stat st;
+        if (::stat(QFile::encodeName(QStringLiteral("/proc/") + entry).constData(), &st) == 0 &&
+            st.st_uid == self && commandOf(entry) == "korvex")
+            return true;
     }
     return false;
 }

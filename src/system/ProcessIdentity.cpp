@@ -1,7 +1,9 @@
 #include "system/ProcessIdentity.h"
 
 #include <QFile>
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -53,8 +55,14 @@ bool ProcessIsGone(const ProcessIdentity &process)
 {
     if (process.Host != ThisProcess().Host || process.Process <= 0)
         return false;
+    // Asked of the kernel itself: /proc may hide the processes of other accounts
+    // (hidepid), which must not make them count as gone.
+    if (::kill(pid_t(process.Process), 0) != 0 && errno == ESRCH)
+        return true;
+    // The number is taken: by the process itself, unless it started at another time. A
+    // process whose start cannot be read is taken to be the one recorded.
     const QString started = StartOf(process.Process);
-    return started.isEmpty() || started != process.Started;
+    return !started.isEmpty() && started != process.Started;
 }
 
 QString AccountName()

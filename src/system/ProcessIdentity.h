@@ -15,7 +15,8 @@ struct ProcessIdentity
 ProcessIdentity ThisProcess();
 
 // True when the process ran on this host and runs no more (its number is free, or belongs to
-// a process started since). A process of another host is never known to be gone.
+// a process started since). A process of another host is never known to be gone, nor is one
+// whose start this process may not read (/proc mounted with hidepid).
 bool ProcessIsGone(const ProcessIdentity &process);
 
 // The account this process runs as; its number when the account has no name.

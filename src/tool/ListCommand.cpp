@@ -77,26 +77,6 @@ struct ListedDocument
     int record = 0; // 1-based position in the walk's records
 };
 
-// A field of a line: no tab or line break inside it can split the line.
-QString Escaped(const QString &text)
-{
-    QString escaped;
-    escaped.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'\\')
-            escaped += QLatin1String("\\\\");
-        else if (c == u'\t')
-            escaped += QLatin1String("\\t");
-        else if (c == u'\n')
-            escaped += QLatin1String("\\n");
-        else if (c == u'\r')
-            escaped += QLatin1String("\\r");
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 // "Listing: n folders, m documents" on a terminal's standard error, once the walk has
 // taken a second, at most five times a second, and cleared at the end.
 class Progress
@@ -188,8 +168,7 @@ void PrintJson(const QList<ListedDocument> &listed, const clsFiles &records)
              HasKnownHolder(state) ? QJsonValue(state.Version) : QJsonValue()},
             {QStringLiteral("displayName"), records.Item(document.record)->BrowserName()}});
     }
-    std::fputs(QJsonDocument(array).toJson(QJsonDocument::Compact).append('\n').constData(),
-               stdout);
+    PrintBytes(QJsonDocument(array).toJson(QJsonDocument::Compact).append('\n'));
 }
 
 // The window's report of the listed documents; the spreadsheet for .xlsx or .xls.
@@ -255,10 +234,10 @@ int ListCommand(ScrivoServer &server, const QStringList &arguments)
         PrintJson(listed, records);
     else
         PrintLines(listed, records);
-    std::fflush(stdout);
+    status = FinishOutput(status);
 
-    if (context.FailedDocuments > 0) {
-        PrintError(context.Log.FailuresText(context.FailedDocuments));
+    if (context.FailedDocuments > 0 || context.FailedFolders > 0) {
+        PrintError(context.Log.FailuresText(context.FailedDocuments, context.FailedFolders));
         status = ExitFailure;
     }
     return status;

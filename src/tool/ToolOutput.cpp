@@ -1,12 +1,33 @@
 #include "tool/ToolOutput.h"
 
+#include "system/FileError.h"
 #include "system/FileNames.h"
 
+#include <cerrno>
 #include <cstdio>
+
+namespace {
+
+// The first failure to write standard output: the rest of the output is lost with it.
+int outputError = 0;
+bool outputErrorTold = false;
+
+void Write(const QByteArray &bytes)
+{
+    if (std::fputs(bytes.constData(), stdout) == EOF && outputError == 0)
+        outputError = errno;
+}
+
+} // namespace
 
 void Print(const QString &line)
 {
-    std::fputs(EncodeFileName(line + u'\n').constData(), stdout);
+    Write(EncodeFileName(line + u'\n'));
+}
+
+void PrintBytes(const QByteArray &bytes)
+{
+    Write(bytes);
 }
 
 void PrintError(const QString &message)
@@ -14,9 +35,42 @@ void PrintError(const QString &message)
     std::fputs(EncodeFileName(QStringLiteral("scrivo: ") + message + u'\n').constData(), stderr);
 }
 
+QString Escaped(const QString &text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\')
+            escaped += QLatin1String("\\\\");
+        else if (c == u'\t')
+            escaped += QLatin1String("\\t");
+        else if (c == u'\n')
+            escaped += QLatin1String("\\n");
+        else if (c == u'\r')
+            escaped += QLatin1String("\\r");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
 int UsageError(const QString &message)
 {
     PrintError(message);
     std::fputs("Run \"scrivo help\" for the commands.\n", stderr);
     return ExitUsage;
+}
+
+int FinishOutput(int status)
+{
+    if (std::fflush(stdout) != 0 && outputError == 0)
+        outputError = errno;
+    if (outputError == 0)
+        return status;
+    // A closed pipe ends the program by its signal before this; anything else is told, once.
+    if (!outputErrorTold)
+        PrintError(QStringLiteral("standard output could not be written: ") +
+                   SystemReason(outputError));
+    outputErrorTold = true;
+    return ExitFailure;
 }

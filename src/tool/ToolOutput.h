@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // What the scrivo tool writes: lines on standard output, messages on standard error, and
@@ -11,7 +12,17 @@ inline constexpr int ExitUsage = 2;
 
 // One line; paths go out as the bytes they have on disk, also when not valid UTF-8.
 void Print(const QString &line);
+// Bytes as they are.
+void PrintBytes(const QByteArray &bytes);
+// A field of a line: a tab, line break or backslash inside it is written "\t", "\n", "\r",
+// "\\", so no text can split a line or a field.
+QString Escaped(const QString &text);
 // One line "scrivo: <message>" on standard error.
 void PrintError(const QString &message);
 // The message and a hint to the help; returns ExitUsage.
 int UsageError(const QString &message);
+
+// Flushes standard output at the end: status when everything printed got out, else the
+// message naming standard output and ExitFailure (a nightly "scrivo list > file" on a full
+// disk must not report success).
+int FinishOutput(int status);

@@ -10,6 +10,7 @@
 #include "server/scrivo/ScrivoSample.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "system/FileNames.h"
+#include "system/FileWrite.h"
 #include "system/TimeZone.h"
 
 #include <QCoreApplication>
@@ -72,11 +73,13 @@ QString StatusLine(ScrivoServer &server, const QString &path)
 {
     const ServerDocumentPtr document = server.OpenDocument(path);
     const ReservationState state = document->Reservation();
+    // The fields escaped as scrivo list escapes them, so a name cannot split the line.
+    const QString shown = Escaped(document->FullFileName());
     if (!state.Reserved)
-        return document->FullFileName() + QStringLiteral("\tavailable");
+        return shown + QStringLiteral("\tavailable");
     if (state.HolderUnknown)
-        return document->FullFileName() + u'\t' + BeingReserved;
-    return document->FullFileName() + u'\t' + state.By + u'\t' + IsoDateText(state.Time) + u'\t' +
+        return shown + u'\t' + BeingReserved;
+    return shown + u'\t' + Escaped(state.By) + u'\t' + IsoDateText(state.Time) + u'\t' +
            QString::number(state.Version);
 }
 
@@ -156,7 +159,7 @@ int Run(const QStringList &arguments)
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
     if (command == QLatin1String("help") || command == QLatin1String("--help")) {
-        std::fputs(UsageText, stdout);
+        PrintBytes(UsageText);
         return ExitSuccess;
     }
 
@@ -223,6 +226,7 @@ int Run(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     PinLocalTimeZone();
+    TellFileSizeLimitAsFailure();
     QCoreApplication app(argc, argv);
     try {
         // Arguments are decoded like names from the directory listing, so a document whose
@@ -230,7 +234,7 @@ int main(int argc, char *argv[])
         QStringList arguments;
         for (int i = 1; i < argc; ++i)
             arguments.append(DecodeFileName(QByteArray(argv[i])));
-        return Run(arguments);
+        return FinishOutput(Run(arguments));
     } catch (const ServerError &error) {
         PrintError(error.description);
         return ExitFailure;

@@ -52,11 +52,7 @@ struct Run
     {
         changed.clear();
         const RecordChanged told = [this](qsizetype position) { changed.append(position); };
-        const ReservationFailures failures =
-            reserve ? ReserveSelectedItems(state, f.prompts, records, told)
-                    : UnreserveSelectedItems(state, f.prompts, records, told);
-        RestoreSelectedProject(state);
-        return failures;
+        return *ChangeReservations(reserve, state, f.prompts, records, told, [] { return true; });
     }
 
     // Holder, time text and version text as the server has them now.

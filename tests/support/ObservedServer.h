@@ -36,6 +36,10 @@ public:
         Call(QStringLiteral("SetUserName ") + name);
         real->SetUserName(name);
     }
+    RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting) override
+    {
+        return real->TakeRunTurn(waiting);
+    }
     int MultiUserMode() override
     {
         Call(QStringLiteral("MultiUserMode"));

@@ -51,3 +51,11 @@ extern "C" int unlink(const char *path)
     static const auto next = Next<int (*)(const char *)>("unlink");
     return next(path);
 }
+
+extern "C" int unlinkat(int folder, const char *path, int flags)
+{
+    if (folder == AT_FDCWD)
+        PauseBefore(path);
+    static const auto next = Next<int (*)(int, const char *, int)>("unlinkat");
+    return next(folder, path, flags);
+}

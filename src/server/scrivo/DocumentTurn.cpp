@@ -3,6 +3,7 @@
 #include "server/ServerError.h"
 #include "system/FileError.h"
 #include "system/FileSystems.h"
+#include "system/PathAt.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -47,7 +48,7 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
     unsigned long pause = 2;
     for (;;) {
         // Anyone who may change records in the folder may end a turn left over.
-        if (RepeatWhileTransient(device, [&] { return ::mkdir(path.constData(), 0777); }) == 0) {
+        if (RepeatWhileTransient(device, [&] { return MakeFolder(path, 0777); }) == 0) {
             taken = true;
             return;
         }
@@ -60,7 +61,7 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
         const bool check = error != EEXIST || waited.elapsed() - lastChecked >= LeftOverCheckMs;
         if (check) {
             lastChecked = waited.elapsed();
-            if (RepeatWhileTransient(device, [&] { return ::lstat(path.constData(), &st); }) != 0) {
+            if (RepeatWhileTransient(device, [&] { return StatPath(path, st, false); }) != 0) {
                 if (error == EEXIST)
                     continue; // gone meanwhile
                 // The folder takes no new entries: the change goes on without a turn, and its
@@ -80,7 +81,7 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
             return;
         }
         if (check && IsLeftOver(st)) {
-            RepeatWhileTransient(device, [&] { return ::rmdir(path.constData()); });
+            RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
             continue;
         }
         if (waited.elapsed() >= WaitMs)
@@ -96,5 +97,5 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
 DocumentTurn::~DocumentTurn()
 {
     if (taken)
-        RepeatWhileTransient(device, [&] { return ::rmdir(path.constData()); });
+        RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
 }

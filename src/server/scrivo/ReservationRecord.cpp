@@ -1,5 +1,6 @@
 #include "server/scrivo/ReservationRecord.h"
 
+#include "model/DateText.h"
 #include "model/UserNames.h"
 #include "projects/IniFile.h"
 #include "server/ServerError.h"
@@ -11,11 +12,11 @@
 #include "system/FileSystems.h"
 #include "system/HardLinks.h"
 #include "system/Notices.h"
+#include "system/PathAt.h"
 
 #include <QRandomGenerator>
 #include <QThread>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <iterator>
 #include <sys/stat.h>
@@ -43,27 +44,6 @@ bool MeansNoRecord(int error)
     return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG;
 }
 
-// The time with its UTC offset, "2026-03-04T09:15:30+01:00" (ISO 8601, whole seconds; "Z"
-// for UTC), as Qt::ISODate writes it; formatted directly, as every reservation written
-// needs it.
-QByteArray TimeText(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc();
-    const QDateTime local = time.toOffsetFromUtc(offset);
-    const QDate date = local.date();
-    const QTime clock = local.time();
-    char text[48];
-    int length =
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
-                      date.day(), clock.hour(), clock.minute(), clock.second());
-    if (offset == 0)
-        return QByteArray(text, length) + 'Z';
-    const int minutes = qAbs(offset) / 60;
-    length += std::snprintf(text + length, sizeof text - size_t(length), "%c%02d:%02d",
-                            offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-    return QByteArray(text, length);
-}
-
 ServerError ReadFailure(const QString &record, int error)
 {
     return ServerError(ServerErrors::ReservationRecordDamaged,
@@ -76,7 +56,7 @@ ServerError ReadFailure(const QString &record, int error)
 int RemoveWhenFree(const QByteArray &path, dev_t device)
 {
     for (unsigned long pause = 5;; pause *= 2) {
-        if (RepeatWhileTransient(device, [&] { return ::unlink(path.constData()); }) == 0)
+        if (RepeatWhileTransient(device, [&] { return RemovePath(path); }) == 0)
             return 0;
         if (errno != EBUSY || pause > 1000)
             return -1;
@@ -169,8 +149,8 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
 {
     // Opened without following a link and without waiting on a FIFO; only a regular file is
     // read, so nothing else in the record's place is ever acted on.
-    const int fd = ::open(nativeRecordPath.constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        OpenPath(nativeRecordPath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         if (MeansNoRecord(error))
@@ -296,7 +276,7 @@ QByteArray ReservationRecord::Folder() const
 dev_t ReservationRecord::Device() const
 {
     struct stat st;
-    if (device == 0 && ::stat(Folder().constData(), &st) == 0)
+    if (device == 0 && StatPath(Folder(), st) == 0)
         device = st.st_dev;
     return device;
 }
@@ -305,7 +285,7 @@ mode_t ReservationRecord::RecordMode(mode_t documentMode) const
 {
     mode_t mode = S_IWUSR | (documentMode & (S_IRUSR | S_IRGRP | S_IROTH));
     struct stat folder;
-    if (::stat(Folder().constData(), &folder) == 0 && (folder.st_mode & S_IWGRP))
+    if (StatPath(Folder(), folder) == 0 && (folder.st_mode & S_IWGRP))
         mode |= S_IWGRP;
     return mode;
 }
@@ -326,7 +306,7 @@ QByteArray ReservationRecord::RecordText(const QString &user, int documentVersio
     // tells a reader that the record is whole.
     QByteArray text = RecordHead;
     text += "By=\"" + user.toUtf8() + "\"\n";
-    text += "Time=" + TimeText(time) + '\n';
+    text += "Time=" + IsoDateText(time).toLatin1() + '\n';
     text += "Version=" + QByteArray::number(documentVersion) + '\n';
     text += CompletionLine();
     return text;
@@ -347,7 +327,7 @@ std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mod
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
         temporary = PrivateName();
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        fd = OpenPath(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && (errno != EEXIST || attempt >= CreateAttempts))
             throw WriteFailure(errno);
     }
@@ -359,13 +339,13 @@ std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mod
     const int writeError = errno;
     if (::close(fd) != 0 || !whole) {
         const int error = whole ? errno : writeError;
-        ::unlink(temporary.constData());
+        RemovePath(temporary);
         throw WriteFailure(error);
     }
-    const int linked = RepeatWhileTransient(
-        Device(), [&] { return ::link(temporary.constData(), nativeRecordPath.constData()); });
+    const int linked =
+        RepeatWhileTransient(Device(), [&] { return LinkPath(temporary, nativeRecordPath); });
     const int error = errno;
-    ::unlink(temporary.constData());
+    RemovePath(temporary);
     if (linked == 0)
         return true;
     // A network file system may report the taken name in other words.
@@ -383,8 +363,8 @@ bool ReservationRecord::CreateInPlace(const QByteArray &text, mode_t mode)
     if (LookAtRecord().kind != Kind::Absent)
         return false;
     const int fd = RepeatWhileTransient(Device(), [&] {
-        return ::open(nativeRecordPath.constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        return OpenPath(nativeRecordPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0600);
     });
     if (fd < 0) {
         if (errno == EEXIST)

@@ -9,6 +9,7 @@
 #include "system/FileNames.h"
 #include "system/FileRead.h"
 #include "system/FileSystems.h"
+#include "system/PathAt.h"
 
 #include <QDir>
 #include <QSet>
@@ -105,7 +106,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
         // A FUSE network client that failed for a moment is asked again.
         struct stat folder;
         const QByteArray parent = native.left(qMax<qsizetype>(native.lastIndexOf('/'), 1));
-        if (error != EIO || ::stat(parent.constData(), &folder) != 0 ||
+        if (error != EIO || StatPath(parent, folder) != 0 ||
             !IsFuseNetworkFileSystem(folder.st_dev) || !WaitAfterTransientFailure(attempt))
             ThrowOpenFailed(path, error);
     }
@@ -120,10 +121,10 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
     // link as the last part of the path is opened in a second step, which then finds the
     // file it leads to; a link to a folder on the way leads to the same folder.
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = ::open(native.constData(), flags | O_NOFOLLOW);
+    int fd = OpenPath(native, flags | O_NOFOLLOW);
     const bool throughLink = fd < 0 && errno == ELOOP;
     if (throughLink)
-        fd = ::open(native.constData(), flags);
+        fd = OpenPath(native, flags);
     error = errno;
     if (fd < 0)
         return nullptr;
@@ -274,7 +275,7 @@ void ScrivoDocument::Reserve()
     // record is written for a document that is not there.
     const QByteArray native = EncodeFileName(path);
     struct stat st;
-    if (::stat(native.constData(), &st) != 0)
+    if (StatPath(native, st) != 0)
         ThrowOpenFailed(path, errno);
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,

@@ -13,9 +13,10 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QFileInfo>
+#include <QMutex>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <optional>
 #include <sys/stat.h>
@@ -210,9 +211,10 @@ void ScrivoHome::Edit(
         if (!changes.isEmpty())
             WriteINIChanges(changes, serverIni);
     } catch (const FileError &error) {
+        // Names the file that failed: server.ini, or its lock.
         throw ServerError(
             ServerErrors::WriteFailed,
-            QStringLiteral("%1 could not be written: %2").arg(serverIni, error.Reason));
+            QStringLiteral("%1 could not be written: %2").arg(error.File, error.Reason));
     }
 }
 
@@ -296,6 +298,51 @@ QString ScrivoHome::MissingActiveProject() const
     return active.isEmpty() || Exists(active) ? QString() : active;
 }
 
+namespace {
+
+// The run turns this process holds: while it holds one, its own changes of the active
+// project need no check.
+std::atomic<int> runTurnsHeld = 0;
+
+class ScrivoRunTurn : public RunTurn
+{
+public:
+    ScrivoRunTurn(const QString &path, const std::function<bool()> &waiting) : lock(path, waiting)
+    {
+        if (lock.Held())
+            ++runTurnsHeld;
+    }
+    ~ScrivoRunTurn() override
+    {
+        if (lock.Held())
+            --runTurnsHeld;
+    }
+    bool Held() const { return lock.Held(); }
+
+private:
+    FileLock lock;
+};
+
+} // namespace
+
+RunTurnPtr ScrivoHome::TakeRunTurn(const std::function<bool()> &waiting) const
+{
+    try {
+        auto turn = std::make_unique<ScrivoRunTurn>(RunLock(), waiting);
+        if (!turn->Held())
+            return nullptr;
+        return turn;
+    } catch (const FileError &error) {
+        throw ServerError(ServerErrors::ServerHomeUnusable,
+                          QStringLiteral("%1 could not be used: %2").arg(error.File, error.Reason));
+    }
+}
+
+QString ScrivoHome::RunLock() const
+{
+    return folder + QStringLiteral("/run.lock");
+}
+
 void ScrivoHome::SetActiveProject(const QString &projectFile) const
 {
     QString path = AbsolutePathOf(projectFile);
@@ -304,6 +351,25 @@ void ScrivoHome::SetActiveProject(const QString &projectFile) const
         path = DefaultProject();
     } else {
         CheckProjectFile(path);
+    }
+    if (Value(QStringLiteral("ActiveProject")) == path)
+        return;
+    // A run of another program works in the active project until it ends.
+    std::optional<FileLock> runs;
+    if (runTurnsHeld == 0) {
+        try {
+            runs.emplace(RunLock(), [] { return false; });
+        } catch (const FileError &error) {
+            throw ServerError(
+                ServerErrors::WriteFailed,
+                QStringLiteral("%1 could not be used: %2").arg(error.File, error.Reason));
+        }
+        if (!runs->Held())
+            throw ServerError(ServerErrors::RunInProgress,
+                              QStringLiteral("A check-out or check-in run of another program is "
+                                             "working in the Scrivo home %1; the active project "
+                                             "can be changed when it has ended.")
+                                  .arg(folder));
     }
     SetValue(QStringLiteral("ActiveProject"), path);
 }

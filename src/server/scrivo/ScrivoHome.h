@@ -1,6 +1,7 @@
 #pragma once
 
 #include "projects/IniFile.h"
+#include "server/DocumentServer.h"
 
 #include <QString>
 #include <QStringList>
@@ -38,8 +39,13 @@ public:
     QString ActiveProject() const;
     // The active project file that is set but no longer exists, "" when there is none.
     QString MissingActiveProject() const;
-    // "" activates Default.kpj; any other path must name an existing project file.
+    // "" activates Default.kpj; any other path must name an existing project file. A change
+    // is refused while a run of another program has the run turn (see TakeRunTurn).
     void SetActiveProject(const QString &projectFile) const;
+
+    // The run turn of the home: a lock on "run.lock" that every user sharing the home can
+    // take. While a process holds it, the active project changes only by that process.
+    RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting) const;
 
     int MajorVersion() const;
     // The mode the active project file names in "Project Defaults" / "MultiUser".
@@ -52,6 +58,7 @@ private:
     QString folder;
 
     IniDocument ServerSettings() const;
+    QString RunLock() const;
     void EnsureDefaultProject() const;
     // Holding the lock, asks for the changes to make to server.ini (read it as it is now)
     // and makes them all in one step; no changes, no write.

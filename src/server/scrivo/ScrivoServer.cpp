@@ -147,6 +147,11 @@ int ScrivoServer::MultiUserMode()
     return impl->home.MultiUserMode();
 }
 
+RunTurnPtr ScrivoServer::TakeRunTurn(const std::function<bool()> &waiting)
+{
+    return impl->home.TakeRunTurn(waiting);
+}
+
 void ScrivoServer::RegisterProject(const QString &projectFile)
 {
     impl->home.RegisterProject(projectFile);

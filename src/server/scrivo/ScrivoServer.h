@@ -29,6 +29,7 @@ public:
     QString UserName() override;
     void SetUserName(const QString &name) override;
     int MultiUserMode() override;
+    RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting) override;
 
     // Administration, used by the scrivo tool and by tests.
     void RegisterProject(const QString &projectFile);

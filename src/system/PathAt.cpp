@@ -1,0 +1,106 @@
+#include "system/PathAt.h"
+
+#include <cerrno>
+#include <climits>
+#include <unistd.h>
+
+namespace {
+
+// The parts a long folder path is opened in stay well below the limit.
+constexpr qsizetype PartLength = PATH_MAX / 2;
+
+} // namespace
+
+PathAt::PathAt(const QByteArray &path) : name(path)
+{
+    if (path.size() < PATH_MAX)
+        return;
+    const qsizetype slash = path.lastIndexOf('/');
+    name = path.mid(slash + 1);
+    // The folder, part after part, each part ending at a separator.
+    qsizetype done = 0;
+    const QByteArray folderPath = path.left(slash + 1);
+    int at = AT_FDCWD;
+    while (done < folderPath.size()) {
+        qsizetype end = folderPath.lastIndexOf('/', done + PartLength);
+        if (end < done) { // a single name longer than a part: no system call takes it
+            error = ENAMETOOLONG;
+            break;
+        }
+        const QByteArray part = end == 0 ? QByteArray("/") : folderPath.mid(done, end - done);
+        const int next = ::openat(at, part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (next < 0)
+            error = errno;
+        if (at != AT_FDCWD)
+            ::close(at);
+        at = next;
+        done = end + 1;
+        if (at < 0)
+            break;
+    }
+    folder = error == 0 ? at : -1;
+    if (error != 0 && at >= 0)
+        ::close(at);
+}
+
+PathAt::~PathAt()
+{
+    if (folder >= 0)
+        ::close(folder);
+}
+
+namespace {
+
+// Calls call(folder, name) through the path's PathAt, keeping the call's errno.
+template <typename Call> int Through(const QByteArray &path, Call call)
+{
+    const PathAt at(path);
+    if (at.Folder() == -1) {
+        errno = at.Error();
+        return -1;
+    }
+    return call(at.Folder(), at.Name());
+}
+
+} // namespace
+
+int OpenPath(const QByteArray &path, int flags, mode_t mode)
+{
+    return Through(
+        path, [&](int folder, const char *name) { return ::openat(folder, name, flags, mode); });
+}
+
+int StatPath(const QByteArray &path, struct stat &st, bool follow)
+{
+    return Through(path, [&](int folder, const char *name) {
+        return ::fstatat(folder, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+    });
+}
+
+int MakeFolder(const QByteArray &path, mode_t mode)
+{
+    return Through(path,
+                   [&](int folder, const char *name) { return ::mkdirat(folder, name, mode); });
+}
+
+int RemoveFolder(const QByteArray &path)
+{
+    return Through(
+        path, [](int folder, const char *name) { return ::unlinkat(folder, name, AT_REMOVEDIR); });
+}
+
+int RemovePath(const QByteArray &path)
+{
+    return Through(path, [](int folder, const char *name) { return ::unlinkat(folder, name, 0); });
+}
+
+int LinkPath(const QByteArray &from, const QByteArray &to)
+{
+    const PathAt source(from);
+    const PathAt target(to);
+    if (source.Folder() == -1 || target.Folder() == -1) {
+        errno = source.Folder() == -1 ? source.Error() : target.Error();
+        return -1;
+    }
+    return ::linkat(source.Folder(), source.Name(), target.Folder(), target.Name(), 0);
+}

@@ -1,0 +1,293 @@
+// Many people, one folder: two ordinary accounts of one group working in team folders
+// (group-writable, setgid, some with the sticky bit), each with a umask of their own, through
+// the scrivo tool and the engines run as their programs.
+
+#include "Hostile.h"
+#include "TestFiles.h"
+#include "Users.h"
+
+#include <QProcess>
+#include <QThread>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Anna = 0;
+constexpr int Ben = 1;
+constexpr int TeamUmask = 002;
+
+mode_t ModeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+} // namespace
+
+class TestUsers_ : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestUsers> users;
+    std::unique_ptr<TestEnvironment> env;
+    QString team; // a team folder of this test
+
+    // Each user's own Scrivo home and state folder, or the one home they share.
+    QProcessEnvironment Environment(int user, const QString &sharedHome = {}) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const QString own = env->path(u"own/"_s + users->Name(user));
+        environment.insert(u"KORVEX_SCRIVO_HOME"_s,
+                           sharedHome.isEmpty() ? own + u"/scrivo"_s : sharedHome);
+        environment.insert(u"XDG_STATE_HOME"_s, own + u"/state"_s);
+        return environment;
+    }
+    ToolResult Scrivo(int user, const QStringList &arguments, int umask = TeamUmask,
+                      const QString &sharedHome = {}) const
+    {
+        return users->Run(user, umask, ScrivoToolPath(), arguments, Environment(user, sharedHome));
+    }
+    // A Shared project in the team folder, active for both users.
+    void ActivateSharedProject()
+    {
+        const QString project = env->writeFile(u"team/S.kpj"_s, "[Project Defaults]\n"
+                                                                "MultiUser=Shared\n");
+        for (int user : {Anna, Ben})
+            QCOMPARE(Scrivo(user, {u"activate"_s, project}).exitCode, 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        users = std::make_unique<TestUsers>();
+        if (!users->Ready())
+            QSKIP(qPrintable(users->Problem()));
+    }
+
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        team = env->path(u"team"_s);
+        users->MakeTeamFolder(team);
+        for (int user : {Anna, Ben}) {
+            const QString own = env->path(u"own/"_s + users->Name(user));
+            QDir().mkpath(own);
+            QVERIFY(::chown(QFile::encodeName(own).constData(), users->Uid(user), gid_t(-1)) == 0);
+        }
+    }
+
+    void cleanupTestCase() { users.reset(); }
+
+    void everyUmaskLetsTheTeamSeeAReservation_data()
+    {
+        QTest::addColumn<int>("umask");
+        for (int umask : {022, 002, 077})
+            QTest::addRow("umask %03o", umask) << umask;
+    }
+
+    void everyUmaskLetsTheTeamSeeAReservation()
+    {
+        // Whatever anna's umask, her record can be read by everyone who can read the
+        // document, and the team may write it; ben sees her as the holder and cannot release
+        // it in his name.
+        QFETCH(int, umask);
+        ActivateSharedProject();
+        const QString document = env->writeFile(u"team/A.kpt"_s, "[Document]\nVersion=2\n");
+        QCOMPARE(Scrivo(Anna, {u"reserve"_s, document}, umask).exitCode, 0);
+        QCOMPARE(ModeOf(ScrivoReservationPath(document)), mode_t(0664));
+        const ToolResult seen = Scrivo(Ben, {u"status"_s, document});
+        QVERIFY2(seen.out.contains(u'\t' + users->Name(Anna) + u'\t'), qPrintable(seen.err));
+        const ToolResult refused = Scrivo(Ben, {u"release"_s, document});
+        QVERIFY2(refused.exitCode == 1 && refused.err.contains(u"not by "_s + users->Name(Ben)),
+                 qPrintable(refused.err));
+    }
+
+    void aRecordNobodyCanReadMayBeReleasedByAnyone()
+    {
+        // A record that its writer's umask (of an earlier version) kept from everyone else is
+        // damaged for them, and whoever may remove it may release it.
+        ActivateSharedProject();
+        const QString document = env->writeFile(u"team/A.kpt"_s, "part");
+        QCOMPARE(Scrivo(Anna, {u"reserve"_s, document}).exitCode, 0);
+        QVERIFY(::chmod(QFile::encodeName(ScrivoReservationPath(document)).constData(), 0600) == 0);
+        QVERIFY(Scrivo(Ben, {u"status"_s, document}).err.contains(u"Permission denied"_s));
+        QCOMPARE(Scrivo(Ben, {u"release"_s, document}).exitCode, 0);
+        QVERIFY(!QFileInfo::exists(ScrivoReservationPath(document)));
+    }
+
+    void writersOfASharedHomeWaitForEachOther_data()
+    {
+        QTest::addColumn<bool>("sticky");
+        QTest::addRow("setgid home") << false;
+        QTest::addRow("sticky home") << true;
+    }
+
+    void writersOfASharedHomeWaitForEachOther()
+    {
+        // Both users write the server.ini of the home they share 150 times at once; in a home
+        // with the sticky bit ben may not replace anna's server.ini, only write it.
+        QFETCH(bool, sticky);
+        const QString home = env->path(u"home"_s);
+        users->MakeTeamFolder(home, sticky);
+        QCOMPARE(Scrivo(Anna, {u"user"_s, u"first"_s}, TeamUmask, home).exitCode, 0);
+        QProcess writers[2];
+        for (int user : {Anna, Ben})
+            users->Start(writers[user], user, TeamUmask, u"/bin/sh"_s,
+                         {u"-c"_s,
+                          u"for i in $(seq 150); do \"$0\" user \"$1$i\" || exit 1; done"_s,
+                          ScrivoToolPath(), users->Name(user)},
+                         Environment(user, home));
+        for (QProcess &writer : writers) {
+            QVERIFY(writer.waitForFinished(120000));
+            QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
+        }
+        const QString last = Scrivo(Anna, {u"user"_s}, TeamUmask, home).out;
+        QVERIFY2(last == users->Name(Anna) + u"150\n"_s || last == users->Name(Ben) + u"150\n"_s,
+                 qPrintable(last));
+        QCOMPARE(ModeOf(home + u"/server.ini"_s), mode_t(0664));
+    }
+
+    void runsOnOneHomeTakeTurns_data()
+    {
+        QTest::addColumn<bool>("twoUsers");
+        QTest::addRow("two windows of one user") << false;
+        QTest::addRow("two users sharing a home") << true;
+    }
+
+    void runsOnOneHomeTakeTurns()
+    {
+        // Two check-out runs in a Single User project at once, on one Scrivo home: each
+        // switches the active project to a working project of its own, and neither may pull
+        // it from under the other. Both check out all their documents.
+        QFETCH(bool, twoUsers);
+        constexpr int Documents = 200;
+        const QString home = env->path(u"home"_s);
+        users->MakeTeamFolder(home);
+        const QString project = env->writeFile(u"team/P.kpj"_s, "[Project Defaults]\n"
+                                                                "MultiUser=Single User\n");
+        QProcess runs[2];
+        for (int run : {0, 1}) {
+            QStringList documents;
+            users->MakeTeamFolder(env->path(u"team/r%1"_s.arg(run)));
+            for (int i = 0; i < Documents; ++i)
+                documents.append(env->writeFile(u"team/r%1/D%2.kpt"_s.arg(run).arg(i), "d"));
+            const int user = twoUsers ? run : Anna;
+            users->Start(runs[run], user, TeamUmask, RunEngineToolPath(),
+                         QStringList{u"check-out"_s, project, users->Name(user)} + documents,
+                         Environment(user, home));
+        }
+        for (QProcess &run : runs) {
+            QVERIFY(run.waitForFinished(300000));
+            const QByteArray told = run.readAllStandardOutput() + run.readAllStandardError();
+            QVERIFY2(run.exitCode() == 0, told.left(2000).constData());
+        }
+        for (int run : {0, 1})
+            QCOMPARE(FolderEntries(env->path(u"team/r%1"_s.arg(run))).size(), 2 * Documents);
+        QCOMPARE(FolderEntries(team).filter(u"Temp$$$00"_s), QStringList());
+    }
+
+    void aRunWhoseProcessIsHiddenIsAlive()
+    {
+        // With /proc mounted hidepid=2, ben cannot see anna's processes: her running run's
+        // working project must still not count as left behind.
+        const QString project = env->writeFile(u"team/P.kpj"_s, "[Project Defaults]\n");
+        QProcess run;
+        users->Start(run, Anna, TeamUmask, RunEngineToolPath(), {u"hold"_s, project},
+                     Environment(Anna));
+        QVERIFY(run.waitForReadyRead(30000));
+        const QString working = QString::fromUtf8(run.readLine()).trimmed();
+        QVERIFY2(QFileInfo::exists(working), qPrintable(working));
+
+        QProcess probe;
+        probe.start(u"unshare"_s, {u"-m"_s, u"--propagation"_s, u"private"_s, u"mount"_s, u"-t"_s,
+                                   u"proc"_s, u"-o"_s, u"hidepid=2"_s, u"proc"_s, u"/proc"_s});
+        if (!probe.waitForFinished(10000) || probe.exitCode() != 0) {
+            run.close();
+            QSKIP("this kernel does not let the test mount a /proc with hidepid=2");
+        }
+        QProcess clean;
+        clean.setProcessEnvironment(Environment(Ben));
+        clean.start(u"unshare"_s,
+                    {u"-m"_s, u"--propagation"_s, u"private"_s, u"/bin/sh"_s, u"-c"_s,
+                     u"mount -t proc -o hidepid=2 proc /proc && exec setpriv --reuid=\"$1\" "
+                     "--regid=\"$1\" --init-groups -- \"$0\" clean \"$2\""_s,
+                     RunEngineToolPath(), users->Name(Ben), team});
+        QVERIFY(clean.waitForFinished(30000) && clean.exitCode() == 0);
+        QVERIFY(QFileInfo::exists(working));
+        run.closeWriteChannel();
+        QVERIFY(run.waitForFinished(30000));
+        // Once the run is gone, its working project is left behind and goes.
+        QCOMPARE(
+            users->Run(Ben, TeamUmask, RunEngineToolPath(), {u"clean"_s, team}, Environment(Ben))
+                .exitCode,
+            0);
+        QVERIFY(!QFileInfo::exists(working));
+    }
+
+    void theCadApplicationOfAnotherAccountIsNotThisUsers()
+    {
+        const QString korvex = env->path(u"korvex"_s);
+        QVERIFY(QFile::copy(u"/bin/sleep"_s, korvex));
+        QProcess application;
+        users->Start(application, Ben, TeamUmask, korvex, {u"60"_s}, Environment(Ben));
+        QVERIFY(application.waitForStarted(10000));
+        QThread::msleep(200);
+        QCOMPARE(
+            users->Run(Anna, TeamUmask, RunEngineToolPath(), {u"korvex"_s}, Environment(Anna)).out,
+            u"not running\n"_s);
+        QCOMPARE(
+            users->Run(Ben, TeamUmask, RunEngineToolPath(), {u"korvex"_s}, Environment(Ben)).out,
+            u"running\n"_s);
+        application.kill();
+        application.waitForFinished(5000);
+    }
+
+    void aFolderAnotherUserClosedIsLoggedAndCounted()
+    {
+        env->writeFile(u"team/open/A.kpt"_s, "a");
+        const QString closed = env->path(u"team/closed"_s);
+        env->writeFile(u"team/closed/B.kpt"_s, "b");
+        QVERIFY(::chown(QFile::encodeName(closed).constData(), users->Uid(Anna), gid_t(-1)) == 0);
+        QVERIFY(::chmod(QFile::encodeName(closed).constData(), 0700) == 0);
+        const ToolResult listed = Scrivo(Ben, {u"list"_s, team});
+        QCOMPARE(listed.exitCode, 1);
+        QVERIFY2(listed.err.contains(u"1 folder(s) could not be listed"_s), qPrintable(listed.err));
+        QVERIFY(listed.out.startsWith(env->path(u"team/open/A.kpt"_s) + u'\t'));
+        const QString log =
+            Environment(Ben).value(u"XDG_STATE_HOME"_s) + u"/korvex-brevant/Error.log"_s;
+        QCOMPARE(ReadBytes(log), "File has created Error: " + QFile::encodeName(closed) + "\r\n");
+    }
+
+    void reportsNeverReplaceWhatTheirUserMayNotWrite_data()
+    {
+        QTest::addColumn<int>("owner");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("replaced");
+        QTest::addRow("another user's, readable") << Anna << 0644 << false;
+        QTest::addRow("his own, read-only") << Ben << 0444 << false;
+        QTest::addRow("another user's, the team's to write") << Anna << 0664 << true;
+    }
+
+    void reportsNeverReplaceWhatTheirUserMayNotWrite()
+    {
+        QFETCH(int, owner);
+        QFETCH(int, mode);
+        QFETCH(bool, replaced);
+        env->writeFile(u"team/docs/A.kpt"_s, "a");
+        const QString report = env->writeFile(u"team/held.txt"_s, "old report\r\n");
+        const QByteArray native = QFile::encodeName(report);
+        QVERIFY(::chown(native.constData(), users->Uid(owner), users->TeamGroup()) == 0 &&
+                ::chmod(native.constData(), mode_t(mode)) == 0);
+        const ToolResult written =
+            Scrivo(Ben, {u"list"_s, u"--report"_s, report, env->path(u"team/docs"_s)});
+        QCOMPARE(written.exitCode, replaced ? 0 : 1);
+        QCOMPARE(ReadBytes(report) == "old report\r\n", !replaced);
+        QCOMPARE(ModeOf(report), mode_t(mode));
+        if (!replaced)
+            QVERIFY2(written.err.contains(u"Permission denied"_s), qPrintable(written.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUsers_)
+#include "tst_users.moc"
