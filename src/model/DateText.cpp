@@ -11,7 +11,7 @@ QString Text(const QDateTime &value)
     // A locale's short date may show a year by its last two digits: a year past 9999 would
     // read as one of this century.
     if (local.date().year() > 9999)
-        return IsoDateText(value);
+        return IsoDateText(local);
     // The system's locale and its short date format are looked up once: a search formats the
     // time of every reserved document it lists.
     static const QLocale locale = QLocale::system();

@@ -112,6 +112,9 @@ private slots:
                  date(QDate(2026, 3, 3)) + u" 18:32:03"_s);
         QCOMPARE(GeneralDateText(QDateTime(day, QTime(0, 0, 1))), date(day) + u" 00:00:01"_s);
         QCOMPARE(GeneralDateText(QDateTime()), QString());
+        // A year a short date would show by its last two digits is shown whole.
+        QCOMPARE(GeneralDateText(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC)),
+                 u"10000-01-01T05:29:59+05:30"_s);
         oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
         ::tzset();
     }

@@ -13,7 +13,10 @@
 #include "server/FileProcessing.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -282,6 +285,41 @@ private slots:
         f.Trigger("pupmnuReserve");
         QCOMPARE(f.server->OpenDocument(part)->ReservedBy(), user);
         QCOMPARE(f.Column(0), QStringList{user});
+    }
+
+    void aRunWaitsForAnotherProgramsRunAndCanBeCancelled()
+    {
+        // Another program's run has the run turn of the Scrivo home: the window waits, says
+        // so, and its Cancel button ends the waiting without a run; once the turn is free the
+        // run is made.
+        ShellFixture f;
+        f.server->SetUserName(Anna);
+        QVERIFY(f.StartShared());
+        const QString part = f.Document(u"part.kpt"_s);
+        f.SearchDocs();
+        QProcess other;
+        other.start(u"flock"_s,
+                    {u"-o"_s, f.env.scrivoHome() + u"/run.lock"_s, u"sleep"_s, u"30"_s});
+        QVERIFY(other.waitForStarted(10000));
+        QTRY_VERIFY(QFile::exists(f.env.scrivoHome() + u"/run.lock"_s));
+        QThread::msleep(100);
+        QString waitingText;
+        auto *cancel = f.window->findChild<QPushButton *>(u"StatusBar1Cancel"_s);
+        QTimer::singleShot(300, [&] {
+            waitingText = f.Panel(1);
+            if (!cancel->isHidden())
+                cancel->click();
+        });
+        f.Select({0});
+        f.Trigger("mnuReserveSelectedFiles");
+        QCOMPARE(waitingText, u"Waiting for another check-out run…"_s);
+        QVERIFY(cancel->isHidden());
+        QCOMPARE(f.Panel(1), u"User name: "_s + Anna);
+        QVERIFY(!f.server->OpenDocument(part)->IsReserved());
+        other.kill();
+        QVERIFY(other.waitForFinished(5000));
+        f.Trigger("mnuReserveSelectedFiles");
+        QCOMPARE(f.server->OpenDocument(part)->ReservedBy(), Anna);
     }
 
     void refreshShowsWhatOtherProcessesChanged()

@@ -8,6 +8,7 @@
 #include "model/FileListModel.h"
 #include "projects/FileFunctions.h"
 #include "search/SearchFolder.h"
+#include "system/PathAt.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,6 +155,52 @@ private slots:
         stopped.Run(At(u"s"_s));
         QCOMPARE(stopped.Listed(), QStringList{At(u"s/1.kpt"_s)});
         QCOMPARE(stopped.progress, (QStringList{At(u"s"_s), At(u"s/2sub"_s), At(u"s/3sub"_s)}));
+    }
+
+    void deepTreesAreWalkedWholeAndTheLogStaysBoundedAndTrue()
+    {
+        // A chain of folders nested past PATH_MAX, a document on every level: all are found,
+        // reservations and all.
+        QString folder = root;
+        QStringList expected;
+        for (int level = 0; level < 24; ++level) {
+            folder += u'/' + QString(200, QChar(u'a' + level % 26));
+            expected.append(folder + u"/d.kpt"_s);
+        }
+        const QByteArray deep = QFile::encodeName(folder);
+        QByteArray made;
+        for (const QByteArray &part : deep.split('/').mid(1)) {
+            made += '/' + part;
+            MakeFolder(made, 0755);
+        }
+        QVERIFY(deep.size() > PATH_MAX);
+        for (const QString &document : expected) {
+            const PathAt at(QFile::encodeName(document));
+            const int fd = ::openat(at.Folder(), at.Name(), O_CREAT | O_WRONLY, 0644);
+            QVERIFY(fd >= 0 && ::close(fd) == 0);
+        }
+        QVERIFY(f->server->ProjectHandler().GetProjects().isEmpty());
+        f->server->ProjectHandler().SetActiveProject(
+            f->env.writeFile(u"S.kpj"_s, "[Project Defaults]\nMultiUser=Shared\n"));
+        f->server->SetUserName(u"anna"_s);
+        f->server->OpenDocument(expected.last())->Reserve();
+        Walk walk(*f->observed);
+        walk.Run(root);
+        QCOMPARE(walk.Listed(), expected);
+        QCOMPARE(walk.files.Item(24)->CheckedOutBy(), u"anna"_s);
+        QCOMPARE(walk.context.FailedDocuments + walk.context.FailedFolders, 0);
+
+        // A log over 1 MiB is moved aside before the next lines; a name with a line break
+        // cannot end its entry early or forge another.
+        WriteWhole(LogPath(), QByteArray(1024 * 1024, 'o'));
+        const QString forged = At(u"x.kpt\r\nFile has created Error: forged.kpt"_s);
+        MakeLink(At(u"gone"_s), forged);
+        Walk logged(*f->observed);
+        logged.Run(root);
+        QCOMPARE(ReadBytes(LogPath() + u".1"_s).size(), 1024 * 1024);
+        const QByteArray line = "File has created Error: " + QFile::encodeName(root) +
+                                "/x.kpt\\r\\nFile has created Error: forged.kpt\r\n";
+        QCOMPARE(ReadBytes(LogPath()), line + line);
     }
 
     void searchCommandListsTheTreeAndHoldsTheOtherCommands()

@@ -345,6 +345,80 @@ private slots:
         QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
     }
 
+    void toolFailsWhenItsOutputCannotBeWritten_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("told");
+        const QString noSpace = u"standard output could not be written: No space left on device"_s;
+        QTest::addRow("list") << QStringList{u"list"_s, u"w"_s} << noSpace;
+        QTest::addRow("list --json") << QStringList{u"list"_s, u"--json"_s, u"w"_s} << noSpace;
+        QTest::addRow("status") << QStringList{u"status"_s, u"w/Part.kpt"_s} << noSpace;
+        QTest::addRow("projects") << QStringList{u"projects"_s} << noSpace;
+        QTest::addRow("help") << QStringList{u"help"_s} << noSpace;
+        QTest::addRow("report past the file-size limit")
+            << QStringList{u"list"_s, u"--report"_s, u"w/held.txt"_s, u"w"_s}
+            << u"w/held.txt: File too large"_s;
+    }
+
+    void toolFailsWhenItsOutputCannotBeWritten()
+    {
+        // Standard output on a full disk (a nightly "scrivo list > file"), or a report past
+        // the file-size limit (ulimit -f): exit 1 with the reason, nothing left behind.
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, told);
+        WorkShared(u"anna"_s);
+        server->RegisterProject(env->path(u"S.kpj"_s));
+        for (int i = 0; i < 40; ++i)
+            env->writeFile(u"w/P%1.kpt"_s.arg(i), "[Document]\nDisplayName=" + QByteArray(40, 'n'));
+        const QStringList before = FolderEntries(env->path(u"w"_s));
+        QProcess scrivo;
+        scrivo.setWorkingDirectory(env->root());
+        scrivo.setStandardOutputFile(u"/dev/full"_s);
+        scrivo.start(u"/bin/sh"_s, QStringList{u"-c"_s, u"ulimit -f 1 && exec \"$0\" \"$@\""_s,
+                                               ScrivoToolPath()} +
+                                       arguments);
+        QVERIFY(scrivo.waitForFinished(30000));
+        QCOMPARE(scrivo.exitCode(), 1);
+        const QString err = QString::fromUtf8(scrivo.readAllStandardError());
+        QVERIFY2(err.contains(told), qPrintable(err));
+        QCOMPARE(FolderEntries(env->path(u"w"_s)), before);
+    }
+
+    void reservationTimesShowTheInstantTheyHold_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("summer in Berlin")
+            << QByteArray("Europe/Berlin") << QByteArray("2026-07-01T10:00:00Z")
+            << u"2026-07-01T12:00:00+02:00"_s;
+        QTest::addRow("past year 9999 in Kolkata")
+            << QByteArray("Asia/Kolkata") << QByteArray("9999-12-31T23:59:59Z")
+            << u"10000-01-01T05:29:59+05:30"_s;
+        // St. John's kept its local mean time, 3:30:52 behind UTC, which ISO cannot write.
+        QTest::addRow("an offset with seconds")
+            << QByteArray("America/St_Johns") << QByteArray("1900-01-01T12:00:00Z")
+            << u"1900-01-01T12:00:00Z"_s;
+    }
+
+    void reservationTimesShowTheInstantTheyHold()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QByteArray, written);
+        QFETCH(QString, shown);
+        const QString document = WorkShared(u"anna"_s);
+        env->writeFile(u"w/.Part.kpt.reservation"_s,
+                       "[Reservation]\nBy=anna\nTime=" + written + "\nVersion=1\n");
+        QProcessEnvironment inZone = QProcessEnvironment::systemEnvironment();
+        inZone.insert(u"TZ"_s, QString::fromLatin1(zone));
+        const ToolResult status = RunScrivo({u"status"_s, document}, 30000, inZone);
+        QCOMPARE(status.out, document + u"\tanna\t"_s + shown + u"\t1\n"_s);
+        // A name that holds a tab and a line break stays on its line, as scrivo list writes it.
+        const QString odd = env->writeFile(u"w/a\tb\nc.kpt"_s, "x");
+        QCOMPARE(RunScrivo({u"status"_s, odd}).out,
+                 env->path(u"w/a\\tb\\nc.kpt"_s) + u"\tavailable\n"_s);
+    }
+
     void serverFilesThatCannotBeUsedAreTold()
     {
         const QString project = env->writeFile(u"P.kpj"_s, SharedProject);
