@@ -90,6 +90,17 @@ void WriteTree(const QString &root)
     }
 }
 
+// The documents of the check-out folders one of each folder in turn, so that those in flight
+// at once are in different folders (a client changes one folder's entries at a time).
+std::vector<std::string> AcrossFolders(const std::vector<std::string> &documents)
+{
+    std::vector<std::string> order;
+    for (int i = 0; i < DocumentsPerFolder; ++i)
+        for (size_t k = size_t(i); k < documents.size(); k += DocumentsPerFolder)
+            order.push_back(documents[k]);
+    return order;
+}
+
 // Runs work(i) for i in 0..count-1 from `threads` threads.
 void InThreads(int count, int threads, const std::function<void(int)> &work)
 {
@@ -227,8 +238,8 @@ struct Step
     double goal; // the program's time at most this many 16-thread floors; 0: none
     int documents;
     Series program, serial, parallel, pause;
-    qint64 programRequests = 0;
-    qint64 floorRequests = 0;
+    qint64 programRequests = -1; // -1: not counted (only the SFTP server counts them)
+    qint64 floorRequests = -1;
 };
 
 } // namespace
@@ -279,6 +290,7 @@ int main(int argc, char *argv[])
             if (folder < CheckOutFolders)
                 checkedOut.push_back(all.back());
         }
+    checkedOut = AcrossFolders(checkedOut);
 
     BenchPrompts prompts;
     prompts.folder = tree;
@@ -313,7 +325,7 @@ int main(int argc, char *argv[])
         share.Remount(1);
         const qint64 before = share.Requests();
         const double ms = work();
-        requests = share.Requests() - before;
+        requests = before < 0 ? -1 : share.Requests() - before;
         return ms;
     };
     const auto floorPair = [&](Step &step, const std::function<void(int)> &floor) {

@@ -31,9 +31,10 @@ QString GeneralDateText(const QDateTime &value)
     if (!value.isValid())
         return QString();
     // The rows a run changes all get the time of about the same second: the last text is
-    // kept. The time zone does not change while the program runs (see PinLocalTimeZone).
-    static QDateTime lastValue;
-    static QString lastText;
+    // kept, for each thread that reads. The time zone does not change while the program runs
+    // (see PinLocalTimeZone).
+    thread_local QDateTime lastValue;
+    thread_local QString lastText;
     if (value == lastValue && value.timeSpec() == lastValue.timeSpec())
         return lastText;
     lastText = Text(value);

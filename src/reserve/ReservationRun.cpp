@@ -5,8 +5,12 @@
 #include "projects/WorkingProject.h"
 #include "reserve/PrepareWorkingProject.h"
 #include "server/FileProcessing.h"
+#include "server/RequestWidth.h"
 #include "server/ServerError.h"
+#include "system/InParallel.h"
 
+#include <QHash>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -18,14 +22,15 @@ namespace {
 // The failure message names this many documents; the rest are counted.
 constexpr int ListedFailures = 10;
 
-// One record of a run: the record and how to tell that it changed.
+// One record of a run: the record, how to tell that it changed, and its failure.
 struct RunRecord
 {
     clsFile &record;
     std::function<void()> changed;
-};
+    std::optional<ReservationFailure> failure = std::nullopt;
 
-using RecordStep = std::function<void(DocumentServer &, RunRecord &, ReservationFailures &)>;
+    void Fail(const QString &reason) { failure = ReservationFailure{record.FileName(), reason}; }
+};
 
 // The reservation as a row shows it, from one reading: a failing read changes nothing.
 ReservationTexts ReservationOf(ServerDocument &doc)
@@ -54,10 +59,10 @@ void ShowAvailable(RunRecord &row)
 // After a failed step the row shows what the server holds now: a holder that has changed
 // since the list was read, a reservation made meanwhile, or a reservation that has gone.
 // A document that cannot be read leaves the row as it is.
-void ShowServerState(ServerDocument *doc, RunRecord &row)
+void ShowServerState(DocumentServer &server, RunRecord &row)
 {
-    if (doc)
-        IgnoringErrors([&] { ShowReservation(row, ReservationOf(*doc)); });
+    IgnoringErrors(
+        [&] { ShowReservation(row, TextsOf(server.ReservationOf(DocumentPathOf(row.record)))); });
 }
 
 ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
@@ -70,14 +75,15 @@ ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
     return doc;
 }
 
-void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
-                 ReservationFailures &failures)
+// userToSet: the name the server is to act as for this row; null when the run set it for all.
+void CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &row)
 {
     const clsFile &record = row.record;
     const bool listedFree = record.CheckedOutBy() == Available;
     ServerDocumentPtr doc;
     try {
-        server.SetUserName(user);
+        if (!userToSet.isNull())
+            server.SetUserName(userToSet);
         doc = OpenRowDocument(server, record);
         const ReservationTexts held = ReservationOf(*doc);
         if (held.By != Available) {
@@ -85,9 +91,7 @@ void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
             // document as free, the user is told.
             ShowReservation(row, held);
             if (listedFree)
-                failures.append(
-                    {record.FileName(),
-                     QStringLiteral("checked out by %1 since the list was read").arg(held.By)});
+                row.Fail(QStringLiteral("checked out by %1 since the list was read").arg(held.By));
             return;
         }
         doc->Reserve();
@@ -99,31 +103,92 @@ void CheckOutRow(DocumentServer &server, const QString &user, RunRecord &row,
         made.Version = doc->ReservedVersion();
         ShowReservation(row, TextsOf(made));
     } catch (const std::exception &error) {
-        failures.append({record.FileName(), ReasonOf(error)});
-        ShowServerState(doc.get(), row);
+        row.Fail(ReasonOf(error));
+        if (doc)
+            IgnoringErrors([&] { ShowReservation(row, ReservationOf(*doc)); });
     }
 }
 
-void CheckInRow(DocumentServer &server, RunRecord &row, ReservationFailures &failures)
+// The server releases only for the holder, so the run acts as the holder the row shows:
+// userToSet as for CheckOutRow.
+void CheckInRow(DocumentServer &server, const QString &userToSet, RunRecord &row)
 {
-    const clsFile &record = row.record;
-    ServerDocumentPtr doc;
     try {
-        // The server releases only for the holder, so the run acts as the holder the row
-        // shows.
-        server.SetUserName(record.CheckedOutBy());
-        doc = OpenRowDocument(server, record);
-        doc->ReleaseReservation();
+        if (!userToSet.isNull())
+            server.SetUserName(userToSet);
+        server.ReleaseReservationOf(DocumentPathOf(row.record));
         ShowAvailable(row);
     } catch (const std::exception &error) {
-        failures.append({record.FileName(), ReasonOf(error)});
-        ShowServerState(doc.get(), row);
+        row.Fail(ReasonOf(error));
+        ShowServerState(server, row);
     }
+}
+
+// The rows in an order that keeps the documents in flight at once in different folders,
+// taking one row of each folder in turn: a client changes a folder's entries one at a time
+// (the kernel locks the folder while a request that changes it waits for the server), so
+// documents of one folder in flight together would wait for each other.
+std::vector<size_t> AcrossFolders(const std::vector<RunRecord> &rows,
+                                  const std::vector<size_t> &which)
+{
+    std::vector<std::vector<size_t>> folders;
+    QHash<QString, size_t> folderOf;
+    for (const size_t row : which) {
+        const QString folder = rows[row].record.FilePath();
+        const auto found = folderOf.constFind(folder);
+        if (found == folderOf.constEnd()) {
+            folderOf.insert(folder, folders.size());
+            folders.push_back({row});
+        } else {
+            folders[*found].push_back(row);
+        }
+    }
+    std::vector<size_t> order;
+    order.reserve(which.size());
+    for (size_t round = 0; order.size() < which.size(); ++round)
+        for (const std::vector<size_t> &folder : folders)
+            if (round < folder.size())
+                order.push_back(folder[round]);
+    return order;
+}
+
+// Works on the rows: one at a time in their order, or `width` at once across folders.
+void WorkOnRows(std::vector<RunRecord> &rows, const std::vector<size_t> &which, int width,
+                const RunObserver &observer, const std::function<void(RunRecord &)> &step)
+{
+    const std::vector<size_t> order = width > 1 ? AcrossFolders(rows, which) : which;
+    InParallel(
+        int(order.size()), width,
+        [&](int i) {
+            step(rows[order[size_t(i)]]);
+            if (observer.RowDone)
+                observer.RowDone();
+        },
+        observer.Cancelled);
+}
+
+// The rows' positions, all of them or grouped by the holder each shows (in the order the
+// holders first appear): the server's user name is one for all documents in flight at once.
+std::vector<std::vector<size_t>> RowGroups(const std::vector<RunRecord> &rows, bool byHolder)
+{
+    std::vector<std::vector<size_t>> groups;
+    QHash<QString, size_t> groupOf;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const QString key = byHolder ? rows[i].record.CheckedOutBy() : QString();
+        const auto found = groupOf.constFind(key);
+        if (found == groupOf.constEnd()) {
+            groupOf.insert(key, groups.size());
+            groups.push_back({i});
+        } else {
+            groups[*found].push_back(i);
+        }
+    }
+    return groups;
 }
 
 ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
-                                   const QList<clsFilePtr> &records, const RecordChanged &changed,
-                                   const RecordStep &step)
+                                   const QList<clsFilePtr> &records, const RunObserver &observer,
+                                   bool reserve)
 {
     ReservationFailures failures;
     if (!state.Files || !state.DocumentServer)
@@ -133,9 +198,9 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
     std::vector<RunRecord> rows;
     for (qsizetype i = 0; i < records.size(); ++i)
         if (records.at(i))
-            rows.push_back({*records.at(i), [&changed, i] {
-                                if (changed)
-                                    changed(i);
+            rows.push_back({*records.at(i), [&observer, i] {
+                                if (observer.Changed)
+                                    observer.Changed(i);
                             }});
 
     bool ready = false;
@@ -157,10 +222,27 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
             failures.append({FileNameOf(state.SelectedProject), reason});
     }
 
-    if (ready) {
+    if (ready && !rows.empty()) {
         const HourglassPointer hourglass(prompts);
-        for (RunRecord &row : rows)
-            step(server, row, failures);
+        const int width = RequestWidthFor(server, rows.front().record.FilePath());
+        // One at a time, each row sets the user it acts as; with many in flight the user is
+        // set before them, for all rows of one holder at once.
+        for (const std::vector<size_t> &group : RowGroups(rows, !reserve && width > 1)) {
+            const QString user =
+                reserve ? state.CheckOutUser : rows[group.front()].record.CheckedOutBy();
+            if (width > 1)
+                server.SetUserName(user);
+            const QString userToSet = width > 1 ? QString() : user;
+            WorkOnRows(rows, group, width, observer, [&](RunRecord &row) {
+                if (reserve)
+                    CheckOutRow(server, userToSet, row);
+                else
+                    CheckInRow(server, width > 1 ? QString() : row.record.CheckedOutBy(), row);
+            });
+        }
+        for (const RunRecord &row : rows)
+            if (row.failure)
+                failures.append(*row.failure);
     }
     IgnoringErrors([&] { server.SetUserName(state.StartupUserName); });
     return failures;
@@ -194,44 +276,49 @@ QString DocumentPathOf(const clsFile &record)
 
 ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts,
                                          const QList<clsFilePtr> &records,
-                                         const RecordChanged &changed)
+                                         const RunObserver &observer)
 {
-    const QString user = state.CheckOutUser;
-    return RunOverRecords(
-        state, prompts, records, changed,
-        [&user](DocumentServer &server, RunRecord &row, ReservationFailures &failures) {
-            CheckOutRow(server, user, row, failures);
-        });
+    return RunOverRecords(state, prompts, records, observer, true);
 }
 
 ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
                                            const QList<clsFilePtr> &records,
-                                           const RecordChanged &changed)
+                                           const RunObserver &observer)
 {
-    return RunOverRecords(state, prompts, records, changed, CheckInRow);
+    return RunOverRecords(state, prompts, records, observer, false);
 }
 
 RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr> &records,
-                                  const RecordChanged &changed)
+                                  const RunObserver &observer)
 {
-    RefreshResult result;
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        if (!records.at(i))
-            continue;
-        bool rowChanged = false;
-        RunRecord row{*records.at(i), [&] { rowChanged = true; }};
-        try {
-            ShowReservation(row, ReservationOf(*OpenRowDocument(server, row.record)));
-        } catch (const std::exception &) {
-            ++result.Unreadable;
-        }
-        if (rowChanged) {
-            ++result.Changed;
-            if (changed)
-                changed(i);
-        }
-    }
-    return result;
+    std::atomic<int> changedRows = 0;
+    std::atomic<int> unreadable = 0;
+    const int width = records.isEmpty() || !records.front()
+                          ? 1
+                          : RequestWidthFor(server, records.front()->FilePath());
+    InParallel(
+        int(records.size()), width,
+        [&](int i) {
+            if (records.at(i)) {
+                bool rowChanged = false;
+                RunRecord row{*records.at(i), [&] { rowChanged = true; }};
+                try {
+                    // Only the reservation is read: the document itself is not opened.
+                    ShowReservation(row, TextsOf(server.ReservationOf(DocumentPathOf(row.record))));
+                } catch (const std::exception &) {
+                    ++unreadable;
+                }
+                if (rowChanged) {
+                    ++changedRows;
+                    if (observer.Changed)
+                        observer.Changed(i);
+                }
+            }
+            if (observer.RowDone)
+                observer.RowDone();
+        },
+        observer.Cancelled);
+    return {changedRows, unreadable};
 }
 
 void RestoreSelectedProject(ProgramState &state)
@@ -247,7 +334,7 @@ void RestoreSelectedProject(ProgramState &state)
 std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState &state,
                                                       Prompts &prompts,
                                                       const QList<clsFilePtr> &records,
-                                                      const RecordChanged &changed,
+                                                      const RunObserver &observer,
                                                       const std::function<bool()> &waiting)
 {
     if (!state.DocumentServer)
@@ -264,9 +351,7 @@ std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState
     }
     if (!turn)
         return std::nullopt;
-    const ReservationFailures failures =
-        reserve ? ReserveSelectedItems(state, prompts, records, changed)
-                : UnreserveSelectedItems(state, prompts, records, changed);
+    const ReservationFailures failures = RunOverRecords(state, prompts, records, observer, reserve);
     RestoreSelectedProject(state);
     return failures;
 }

@@ -20,6 +20,20 @@ using ReservationFailures = QList<ReservationFailure>;
 // Tells the caller that the record at this position of the run's list has changed.
 using RecordChanged = std::function<void(qsizetype position)>;
 
+// What a run or a refresh tells and asks while it works; each may be left empty. Where the
+// server and the file system let several documents be in flight at once (see
+// server/RequestWidth.h), these are called from several threads.
+struct RunObserver
+{
+    // The record at this position of the run's list has changed.
+    RecordChanged Changed;
+    // One more row is done.
+    std::function<void()> RowDone;
+    // Asked before each row: true ends the run early; the rows not yet begun keep their
+    // texts, as the server still holds their documents.
+    std::function<bool()> Cancelled;
+};
+
 // The message after a run in which documents failed: a count line, one line per document
 // for the first ten, then how many more. Lines are joined by CR.
 QString ReservationFailureText(bool reserve, const ReservationFailures &failures);
@@ -37,17 +51,18 @@ QString DocumentPathOf(const clsFile &record);
 // The two engines. Each works on the records it is given (those of the selected rows, in
 // display order) inside the run frame: server documents closed, the working project prepared
 // and made active, the hourglass, the records, the default pointer, the start-up user name
-// written back. Each record it changes is told to changed. A record whose document cannot be
+// written back. Each record it changes is told to the observer. Failures are in the order of
+// the records, however many were in flight. A record whose document cannot be
 // opened, reserved or released keeps its texts and is returned as a failure; so is a whole
 // run whose working project could not be set up (every record, with that reason). The
 // selected project is made active again by RestoreSelectedProject, which the caller runs
 // afterwards.
 ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts,
                                          const QList<clsFilePtr> &records,
-                                         const RecordChanged &changed);
+                                         const RunObserver &observer);
 ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
                                            const QList<clsFilePtr> &records,
-                                           const RecordChanged &changed);
+                                           const RunObserver &observer);
 
 // What a refresh found: how many records changed, and how many documents could not be read.
 struct RefreshResult
@@ -57,11 +72,11 @@ struct RefreshResult
 };
 
 // Reads the reservation of every record's document again (holder, time and version) without
-// walking any folder, and writes it into the record; each record whose texts changed is told
-// to changed. A record whose document is gone or cannot be read keeps its texts and counts
-// as unreadable.
+// walking any folder or reading the documents, and writes it into the record; each record
+// whose texts changed is told to the observer. A record whose document is gone or cannot be
+// read keeps its texts and counts as unreadable.
 RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr> &records,
-                                  const RecordChanged &changed);
+                                  const RunObserver &observer);
 
 // The end of a run: no project active while the run's working project is deleted, then the
 // project chosen in the drop-down active again. Each step is tried on its own.
@@ -75,5 +90,5 @@ void RestoreSelectedProject(ProgramState &state);
 std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState &state,
                                                       Prompts &prompts,
                                                       const QList<clsFilePtr> &records,
-                                                      const RecordChanged &changed,
+                                                      const RunObserver &observer,
                                                       const std::function<bool()> &waiting);

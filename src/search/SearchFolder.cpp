@@ -1,5 +1,6 @@
 #include "search/SearchFolder.h"
 
+#include "search/ReadAheadWalk.h"
 #include "server/FileProcessing.h"
 
 #include <QCoreApplication>
@@ -154,6 +155,10 @@ void SearchFolder(SearchContext &context, const QString &folder, const QString &
 void WalkFolderTree(SearchContext &context, const QString &startFolder,
                     const std::function<void(const QString &)> &progress)
 {
+    if (context.Width > 1) {
+        WalkFolderTreeReadingAhead(context, startFolder, progress);
+        return;
+    }
     context.ListBoxDirs.append(startFolder);
     while (!context.ListBoxDirs.isEmpty()) {
         const QString folder = context.ListBoxDirs.first();

@@ -32,6 +32,8 @@ struct SearchContext
     // Told about each document read into Files (its record is the last one there), with its
     // full name and its reservation as read.
     std::function<void(const QString &fullName, const ReservationState &state)> DocumentRead;
+    // How many documents the walk reads at once (see ReadAheadWalk.h); 1: one at a time.
+    int Width = 1;
     // Documents that could not be opened or read during this search, and folders that could
     // not be listed; each is named in the error log.
     int FailedDocuments = 0;

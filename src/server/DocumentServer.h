@@ -96,6 +96,11 @@ class DocumentServer
 public:
     virtual ~DocumentServer() = default;
 
+    // Whether documents may be opened, read, reserved and released from several threads at
+    // once (different documents; the user name set before, not meanwhile), so that many
+    // requests to a file server can be in flight together.
+    virtual bool ConcurrentDocuments() const { return false; }
+
     // A check-out or check-in run makes its project the server's active project, which every
     // program of the server shares, so runs take turns: waits for the turn, asking waiting()
     // every 50 ms while another run has it; nullptr when waiting() says to stop waiting. A
@@ -107,10 +112,27 @@ public:
     }
 
     virtual ServerDocumentPtr OpenDocument(const QString &fullPath) = 0;
+    // The reservation of the document at fullPath, as the opened document's Reservation()
+    // gives it; a server that can read it without opening the document does (a refresh asks
+    // for nothing else).
+    virtual ReservationState ReservationOf(const QString &fullPath)
+    {
+        return Opened(fullPath)->Reservation();
+    }
+    // Releases the document at fullPath for UserName, as the opened document's
+    // ReleaseReservation() does; a server that can do it without opening the document does.
+    virtual void ReleaseReservationOf(const QString &fullPath)
+    {
+        Opened(fullPath)->ReleaseReservation();
+    }
     virtual void CloseAllDocuments() = 0;
     virtual ::ProjectHandler &ProjectHandler() = 0;
     virtual ::ReleaseInfo &ReleaseInfo() = 0;
     virtual QString UserName() = 0;
     virtual void SetUserName(const QString &name) = 0;
     virtual int MultiUserMode() = 0;
+
+protected:
+    // The document at fullPath opened; a server that gives none fails here.
+    ServerDocumentPtr Opened(const QString &fullPath);
 };

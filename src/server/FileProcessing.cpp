@@ -13,19 +13,32 @@ ReservationTexts TextsOf(const ReservationState &state)
     return {state.By, GeneralDateText(state.Time), QString::number(state.Version)};
 }
 
-ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc)
+DocumentReading ReadDocument(ServerDocument &doc)
+{
+    DocumentReading reading;
+    reading.State = doc.Reservation();
+    reading.DisplayName = doc.DisplayName();
+    reading.FullFileName = doc.FullFileName();
+    return reading;
+}
+
+ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading)
 {
     auto record = std::make_shared<clsFile>();
-    const ReservationState state = doc.Reservation();
-    const ReservationTexts texts = TextsOf(state);
+    const ReservationTexts texts = TextsOf(reading.State);
     record->SetCheckedOutBy(texts.By);
     record->SetCheckedOutTime(texts.Time);
     record->SetCheckedOutVersion(texts.Version);
-    record->SetBrowserName(doc.DisplayName());
-    record->SetFileName(FileNameOf(doc.FullFileName()));
-    record->SetFilePath(ParentFolderOf(doc.FullFileName()));
+    record->SetBrowserName(reading.DisplayName);
+    record->SetFileName(FileNameOf(reading.FullFileName));
+    record->SetFilePath(ParentFolderOf(reading.FullFileName));
     Files.Add(std::move(record));
-    return state;
+    return reading.State;
+}
+
+ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc)
+{
+    return AppendRecord(Files, ReadDocument(doc));
 }
 
 namespace {

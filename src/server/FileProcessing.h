@@ -19,10 +19,23 @@ struct ReservationTexts
 };
 ReservationTexts TextsOf(const ReservationState &state);
 
-// Turns the document's reservation into a new record and appends it to Files. The server is
-// read in a fixed order: the reservation (a free document gets "available" three times);
-// DisplayName; FullFileName twice (file name, then folder). A failing read passes its error
-// on and leaves Files as it was. Returns the reservation as read.
+// What a list row needs of a document, read at one moment: its reservation, display name and
+// full name, read from the server in that order. Where the server allows it
+// (ConcurrentDocuments), several threads read documents so at once.
+struct DocumentReading
+{
+    ReservationState State;
+    QString DisplayName;
+    QString FullFileName;
+};
+DocumentReading ReadDocument(ServerDocument &doc);
+
+// Appends the record of a document as read (a free document gets "available" three times) to
+// Files; returns its reservation.
+ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading);
+
+// Reads the document and appends its record. A failing read passes its error on and leaves
+// Files as it was. Returns the reservation as read.
 ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc);
 
 // The server's error while a document was read, with the full name of the document that

@@ -4,18 +4,28 @@
 #include "model/UserNames.h"
 #include "reserve/ReservationRun.h"
 #include "shell/FileListView.h"
+#include "shell/MainThreadPrompts.h"
 #include "shell/frmMain.h"
 #include "system/Failure.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTime>
+#include <QTimer>
+#include <atomic>
+#include <thread>
 
 namespace {
 
 const QString CheckOutUserPrompt = QStringLiteral("Check Out files for User:");
 const QString WaitingForRunText = QStringLiteral("Waiting for another check-out run…");
+const QString CheckingOutText = QStringLiteral("Checking out");
+const QString CheckingInText = QStringLiteral("Checking in");
+const QString RefreshingText = QStringLiteral("Refreshing");
+// The status bar's progress is told this often while work runs off the window's thread.
+constexpr int ProgressIntervalMs = 100;
 const QString ReservedUserNameRefusal =
     QStringLiteral("The user name 'available' is a internal name and can not be used.");
 
@@ -59,45 +69,15 @@ void ReservationCommands::ChangeReservation(bool reserve)
         return;
     }
     // The records of the rows selected when the run starts, in display order.
-    FileListModel &list = *window.listModel;
     const QList<int> rows = window.ListViewFiles->SelectedRows();
-    QList<clsFilePtr> records;
-    for (const int row : rows)
-        records.append(list.Record(row));
-
-    // The run processes no events, so the rows it changed are shown in one update at its end
-    // rather than one for each row.
-    int first = list.Count();
-    int last = -1;
-    const RecordChanged changed = [&](qsizetype position) {
-        first = qMin(first, rows[position]);
-        last = qMax(last, rows[position]);
-    };
-    // While another program's run has the turn, the window says so and stays usable; its
-    // Cancel button or a request to close the window ends the waiting, and no run is made.
-    bool told = false;
-    bool cancelled = false;
-    const QMetaObject::Connection cancel = QObject::connect(
-        window.statusCancel, &QPushButton::clicked, &window, [&cancelled] { cancelled = true; });
-    const auto waiting = [&] {
-        if (!told) {
-            window.SetStatusPanelText(1, WaitingForRunText);
-            window.statusCancel->show();
-            told = true;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 40);
-        return !cancelled && !window.guard.CloseRequested();
-    };
-    const std::optional<ReservationFailures> failures =
-        ChangeReservations(reserve, state, window.prompts, records, changed, waiting);
-    QObject::disconnect(cancel);
-    if (told) {
-        window.statusCancel->hide();
-        window.UpdateStatusbar();
-    }
-    if (first <= last)
-        list.RowsChanged(first, last);
-
+    std::optional<ReservationFailures> failures;
+    OffTheWindow(reserve ? CheckingOutText : CheckingInText, rows,
+                 [&](const QList<clsFilePtr> &records, const RunObserver &observer,
+                     const std::function<bool()> &waiting) {
+                     MainThreadPrompts prompts(window.prompts, &window);
+                     failures =
+                         ChangeReservations(reserve, state, prompts, records, observer, waiting);
+                 });
     if (failures && !failures->isEmpty())
         window.prompts.MessageBox(ReservationFailureText(reserve, *failures), PromptButtons::OK,
                                   PromptIcon::Information, BrevantTitle);
@@ -108,29 +88,93 @@ void ReservationCommands::Refresh()
     if (!window.guard.MayRun() || !window.state.DocumentServer)
         return;
     const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
-    FileListModel &list = *window.listModel;
-    QList<clsFilePtr> records;
-    records.reserve(list.Count());
-    for (int row = 0; row < list.Count(); ++row)
-        records.append(list.Record(row));
-    int first = list.Count();
-    int last = -1;
+    QList<int> rows;
+    for (int row = 0; row < window.listModel->Count(); ++row)
+        rows.append(row);
     RefreshResult result;
     {
         const HourglassPointer hourglass(window.prompts);
-        result = RefreshReservations(*window.state.DocumentServer, records, [&](qsizetype row) {
-            first = qMin(first, int(row));
-            last = qMax(last, int(row));
-        });
+        const std::shared_ptr<DocumentServer> server = window.state.DocumentServer;
+        OffTheWindow(RefreshingText, rows,
+                     [&](const QList<clsFilePtr> &records, const RunObserver &observer,
+                         const std::function<bool()> &) {
+                         result = RefreshReservations(*server, records, observer);
+                     });
     }
-    if (first <= last)
-        list.RowsChanged(first, last);
     if (result.Changed > 0)
         window.listSaved = false;
     QString note = QStringLiteral("Refreshed ") + QTime::currentTime().toString(u"HH:mm:ss");
     if (result.Unreadable > 0)
         note += QStringLiteral("; %1 row(s) could not be read").arg(result.Unreadable);
     window.SetStatusNote(note);
+}
+
+void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &rows,
+                                       const BackgroundWork &work)
+{
+    // The work gets copies of the rows' records: the window shows the records while the work
+    // runs, and the texts of a row that changed are written into its record here, on the
+    // window's thread.
+    FileListModel &list = *window.listModel;
+    QList<clsFilePtr> records;
+    QList<clsFilePtr> copies;
+    for (const int row : rows) {
+        records.append(list.Record(row));
+        copies.append(std::make_shared<clsFile>(*list.Record(row)));
+    }
+    std::atomic<int> done = 0;
+    std::atomic<bool> cancelled = false;
+    std::atomic<bool> waitingForTurn = false;
+    RunObserver observer;
+    observer.Changed = [&](qsizetype position) {
+        const clsFile changed = *copies.at(position);
+        QMetaObject::invokeMethod(
+            &window,
+            [&list, record = records.at(position), changed, row = rows.at(position)] {
+                record->SetCheckedOutBy(changed.CheckedOutBy());
+                record->SetCheckedOutTime(changed.CheckedOutTime());
+                record->SetCheckedOutVersion(changed.CheckedOutVersion());
+                list.RecordChanged(row);
+            },
+            Qt::QueuedConnection);
+    };
+    observer.RowDone = [&] { ++done; };
+    observer.Cancelled = [&] { return cancelled.load(); };
+    const auto waiting = [&] {
+        waitingForTurn = true;
+        return !cancelled.load();
+    };
+
+    // The status bar tells the progress, or that the run waits for another program's; Cancel
+    // or a request to close the window ends the work after the rows in flight.
+    const QMetaObject::Connection cancel = QObject::connect(
+        window.statusCancel, &QPushButton::clicked, &window, [&cancelled] { cancelled = true; });
+    QTimer progress;
+    const auto tell = [&] {
+        if (window.guard.CloseRequested())
+            cancelled = true;
+        const bool waits = waitingForTurn && done == 0;
+        window.SetStatusPanelText(
+            1, waits
+                   ? WaitingForRunText
+                   : QStringLiteral("%1: %2 of %3").arg(doing).arg(done.load()).arg(copies.size()));
+        window.statusCancel->show();
+    };
+    QObject::connect(&progress, &QTimer::timeout, &window, tell);
+    progress.start(ProgressIntervalMs);
+
+    QEventLoop loop;
+    std::thread worker([&] {
+        work(copies, observer, waiting);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+
+    progress.stop();
+    QObject::disconnect(cancel);
+    window.statusCancel->hide();
+    window.UpdateStatusbar();
 }
 
 void ReservationCommands::ChooseCheckOutUser()

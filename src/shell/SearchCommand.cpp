@@ -3,6 +3,7 @@
 #include "model/FileListModel.h"
 #include "search/SearchFolder.h"
 #include "server/FileProcessing.h"
+#include "server/RequestWidth.h"
 #include "shell/SessionCommands.h"
 #include "shell/frmMain.h"
 
@@ -118,6 +119,7 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
             QCoreApplication::processEvents();
             sinceEvents.restart();
         };
+        context.Width = RequestWidthFor(*state.DocumentServer, TrimBlanks(SearchPath));
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
             window.SetStatusPanelText(1, SearchingText + folder);
         });

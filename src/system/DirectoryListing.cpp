@@ -1,5 +1,6 @@
 #include "system/DirectoryListing.h"
 
+#include "system/FileError.h"
 #include "system/PathAt.h"
 
 #include <algorithm>
@@ -15,7 +16,8 @@ namespace {
 
 QString errnoText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    // Listings are made on several threads at once: not strerror(3).
+    return SystemReason(error);
 }
 
 // The entry's type from the listing where the file system gives it; links and entries of

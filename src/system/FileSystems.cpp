@@ -79,6 +79,14 @@ bool IsFuseNetworkFileSystem(dev_t device)
     return FileSystemTypeOf(device).startsWith("fuse.");
 }
 
+bool IsNetworkFileSystem(dev_t device)
+{
+    static const QByteArrayList Kernel{"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p",
+                                       "ceph", "glusterfs", "afs", "lustre", "ncpfs"};
+    const QByteArray type = FileSystemTypeOf(device);
+    return type.startsWith("fuse.") || Kernel.contains(type);
+}
+
 bool WaitAfterTransientFailure(int attempt)
 {
     // 20, 40, ... 1280 ms, then 1.5 s: about 6 s in all. The FUSE SMB client answers every

@@ -21,6 +21,11 @@ QByteArray FileSystemTypeOf(dev_t device);
 // "fuse.<client>" ("fuseblk" is a local disk).
 bool IsFuseNetworkFileSystem(dev_t device);
 
+// Whether each request on the device goes to another machine: a FUSE network client, NFS,
+// the kernel's SMB client, 9p, Ceph, GlusterFS, AFS. There a request costs a network round
+// trip, and many in flight together take little longer than one.
+bool IsNetworkFileSystem(dev_t device);
+
 // A FUSE network client may fail a call with EIO for a moment: the FUSE SMB client drops its
 // connection when another workstation removes a file it is looking up, and fails what was in
 // flight on it. Waits a little before the next try; false when the tries are used up.

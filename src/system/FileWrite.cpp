@@ -4,6 +4,7 @@
 #include "system/FileIO.h"
 #include "system/FileNames.h"
 #include "system/HardLinks.h"
+#include "system/Umask.h"
 
 #include <cerrno>
 #include <climits>
@@ -38,9 +39,7 @@ QByteArray ReplacedTarget(const QByteArray &path)
 
 mode_t NewFileMode()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return 0666 & ~ProcessUmask();
 }
 
 // A private file beside target, written whole and synced; its name is returned, the file is

@@ -6,6 +6,7 @@
 #include "reports/SpreadsheetReport.h"
 #include "reports/TextReport.h"
 #include "search/SearchFolder.h"
+#include "server/RequestWidth.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoServer.h"
 #include "system/DirectoryListing.h"
@@ -225,6 +226,7 @@ int ListCommand(ScrivoServer &server, const QStringList &arguments)
             status = ExitFailure;
             continue;
         }
+        context.Width = RequestWidthFor(server, start);
         WalkFolderTree(context, start, [&](const QString &) { progress.Folder(); });
     }
 

@@ -55,7 +55,8 @@ struct Run
     {
         changed.clear();
         const RecordChanged told = [this](qsizetype position) { changed.append(position); };
-        return *ChangeReservations(reserve, state, f.prompts, records, told, [] { return true; });
+        return *ChangeReservations(reserve, state, f.prompts, records, {told, {}, {}},
+                                   [] { return true; });
     }
 
     // Holder, time text and version text as the server has them now.

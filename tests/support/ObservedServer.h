@@ -2,6 +2,7 @@
 
 #include "server/DocumentServer.h"
 
+#include <QMutex>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -16,11 +17,15 @@ public:
 
     std::function<void(const QString &call)> onCall = [](const QString &) {};
     QStringList calls;
+    // Calls may come from several threads (see ConcurrentDocuments); each is recorded and
+    // told in turn.
     void Call(const QString &call)
     {
+        const QMutexLocker locked(&lock);
         calls.append(call);
         onCall(call);
     }
+    bool ConcurrentDocuments() const override { return real->ConcurrentDocuments(); }
 
     ServerDocumentPtr OpenDocument(const QString &path) override
     {
@@ -48,4 +53,5 @@ public:
 
 private:
     std::shared_ptr<DocumentServer> real;
+    QMutex lock;
 };

@@ -13,6 +13,7 @@
 #include "system/HardLinks.h"
 #include "system/Notices.h"
 #include "system/PathAt.h"
+#include "system/Umask.h"
 
 #include <QRandomGenerator>
 #include <QThread>
@@ -49,6 +50,13 @@ ServerError ReadFailure(const QString &record, int error)
     return ServerError(ServerErrors::ReservationRecordDamaged,
                        QStringLiteral("The reservation record %1 could not be read: %2")
                            .arg(record, SystemReason(error)));
+}
+
+// The mode a file was created with, asked of open(2), is cut by the umask: only then is it set
+// again (a request to the server on a share).
+bool SetModeAsked(int fd, mode_t mode)
+{
+    return (mode & ProcessUmask()) == 0 || ::fchmod(fd, mode) == 0;
 }
 
 // Removes the file; an SMB server refuses for a moment while another client has it open
@@ -166,8 +174,10 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
                 Kind::Damaged, {}, QStringLiteral("it cannot be read: ") + SystemReason(error)};
         return std::nullopt;
     }
+    // The type the client knows; the record's time is asked of the server only when the
+    // record's age matters (one stopping short of its last line).
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
+    if (KnownStatus(fd, st) != 0) {
         error = errno;
         ::close(fd);
         return std::nullopt;
@@ -181,16 +191,21 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     QByteArray bytes;
     const bool read = ReadCurrentContent(fd, st, MaxRecordSize + 1, bytes);
     error = errno;
+    std::optional<Look> look;
+    if (read)
+        look = bytes.size() > MaxRecordSize
+                   ? Look{Kind::Damaged, {}, QStringLiteral("it is too large")}
+                   : Parse(bytes, [fd] {
+                         struct stat now;
+                         return ::fstat(fd, &now) == 0 ? qint64(now.st_mtim.tv_sec) : qint64(0);
+                     });
     ::close(fd);
-    if (!read)
-        return std::nullopt;
-    if (bytes.size() > MaxRecordSize)
-        return Look{Kind::Damaged, {}, QStringLiteral("it is too large")};
-    return Parse(bytes, st);
+    return look;
 }
 
-ReservationRecord::Look ReservationRecord::Parse(const QByteArray &bytes,
-                                                 const struct stat &st) const
+ReservationRecord::Look
+ReservationRecord::Parse(const QByteArray &bytes,
+                         const std::function<qint64()> &modifiedSeconds) const
 {
     // The first Reservation section, the first line of each key.
     bool inReservation = false;
@@ -237,8 +252,8 @@ ReservationRecord::Look ReservationRecord::Parse(const QByteArray &bytes,
 
     // The start of a record written at its own name a moment ago, by a writer that has not
     // yet written the rest.
-    const qint64 age = QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec);
-    if (IsUnfinishedRecord(bytes) && qAbs(age) <= BeingWrittenSeconds) {
+    if (IsUnfinishedRecord(bytes) &&
+        qAbs(QDateTime::currentSecsSinceEpoch() - modifiedSeconds()) <= BeingWrittenSeconds) {
         ReservationState unknown;
         unknown.Reserved = true;
         unknown.HolderUnknown = true;
@@ -327,7 +342,7 @@ std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mod
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
         temporary = PrivateName();
-        fd = OpenPath(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        fd = OpenPath(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && (errno != EEXIST || attempt >= CreateAttempts))
             throw WriteFailure(errno);
     }
@@ -335,7 +350,7 @@ std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mod
     // sees a partial record. After a power loss the newest records may come back empty,
     // which readers take as damaged once they are a minute old, and anyone may release them.
     // Flushing every record to disk made a check-out of a thousand documents take seconds.
-    const bool whole = ::fchmod(fd, mode) == 0 && WriteAll(fd, text);
+    const bool whole = SetModeAsked(fd, mode) && WriteAll(fd, text);
     const int writeError = errno;
     if (::close(fd) != 0 || !whole) {
         const int error = whole ? errno : writeError;
@@ -364,7 +379,7 @@ bool ReservationRecord::CreateInPlace(const QByteArray &text, mode_t mode)
         return false;
     const int fd = RepeatWhileTransient(Device(), [&] {
         return OpenPath(nativeRecordPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        0600);
+                        mode);
     });
     if (fd < 0) {
         if (errno == EEXIST)
@@ -374,7 +389,7 @@ bool ReservationRecord::CreateInPlace(const QByteArray &text, mode_t mode)
     // The mode first, so the record can be read as soon as it is there; a share that keeps
     // no modes may refuse it. Then the record in one write: readers see it whole, or for a
     // moment without its last line.
-    ::fchmod(fd, mode);
+    SetModeAsked(fd, mode);
     const bool whole = WriteAll(fd, text);
     const int writeError = errno;
     if (::close(fd) != 0 || !whole) {

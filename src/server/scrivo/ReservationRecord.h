@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <sys/types.h>
 
@@ -82,7 +83,8 @@ private:
     Look LookAtRecord() const;
     // One look; nullopt with error set when the record could not be read.
     std::optional<Look> LookOnce(int &error) const;
-    Look Parse(const QByteArray &bytes, const struct stat &st) const;
+    // modifiedSeconds: when the record was last written, asked only where it matters.
+    Look Parse(const QByteArray &bytes, const std::function<qint64()> &modifiedSeconds) const;
     ReservationState Answer(const Look &look) const;
     ReservationState LastState();
     dev_t Device() const;

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QSet>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -129,7 +130,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
     if (fd < 0)
         return nullptr;
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
+    if (KnownStatus(fd, st) != 0) {
         error = errno;
         ::close(fd);
         return nullptr;
@@ -246,7 +247,8 @@ ReservationState ScrivoDocument::Reservation()
     return record.State();
 }
 
-void ScrivoDocument::CheckMayChangeReservation(const QString &user, bool reserving) const
+void ScrivoDocument::CheckMayChangeReservation(const QString &path, const ScrivoSession &session,
+                                               const QString &user, bool reserving)
 {
     const QString problem = UserNameProblem(user);
     if (!problem.isEmpty())
@@ -259,7 +261,7 @@ void ScrivoDocument::CheckMayChangeReservation(const QString &user, bool reservi
                           QStringLiteral("The reservation of %1 was not changed: \"%2\" marks "
                                          "free documents and cannot be a user name.")
                               .arg(path, user));
-    const ScrivoHome home(session->home);
+    const ScrivoHome home(session.home);
     if (home.MultiUserMode() != MultiUserModes::Shared)
         throw ServerError(ServerErrors::NotSharedProject,
                           QStringLiteral("The reservation of %1 was not changed: the active "
@@ -270,7 +272,7 @@ void ScrivoDocument::CheckMayChangeReservation(const QString &user, bool reservi
 void ScrivoDocument::Reserve()
 {
     const QString user = session->userName;
-    CheckMayChangeReservation(user, true);
+    CheckMayChangeReservation(path, *session, user, true);
     // The document may have gone since it was opened (or its folder been replaced): no
     // record is written for a document that is not there.
     const QByteArray native = EncodeFileName(path);
@@ -294,8 +296,51 @@ void ScrivoDocument::Reserve()
 void ScrivoDocument::ReleaseReservation()
 {
     const QString user = session->userName;
-    CheckMayChangeReservation(user, false);
+    CheckMayChangeReservation(path, *session, user, false);
     record.Remove(user);
+}
+
+namespace {
+
+// The record of the document at path, found without reading the document; nullopt when the
+// last part of the path is a link (its record lies beside what it leads to: the document is
+// opened for it).
+std::optional<ReservationRecord> RecordOfDocumentAt(const QString &path)
+{
+    const QByteArray native = EncodeFileName(path);
+    struct stat st;
+    if (StatPath(native, st, false) != 0)
+        ThrowOpenFailed(path, errno);
+    if (S_ISLNK(st.st_mode))
+        return std::nullopt;
+    if (!S_ISREG(st.st_mode))
+        throw ServerError(ServerErrors::NotADocument,
+                          S_ISDIR(st.st_mode)
+                              ? QStringLiteral("%1 is a folder, not a document.").arg(path)
+                              : QStringLiteral("%1 is not a regular file.").arg(path));
+    return ReservationRecord(path, native, st.st_dev);
+}
+
+} // namespace
+
+ReservationState ScrivoDocument::ReservationAt(const QString &fullPath,
+                                               std::shared_ptr<ScrivoSession> session)
+{
+    const QString path = AbsolutePathOf(fullPath);
+    std::optional<ReservationRecord> record = RecordOfDocumentAt(path);
+    return record ? record->State() : Open(path, std::move(session))->Reservation();
+}
+
+void ScrivoDocument::ReleaseAt(const QString &fullPath, std::shared_ptr<ScrivoSession> session)
+{
+    const QString path = AbsolutePathOf(fullPath);
+    const QString user = session->userName;
+    CheckMayChangeReservation(path, *session, user, false);
+    std::optional<ReservationRecord> record = RecordOfDocumentAt(path);
+    if (record)
+        record->Remove(user);
+    else
+        Open(path, std::move(session))->ReleaseReservation();
 }
 
 QList<ServerDocumentPtr> ScrivoDocument::ReferencedDocuments()

@@ -29,6 +29,13 @@ public:
     QString FullFileName() override;
     QList<ServerDocumentPtr> ReferencedDocuments() override;
 
+    // The reservation of the document at fullPath from its record alone, the document not
+    // read; throws as Open does when no document is there.
+    static ReservationState ReservationAt(const QString &fullPath,
+                                          std::shared_ptr<ScrivoSession> session);
+    // Releases it for the session's user under the server's rules, the document not read.
+    static void ReleaseAt(const QString &fullPath, std::shared_ptr<ScrivoSession> session);
+
     // The version the metadata gives (1 without metadata).
     int Version() const { return version; }
     // The referenced paths as written in the metadata, in file order.
@@ -52,7 +59,10 @@ private:
                                                     std::shared_ptr<ScrivoSession> session,
                                                     int &error);
     void ReadMetadata(const QByteArray &head);
-    void CheckMayChangeReservation(const QString &user, bool reserving) const;
+    // Refuses a change of the reservation of the document at path by user (an invalid name,
+    // "available" for a reservation, an active project that is not Shared).
+    static void CheckMayChangeReservation(const QString &path, const ScrivoSession &session,
+                                          const QString &user, bool reserving);
 };
 
 // What a server object shares with the documents it opened: they may outlive it.

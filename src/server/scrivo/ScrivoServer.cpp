@@ -114,6 +114,16 @@ ServerDocumentPtr ScrivoServer::OpenDocument(const QString &fullPath)
     return ScrivoDocument::Open(fullPath, impl->session);
 }
 
+ReservationState ScrivoServer::ReservationOf(const QString &fullPath)
+{
+    return ScrivoDocument::ReservationAt(fullPath, impl->session);
+}
+
+void ScrivoServer::ReleaseReservationOf(const QString &fullPath)
+{
+    ScrivoDocument::ReleaseAt(fullPath, impl->session);
+}
+
 void ScrivoServer::CloseAllDocuments()
 {
     // Documents hold no open file and no lock: their content is read when they are opened

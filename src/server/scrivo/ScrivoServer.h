@@ -23,6 +23,8 @@ public:
 
     // DocumentServer
     ServerDocumentPtr OpenDocument(const QString &fullPath) override;
+    ReservationState ReservationOf(const QString &fullPath) override;
+    void ReleaseReservationOf(const QString &fullPath) override;
     void CloseAllDocuments() override;
     ::ProjectHandler &ProjectHandler() override;
     ::ReleaseInfo &ReleaseInfo() override;
@@ -30,6 +32,7 @@ public:
     void SetUserName(const QString &name) override;
     int MultiUserMode() override;
     RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting) override;
+    bool ConcurrentDocuments() const override { return true; }
 
     // Administration, used by the scrivo tool and by tests.
     void RegisterProject(const QString &projectFile);

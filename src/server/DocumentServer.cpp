@@ -1,0 +1,12 @@
+#include "server/DocumentServer.h"
+
+#include "server/ServerError.h"
+
+ServerDocumentPtr DocumentServer::Opened(const QString &fullPath)
+{
+    ServerDocumentPtr document = OpenDocument(fullPath);
+    if (!document)
+        throw ServerError(ServerErrors::NotADocument,
+                          QStringLiteral("The document %1 could not be opened.").arg(fullPath));
+    return document;
+}
