@@ -17,6 +17,7 @@ namespace {
 struct DocumentJob
 {
     QString fullName;
+    bool started = false;
     bool opened = false;
     bool read = false;
     DocumentReading reading;
@@ -60,12 +61,13 @@ public:
     }
 
     // Waits until done() holds, letting pending events run; false when the search was
-    // stopped meanwhile.
-    template <typename Done> bool WaitUntil(Done done)
+    // stopped meanwhile, unless inFlight() holds: what is already being read is finished, as
+    // the walk one request at a time finishes the document it reads when the stop comes.
+    template <typename Done, typename InFlight> bool WaitUntil(Done done, InFlight inFlight)
     {
         QMutexLocker locked(&lock);
         while (!done()) {
-            if (context.StopSearch)
+            if (context.StopSearch && !inFlight())
                 return false;
             finished.wait(&lock, 10);
             locked.unlock();
@@ -73,7 +75,7 @@ public:
                 context.ProcessEvents();
             locked.relock();
         }
-        return !context.StopSearch;
+        return true;
     }
 
     void Stop() { cancelled = true; }
@@ -114,7 +116,11 @@ private:
 
     void ReadOne(DocumentJob &job)
     {
-        if (!cancelled) {
+        {
+            const QMutexLocker locked(&lock);
+            job.started = !cancelled;
+        }
+        if (job.started) {
             // The steps of readDocument in SearchFolder: a document not obtained is not read.
             ServerDocumentPtr document;
             try {
@@ -162,7 +168,10 @@ void TakeFolder(SearchContext &context, ReadAhead &ahead, const FolderJob &job)
     context.VisitedFolders.insert(job.identity);
     context.ListBoxDirs.append(job.subfolders);
     for (const std::unique_ptr<DocumentJob> &document : job.documents) {
-        if (!ahead.WaitUntil([&] { return document->done; }))
+        // As SearchFolder: a stop takes effect before the next document, the one being read
+        // when it comes is finished.
+        if (context.StopSearch ||
+            !ahead.WaitUntil([&] { return document->done; }, [&] { return document->started; }))
             return;
         if (!document->opened)
             context.Log.Append(document->fullName);
@@ -196,7 +205,7 @@ void WalkFolderTreeReadingAhead(SearchContext &context, const QString &startFold
                  k < qMin(context.ListBoxDirs.size(), lookahead); ++k)
                 listing.push_back(ahead.List(context.ListBoxDirs.at(k)));
             FolderJob &job = *listing.front();
-            if (ahead.WaitUntil([&] { return job.listed; }))
+            if (ahead.WaitUntil([&] { return job.listed; }, [] { return false; }))
                 TakeFolder(context, ahead, job);
         }
         if (context.StopSearch)

@@ -323,6 +323,40 @@ private slots:
         QCOMPARE(f.server->OpenDocument(part)->ReservedBy(), Anna);
     }
 
+    void aRunCancelledHalfWayLeavesEveryRowAsTheServerHoldsIt()
+    {
+        // The window's Cancel while the fourth document is being checked out: that one is
+        // finished, the rest are left free, and every row shows what the server holds.
+        ShellFixture f;
+        f.server->SetUserName(Anna);
+        QVERIFY(f.StartShared());
+        QStringList paths;
+        for (int i = 0; i < 10; ++i)
+            paths.append(f.Document(u"d%1.kpt"_s.arg(i)));
+        f.SearchDocs();
+        f.Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+        auto *cancel = f.window->findChild<QPushButton *>(u"StatusBar1Cancel"_s);
+        int opened = 0;
+        f.observed->onCall = [&](const QString &call) {
+            if (call.startsWith(u"OpenDocument"_s) && ++opened == 4)
+                QMetaObject::invokeMethod(cancel, &QPushButton::click,
+                                          Qt::BlockingQueuedConnection);
+        };
+        f.Trigger("mnuReserveSelectedFiles");
+        QCOMPARE(opened, 4);
+        for (int row = 0; row < 10; ++row) {
+            const ServerDocumentPtr doc =
+                f.server->OpenDocument(f.env.path(u"projects/docs/"_s + f.Row(row).at(2)));
+            QCOMPARE(doc->IsReserved(), row < 4);
+            const QStringList held =
+                doc->IsReserved()
+                    ? QStringList{doc->ReservedBy(), GeneralDateText(doc->ReservedTime())}
+                    : QStringList{Available, Available};
+            QCOMPARE(f.Row(row).mid(0, 2), held);
+        }
+        QVERIFY(cancel->isHidden());
+    }
+
     void refreshShowsWhatOtherProcessesChanged()
     {
         ShellFixture f;

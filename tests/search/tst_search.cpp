@@ -26,7 +26,10 @@ namespace {
 // One walk: the records, the work list, the stop flag and the folders it told about.
 struct Walk
 {
-    explicit Walk(DocumentServer &server) : context(server, files, dirs, stop) {}
+    explicit Walk(DocumentServer &server, int width = 1) : context(server, files, dirs, stop)
+    {
+        context.Width = width;
+    }
 
     clsFiles files;
     QStringList dirs;
@@ -82,8 +85,17 @@ private slots:
         f.reset();
     }
 
+    void walkIsBreadthFirstLogsBadEntriesAndSearchesNoFolderTwice_data()
+    {
+        // One document at a time, and many in flight (as on a network share): the same walk.
+        QTest::addColumn<int>("width");
+        QTest::addRow("one at a time") << 1;
+        QTest::addRow("16 in flight") << 16;
+    }
+
     void walkIsBreadthFirstLogsBadEntriesAndSearchesNoFolderTwice()
     {
+        QFETCH(int, width);
         // Documents by their last three letters in any case; folders starting with "." are
         // skipped, files starting with "." read; names with blanks used exactly as listed.
         for (const char *name :
@@ -93,7 +105,7 @@ private slots:
             Doc(QString::fromUtf8(name));
         WriteScrivoReservation(At(u"b.kpt"_s), u"alice"_s,
                                QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9)), 4);
-        Walk walk(*f->observed);
+        Walk walk(*f->observed, width);
         walk.Run(root + u'/');
         const QStringList expected{At(u".c.kpt"_s),
                                    At(u"a.kam"_s),
@@ -135,7 +147,7 @@ private slots:
         QVERIFY(::mkdir(cafe, 0755) == 0 &&
                 ::close(::open(QByteArray(cafe + "/inner.kpt").constData(), O_CREAT | O_WRONLY,
                                0644)) == 0);
-        Walk bad(*f->observed);
+        Walk bad(*f->observed, width);
         bad.Run(root);
         QCOMPARE(bad.Listed(), (QStringList{At(u"a/p.kpt"_s), DecodeFileName(cafe + "/inner.kpt"),
                                             At(u"link2/q.kpt"_s)}));
@@ -144,16 +156,15 @@ private slots:
         const QByteArray broken = LogLine(At(u"broken.kpt"_s));
         QCOMPARE(ReadBytes(LogPath()), broken + broken + LogLine(At(u"damaged.kpt"_s)));
 
-        // A stop takes effect at the next document; the folders queued before it are taken
-        // off unsearched.
+        // A stop ends the walk; the folders queued before it are taken off unsearched.
         for (const char *name : {"s/1.kpt", "s/2sub/a.kpt", "s/3sub/b.kpt", "s/4.kpt"})
             Doc(QString::fromLatin1(name));
-        Walk stopped(*f->observed);
-        f->observed->onCall = [&](const QString &call) {
-            stopped.stop = stopped.stop || call.endsWith(u"1.kpt"_s);
-        };
-        stopped.Run(At(u"s"_s));
-        QCOMPARE(stopped.Listed(), QStringList{At(u"s/1.kpt"_s)});
+        Walk stopped(*f->observed, width);
+        WalkFolderTree(stopped.context, At(u"s"_s), [&](const QString &folder) {
+            stopped.progress.append(folder);
+            stopped.stop = stopped.stop || folder.endsWith(u"2sub"_s);
+        });
+        QCOMPARE(stopped.Listed(), (QStringList{At(u"s/1.kpt"_s), At(u"s/4.kpt"_s)}));
         QCOMPARE(stopped.progress, (QStringList{At(u"s"_s), At(u"s/2sub"_s), At(u"s/3sub"_s)}));
     }
 

@@ -5,8 +5,10 @@
 
 #include "Hostile.h"
 #include "NetworkShare.h"
+#include "ShellFixture.h"
 #include "TestFiles.h"
 
+#include "model/FileListModel.h"
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QHash>
@@ -232,6 +234,38 @@ private slots:
         QCOMPARE(Served(), (QStringList{u"A.kpt"_s, u"S.kpj"_s}));
     }
 
+    void theWindowChecksOutAndInManyDocumentsAtOnce_data()
+    {
+        reservationsHoldBetweenTwoWorkstations_data();
+    }
+
+    void theWindowChecksOutAndInManyDocumentsAtOnce()
+    {
+        // On a share the window works on many documents at once; every row ends as the
+        // server holds its document, and the other workstation sees the same.
+        const QStringList names = PartNames(60);
+        SetUp(names, {});
+        ShellFixture f;
+        f.server->SetUserName(u"anna"_s);
+        const QString project = At(1, u"S.kpj"_s);
+        f.server->RegisterProject(project);
+        QVERIFY(f.Start(project));
+        f.Search(At(1, QString()));
+        QCOMPARE(f.List().Count(), names.size());
+        QList<int> all;
+        for (int row = 0; row < names.size(); ++row)
+            all.append(row);
+        f.Select(all);
+        f.Trigger("mnuReserveSelectedFiles");
+        QCOMPARE(f.Column(0), QStringList(names.size(), u"anna"_s));
+        const ToolResult seen = Scrivo(u"ben"_s, 2, {u"list"_s, At(2, QString())});
+        QCOMPARE(seen.out.count(u"\tanna\t"_s), names.size());
+        f.Trigger("mnuUnreserveSelectedFiles");
+        QCOMPARE(f.Column(0), QStringList(names.size(), Available));
+        QCOMPARE(Served().size(), names.size() + 1);
+        QVERIFY(f.prompts.Done());
+    }
+
     void claimantsOnTwoMountsLeaveOneWholeRecordEach_data()
     {
         QTest::addColumn<int>("kind");
@@ -307,5 +341,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestShares)
+QTEST_MAIN(TestShares)
 #include "tst_shares.moc"
