@@ -4,6 +4,7 @@
 #include "system/PathAt.h"
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -49,13 +50,21 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
         listing.errorText = QStringLiteral("No folder given");
         return listing;
     }
-    // Opened through PathAt, so a folder nested past PATH_MAX is listed too.
-    const int folderFd = OpenPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-    DIR *dir = folderFd < 0 ? nullptr : ::fdopendir(folderFd);
+    // A folder nested past PATH_MAX is opened through PathAt.
+    DIR *dir = nullptr;
+    if (path.size() < PATH_MAX) {
+        dir = ::opendir(path.constData());
+    } else {
+        const int folderFd = OpenPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+        dir = folderFd < 0 ? nullptr : ::fdopendir(folderFd);
+        if (!dir && folderFd >= 0) {
+            const int error = errno;
+            ::close(folderFd);
+            errno = error;
+        }
+    }
     if (!dir) {
         listing.errorText = errnoText(errno);
-        if (folderFd >= 0)
-            ::close(folderFd);
         return listing;
     }
     const int fd = ::dirfd(dir);

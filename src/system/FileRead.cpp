@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -62,23 +61,6 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
 }
 
 } // namespace
-
-int KnownStatus(int fd, struct stat &st)
-{
-    struct statx known;
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC,
-                STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_MTIME,
-                &known) != 0)
-        return ::fstat(fd, &st);
-    st = {};
-    st.st_dev = makedev(known.stx_dev_major, known.stx_dev_minor);
-    st.st_ino = known.stx_ino;
-    st.st_mode = known.stx_mode;
-    st.st_nlink = known.stx_nlink;
-    st.st_size = off_t(known.stx_size);
-    st.st_mtim = {known.stx_mtime.tv_sec, known.stx_mtime.tv_nsec};
-    return 0;
-}
 
 qsizetype ReadCurrentContent(int fd, const struct stat &st, char *buffer, qsizetype size)
 {

@@ -15,11 +15,6 @@ inline constexpr qint64 IniFileSizeLimit = 16 * 1024 * 1024;
 // error.
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit);
 
-// The status of the open file fd as the system knows it already: a network client answers
-// from what it has, without asking its server (for what a file keeps while it is open: its
-// type, device and inode). 0, or -1 with errno set.
-int KnownStatus(int fd, struct stat &st);
-
 // Reads the open regular file fd (whose status is st) from where it is to its end, at most
 // size bytes into buffer: the count read, or -1 with errno set. The file's current content
 // whatever the size in st says: on a FUSE network file system the page cache may hold

@@ -74,17 +74,43 @@ QByteArray FileSystemTypeOf(dev_t device)
     return table.types.value(key);
 }
 
+namespace {
+
+struct Kind
+{
+    bool fuseNetwork = false;
+    bool network = false;
+};
+
+// What the device is, asked for every document a walk reads: the last answer is kept for
+// each thread (a walk reads one file system), the mount table consulted only for another.
+Kind KindOf(dev_t device)
+{
+    thread_local dev_t lastDevice = 0;
+    thread_local Kind last;
+    thread_local bool known = false;
+    if (known && device == lastDevice)
+        return last;
+    static const QByteArrayList Kernel{"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p",
+                                       "ceph", "glusterfs", "afs", "lustre", "ncpfs"};
+    const QByteArray type = FileSystemTypeOf(device);
+    last.fuseNetwork = type.startsWith("fuse.");
+    last.network = last.fuseNetwork || Kernel.contains(type);
+    lastDevice = device;
+    known = true;
+    return last;
+}
+
+} // namespace
+
 bool IsFuseNetworkFileSystem(dev_t device)
 {
-    return FileSystemTypeOf(device).startsWith("fuse.");
+    return KindOf(device).fuseNetwork;
 }
 
 bool IsNetworkFileSystem(dev_t device)
 {
-    static const QByteArrayList Kernel{"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p",
-                                       "ceph", "glusterfs", "afs", "lustre", "ncpfs"};
-    const QByteArray type = FileSystemTypeOf(device);
-    return type.startsWith("fuse.") || Kernel.contains(type);
+    return KindOf(device).network;
 }
 
 bool WaitAfterTransientFailure(int attempt)

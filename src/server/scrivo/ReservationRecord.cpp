@@ -155,6 +155,13 @@ ReservationRecord::Look ReservationRecord::LookAtRecord() const
 
 std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) const
 {
+    // Most documents are free. On a local disk the look for a record that is not there is
+    // cheaper than an open that fails (which makes a file first); a network client asks its
+    // server once either way, so there the open goes first.
+    struct stat there;
+    if (!IsNetworkFileSystem(Device()) && StatPath(nativeRecordPath, there, false) != 0 &&
+        MeansNoRecord(errno))
+        return Look{};
     // Opened without following a link and without waiting on a FIFO; only a regular file is
     // read, so nothing else in the record's place is ever acted on.
     const int fd =
@@ -174,10 +181,10 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
                 Kind::Damaged, {}, QStringLiteral("it cannot be read: ") + SystemReason(error)};
         return std::nullopt;
     }
-    // The type the client knows; the record's time is asked of the server only when the
-    // record's age matters (one stopping short of its last line).
+    // The record's time is asked again only when the record's age matters (one stopping short
+    // of its last line).
     struct stat st;
-    if (KnownStatus(fd, st) != 0) {
+    if (::fstat(fd, &st) != 0) {
         error = errno;
         ::close(fd);
         return std::nullopt;

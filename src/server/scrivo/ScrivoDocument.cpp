@@ -130,7 +130,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
     if (fd < 0)
         return nullptr;
     struct stat st;
-    if (KnownStatus(fd, st) != 0) {
+    if (::fstat(fd, &st) != 0) {
         error = errno;
         ::close(fd);
         return nullptr;
