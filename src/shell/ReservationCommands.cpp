@@ -3,6 +3,7 @@
 #include "model/FileListModel.h"
 #include "model/UserNames.h"
 #include "reserve/ReservationRun.h"
+#include "server/FileProcessing.h"
 #include "shell/FileListView.h"
 #include "shell/MainThreadPrompts.h"
 #include "shell/frmMain.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMutex>
 #include <QPushButton>
 #include <QTime>
 #include <QTimer>
@@ -125,18 +127,36 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     std::atomic<int> done = 0;
     std::atomic<bool> cancelled = false;
     std::atomic<bool> waitingForTurn = false;
+    // The changed texts wait here, as the work left them, until the window takes them: a few
+    // times a second, in one update of the rows they are in.
+    QMutex pendingLock;
+    QList<QPair<qsizetype, ReservationTexts>> pending;
     RunObserver observer;
     observer.Changed = [&](qsizetype position) {
-        const clsFile changed = *copies.at(position);
-        QMetaObject::invokeMethod(
-            &window,
-            [&list, record = records.at(position), changed, row = rows.at(position)] {
-                record->SetCheckedOutBy(changed.CheckedOutBy());
-                record->SetCheckedOutTime(changed.CheckedOutTime());
-                record->SetCheckedOutVersion(changed.CheckedOutVersion());
-                list.RecordChanged(row);
-            },
-            Qt::QueuedConnection);
+        const clsFile &changed = *copies.at(position);
+        const QMutexLocker locked(&pendingLock);
+        pending.append({position,
+                        {changed.CheckedOutBy(), changed.CheckedOutTime(),
+                         changed.CheckedOutVersion()}});
+    };
+    const auto showChanges = [&] {
+        QList<QPair<qsizetype, ReservationTexts>> taken;
+        {
+            const QMutexLocker locked(&pendingLock);
+            taken.swap(pending);
+        }
+        int first = list.Count();
+        int last = -1;
+        for (const auto &[position, texts] : std::as_const(taken)) {
+            clsFile &record = *records.at(position);
+            record.SetCheckedOutBy(texts.By);
+            record.SetCheckedOutTime(texts.Time);
+            record.SetCheckedOutVersion(texts.Version);
+            first = qMin(first, rows.at(position));
+            last = qMax(last, rows.at(position));
+        }
+        if (first <= last)
+            list.RowsChanged(first, last);
     };
     observer.RowDone = [&] { ++done; };
     observer.Cancelled = [&] { return cancelled.load(); };
@@ -151,6 +171,7 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
         window.statusCancel, &QPushButton::clicked, &window, [&cancelled] { cancelled = true; });
     QTimer progress;
     const auto tell = [&] {
+        showChanges();
         if (window.guard.CloseRequested())
             cancelled = true;
         const bool waits = waitingForTurn && done == 0;
@@ -172,6 +193,7 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     worker.join();
 
     progress.stop();
+    showChanges();
     QObject::disconnect(cancel);
     window.statusCancel->hide();
     window.UpdateStatusbar();

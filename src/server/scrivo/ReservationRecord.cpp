@@ -425,14 +425,22 @@ void ReservationRecord::Create(const QString &user, int documentVersion, mode_t 
     const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
     const QByteArray text = RecordText(user, documentVersion, stamped);
 
+    // A record created in place needs the document's turn; so does one linked into place
+    // wherever a workstation that makes no hard links may share the folder (a network file
+    // system), since its record is created in place. On a local disk the link alone decides.
     // While another has the turn, a record that is there already settles it.
-    const DocumentTurn turn(nativeRecordPath, Device(), documentPath,
-                            [this] { return Answer(*(last = LookAtRecord())).Reserved == false; });
-    if (turn.GaveUp())
-        ThrowTaken(last->state);
+    const dev_t fileSystem = Device();
+    std::optional<DocumentTurn> turn;
+    const auto takeTurn = [&] {
+        turn.emplace(nativeRecordPath, fileSystem, documentPath,
+                     [this] { return Answer(*(last = LookAtRecord())).Reserved == false; });
+        if (turn->GaveUp())
+            ThrowTaken(last->state);
+    };
+    if (IsNetworkFileSystem(fileSystem) || KnownToRefuseHardLinks(fileSystem))
+        takeTurn();
 
     std::optional<bool> placed;
-    const dev_t fileSystem = Device();
     if (!KnownToRefuseHardLinks(fileSystem)) {
         placed = LinkIntoPlace(text, mode);
         if (!placed && RememberRefusedHardLinks(fileSystem))
@@ -440,8 +448,11 @@ void ReservationRecord::Create(const QString &user, int documentVersion, mode_t 
                    QStringLiteral(": This folder's file system cannot make hard links; Scrivo "
                                   "reserves by exclusive creation here"));
     }
-    if (!placed)
+    if (!placed) {
+        if (!turn)
+            takeTurn();
         placed = CreateInPlace(text, mode);
+    }
     if (!*placed)
         ThrowTaken(State()); // a damaged record is told as such
     // What was just written is the last look: the holder, time and version need no read.

@@ -25,10 +25,12 @@
 // it. A record that stops short of its last key is being written: for a minute its document
 // counts as reserved by a holder not known yet (never released for anyone), then as damaged.
 //
-// Changing. Reservations and releases of one document take turns (see DocumentTurn.h): each
-// decides on a look at the record taken in its turn and then places or removes the record,
-// so no release removes a reservation it did not look at, no reservation replaces one, and a
-// document is never without a record that is still its own.
+// Changing. Releases of one document take turns (see DocumentTurn.h), and so do reservations
+// on network file systems (where a workstation that makes no hard links may create a record
+// in place): each decides on a look at the record taken in its turn and then places or
+// removes the record, so no release removes a reservation it did not look at, no reservation
+// replaces one, and a document is never without a record that is still its own. On a local
+// disk the link of a reservation alone decides.
 //
 // Failures throw ServerError naming the document or the record.
 class ReservationRecord
