@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <utility>
@@ -219,10 +220,41 @@ QString SpreadsheetCellText(const QString &text, bool *cut)
     return escaped;
 }
 
+namespace {
+
+// The C locale for this thread while the object lives. libxlsxwriter writes the workbook's
+// numbers (column widths, page margins) with printf, which follows LC_NUMERIC: under a locale
+// with a decimal comma the XML would hold "18,71", which no spreadsheet application reads.
+class CLocaleOnThisThread
+{
+public:
+    CLocaleOnThisThread()
+        : c(::newlocale(LC_ALL_MASK, "C", locale_t(nullptr))),
+          previous(c ? ::uselocale(c) : locale_t(nullptr))
+    {
+    }
+    ~CLocaleOnThisThread()
+    {
+        if (c) {
+            ::uselocale(previous);
+            ::freelocale(c);
+        }
+    }
+    CLocaleOnThisThread(const CLocaleOnThisThread &) = delete;
+    CLocaleOnThisThread &operator=(const CLocaleOnThisThread &) = delete;
+
+private:
+    locale_t c;
+    locale_t previous;
+};
+
+} // namespace
+
 QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,
                                     int *cutCells)
 {
     *cutCells = 0;
+    const CLocaleOnThisThread numbersAsWorkbooksWantThem;
     // The header row and one row per list row must fit the sheet.
     if (rows.size() + 1 > LXW_ROW_MAX)
         throw FileError(path, QStringLiteral("the list has more rows than a worksheet can hold"));

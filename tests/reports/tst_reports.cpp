@@ -1,6 +1,7 @@
 // Saving the list as a report: the save dialog and the overwrite question, the text report
 // byte for byte, the workbook read back by an independent reader, and a replaced report.
 
+#include "Hostile.h"
 #include "ScriptedPrompts.h"
 #include "TestFiles.h"
 
@@ -12,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
+#include <clocale>
 
 namespace {
 
@@ -150,8 +153,22 @@ private slots:
             QCOMPARE(ReadBytes(path), TwoRowText.mid(TwoRowText.indexOf('\n') + 1));
     }
 
+    void workbookReadsBackAsListedWithOverlongCellsCut_data()
+    {
+        // Also where numbers are written with a decimal comma: the workbook's are not.
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addRow("C") << QByteArray("C.UTF-8");
+        QTest::addRow("de_DE") << QByteArray("de_DE.UTF-8");
+    }
+
     void workbookReadsBackAsListedWithOverlongCellsCut()
     {
+        QFETCH(QByteArray, locale);
+        const QByteArray before = ::setlocale(LC_ALL, nullptr);
+        if (!::setlocale(LC_ALL, locale.constData()))
+            QFAIL(qPrintable(u"the locale "_s + QString::fromLatin1(locale) +
+                             u" is missing (the test set-up makes it)"_s));
+        const auto restore = qScopeGuard([&] { ::setlocale(LC_ALL, before.constData()); });
         TestEnvironment env;
         const QString longPath = u"/projects/"_s + QString(70, u'p');
         // A cell above 32767 characters is cut to them; the escape of a control character
@@ -189,6 +206,14 @@ private slots:
         Session empty;
         QVERIFY(empty.saver.WriteSpreadsheetReport(path));
         QCOMPARE(RowsOf(ReadWorkbook(path)), QList<ReportRow>{SpreadsheetHeaders()});
+        // scrivo list in the same locale writes the same workbook.
+        WriteScrivoDocument(env.path(u"docs/A.kpt"_s), u"A"_s);
+        QProcessEnvironment inLocale = QProcessEnvironment::systemEnvironment();
+        inLocale.insert(u"LC_ALL"_s, QString::fromLatin1(locale));
+        QCOMPARE(RunScrivo({u"list"_s, u"--report"_s, path, env.path(u"docs"_s)}, 30000, inLocale)
+                     .exitCode,
+                 0);
+        QCOMPARE(RowsOf(ReadWorkbook(path)).size(), 2);
     }
 
     void replacedReportKeepsPermissionsLinksAndTheBytesOfNames()
