@@ -69,13 +69,30 @@ echo "package-check: building the package"
     { cat "$work/cpack.log" >&2; fail "cpack failed"; }
 deb=$(ls "$work"/package/${package}_*.deb)
 dpkg-deb --field "$deb" Package Version Depends
+size=$(stat -c %s "$deb")
+echo "package-check: $(basename "$deb") is $size bytes"
+[ "$size" -lt 1048576 ] || fail "the package is larger than 1 MB"
+
+# Debian's own checks: any error fails; warnings are shown.
+echo "package-check: lintian"
+lintian --fail-on error --no-tag-display-limit "$deb" || fail "lintian found errors"
 
 installed=yes
 dpkg -i "$deb"
 for file in /usr/bin/korvex-brevant /usr/bin/scrivo /usr/share/applications/$package.desktop \
-    /usr/share/icons/hicolor/scalable/apps/$package.svg; do
+    /usr/share/icons/hicolor/scalable/apps/$package.svg /usr/share/man/man1/scrivo.1.gz \
+    /usr/share/man/man1/korvex-brevant.1.gz /usr/share/bash-completion/completions/scrivo \
+    /usr/share/metainfo/org.example.korvex_brevant.metainfo.xml \
+    /usr/share/doc/$package/copyright; do
     [ -f "$file" ] || fail "$file was not installed"
 done
+appstreamcli validate --no-net /usr/share/metainfo/org.example.korvex_brevant.metainfo.xml >/dev/null ||
+    fail "the AppStream data does not validate"
+man -l /usr/share/man/man1/scrivo.1.gz >/dev/null 2>&1 || fail "man cannot show scrivo(1)"
+# The completion offers the commands.
+completion=$(bash -c 'source /usr/share/bash-completion/completions/scrivo
+    COMP_WORDS=(scrivo l); COMP_CWORD=1; _scrivo; echo "${COMPREPLY[*]}"')
+[ "$completion" = list ] || fail "the completion of \"scrivo l\" is \"$completion\", not list"
 
 # A private Scrivo home with a Shared sample project, so the start-up shows its backup
 # warning; nothing touches the real home folder.
