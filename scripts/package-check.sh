@@ -86,6 +86,9 @@ for file in /usr/bin/korvex-brevant /usr/bin/scrivo /usr/share/applications/$pac
     /usr/share/doc/$package/copyright; do
     [ -f "$file" ] || fail "$file was not installed"
 done
+for program in scrivo korvex-brevant; do
+    "/usr/bin/$program" --version | grep -q "^$program [0-9]" || fail "$program --version failed"
+done
 appstreamcli validate --no-net /usr/share/metainfo/org.example.korvex_brevant.metainfo.xml >/dev/null ||
     fail "the AppStream data does not validate"
 man -l /usr/share/man/man1/scrivo.1.gz >/dev/null 2>&1 || fail "man cannot show scrivo(1)"

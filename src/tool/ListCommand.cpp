@@ -21,7 +21,7 @@
 
 namespace {
 
-struct ListOptions
+struct ListFilter
 {
     QString user; // null: any holder or none
     bool mine = false;
@@ -29,44 +29,25 @@ struct ListOptions
     bool json = false;
     QString report; // null: print
     QStringList folders;
-    QString usageError;
 };
 
-ListOptions ParseListOptions(const QStringList &arguments)
+const QString UserOption = QStringLiteral("user");
+const QString MineOption = QStringLiteral("mine");
+const QString ReservedOption = QStringLiteral("reserved");
+const QString JsonOption = QStringLiteral("json");
+const QString ReportOption = QStringLiteral("report");
+
+ListFilter FilterOf(const QCommandLineParser &parser)
 {
-    ListOptions options;
-    bool optionsEnd = false;
-    for (qsizetype i = 0; i < arguments.size() && options.usageError.isEmpty(); ++i) {
-        const QString &argument = arguments.at(i);
-        const auto value = [&](QString &into) {
-            if (i + 1 < arguments.size())
-                into = arguments.at(++i);
-            else
-                options.usageError = QStringLiteral("list: %1 needs a value").arg(argument);
-        };
-        if (optionsEnd || !argument.startsWith(QLatin1String("--")))
-            options.folders.append(argument);
-        else if (argument == QLatin1String("--"))
-            optionsEnd = true;
-        else if (argument == QLatin1String("--user"))
-            value(options.user);
-        else if (argument == QLatin1String("--report"))
-            value(options.report);
-        else if (argument == QLatin1String("--mine"))
-            options.mine = true;
-        else if (argument == QLatin1String("--reserved"))
-            options.reserved = true;
-        else if (argument == QLatin1String("--json"))
-            options.json = true;
-        else
-            options.usageError = QStringLiteral("list: unknown option %1").arg(argument);
-    }
-    if (!options.usageError.isEmpty())
-        return options;
-    if (options.json && !options.report.isNull())
-        options.usageError = QStringLiteral("list: --json and --report exclude each other");
-    else if (options.folders.isEmpty())
-        options.usageError = QStringLiteral("list: no folder given");
+    ListFilter options;
+    if (parser.isSet(UserOption))
+        options.user = parser.value(UserOption);
+    options.mine = parser.isSet(MineOption);
+    options.reserved = parser.isSet(ReservedOption);
+    options.json = parser.isSet(JsonOption);
+    if (parser.isSet(ReportOption))
+        options.report = parser.value(ReportOption);
+    options.folders = parser.positionalArguments();
     return options;
 }
 
@@ -119,7 +100,7 @@ private:
     QElapsedTimer last;
 };
 
-bool Wanted(const ListOptions &options, const ReservationState &state, const QString &me)
+bool Wanted(const ListFilter &options, const ReservationState &state, const QString &me)
 {
     if ((options.reserved || options.mine || !options.user.isNull()) && !state.Reserved)
         return false;
@@ -198,11 +179,19 @@ int WriteReport(const QString &file, const QList<ListedDocument> &listed, const 
 
 } // namespace
 
-int ListCommand(ScrivoServer &server, const QStringList &arguments)
+QList<QCommandLineOption> ListOptions()
 {
-    const ListOptions options = ParseListOptions(arguments);
-    if (!options.usageError.isEmpty())
-        return UsageError(options.usageError);
+    return {QCommandLineOption(UserOption, QString(), QStringLiteral("NAME")),
+            QCommandLineOption(MineOption), QCommandLineOption(ReservedOption),
+            QCommandLineOption(JsonOption),
+            QCommandLineOption(ReportOption, QString(), QStringLiteral("FILE"))};
+}
+
+int ListCommand(ScrivoServer &server, const ParsedCommand &command)
+{
+    const ListFilter options = FilterOf(command.parser);
+    if (options.json && !options.report.isNull())
+        return UsageError(QStringLiteral("list: --json and --report exclude each other"));
 
     clsFiles records;
     QStringList work;

@@ -1,8 +1,13 @@
 #pragma once
 
-#include <QStringList>
+#include "tool/CommandLine.h"
+
+#include <QList>
 
 class ScrivoServer;
+
+// The options of scrivo list.
+QList<QCommandLineOption> ListOptions();
 
 // scrivo list [--user NAME] [--mine] [--reserved] [--json | --report FILE] FOLDER...
 // Walks each folder as the window's search does (the same walker, the same documents in the
@@ -14,5 +19,5 @@ class ScrivoServer;
 // report of the documents (a spreadsheet for .xlsx or .xls, else the text report). Progress
 // goes to standard error when it is a terminal and the walk takes longer than a second.
 // Returns 0 when every document was read, 1 when some could not be (or a folder could not be
-// listed, or the report not written), 2 on a usage error.
-int ListCommand(ScrivoServer &server, const QStringList &arguments);
+// listed, or the report not written), 2 on a usage error (--json and --report together).
+int ListCommand(ScrivoServer &server, const ParsedCommand &command);

@@ -1,5 +1,6 @@
 // The scrivo tool: manages the Scrivo home folder and reservations from a shell.
 
+#include "tool/CommandLine.h"
 #include "tool/ListCommand.h"
 #include "tool/ToolOutput.h"
 
@@ -13,17 +14,20 @@
 #include "system/FileWrite.h"
 #include "system/TimeZone.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
 namespace {
 
 const char UsageText[] =
-    "Usage: scrivo COMMAND [ARGUMENTS]\n"
+    "Usage: scrivo [-h|--help] [-V|--version] COMMAND [ARGUMENTS]\n"
     "Manages the Scrivo document server: its home folder (server.ini, Default.kpj) and the\n"
-    "reservations of documents.\n"
+    "reservations of documents. Options take their value as \"--user NAME\" or\n"
+    "\"--user=NAME\"; \"--\" ends the options.\n"
     "\n"
     "Commands:\n"
     "  projects                      list the registered project files, one a line: \"* PATH\"\n"
@@ -50,12 +54,13 @@ const char UsageText[] =
     "                                version, displayName; time and version null when free)\n"
     "      --report FILE             write the window's report of the documents instead: a\n"
     "                                spreadsheet for FILE ending in .xlsx or .xls, else text\n"
-    "                                Documents that cannot be read go to the error log and make\n"
-    "                                the exit status 1.\n"
+    "                                Documents that cannot be read and folders that cannot be\n"
+    "                                listed go to the error log and make the exit status 1.\n"
     "  sample DIR                    write a small Shared sample project into DIR (missing or\n"
     "                                empty), register it, make it active and reserve some of\n"
     "                                its documents for \"anna\" and \"ben\"\n"
-    "  help                          show this text\n"
+    "  help                          show this text (also -h, --help)\n"
+    "  version                       show the version (also -V, --version)\n"
     "\n"
     "The home folder is $KORVEX_SCRIVO_HOME, else $XDG_CONFIG_HOME/korvex-scrivo, else\n"
     "~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard\n"
@@ -99,51 +104,11 @@ int ForEachDocument(const QStringList &documents,
     return status;
 }
 
-// The documents of a command: its arguments, less "--user NAME" where the command takes it.
-// Any other argument that starts with "--" is an unknown option, unless it follows "--".
-struct DocumentArguments
+int ChangeReservations(ScrivoServer &server, const ParsedCommand &command, bool reserve)
 {
-    QStringList documents;
-    QString user;
-    QString usageError;
-};
-
-DocumentArguments ParseDocumentArguments(const QString &command, const QStringList &arguments,
-                                         bool takesUser)
-{
-    DocumentArguments parsed;
-    bool options = true;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (options && argument == QLatin1String("--")) {
-            options = false;
-        } else if (options && takesUser && argument == QLatin1String("--user")) {
-            if (i + 1 >= arguments.size()) {
-                parsed.usageError = QStringLiteral("%1: --user needs a name").arg(command);
-                return parsed;
-            }
-            parsed.user = arguments.at(++i);
-        } else if (options && argument.startsWith(QLatin1String("--"))) {
-            parsed.usageError = QStringLiteral("%1: unknown option %2").arg(command, argument);
-            return parsed;
-        } else {
-            parsed.documents.append(argument);
-        }
-    }
-    if (parsed.documents.isEmpty())
-        parsed.usageError = QStringLiteral("%1: no document given").arg(command);
-    return parsed;
-}
-
-int ChangeReservations(ScrivoServer &server, const QStringList &arguments, bool reserve)
-{
-    const QString command = reserve ? QStringLiteral("reserve") : QStringLiteral("release");
-    const DocumentArguments parsed = ParseDocumentArguments(command, arguments, true);
-    if (!parsed.usageError.isEmpty())
-        return UsageError(parsed.usageError);
-    if (!parsed.user.isNull())
-        server.SetUserName(parsed.user);
-    return ForEachDocument(parsed.documents, [&](const QString &path) {
+    if (command.parser.isSet(QStringLiteral("user")))
+        server.SetUserName(command.parser.value(QStringLiteral("user")));
+    return ForEachDocument(command.parser.positionalArguments(), [&](const QString &path) {
         const ServerDocumentPtr document = server.OpenDocument(path);
         if (reserve)
             document->Reserve();
@@ -154,35 +119,61 @@ int ChangeReservations(ScrivoServer &server, const QStringList &arguments, bool 
 
 int Run(const QStringList &arguments)
 {
-    if (arguments.isEmpty())
-        return UsageError(QStringLiteral("no command given"));
-    const QString command = arguments.first();
-    const QStringList rest = arguments.mid(1);
-    if (command == QLatin1String("help") || command == QLatin1String("--help")) {
+    // The options before the command are the tool's own; what follows it is the command's.
+    QCommandLineParser tool;
+    tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show the commands."));
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
+    tool.addOptions({help, version});
+    if (!tool.parse(QStringList{QStringLiteral("scrivo")} + arguments))
+        return UsageError(tool.errorText());
+    const QStringList words = tool.positionalArguments();
+    const QString command = words.value(0);
+    if (tool.isSet(help) || command == QLatin1String("help")) {
         PrintBytes(UsageText);
         return ExitSuccess;
     }
+    if (tool.isSet(version) || command == QLatin1String("version")) {
+        Print(QStringLiteral("scrivo ") + QStringLiteral(BREVANT_VERSION));
+        return ExitSuccess;
+    }
+    if (command.isEmpty())
+        return UsageError(QStringLiteral("no command given"));
 
-    // Each command and the number of arguments it takes (-1: one or more).
+    // Each command, the options it takes and the number of its arguments (-1: one or more).
     struct Shape
     {
         const char *name;
         int minimum;
         int maximum;
+        QList<QCommandLineOption> options;
     };
-    static const Shape shapes[] = {
-        {"projects", 0, 0}, {"register", 1, 1}, {"unregister", 1, 1}, {"activate", 1, 1},
-        {"user", 0, 1},     {"status", 1, -1},  {"reserve", 1, -1},   {"release", 1, -1},
-        {"sample", 1, 1},   {"list", 1, -1},
+    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("NAME"));
+    const QList<Shape> shapes{
+        {"projects", 0, 0, {}},         {"register", 1, 1, {}},     {"unregister", 1, 1, {}},
+        {"activate", 1, 1, {}},         {"user", 0, 1, {}},         {"status", 1, -1, {}},
+        {"reserve", 1, -1, {user}},     {"release", 1, -1, {user}}, {"sample", 1, 1, {}},
+        {"list", 1, -1, ListOptions()},
     };
-    const Shape *shape = nullptr;
-    for (const Shape &candidate : shapes)
-        if (command == QLatin1String(candidate.name))
-            shape = &candidate;
-    if (!shape)
+    const auto shape = std::find_if(shapes.cbegin(), shapes.cend(), [&](const Shape &candidate) {
+        return command == QLatin1String(candidate.name);
+    });
+    if (shape == shapes.cend())
         return UsageError(QStringLiteral("unknown command %1").arg(command));
+    ParsedCommand parsed;
+    parsed.parser.addOptions(shape->options);
+    if (!parsed.parser.parse(QStringList{QStringLiteral("scrivo ") + command} + words.mid(1)))
+        return UsageError(QStringLiteral("%1: %2").arg(command, parsed.parser.errorText()));
+    const QStringList rest = parsed.parser.positionalArguments();
     if (rest.size() < shape->minimum || (shape->maximum >= 0 && rest.size() > shape->maximum))
-        return UsageError(QStringLiteral("%1: wrong number of arguments").arg(command));
+        return UsageError(rest.isEmpty() && shape->minimum > 0
+                              ? QStringLiteral("%1: no %2 given")
+                                    .arg(command, command == QLatin1String("list")
+                                                      ? QStringLiteral("folder")
+                                                      : QStringLiteral("document"))
+                              : QStringLiteral("%1: wrong number of arguments").arg(command));
 
     ScrivoServer server;
     if (command == QLatin1String("projects"))
@@ -206,17 +197,12 @@ int Run(const QStringList &arguments)
             server.SetDefaultUserName(rest.first());
         return ExitSuccess;
     }
-    if (command == QLatin1String("status")) {
-        const DocumentArguments parsed = ParseDocumentArguments(command, rest, false);
-        if (!parsed.usageError.isEmpty())
-            return UsageError(parsed.usageError);
-        return ForEachDocument(parsed.documents,
-                               [&](const QString &path) { Print(StatusLine(server, path)); });
-    }
+    if (command == QLatin1String("status"))
+        return ForEachDocument(rest, [&](const QString &path) { Print(StatusLine(server, path)); });
     if (command == QLatin1String("list"))
-        return ListCommand(server, rest);
+        return ListCommand(server, parsed);
     if (command == QLatin1String("reserve") || command == QLatin1String("release"))
-        return ChangeReservations(server, rest, command == QLatin1String("reserve"));
+        return ChangeReservations(server, parsed, command == QLatin1String("reserve"));
     Print(WriteSampleProject(rest.first(), server));
     return ExitSuccess;
 }

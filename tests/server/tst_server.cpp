@@ -345,6 +345,55 @@ private slots:
         QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
     }
 
+    void commandLinesAreConventional_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed"); // what standard output or error starts with
+        const QString version = u"1.03"_s;
+        for (const char *option : {"-h", "--help", "help"})
+            QTest::addRow("scrivo %s", option)
+                << u"scrivo"_s << QStringList{QLatin1String(option)} << 0 << u"Usage: scrivo"_s;
+        for (const char *option : {"-V", "--version", "version"})
+            QTest::addRow("scrivo %s", option)
+                << u"scrivo"_s << QStringList{QLatin1String(option)} << 0 << u"scrivo "_s + version;
+        QTest::addRow("an option's value after =")
+            << u"scrivo"_s << QStringList{u"reserve"_s, u"--user=carl"_s, u"w/Part.kpt"_s} << 0
+            << QString();
+        QTest::addRow("a missing value") << u"scrivo"_s << QStringList{u"reserve"_s, u"--user"_s}
+                                         << 2 << u"scrivo: reserve: Missing value"_s;
+        QTest::addRow("window --help")
+            << u"korvex-brevant"_s << QStringList{u"--help"_s} << 0 << u"Usage: korvex-brevant"_s;
+        QTest::addRow("window -V")
+            << u"korvex-brevant"_s << QStringList{u"-V"_s} << 0 << u"korvex-brevant "_s + version;
+        QTest::addRow("window with an argument")
+            << u"korvex-brevant"_s << QStringList{u"project.kpj"_s} << 2
+            << u"korvex-brevant: unexpected argument project.kpj"_s;
+    }
+
+    void commandLinesAreConventional()
+    {
+        // Without a display: the window answers its options before it opens.
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        WorkShared(u"anna"_s);
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        noDisplay.remove(u"DISPLAY"_s);
+        noDisplay.remove(u"QT_QPA_PLATFORM"_s);
+        QProcess run;
+        run.setWorkingDirectory(env->root());
+        run.setProcessEnvironment(noDisplay);
+        run.start(qEnvironmentVariable("BREVANT_BIN_DIR") + u'/' + program, arguments);
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.exitCode(), exitCode);
+        const QString out =
+            QString::fromUtf8(run.readAllStandardOutput() + run.readAllStandardError());
+        QVERIFY2(out.startsWith(printed), qPrintable(out));
+    }
+
     void toolFailsWhenItsOutputCannotBeWritten_data()
     {
         QTest::addColumn<QStringList>("arguments");
