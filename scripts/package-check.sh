@@ -75,7 +75,7 @@ echo "package-check: $(basename "$deb") is $size bytes"
 
 # Debian's own checks: any error fails; warnings are shown.
 echo "package-check: lintian"
-lintian --fail-on error --no-tag-display-limit "$deb" || fail "lintian found errors"
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian found errors"
 
 installed=yes
 dpkg -i "$deb"
@@ -83,7 +83,7 @@ for file in /usr/bin/korvex-brevant /usr/bin/scrivo /usr/share/applications/$pac
     /usr/share/icons/hicolor/scalable/apps/$package.svg /usr/share/man/man1/scrivo.1.gz \
     /usr/share/man/man1/korvex-brevant.1.gz /usr/share/bash-completion/completions/scrivo \
     /usr/share/metainfo/org.example.korvex_brevant.metainfo.xml \
-    /usr/share/doc/$package/copyright; do
+    /usr/share/doc/$package/copyright /usr/share/$package/translations/brevant_de.qm; do
     [ -f "$file" ] || fail "$file was not installed"
 done
 for program in scrivo korvex-brevant; do
@@ -92,6 +92,9 @@ done
 appstreamcli validate --no-net /usr/share/metainfo/org.example.korvex_brevant.metainfo.xml >/dev/null ||
     fail "the AppStream data does not validate"
 man -l /usr/share/man/man1/scrivo.1.gz >/dev/null 2>&1 || fail "man cannot show scrivo(1)"
+# The installed programs find their catalogues: a German user reads German messages.
+german=$(env -u LC_ALL -u LANGUAGE LANG=de_DE.UTF-8 /usr/bin/scrivo nosuch 2>&1 || true)
+grep -q "unbekannter Befehl nosuch" <<<"$german" || fail "scrivo did not speak German: $german"
 # The completion offers the commands.
 completion=$(bash -c 'source /usr/share/bash-completion/completions/scrivo
     COMP_WORDS=(scrivo l); COMP_CWORD=1; _scrivo; echo "${COMPREPLY[*]}"')

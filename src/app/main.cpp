@@ -4,6 +4,7 @@
 #include "shell/frmMain.h"
 #include "system/FileWrite.h"
 #include "system/TimeZone.h"
+#include "system/Translation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -62,6 +63,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvex-brevant"));
     QApplication::setDesktopFileName(QStringLiteral("korvex-brevant"));
+    LoadTranslations();
 
     QtPrompts prompts;
     frmMain window(prompts, [] { return std::make_shared<ScrivoServer>(); });

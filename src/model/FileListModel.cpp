@@ -1,6 +1,7 @@
 #include "model/FileListModel.h"
 
 #include "model/ReleaseElsewhere.h"
+#include "system/Translation.h"
 
 #include <algorithm>
 #include <numeric>
@@ -26,13 +27,17 @@ QString ColumnText(const clsFile &record, int column)
     }
 }
 
-const QStringList &FileListModel::Captions()
+QString FileListModel::Caption(int column)
 {
-    static const QStringList captions{
-        QStringLiteral("Checked Out By"), QStringLiteral("Checked Out Time"),
-        QStringLiteral("File Name"),      QStringLiteral("File Path"),
-        QStringLiteral("Browser Name"),   QStringLiteral("Checked Out Version")};
-    return captions;
+    // Looked up when shown: the catalogue of the user's language is loaded after start-up.
+    static const char *const captions[Columns] = {
+        QT_TRANSLATE_NOOP("Brevant", "Checked Out By"),
+        QT_TRANSLATE_NOOP("Brevant", "Checked Out Time"),
+        QT_TRANSLATE_NOOP("Brevant", "File Name"),
+        QT_TRANSLATE_NOOP("Brevant", "File Path"),
+        QT_TRANSLATE_NOOP("Brevant", "Browser Name"),
+        QT_TRANSLATE_NOOP("Brevant", "Checked Out Version")};
+    return Brevant::tr(captions[column]);
 }
 
 void FileListModel::ShowFiles(const clsFiles &files)
@@ -160,7 +165,7 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= Columns)
         return {};
-    return Captions().at(section);
+    return Caption(section);
 }
 
 Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const

@@ -26,7 +26,8 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    static const QStringList &Captions();
+    // The header text of a column, in the user's language.
+    static QString Caption(int column);
 
     // Shows every record of files in record order, unsorted, keys "A1", "A2", ...
     void ShowFiles(const clsFiles &files);

@@ -1,11 +1,12 @@
 #include "model/UserNames.h"
+#include "system/Translation.h"
 
 #include "model/clsFile.h"
 
 QString UserNameProblem(const QString &name)
 {
     if (name.isEmpty())
-        return QStringLiteral("it is empty");
+        return Brevant::tr("it is empty");
     qsizetype characters = 0;
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name.at(i);
@@ -14,15 +15,15 @@ QString UserNameProblem(const QString &name)
             code = QChar::surrogateToUcs4(c, name.at(++i));
         } else if (c.isSurrogate()) {
             // A lone surrogate stands for a byte that is not UTF-8 (see FileNames.h).
-            return QStringLiteral("it is not valid UTF-8 text");
+            return Brevant::tr("it is not valid UTF-8 text");
         }
         const QChar::Category category = QChar::category(code);
         if (category == QChar::Other_Control || category == QChar::Other_Format)
-            return QStringLiteral("it holds a control or format character");
+            return Brevant::tr("it holds a control or format character");
         ++characters;
     }
     if (characters > UserNameLimit)
-        return QStringLiteral("it is longer than %1 characters").arg(UserNameLimit);
+        return Brevant::tr("it is longer than %1 characters").arg(UserNameLimit);
     return QString();
 }
 

@@ -1,4 +1,5 @@
 #include "projects/IniFile.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileRead.h"
@@ -241,19 +242,19 @@ QString InvalidChange(const IniChange &change)
 {
     const QString section = change.section.trimmed();
     if (section.isEmpty())
-        return QStringLiteral("the section name is empty");
+        return Brevant::tr("the section name is empty");
     if (HasLineBreakOrNul(section) || section.contains(u']'))
-        return QStringLiteral("the section name \"%1\" cannot be stored").arg(section);
+        return Brevant::tr("the section name \"%1\" cannot be stored").arg(section);
     if (change.key.isNull())
         return QString();
     const QString key = change.key.trimmed();
     if (key.isEmpty())
-        return QStringLiteral("the key name is empty");
+        return Brevant::tr("the key name is empty");
     if (HasLineBreakOrNul(key) || key.contains(u'=') || key.startsWith(u';') ||
         key.startsWith(u'['))
-        return QStringLiteral("the key name \"%1\" cannot be stored").arg(key);
+        return Brevant::tr("the key name \"%1\" cannot be stored").arg(key);
     if (HasLineBreakOrNul(change.value))
-        return QStringLiteral("the value of \"%1\" holds a line break").arg(key);
+        return Brevant::tr("the value of \"%1\" holds a line break").arg(key);
     return QString();
 }
 

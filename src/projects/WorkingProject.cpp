@@ -1,4 +1,5 @@
 #include "projects/WorkingProject.h"
+#include "system/Translation.h"
 
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
@@ -68,15 +69,15 @@ QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QSt
     const QString folder = ParentFolderOf(source);
     const QString target = JoinPath(folder, WorkingProjectName());
     if (source == target)
-        throw FileError(source, QStringLiteral("it cannot be copied onto itself as the working "
-                                               "project"));
+        throw FileError(source, Brevant::tr("it cannot be copied onto itself as the working "
+                                            "project"));
     RemoveAbandonedWorkingProjects(folder);
     // One of this process's own, left by a run that could not remove it.
     DeleteTemporaryProject(target);
 
     const std::optional<QByteArray> bytes = ReadRegularFile(source, IniFileSizeLimit);
     if (!bytes)
-        throw FileError(source, QStringLiteral("the project file does not exist"));
+        throw FileError(source, Brevant::tr("the project file does not exist"));
 
     QList<IniChange> changes;
     if (moveWorkspace)

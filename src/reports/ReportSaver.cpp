@@ -1,4 +1,5 @@
 #include "reports/ReportSaver.h"
+#include "system/Translation.h"
 
 #include "reports/SpreadsheetReport.h"
 #include "reports/TextReport.h"
@@ -43,7 +44,7 @@ bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
     // The old file is not removed here: the writers replace it only with a complete report.
     if (ask && RegularFileExists(path)) {
         const PromptAnswer answer =
-            prompts.MessageBox(QStringLiteral("Do you want to override excisting file ?"),
+            prompts.MessageBox(Brevant::tr("Do you want to override excisting file ?"),
                                PromptButtons::YesNoCancel, PromptIcon::None, BrevantTitle);
         if (answer != PromptAnswer::Yes)
             return false;
@@ -104,7 +105,7 @@ bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &
 
 void ReportSaver::ShowSaveFailure(const QString &path) const
 {
-    const QString text = QStringLiteral("The report could not be saved:") + u'\r' +
-                         QFileInfo(path).absoluteFilePath() + u'\r' + lastError;
+    const QString text = Brevant::tr("The report could not be saved:\r%1\r%2")
+                             .arg(QFileInfo(path).absoluteFilePath(), lastError);
     prompts.MessageBox(text, PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }

@@ -1,4 +1,5 @@
 #include "reports/SpreadsheetReport.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileIO.h"
@@ -257,7 +258,7 @@ QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> 
     const CLocaleOnThisThread numbersAsWorkbooksWantThem;
     // The header row and one row per list row must fit the sheet.
     if (rows.size() + 1 > LXW_ROW_MAX)
-        throw FileError(path, QStringLiteral("the list has more rows than a worksheet can hold"));
+        throw FileError(path, Brevant::tr("the list has more rows than a worksheet can hold"));
 
     const MemoryFile memory(path);
     // Constant-memory mode streams each row out as it is finished; widths must therefore
@@ -266,11 +267,11 @@ QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> 
     options.constant_memory = LXW_TRUE;
     WorkbookHandle workbook(workbook_new_opt(memory.Name().constData(), &options));
     if (!workbook.get())
-        throw FileError(path, QStringLiteral("the workbook could not be created"));
+        throw FileError(path, Brevant::tr("the workbook could not be created"));
     const QByteArray sheetName = SpreadsheetSheetName.toUtf8();
     lxw_worksheet *sheet = workbook_add_worksheet(workbook.get(), sheetName.constData());
     if (!sheet)
-        throw FileError(path, QStringLiteral("the worksheet could not be created"));
+        throw FileError(path, Brevant::tr("the worksheet could not be created"));
 
     const std::array<double, 6> widths = SpreadsheetColumnWidths(rows);
     for (lxw_col_t column = 0; column < ReportColumnCount; ++column)
@@ -295,8 +296,8 @@ int WriteSpreadsheetReportFile(const QString &path, const QList<ReportRow> &rows
 
 QString CutCellsText(int cutCells)
 {
-    return QStringLiteral("The report was saved, but %1 cell(s) held more than %2 characters, "
-                          "the most a spreadsheet cell can hold, and were cut to that length.")
+    return Brevant::tr("The report was saved, but %1 cell(s) held more than %2 characters, "
+                       "the most a spreadsheet cell can hold, and were cut to that length.")
         .arg(cutCells)
         .arg(SpreadsheetCellLimit);
 }

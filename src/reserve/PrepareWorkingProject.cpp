@@ -1,4 +1,5 @@
 #include "reserve/PrepareWorkingProject.h"
+#include "system/Translation.h"
 
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
@@ -22,7 +23,7 @@ QString PrepareWorkingProject(DocumentServer &server, Prompts &prompts, const QS
         // the project's folder), so it names the same file wherever the project lies.
         const QString include = ProjectFilePath(IncludedPathFileOf(project), project);
         if (include.isEmpty()) {
-            prompts.MessageBox(QStringLiteral("Include file missing for semi-isolated mode."),
+            prompts.MessageBox(Brevant::tr("Include file missing for semi-isolated mode."),
                                PromptButtons::OK, PromptIcon::Information, BrevantTitle);
         } else {
             server.ProjectHandler().SetActiveProject(QString());

@@ -1,4 +1,5 @@
 #include "reserve/ReservationRun.h"
+#include "system/Translation.h"
 
 #include "model/DateText.h"
 #include "projects/FileFunctions.h"
@@ -14,8 +15,11 @@
 #include <functional>
 #include <vector>
 
-const QString CheckOutUserRefusal =
-    QStringLiteral("Please choose a user with 'Check Out for User...' before you check out files.");
+QString CheckOutUserRefusal()
+{
+    return Brevant::tr(
+        "Please choose a user with 'Check Out for User...' before you check out files.");
+}
 
 namespace {
 
@@ -71,7 +75,7 @@ ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
     ServerDocumentPtr doc = server.OpenDocument(path);
     if (!doc)
         throw ServerError(ServerErrors::NotADocument,
-                          QStringLiteral("The document %1 could not be opened.").arg(path));
+                          Brevant::tr("The document %1 could not be opened.").arg(path));
     return doc;
 }
 
@@ -91,7 +95,7 @@ void CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &ro
             // document as free, the user is told.
             ShowReservation(row, held);
             if (listedFree)
-                row.Fail(QStringLiteral("checked out by %1 since the list was read").arg(held.By));
+                row.Fail(Brevant::tr("checked out by %1 since the list was read").arg(held.By));
             return;
         }
         doc->Reserve();
@@ -254,13 +258,13 @@ QString ReservationFailureText(bool reserve, const ReservationFailures &failures
 {
     const qsizetype count = failures.size();
     QStringList lines;
-    lines.append(QStringLiteral("%1 document(s) could not be %2:")
-                     .arg(count)
-                     .arg(reserve ? QStringLiteral("checked out") : QStringLiteral("checked in")));
+    lines.append((reserve ? Brevant::tr("%1 document(s) could not be checked out:")
+                          : Brevant::tr("%1 document(s) could not be checked in:"))
+                     .arg(count));
     for (qsizetype i = 0; i < qMin<qsizetype>(count, ListedFailures); ++i)
         lines.append(failures.at(i).FileName + QStringLiteral(": ") + failures.at(i).Reason);
     if (count > ListedFailures)
-        lines.append(QStringLiteral("... and %1 more").arg(count - ListedFailures));
+        lines.append(Brevant::tr("... and %1 more").arg(count - ListedFailures));
     return lines.join(u'\r');
 }
 

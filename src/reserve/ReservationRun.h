@@ -39,7 +39,7 @@ struct RunObserver
 QString ReservationFailureText(bool reserve, const ReservationFailures &failures);
 
 // The refusal of a check-out for want of a user.
-extern const QString CheckOutUserRefusal;
+QString CheckOutUserRefusal();
 
 // Check-out may not reserve under an empty name, nor under the marker of a free document in
 // any letter case.

@@ -1,4 +1,5 @@
 #include "search/ErrorLog.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileNames.h"
@@ -81,11 +82,14 @@ void ErrorLog::Flush()
 
 QString ErrorLog::FailuresText(int failedDocuments, int failedFolders) const
 {
-    QString failed = QStringLiteral("%1 document(s) could not be read").arg(failedDocuments);
-    if (failedFolders > 0)
-        failed += QStringLiteral(" and %1 folder(s) could not be listed").arg(failedFolders);
+    const QString failed =
+        failedFolders > 0
+            ? Brevant::tr("%1 document(s) could not be read and %2 folder(s) could not be listed")
+                  .arg(failedDocuments)
+                  .arg(failedFolders)
+            : Brevant::tr("%1 document(s) could not be read").arg(failedDocuments);
     if (writeError.isEmpty())
-        return failed + QStringLiteral(", see ") + path;
+        return Brevant::tr("%1, see %2").arg(failed, path);
     // The log does not hold what it would point to.
-    return failed + QStringLiteral("; the error log could not be written: ") + writeError;
+    return Brevant::tr("%1; the error log could not be written: %2").arg(failed, writeError);
 }

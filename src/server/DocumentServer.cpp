@@ -1,4 +1,5 @@
 #include "server/DocumentServer.h"
+#include "system/Translation.h"
 
 #include "server/ServerError.h"
 
@@ -7,6 +8,6 @@ ServerDocumentPtr DocumentServer::Opened(const QString &fullPath)
     ServerDocumentPtr document = OpenDocument(fullPath);
     if (!document)
         throw ServerError(ServerErrors::NotADocument,
-                          QStringLiteral("The document %1 could not be opened.").arg(fullPath));
+                          Brevant::tr("The document %1 could not be opened.").arg(fullPath));
     return document;
 }

@@ -1,4 +1,5 @@
 #include "server/FileProcessing.h"
+#include "system/Translation.h"
 
 #include "model/DateText.h"
 #include "projects/FileFunctions.h"
@@ -66,7 +67,7 @@ void ReadDocumentWithReferences(clsFiles &Files, DocumentServer &server, const Q
     if (!doc)
         throw DocumentReadError(
             ServerError(ServerErrors::NotADocument,
-                        QStringLiteral("The document could not be opened: ") + path),
+                        Brevant::tr("The document could not be opened: ") + path),
             path);
     readDocument(Files, *doc, [&] { return path; });
     QList<ServerDocumentPtr> refs;

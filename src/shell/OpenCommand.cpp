@@ -1,4 +1,5 @@
 #include "shell/OpenCommand.h"
+#include "system/Translation.h"
 
 #include "server/FileProcessing.h"
 #include "server/ProjectAccess.h"
@@ -12,13 +13,18 @@
 
 namespace {
 
-const QString FileSelectionTitle = QStringLiteral("Korvex File Selection");
-const QString KorvexFileFilter = QStringLiteral("Part File (*.kpt)|*.kpt") +
-                                 QStringLiteral("|Assembly File (*.kam)|*.kam") +
-                                 QStringLiteral("|Presentation File (*.kpn)|*.kpn") +
-                                 QStringLiteral("|Drawing File (*.kdw)|*.kdw");
+QString FileSelectionTitle()
+{
+    return Brevant::tr("Korvex File Selection");
+}
+QString KorvexFileFilter()
+{
+    return Brevant::tr("Part File") + QStringLiteral(" (*.kpt)|*.kpt|") +
+           Brevant::tr("Assembly File") + QStringLiteral(" (*.kam)|*.kam|") +
+           Brevant::tr("Presentation File") + QStringLiteral(" (*.kpn)|*.kpn|") +
+           Brevant::tr("Drawing File") + QStringLiteral(" (*.kdw)|*.kdw");
+}
 constexpr int AssemblyFilter = 2;
-const QString NotAllReadText = QStringLiteral("Not all documents could be read:");
 
 } // namespace
 
@@ -43,8 +49,8 @@ void OpenCommand::Open()
 
     FileSelection.initialFolder = folder;
     FileSelection.defaultExtension = QStringLiteral(".kam");
-    FileSelection.title = FileSelectionTitle;
-    FileSelection.filter = KorvexFileFilter;
+    FileSelection.title = FileSelectionTitle();
+    FileSelection.filter = KorvexFileFilter();
     FileSelection.selectedFilter = AssemblyFilter;
     FileSelection.fileName.clear();
     FileSelection.fileName = window.prompts.OpenFileName(FileSelection);
@@ -72,7 +78,7 @@ void OpenCommand::Open()
     window.setWindowTitle(SessionCommands::UnnamedCaption());
 
     if (failure)
-        window.prompts.MessageBox(NotAllReadText + u'\r' + failure->document + u'\r' +
-                                      failure->description,
+        window.prompts.MessageBox(Brevant::tr("Not all documents could be read:\r%1\r%2")
+                                      .arg(failure->document, failure->description),
                                   PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }

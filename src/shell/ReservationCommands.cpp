@@ -1,4 +1,5 @@
 #include "shell/ReservationCommands.h"
+#include "system/Translation.h"
 
 #include "model/FileListModel.h"
 #include "model/UserNames.h"
@@ -21,15 +22,32 @@
 
 namespace {
 
-const QString CheckOutUserPrompt = QStringLiteral("Check Out files for User:");
-const QString WaitingForRunText = QStringLiteral("Waiting for another check-out run…");
-const QString CheckingOutText = QStringLiteral("Checking out");
-const QString CheckingInText = QStringLiteral("Checking in");
-const QString RefreshingText = QStringLiteral("Refreshing");
+QString CheckOutUserPrompt()
+{
+    return Brevant::tr("Check Out files for User:");
+}
+QString WaitingForRunText()
+{
+    return Brevant::tr("Waiting for another check-out run…");
+}
+QString CheckingOutText()
+{
+    return Brevant::tr("Checking out");
+}
+QString CheckingInText()
+{
+    return Brevant::tr("Checking in");
+}
+QString RefreshingText()
+{
+    return Brevant::tr("Refreshing");
+}
 // The status bar's progress is told this often while work runs off the window's thread.
 constexpr int ProgressIntervalMs = 100;
-const QString ReservedUserNameRefusal =
-    QStringLiteral("The user name 'available' is a internal name and can not be used.");
+QString ReservedUserNameRefusal()
+{
+    return Brevant::tr("The user name 'available' is a internal name and can not be used.");
+}
 
 // A quarter of a length, rounded to a whole number with halves to the even neighbour.
 int QuarterRoundedToEven(int length)
@@ -66,14 +84,14 @@ void ReservationCommands::ChangeReservation(bool reserve)
     const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
     ProgramState &state = window.state;
     if (reserve && IsRefusedCheckOutUser(state.CheckOutUser)) {
-        window.prompts.MessageBox(CheckOutUserRefusal, PromptButtons::OK, PromptIcon::Information,
+        window.prompts.MessageBox(CheckOutUserRefusal(), PromptButtons::OK, PromptIcon::Information,
                                   BrevantTitle);
         return;
     }
     // The records of the rows selected when the run starts, in display order.
     const QList<int> rows = window.ListViewFiles->SelectedRows();
     std::optional<ReservationFailures> failures;
-    OffTheWindow(reserve ? CheckingOutText : CheckingInText, rows,
+    OffTheWindow(reserve ? CheckingOutText() : CheckingInText(), rows,
                  [&](const QList<clsFilePtr> &records, const RunObserver &observer,
                      const std::function<bool()> &waiting) {
                      MainThreadPrompts prompts(window.prompts, &window);
@@ -97,7 +115,7 @@ void ReservationCommands::Refresh()
     {
         const HourglassPointer hourglass(window.prompts);
         const std::shared_ptr<DocumentServer> server = window.state.DocumentServer;
-        OffTheWindow(RefreshingText, rows,
+        OffTheWindow(RefreshingText(), rows,
                      [&](const QList<clsFilePtr> &records, const RunObserver &observer,
                          const std::function<bool()> &) {
                          result = RefreshReservations(*server, records, observer);
@@ -105,9 +123,9 @@ void ReservationCommands::Refresh()
     }
     if (result.Changed > 0)
         window.listSaved = false;
-    QString note = QStringLiteral("Refreshed ") + QTime::currentTime().toString(u"HH:mm:ss");
+    QString note = Brevant::tr("Refreshed %1").arg(QTime::currentTime().toString(u"HH:mm:ss"));
     if (result.Unreadable > 0)
-        note += QStringLiteral("; %1 row(s) could not be read").arg(result.Unreadable);
+        note += Brevant::tr("; %1 row(s) could not be read").arg(result.Unreadable);
     window.SetStatusNote(note);
 }
 
@@ -135,9 +153,9 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     observer.Changed = [&](qsizetype position) {
         const clsFile &changed = *copies.at(position);
         const QMutexLocker locked(&pendingLock);
-        pending.append({position,
-                        {changed.CheckedOutBy(), changed.CheckedOutTime(),
-                         changed.CheckedOutVersion()}});
+        pending.append(
+            {position,
+             {changed.CheckedOutBy(), changed.CheckedOutTime(), changed.CheckedOutVersion()}});
     };
     const auto showChanges = [&] {
         QList<QPair<qsizetype, ReservationTexts>> taken;
@@ -175,10 +193,10 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
         if (window.guard.CloseRequested())
             cancelled = true;
         const bool waits = waitingForTurn && done == 0;
-        window.SetStatusPanelText(
-            1, waits
-                   ? WaitingForRunText
-                   : QStringLiteral("%1: %2 of %3").arg(doing).arg(done.load()).arg(copies.size()));
+        window.SetStatusPanelText(1, waits ? WaitingForRunText()
+                                           : Brevant::tr("%1: %2 of %3")
+                                                 .arg(doing, QString::number(done.load()),
+                                                      QString::number(copies.size())));
         window.statusCancel->show();
     };
     QObject::connect(&progress, &QTimer::timeout, &window, tell);
@@ -213,16 +231,16 @@ void ReservationCommands::ChooseCheckOutUser()
     const QPoint position(frame.left() + QuarterRoundedToEven(frame.width()),
                           frame.top() + QuarterRoundedToEven(frame.height()));
     const QString answer =
-        window.prompts.InputBox(CheckOutUserPrompt, BrevantTitle, current, position);
+        window.prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, position);
 
     if (answer.toLower() == Available) {
-        window.prompts.MessageBox(ReservedUserNameRefusal, PromptButtons::OK,
+        window.prompts.MessageBox(ReservedUserNameRefusal(), PromptButtons::OK,
                                   PromptIcon::Information, BrevantTitle);
         state.CheckOutUser = state.StartupUserName;
     } else if (!answer.isEmpty() && !IsValidUserName(answer)) {
-        window.prompts.MessageBox(QStringLiteral("The user name can not be used: ") +
-                                      UserNameProblem(answer) + u'.',
-                                  PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+        window.prompts.MessageBox(
+            Brevant::tr("The user name can not be used: %1.").arg(UserNameProblem(answer)),
+            PromptButtons::OK, PromptIcon::Information, BrevantTitle);
         state.CheckOutUser = state.StartupUserName;
     } else if (answer.isEmpty()) {
         state.CheckOutUser = state.StartupUserName;

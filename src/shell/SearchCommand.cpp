@@ -1,4 +1,5 @@
 #include "shell/SearchCommand.h"
+#include "system/Translation.h"
 
 #include "model/FileListModel.h"
 #include "search/SearchFolder.h"
@@ -14,10 +15,19 @@
 
 namespace {
 
-const QString ScopeMessage = QStringLiteral(
-    "The search of Korvex files should be done in the scope of your active project file.");
-const QString FolderBrowserTitle = QStringLiteral("Select Directory for search Korvex Files:");
-const QString SearchingText = QStringLiteral("Searching . . . ");
+QString ScopeMessage()
+{
+    return Brevant::tr(
+        "The search of Korvex files should be done in the scope of your active project file.");
+}
+QString FolderBrowserTitle()
+{
+    return Brevant::tr("Select Directory for search Korvex Files:");
+}
+QString SearchingText()
+{
+    return Brevant::tr("Searching . . . ");
+}
 
 // Pending events run between two folder entries once this much time has passed since they
 // last ran: a poll of the window system before every entry made a search of a large tree
@@ -42,13 +52,13 @@ void SearchCommand::Search()
     if (window.session->AskToSaveList())
         return;
     window.state.StopSearch = false;
-    window.prompts.MessageBox(ScopeMessage, PromptButtons::OK, PromptIcon::Information,
+    window.prompts.MessageBox(ScopeMessage(), PromptButtons::OK, PromptIcon::Information,
                               BrevantTitle);
-    SearchPath = window.prompts.BrowseForFolder(FolderBrowserTitle);
+    SearchPath = window.prompts.BrowseForFolder(FolderBrowserTitle());
     if (SearchPath.isEmpty())
         return;
 
-    window.SetStatusPanelText(1, QStringLiteral("Search path: ") + SearchPath + QString(39, u' '));
+    window.SetStatusPanelText(1, Brevant::tr("Search path: ") + SearchPath + QString(39, u' '));
     window.setWindowTitle(SessionCommands::UnnamedCaption());
     const QList<QAction *> held = CommandsHeldDuringSearch();
     QList<bool> enabledBefore;
@@ -121,12 +131,12 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
         };
         context.Width = RequestWidthFor(*state.DocumentServer, TrimBlanks(SearchPath));
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
-            window.SetStatusPanelText(1, SearchingText + folder);
+            window.SetStatusPanelText(1, SearchingText() + folder);
         });
         ShowSearchFailures(context.FailedDocuments, context.FailedFolders, context.Log);
     } else {
         SearchPath = openPath;
-        window.SetStatusPanelText(1, SearchingText + SearchPath);
+        window.SetStatusPanelText(1, SearchingText() + SearchPath);
         ReadDocumentWithReferences(*state.Files, *state.DocumentServer, SearchPath);
     }
     window.ShowFilesInList();

@@ -1,4 +1,5 @@
 #include "shell/SessionCommands.h"
+#include "system/Translation.h"
 
 #include "model/FileListModel.h"
 #include "shell/frmMain.h"
@@ -10,6 +11,7 @@
 
 namespace {
 
+// The report's default file name, the same in every language.
 const QString ReportTitle = QStringLiteral("Brevant Report");
 
 } // namespace
@@ -46,7 +48,7 @@ bool SessionCommands::AskToSaveList()
     if (!window.state.Files || window.state.Files->Count() == 0 || window.listSaved)
         return false;
     const PromptAnswer answer =
-        window.prompts.MessageBox(QStringLiteral("Do you want to save the display content ?"),
+        window.prompts.MessageBox(Brevant::tr("Do you want to save the display content ?"),
                                   PromptButtons::YesNo, PromptIcon::None, BrevantTitle);
     if (answer == PromptAnswer::No)
         return false;
@@ -98,6 +100,6 @@ void SessionCommands::Save(bool saveAs)
 
 void SessionCommands::Info()
 {
-    window.prompts.MessageBox(QStringLiteral("Korvex Brevant Version 1.03\rBuild: 9.00.096e"),
+    window.prompts.MessageBox(Brevant::tr("Korvex Brevant Version 1.03\rBuild: 9.00.096e"),
                               PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }

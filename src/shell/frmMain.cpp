@@ -1,4 +1,5 @@
 #include "shell/frmMain.h"
+#include "system/Translation.h"
 
 #include "model/FileListModel.h"
 #include "projects/FileFunctions.h"
@@ -29,20 +30,30 @@
 
 namespace {
 
-const QString UnsupportedReleaseText =
-    QStringLiteral("Please check if there is a new Brevant Version available,\r"
-                   "this version only supports Korvex R6 to R9.");
+QString UnsupportedReleaseText()
+{
+    return Brevant::tr("Please check if there is a new Brevant Version available,\r"
+                       "this version only supports Korvex R6 to R9.");
+}
 
 // The second line is an empty text padded with 23 blanks in front and 19 behind.
-const QString BackupWarningText = QStringLiteral("It is highly recommended to make a backup "
-                                                 "copy of your files before you use this tool.\r") +
-                                  QString(23, QLatin1Char(' ')) + QString(19, QLatin1Char(' '));
+QString BackupWarningText()
+{
+    return Brevant::tr("It is highly recommended to make a backup "
+                       "copy of your files before you use this tool.\r") +
+           QString(23, QLatin1Char(' ')) + QString(19, QLatin1Char(' '));
+}
 
-const QString KorvexRunningText =
-    QStringLiteral("Trelune Korvex Application is running !\n"
-                   "Please close Korvex and restart the Korvex Brevant tool.");
+QString KorvexRunningText()
+{
+    return Brevant::tr("Trelune Korvex Application is running !\n"
+                       "Please close Korvex and restart the Korvex Brevant tool.");
+}
 
-const QString ServerStartFailureText = QStringLiteral("Can't start the Korvex Scrivo Server.");
+QString ServerStartFailureText()
+{
+    return Brevant::tr("Can't start the Korvex Scrivo Server.");
+}
 
 // The design client area in twips.
 constexpr int DesignClientWidth = 11436;
@@ -94,7 +105,7 @@ void frmMain::CreateControls()
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::NoFrame);
 
-    Label1 = new QLabel(QStringLiteral("Project file:"), Frame1);
+    Label1 = new QLabel(Brevant::tr("Project file:"), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
     FitLabelBeforeCombo(Label1);
 
@@ -132,7 +143,7 @@ void frmMain::CreateControls()
         StatusBar1->addWidget(panel);
     }
     statusNote->hide();
-    statusCancel = new QPushButton(QStringLiteral("Cancel"), StatusBar1);
+    statusCancel = new QPushButton(Brevant::tr("Cancel"), StatusBar1);
     statusCancel->setObjectName(QStringLiteral("StatusBar1Cancel"));
     StatusBar1->addWidget(statusCancel);
     statusCancel->hide();
@@ -161,63 +172,63 @@ void frmMain::CreateMenus()
         return created;
     };
 
-    mnuFile = menu("mnuFile", QStringLiteral("&File"), this);
-    mnuNew = AddMenuItem(mnuFile, "mnuNew", QStringLiteral("&New"));
+    mnuFile = menu("mnuFile", Brevant::tr("&File"), this);
+    mnuNew = AddMenuItem(mnuFile, "mnuNew", Brevant::tr("&New"));
     mnuNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    mnuOpen = AddMenuItem(mnuFile, "mnuOpen", QStringLiteral("&Open..."));
+    mnuOpen = AddMenuItem(mnuFile, "mnuOpen", Brevant::tr("&Open..."));
     AddSeparator(mnuFile, "mnuSpacer1");
     mnuReserveForUser =
-        AddMenuItem(mnuFile, "mnuReserveForUser", QStringLiteral("Check Out for &User..."));
-    mnuReserveSelectedFiles = AddMenuItem(mnuFile, "mnuReserveSelectedFiles",
-                                          QStringLiteral("Check Out &selected files"));
-    mnuUnreserveSelectedFiles = AddMenuItem(mnuFile, "mnuUnreserveSelectedFiles",
-                                            QStringLiteral("Check &In selected files"));
+        AddMenuItem(mnuFile, "mnuReserveForUser", Brevant::tr("Check Out for &User..."));
+    mnuReserveSelectedFiles =
+        AddMenuItem(mnuFile, "mnuReserveSelectedFiles", Brevant::tr("Check Out &selected files"));
+    mnuUnreserveSelectedFiles =
+        AddMenuItem(mnuFile, "mnuUnreserveSelectedFiles", Brevant::tr("Check &In selected files"));
     AddSeparator(mnuFile, "mnuSpacer2");
-    mnuSave = AddMenuItem(mnuFile, "mnuSave", QStringLiteral("&Save"));
+    mnuSave = AddMenuItem(mnuFile, "mnuSave", Brevant::tr("&Save"));
     mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    mnuSaveAs = AddMenuItem(mnuFile, "mnuSaveAs", QStringLiteral("Save &As..."));
+    mnuSaveAs = AddMenuItem(mnuFile, "mnuSaveAs", Brevant::tr("Save &As..."));
     AddSeparator(mnuFile, "mnuSpacer3");
-    mnuExit = AddMenuItem(mnuFile, "mnuExit", QStringLiteral("&Exit"));
+    mnuExit = AddMenuItem(mnuFile, "mnuExit", Brevant::tr("&Exit"));
 
-    mnuEdit = menu("mnuEdit", QStringLiteral("&Edit"), this);
+    mnuEdit = menu("mnuEdit", Brevant::tr("&Edit"), this);
     mnuDocumentsSearch =
-        AddMenuItem(mnuEdit, "mnuDocumentsSearch", QStringLiteral("&Find Korvex Documents..."));
+        AddMenuItem(mnuEdit, "mnuDocumentsSearch", Brevant::tr("&Find Korvex Documents..."));
     mnuDocumentsSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     AddSeparator(mnuEdit, "mnuSpacer4");
-    mnuSelectAll = AddMenuItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"));
+    mnuSelectAll = AddMenuItem(mnuEdit, "mnuSelectAll", Brevant::tr("Select All"));
     mnuSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuDeleteItems = AddMenuItem(mnuEdit, "mnuDeleteItems", QStringLiteral("&Delete"));
+    mnuDeleteItems = AddMenuItem(mnuEdit, "mnuDeleteItems", Brevant::tr("&Delete"));
     mnuDeleteItems->setShortcut(QKeySequence(Qt::Key_Delete));
     AddSeparator(mnuEdit, "mnuSpacer5");
     mnuStopDocumentsSearch =
-        AddMenuItem(mnuEdit, "mnuStopDocumentsSearch", QStringLiteral("St&op Documents Search"));
+        AddMenuItem(mnuEdit, "mnuStopDocumentsSearch", Brevant::tr("St&op Documents Search"));
 
-    mnuView = menu("mnuView", QStringLiteral("&View"), this);
-    mnuRefresh = AddMenuItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"));
+    mnuView = menu("mnuView", Brevant::tr("&View"), this);
+    mnuRefresh = AddMenuItem(mnuView, "mnuRefresh", Brevant::tr("&Refresh"));
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     AddSeparator(mnuView, "mnuSpacer6");
-    mnuGridlines = menu("mnuGridlines", QStringLiteral("Gridlines"), mnuView);
+    mnuGridlines = menu("mnuGridlines", Brevant::tr("Gridlines"), mnuView);
     mnuView->addMenu(mnuGridlines);
-    mnuGridlinesOn = AddMenuItem(mnuGridlines, "mnuGridlinesOn", QStringLiteral("&On"));
-    mnuGridlinesOff = AddMenuItem(mnuGridlines, "mnuGridlinesOff", QStringLiteral("O&ff"));
+    mnuGridlinesOn = AddMenuItem(mnuGridlines, "mnuGridlinesOn", Brevant::tr("&On"));
+    mnuGridlinesOff = AddMenuItem(mnuGridlines, "mnuGridlinesOff", Brevant::tr("O&ff"));
     mnuGridlinesOn->setCheckable(true);
     mnuGridlinesOff->setCheckable(true);
 
     mnuHelp = menu("mnuHelp", QStringLiteral("&?"), this);
-    mnuInfo = AddMenuItem(mnuHelp, "mnuInfo", QStringLiteral("&Info..."));
+    mnuInfo = AddMenuItem(mnuHelp, "mnuInfo", Brevant::tr("&Info..."));
 
     for (QMenu *top : {mnuFile, mnuEdit, mnuView, mnuHelp})
         menuBar()->addMenu(top);
 
     // The list's popup menu is not in the menu bar.
     pupmnuListView = menu("pupmnuListView", QStringLiteral("ListviewMenu"), this);
-    pupmnuDeleteItems = AddMenuItem(pupmnuListView, "pupmnuDeleteItems", QStringLiteral("&Delete"));
-    pupmnuSelectAll = AddMenuItem(pupmnuListView, "pupmnuSelectAll", QStringLiteral("&Select all"));
+    pupmnuDeleteItems = AddMenuItem(pupmnuListView, "pupmnuDeleteItems", Brevant::tr("&Delete"));
+    pupmnuSelectAll = AddMenuItem(pupmnuListView, "pupmnuSelectAll", Brevant::tr("&Select all"));
     AddSeparator(pupmnuListView, "pupmnuSpacer1");
-    pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", QStringLiteral("Check &Out"));
-    pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", QStringLiteral("Check &In"));
+    pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", Brevant::tr("Check &Out"));
+    pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", Brevant::tr("Check &In"));
     AddSeparator(pupmnuListView, "pupmnuSpacer2");
-    pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", QStringLiteral("&Refresh"));
+    pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", Brevant::tr("&Refresh"));
 }
 
 bool frmMain::Load()
@@ -233,12 +244,12 @@ bool frmMain::Load()
         DocumentServer &server = *state.DocumentServer;
 
         if (server.ReleaseInfo().MajorVersion() > 9) {
-            prompts.MessageBox(UnsupportedReleaseText, PromptButtons::OK, PromptIcon::Exclamation,
+            prompts.MessageBox(UnsupportedReleaseText(), PromptButtons::OK, PromptIcon::Exclamation,
                                BrevantTitle);
             return false;
         }
 
-        prompts.MessageBox(BackupWarningText, PromptButtons::OK, PromptIcon::Exclamation,
+        prompts.MessageBox(BackupWarningText(), PromptButtons::OK, PromptIcon::Exclamation,
                            BrevantTitle);
         RecoverFromUnfinishedRun(server);
         TellMissingActiveProject(server);
@@ -278,7 +289,7 @@ bool frmMain::Load()
 
     if (IsKorvexRunning()) {
         prompts.SetMousePointer(MousePointer::Default);
-        prompts.MessageBox(KorvexRunningText, PromptButtons::OK, PromptIcon::Critical,
+        prompts.MessageBox(KorvexRunningText(), PromptButtons::OK, PromptIcon::Critical,
                            BrevantTitle);
         // Leave the server as it was found: the project handling above may have changed
         // its active project.
@@ -298,9 +309,10 @@ void frmMain::RecoverFromUnfinishedRun(DocumentServer &server)
     if (const std::optional<QString> source = AbandonedWorkingProjectSource(active)) {
         projects.SetActiveProject(*source);
         IgnoringErrors([&] { RemoveFile(active); });
-        prompts.MessageBox(QStringLiteral("The last check-out or check-in run did not finish. ") +
-                               *source + QStringLiteral(" is active again."),
-                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+        prompts.MessageBox(
+            Brevant::tr("The last check-out or check-in run did not finish. %1 is active again.")
+                .arg(*source),
+            PromptButtons::OK, PromptIcon::Information, BrevantTitle);
     }
     // Working projects that killed runs left beside the registered projects.
     for (const QString &project : projects.GetProjects()) {
@@ -318,14 +330,15 @@ void frmMain::TellMissingActiveProject(DocumentServer &server)
     const QString missing = server.ProjectHandler().MissingActiveProject();
     if (missing.isEmpty())
         return;
-    prompts.MessageBox(QStringLiteral("The active project file does not exist:\r") + missing +
-                           QStringLiteral("\rThe default project is used instead."),
+    prompts.MessageBox(Brevant::tr("The active project file does not exist:\r%1\rThe default "
+                                   "project is used instead.")
+                           .arg(missing),
                        PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }
 
 void frmMain::ShowServerStartFailure(const QString &description)
 {
-    prompts.MessageBox(ServerStartFailureText + description, PromptButtons::OK,
+    prompts.MessageBox(ServerStartFailureText() + description, PromptButtons::OK,
                        PromptIcon::Critical, BrevantTitle);
 }
 
@@ -343,12 +356,12 @@ void frmMain::PutStartupProjectBack()
 void frmMain::UpdateStatusbar()
 {
     SetStatusPanelAutoSize(true);
-    statusUser->setText(QStringLiteral("User name: ") + state.CheckOutUser);
+    statusUser->setText(Brevant::tr("User name: ") + state.CheckOutUser);
     const QString &mode = state.MultiUserModeText;
     const bool brevantMode = mode == QStringLiteral("Single User") ||
                              mode == QStringLiteral("Semi-Isolated") ||
                              mode == QStringLiteral("Depona");
-    statusMode->setText(QStringLiteral("Multi-User mode: ") +
+    statusMode->setText(Brevant::tr("Multi-User mode: ") +
                         (brevantMode ? QStringLiteral("Brevant") : mode));
 }
 

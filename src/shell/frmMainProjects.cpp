@@ -1,5 +1,6 @@
 #include "shell/frmMain.h"
 #include "system/Failure.h"
+#include "system/Translation.h"
 
 #include "model/FileListModel.h"
 
@@ -12,24 +13,26 @@
 
 namespace {
 
-const QString DeponaRefusalText =
-    QStringLiteral("Depona projects should be handled via Depona Explorer regarding check "
-                   "in/out operations.");
+QString DeponaRefusalText()
+{
+    return Brevant::tr("Depona projects should be handled via Depona Explorer regarding check "
+                       "in/out operations.");
+}
 
 QString SemiIsolatedHintText()
 {
     return QStringList{
-        QStringLiteral("You are running in Semi-Isolated mode."),
-        QStringLiteral("Please select the files from your server directory for check in/out "
-                       "operation."),
+        Brevant::tr("You are running in Semi-Isolated mode."),
+        Brevant::tr("Please select the files from your server directory for check in/out "
+                    "operation."),
         QString(),
-        QStringLiteral("Hint:"),
-        QStringLiteral("If you run Brevant from a users client machine, please backup and "
-                       "remove"),
-        QStringLiteral("the local workspace data first, before you execute Brevant. This step "
-                       "allows"),
-        QStringLiteral("you to access the server data only, without referencing the local "
-                       "stored files."),
+        Brevant::tr("Hint:"),
+        Brevant::tr("If you run Brevant from a users client machine, please backup and "
+                    "remove"),
+        Brevant::tr("the local workspace data first, before you execute Brevant. This step "
+                    "allows"),
+        Brevant::tr("you to access the server data only, without referencing the local "
+                    "stored files."),
     }
         .join(QLatin1Char('\r'));
 }
@@ -97,9 +100,9 @@ void frmMain::Combo1Changed()
             SelectProjectInList(*state.DocumentServer, previous, Combo1);
         } catch (const std::exception &) {
         }
-        prompts.MessageBox(QStringLiteral("The project could not be selected:\r") + chosen +
-                               QLatin1Char('\r') + ReasonOf(error),
-                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+        prompts.MessageBox(
+            Brevant::tr("The project could not be selected:\r%1\r%2").arg(chosen, ReasonOf(error)),
+            PromptButtons::OK, PromptIcon::Information, BrevantTitle);
     }
 }
 
@@ -121,7 +124,7 @@ void frmMain::Combo1Click()
         server.ProjectHandler().SetActiveProject(state.SelectedProject);
         SetMultiUserModeText(state, server.MultiUserMode());
     } else {
-        prompts.MessageBox(DeponaRefusalText, PromptButtons::OK, PromptIcon::Information,
+        prompts.MessageBox(DeponaRefusalText(), PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);
         SelectProjectInList(server, ResetActiveProject(server), Combo1);
         state.SelectedProject = ResetActiveProject(server);

@@ -1,11 +1,12 @@
 #include "system/DirectoryListing.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/PathAt.h"
 
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -47,7 +48,7 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
     DirectoryListing listing;
     const QByteArray path = EncodeFileName(folder);
     if (path.isEmpty()) {
-        listing.errorText = QStringLiteral("No folder given");
+        listing.errorText = Brevant::tr("No folder given");
         return listing;
     }
     // A folder nested past PATH_MAX is opened through PathAt.

@@ -1,4 +1,5 @@
 #include "system/FileLock.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileNames.h"
@@ -17,7 +18,7 @@ FileLock::FileLock(const QString &lockPath, int timeoutMs) : path(EncodeFileName
     waited.start();
     while (!TryLock(lockPath)) {
         if (waited.elapsed() >= timeoutMs)
-            throw FileError(lockPath, QStringLiteral("it is locked by another process"));
+            throw FileError(lockPath, Brevant::tr("it is locked by another process"));
         QThread::msleep(5);
     }
 }

@@ -1,4 +1,5 @@
 #include "system/FileRead.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileIO.h"
@@ -21,8 +22,8 @@ int OpenForReading(const QString &path)
 QString NotRegularReason(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QStringLiteral("it is a folder");
-    return QStringLiteral("it is not a regular file");
+        return Brevant::tr("it is a folder");
+    return Brevant::tr("it is not a regular file");
 }
 
 // Reads the open file fd whose status is st; closes fd.
@@ -34,7 +35,7 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
     }
     if (st.st_size > limit) {
         ::close(fd);
-        throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
+        throw FileError(path, Brevant::tr("it is larger than %1 MiB").arg(limit >> 20));
     }
     QByteArray bytes;
     // As much as the stat says and one byte more, so that a file that grew since shows; it is
@@ -56,7 +57,7 @@ QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint
     if (!read)
         throw FileError(path, SystemReason(error));
     if (bytes.size() > limit)
-        throw FileError(path, QStringLiteral("it is larger than %1 MiB").arg(limit >> 20));
+        throw FileError(path, Brevant::tr("it is larger than %1 MiB").arg(limit >> 20));
     return bytes;
 }
 

@@ -1,4 +1,5 @@
 #include "system/FileWrite.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileIO.h"
@@ -19,8 +20,8 @@ namespace {
 [[noreturn]] void Fail(const QString &path, int error)
 {
     if (error == ENAMETOOLONG)
-        throw FileError(path, QStringLiteral("the file name is too long to write the new file "
-                                             "beside the old one first; choose a shorter name"));
+        throw FileError(path, Brevant::tr("the file name is too long to write the new file "
+                                          "beside the old one first; choose a shorter name"));
     throw FileError(path, SystemReason(error));
 }
 
@@ -125,9 +126,9 @@ void ReplaceFile(const QString &path, const QByteArray &content)
     const bool exists = ::lstat(target.constData(), &st) == 0;
     if (exists) {
         if (S_ISDIR(st.st_mode))
-            throw FileError(path, QStringLiteral("it is a folder"));
+            throw FileError(path, Brevant::tr("it is a folder"));
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-            throw FileError(path, QStringLiteral("it is not a regular file"));
+            throw FileError(path, Brevant::tr("it is not a regular file"));
         if (S_ISREG(st.st_mode)) {
             // As the shell's redirect refuses it: a file its user may not write is not
             // written over, though the folder would let it be replaced.
@@ -158,7 +159,7 @@ void CreateInPlace(const QString &shownPath, const QByteArray &target, const QBy
                           NewFileMode());
     if (fd < 0) {
         if (errno == EEXIST)
-            throw FileError(shownPath, QStringLiteral("something else is already there"));
+            throw FileError(shownPath, Brevant::tr("something else is already there"));
         Fail(shownPath, errno);
     }
     const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
@@ -190,7 +191,7 @@ void CreateNewFile(const QString &path, const QByteArray &content)
     ::unlink(copy.constData());
     if (linked != 0) {
         if (error == EEXIST)
-            throw FileError(path, QStringLiteral("something else is already there"));
+            throw FileError(path, Brevant::tr("something else is already there"));
         if (!RefusesHardLinks(error) || !known)
             Fail(path, error);
         RememberRefusedHardLinks(written.st_dev);
@@ -213,7 +214,7 @@ void AppendToFile(const QString &path, const QByteArray &content)
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw FileError(path, QStringLiteral("it is not a regular file"));
+        throw FileError(path, Brevant::tr("it is not a regular file"));
     }
     const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
     const int error = errno;

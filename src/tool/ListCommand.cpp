@@ -1,4 +1,5 @@
 #include "tool/ListCommand.h"
+#include "system/Translation.h"
 
 #include "tool/ToolOutput.h"
 
@@ -86,7 +87,9 @@ private:
     {
         if (!shown || clock.elapsed() < 1000 || (printed && last.elapsed() < 200))
             return;
-        std::fprintf(stderr, "\rscrivo: listing... %d folders, %d documents", folders, documents);
+        const QString text =
+            Brevant::tr("listing... %1 folders, %2 documents").arg(folders).arg(documents);
+        std::fprintf(stderr, "\rscrivo: %s", text.toUtf8().constData());
         std::fflush(stderr);
         printed = true;
         last.start();
@@ -170,7 +173,7 @@ int WriteReport(const QString &file, const QList<ListedDocument> &listed, const 
             WriteTextReportFile(path, rows);
         }
     } catch (const FileError &error) {
-        PrintError(QStringLiteral("The report could not be saved: ") +
+        PrintError(Brevant::tr("The report could not be saved: ") +
                    QString::fromUtf8(error.what()));
         return ExitFailure;
     }
@@ -191,7 +194,7 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
 {
     const ListFilter options = FilterOf(command.parser);
     if (options.json && !options.report.isNull())
-        return UsageError(QStringLiteral("list: --json and --report exclude each other"));
+        return UsageError(Brevant::tr("list: --json and --report exclude each other"));
 
     clsFiles records;
     QStringList work;
@@ -211,7 +214,7 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
         const QString start = AbsolutePathOf(folder);
         const DirectoryListing top = DirectoryListing::Read(start);
         if (!top.IsOpen()) {
-            PrintError(QStringLiteral("%1 cannot be listed: %2").arg(start, top.ErrorText()));
+            PrintError(Brevant::tr("%1 cannot be listed: %2").arg(start, top.ErrorText()));
             status = ExitFailure;
             continue;
         }

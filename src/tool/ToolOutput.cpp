@@ -1,4 +1,5 @@
 #include "tool/ToolOutput.h"
+#include "system/Translation.h"
 
 #include "system/FileError.h"
 #include "system/FileNames.h"
@@ -57,7 +58,7 @@ QString Escaped(const QString &text)
 int UsageError(const QString &message)
 {
     PrintError(message);
-    std::fputs("Run \"scrivo help\" for the commands.\n", stderr);
+    std::fputs(Brevant::tr("Run \"scrivo help\" for the commands.\n").toUtf8().constData(), stderr);
     return ExitUsage;
 }
 
@@ -69,7 +70,7 @@ int FinishOutput(int status)
         return status;
     // A closed pipe ends the program by its signal before this; anything else is told, once.
     if (!outputErrorTold)
-        PrintError(QStringLiteral("standard output could not be written: ") +
+        PrintError(Brevant::tr("standard output could not be written: ") +
                    SystemReason(outputError));
     outputErrorTold = true;
     return ExitFailure;

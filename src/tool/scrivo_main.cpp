@@ -1,5 +1,6 @@
 // The scrivo tool: manages the Scrivo home folder and reservations from a shell.
 
+#include "system/Translation.h"
 #include "tool/CommandLine.h"
 #include "tool/ListCommand.h"
 #include "tool/ToolOutput.h"
@@ -23,7 +24,8 @@
 
 namespace {
 
-const char UsageText[] =
+const char UsageText[] = QT_TRANSLATE_NOOP(
+    "Brevant",
     "Usage: scrivo [-h|--help] [-V|--version] COMMAND [ARGUMENTS]\n"
     "Manages the Scrivo document server: its home folder (server.ini, Default.kpj) and the\n"
     "reservations of documents. Options take their value as \"--user NAME\" or\n"
@@ -64,7 +66,7 @@ const char UsageText[] =
     "\n"
     "The home folder is $KORVEX_SCRIVO_HOME, else $XDG_CONFIG_HOME/korvex-scrivo, else\n"
     "~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard\n"
-    "error for each failure), 2 on a usage error.\n";
+    "error for each failure), 2 on a usage error.\n");
 
 int ListProjects(ScrivoServer &server)
 {
@@ -123,16 +125,16 @@ int Run(const QStringList &arguments)
     QCommandLineParser tool;
     tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show the commands."));
+                                  Brevant::tr("Show the commands."));
     const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version."));
+                                     Brevant::tr("Show the version."));
     tool.addOptions({help, version});
     if (!tool.parse(QStringList{QStringLiteral("scrivo")} + arguments))
         return UsageError(tool.errorText());
     const QStringList words = tool.positionalArguments();
     const QString command = words.value(0);
     if (tool.isSet(help) || command == QLatin1String("help")) {
-        PrintBytes(UsageText);
+        PrintBytes(Brevant::tr(UsageText).toUtf8());
         return ExitSuccess;
     }
     if (tool.isSet(version) || command == QLatin1String("version")) {
@@ -140,7 +142,7 @@ int Run(const QStringList &arguments)
         return ExitSuccess;
     }
     if (command.isEmpty())
-        return UsageError(QStringLiteral("no command given"));
+        return UsageError(Brevant::tr("no command given"));
 
     // Each command, the options it takes and the number of its arguments (-1: one or more).
     struct Shape
@@ -161,7 +163,7 @@ int Run(const QStringList &arguments)
         return command == QLatin1String(candidate.name);
     });
     if (shape == shapes.cend())
-        return UsageError(QStringLiteral("unknown command %1").arg(command));
+        return UsageError(Brevant::tr("unknown command %1").arg(command));
     ParsedCommand parsed;
     parsed.parser.addOptions(shape->options);
     if (!parsed.parser.parse(QStringList{QStringLiteral("scrivo ") + command} + words.mid(1)))
@@ -169,11 +171,11 @@ int Run(const QStringList &arguments)
     const QStringList rest = parsed.parser.positionalArguments();
     if (rest.size() < shape->minimum || (shape->maximum >= 0 && rest.size() > shape->maximum))
         return UsageError(rest.isEmpty() && shape->minimum > 0
-                              ? QStringLiteral("%1: no %2 given")
-                                    .arg(command, command == QLatin1String("list")
-                                                      ? QStringLiteral("folder")
-                                                      : QStringLiteral("document"))
-                              : QStringLiteral("%1: wrong number of arguments").arg(command));
+                              ? (command == QLatin1String("list")
+                                     ? Brevant::tr("%1: no folder given")
+                                     : Brevant::tr("%1: no document given"))
+                                    .arg(command)
+                              : Brevant::tr("%1: wrong number of arguments").arg(command));
 
     ScrivoServer server;
     if (command == QLatin1String("projects"))
@@ -214,6 +216,7 @@ int main(int argc, char *argv[])
     PinLocalTimeZone();
     TellFileSizeLimitAsFailure();
     QCoreApplication app(argc, argv);
+    LoadTranslations();
     try {
         // Arguments are decoded like names from the directory listing, so a document whose
         // name is not valid UTF-8 is reached by the bytes given.

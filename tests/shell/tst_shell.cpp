@@ -10,13 +10,20 @@
 #include "projects/WorkingProject.h"
 #include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
+#include "system/Translation.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
 #include <csignal>
 
 namespace {
@@ -351,6 +358,106 @@ private slots:
         f.prompts.SaveFile(QString());
         f.Trigger("mnuSave");
         QVERIFY(f.prompts.Done());
+    }
+
+    void windowSpeaksTheUsersLanguage_data()
+    {
+        QTest::addColumn<QString>("locale");
+        // The File menu, a command, a column header, the project label, the status panel's
+        // user caption and the start of the backup warning.
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("C") << u"C"_s
+                           << QStringList{u"&File"_s,          u"Check Out &selected files"_s,
+                                          u"Checked Out By"_s, u"Project file:"_s,
+                                          u"User name: "_s,    u"It is highly recommended"_s};
+        QTest::newRow("de_DE") << u"de_DE"_s
+                               << QStringList{
+                                      u"&Datei"_s,          u"&Markierte Dateien auschecken"_s,
+                                      u"Ausgecheckt von"_s, u"Projektdatei:"_s,
+                                      u"Benutzername: "_s,  u"Es wird dringend empfohlen"_s};
+    }
+
+    void windowSpeaksTheUsersLanguage()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, texts);
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([] {
+            QLocale::setDefault(QLocale::system());
+            qDeleteAll(qApp->findChildren<QTranslator *>());
+        });
+        QCOMPARE(LoadTranslations(qEnvironmentVariable("BREVANT_BIN_DIR") +
+                                  u"/../share/korvex-brevant/translations"_s),
+                 locale != u"C"_s);
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        const QString header = f.List().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString();
+        QCOMPARE((QStringList{f.window->findChild<QMenu *>(u"mnuFile"_s)->title(),
+                              f.Action("mnuReserveSelectedFiles")->text(), header,
+                              f.window->findChild<QLabel *>(u"Label1"_s)->text(),
+                              f.Panel(1).left(texts.at(4).size()),
+                              f.prompts.records.first().text.left(texts.at(5).size())}),
+                 texts);
+        if (locale == u"C"_s)
+            return;
+        // A translated menu never gives one access key to two of its entries.
+        const QList<QMenu *> menus = f.window->findChildren<QMenu *>();
+        for (const QMenu *menu : menus) {
+            QStringList keys;
+            for (const QAction *action : menu->actions()) {
+                const qsizetype amp = action->text().indexOf(u'&');
+                if (amp >= 0)
+                    keys.append(action->text().mid(amp + 1, 1).toLower());
+            }
+            QCOMPARE(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size());
+        }
+    }
+
+    void catalogueTranslatesEveryText()
+    {
+        // The catalogue brought in line with the code as a developer's lupdate would: no text
+        // of the code may lack its translation, and a translation keeps the text's
+        // placeholders and its one access key.
+        const QTemporaryDir folder;
+        const QString catalogue = folder.filePath(u"brevant_de.ts"_s);
+        QVERIFY(QFile::copy(QStringLiteral(BREVANT_SOURCE_DIR "/translations/brevant_de.ts"),
+                            catalogue));
+        QProcess lupdate;
+        lupdate.start(QStringLiteral(BREVANT_LUPDATE),
+                      {u"-silent"_s, u"-locations"_s, u"none"_s, u"-no-obsolete"_s,
+                       QStringLiteral(BREVANT_SOURCE_DIR "/src"), u"-ts"_s, catalogue});
+        QVERIFY(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0);
+        QFile file(catalogue);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QStringList faults;
+        QString source;
+        static const QRegularExpression placeholder(u"%\\d"_s);
+        const auto placeholders = [](const QString &text) {
+            QStringList found;
+            for (const QRegularExpressionMatch &match : placeholder.globalMatch(text))
+                found.append(match.captured());
+            found.sort();
+            return found;
+        };
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == u"source") {
+                source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            } else if (xml.name() == u"translation") {
+                const bool unfinished = xml.attributes().value(u"type"_s) == u"unfinished";
+                const QString translation =
+                    xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                if (unfinished || translation.isEmpty() ||
+                    placeholders(source) != placeholders(translation) ||
+                    source.count(u'&') != translation.count(u'&'))
+                    faults.append(source);
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(faults, QStringList());
     }
 };
 

@@ -197,6 +197,28 @@ private slots:
         QVERIFY(Scrivo({u"projects"_s}).contains(u"* "_s + folder->filePath(u"Depona.kpj"_s)));
     }
 
+    void germanUserGetsGermanMenusAndDialogs()
+    {
+        environment.remove(u"LC_ALL"_s);
+        environment.remove(u"LANGUAGE"_s);
+        environment.insert(u"LANG"_s, u"de_DE.UTF-8"_s);
+        QVERIFY(Start(folder->filePath(u"Depona.kpj"_s)));
+        // Bearbeiten > Korvex-Dokumente suchen: the scope message, then the folder browser
+        // under its German title, drawn by Qt's dialog in German.
+        QVERIFY(Keys(window, {u"alt+b"_s, u"s"_s}));
+        QVERIFY(InDialog(u"Korvex Brevant"_s, {u"Return"_s}));
+        const QString browser =
+            WaitForWindow(u"^Verzeichnis für die Suche nach Korvex-Dateien wählen:$"_s);
+        QVERIFY(!browser.isEmpty());
+        QVERIFY(QProcess::execute(u"import"_s, {u"-window"_s, u"root"_s,
+                                                QStringLiteral(BREVANT_SMOKE_SHOTS) +
+                                                    u"/smoke_german.png"_s}) == 0);
+        QVERIFY(Keys(browser, {u"Escape"_s}));
+        // Datei > Beenden.
+        QVERIFY(Keys(window, {u"alt+d"_s, u"b"_s}));
+        QVERIFY(Ended());
+    }
+
     void terminationSignalClosesThroughTheClosingSteps()
     {
         // The start-up moves from the Depona project to the sample; only the closing steps

@@ -1,4 +1,5 @@
 #include "server/scrivo/DocumentTurn.h"
+#include "system/Translation.h"
 
 #include "server/ServerError.h"
 #include "system/FileError.h"
@@ -70,7 +71,7 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
                     error == EDQUOT)
                     return;
                 throw ServerError(ServerErrors::WriteFailed,
-                                  QStringLiteral("The reservation of %1 could not be changed: %2")
+                                  Brevant::tr("The reservation of %1 could not be changed: %2")
                                       .arg(document, SystemReason(error)));
             }
             if (!S_ISDIR(st.st_mode))
@@ -86,8 +87,8 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
         }
         if (waited.elapsed() >= WaitMs)
             throw ServerError(ServerErrors::ReservationBusy,
-                              QStringLiteral("The reservation of %1 is being changed by another "
-                                             "process at the moment; it was not changed.")
+                              Brevant::tr("The reservation of %1 is being changed by another "
+                                          "process at the moment; it was not changed.")
                                   .arg(document));
         QThread::msleep(pause);
         pause = qMin<unsigned long>(pause * 2, 100);

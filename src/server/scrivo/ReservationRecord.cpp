@@ -1,4 +1,5 @@
 #include "server/scrivo/ReservationRecord.h"
+#include "system/Translation.h"
 
 #include "model/DateText.h"
 #include "model/UserNames.h"
@@ -48,7 +49,7 @@ bool MeansNoRecord(int error)
 ServerError ReadFailure(const QString &record, int error)
 {
     return ServerError(ServerErrors::ReservationRecordDamaged,
-                       QStringLiteral("The reservation record %1 could not be read: %2")
+                       Brevant::tr("The reservation record %1 could not be read: %2")
                            .arg(record, SystemReason(error)));
 }
 
@@ -171,14 +172,14 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
         if (MeansNoRecord(error))
             return Look{};
         if (error == ELOOP)
-            return Look{Kind::Damaged, {}, QStringLiteral("it is a link, not a file")};
+            return Look{Kind::Damaged, {}, Brevant::tr("it is a link, not a file")};
         if (error == ENXIO) // a socket
-            return Look{Kind::Damaged, {}, QStringLiteral("it is not a regular file")};
+            return Look{Kind::Damaged, {}, Brevant::tr("it is not a regular file")};
         // A record its writer's umask kept from the others can never be read by them: it
         // is of no use to anybody but in the way, so whoever may remove it may release it.
         if (error == EACCES || error == EPERM)
             return Look{
-                Kind::Damaged, {}, QStringLiteral("it cannot be read: ") + SystemReason(error)};
+                Kind::Damaged, {}, Brevant::tr("it cannot be read: ") + SystemReason(error)};
         return std::nullopt;
     }
     // The record's time is asked again only when the record's age matters (one stopping short
@@ -191,7 +192,7 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Look{Kind::Damaged, {}, QStringLiteral("it is not a regular file")};
+        return Look{Kind::Damaged, {}, Brevant::tr("it is not a regular file")};
     }
     // Read to its end, never to the size the status gives: a network client may still give
     // the size of the record this one replaced.
@@ -201,7 +202,7 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     std::optional<Look> look;
     if (read)
         look = bytes.size() > MaxRecordSize
-                   ? Look{Kind::Damaged, {}, QStringLiteral("it is too large")}
+                   ? Look{Kind::Damaged, {}, Brevant::tr("it is too large")}
                    : Parse(bytes, [fd] {
                          struct stat now;
                          return ::fstat(fd, &now) == 0 ? qint64(now.st_mtim.tv_sec) : qint64(0);
@@ -246,14 +247,14 @@ ReservationRecord::Parse(const QByteArray &bytes,
     const int number = versionText.toInt(&numbered);
     const QDateTime time = RecordTime(timeText);
     if (!seenSection)
-        damage = QStringLiteral("it holds no reservation");
+        damage = Brevant::tr("it holds no reservation");
     else if (!IsValidUserName(by) || IsAvailableMarker(by))
-        damage = QStringLiteral("it names no valid holder");
+        damage = Brevant::tr("it names no valid holder");
     else if (!time.isValid())
         damage =
-            QStringLiteral("its time \"%1\" is not a date and time with UTC offset").arg(timeText);
+            Brevant::tr("its time \"%1\" is not a date and time with UTC offset").arg(timeText);
     else if (!numbered)
-        damage = QStringLiteral("its version \"%1\" is not a whole number").arg(versionText);
+        damage = Brevant::tr("its version \"%1\" is not a whole number").arg(versionText);
     if (damage.isEmpty())
         return {Kind::Held, {true, by, time.toLocalTime(), number}, {}};
 
@@ -274,7 +275,7 @@ ReservationState ReservationRecord::Answer(const Look &look) const
     if (look.kind == Kind::Damaged)
         throw ServerError(
             ServerErrors::ReservationRecordDamaged,
-            QStringLiteral("The reservation record %1 is damaged: %2.").arg(Path(), look.damage));
+            Brevant::tr("The reservation record %1 is damaged: %2.").arg(Path(), look.damage));
     return look.state;
 }
 
@@ -337,7 +338,7 @@ QByteArray ReservationRecord::RecordText(const QString &user, int documentVersio
 ServerError ReservationRecord::WriteFailure(int error) const
 {
     return ServerError(ServerErrors::WriteFailed,
-                       QStringLiteral("The reservation of %1 could not be written: %2")
+                       Brevant::tr("The reservation of %1 could not be written: %2")
                            .arg(documentPath, SystemReason(error)));
 }
 
@@ -411,10 +412,10 @@ bool ReservationRecord::CreateInPlace(const QByteArray &text, mode_t mode)
 void ReservationRecord::ThrowTaken(const ReservationState &held) const
 {
     throw ServerError(ServerErrors::AlreadyReserved,
-                      QStringLiteral("%1 is already reserved by %2.")
+                      Brevant::tr("%1 is already reserved by %2.")
                           .arg(documentPath, held.Reserved && !held.HolderUnknown
                                                  ? held.By
-                                                 : QStringLiteral("another user")));
+                                                 : Brevant::tr("another user")));
 }
 
 void ReservationRecord::Create(const QString &user, int documentVersion, mode_t documentMode)
@@ -445,8 +446,8 @@ void ReservationRecord::Create(const QString &user, int documentVersion, mode_t 
         placed = LinkIntoPlace(text, mode);
         if (!placed && RememberRefusedHardLinks(fileSystem))
             Notice(DecodeFileName(Folder()) +
-                   QStringLiteral(": This folder's file system cannot make hard links; Scrivo "
-                                  "reserves by exclusive creation here"));
+                   Brevant::tr(": This folder's file system cannot make hard links; Scrivo "
+                               "reserves by exclusive creation here"));
     }
     if (!placed) {
         if (!turn)
@@ -474,18 +475,18 @@ void ReservationRecord::Remove(const QString &user)
         return;
     if (last->kind == Kind::BeingWritten)
         throw ServerError(ServerErrors::BeingReserved,
-                          QStringLiteral("%1 is being reserved by another user right now; its "
-                                         "reservation was not released.")
+                          Brevant::tr("%1 is being reserved by another user right now; its "
+                                      "reservation was not released.")
                               .arg(documentPath));
     if (!mayRelease(*last))
         throw ServerError(ServerErrors::NotTheHolder,
-                          QStringLiteral("%1 is reserved by %2, not by %3.")
+                          Brevant::tr("%1 is reserved by %2, not by %3.")
                               .arg(documentPath, last->state.By, user));
     if (RemoveWhenFree(nativeRecordPath, Device()) != 0) {
         const int error = errno;
         if (!MeansNoRecord(error))
             throw ServerError(ServerErrors::WriteFailed,
-                              QStringLiteral("The reservation record %1 could not be removed: %2")
+                              Brevant::tr("The reservation record %1 could not be removed: %2")
                                   .arg(Path(), SystemReason(error)));
     }
     last = Look{};

@@ -1,4 +1,5 @@
 #include "server/scrivo/ScrivoDocument.h"
+#include "system/Translation.h"
 
 #include "model/UserNames.h"
 #include "projects/FileFunctions.h"
@@ -13,10 +14,10 @@
 
 #include <QDir>
 #include <QSet>
-#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,14 +35,13 @@ const QString VersionKey = QStringLiteral("Version");
 {
     if (error == ENOENT)
         throw ServerError(ServerErrors::FileNotFound,
-                          QStringLiteral("The document %1 does not exist.").arg(path));
+                          Brevant::tr("The document %1 does not exist.").arg(path));
     if (error == ENOTDIR)
-        throw ServerError(
-            ServerErrors::PathNotFound,
-            QStringLiteral("The folder of the document %1 does not exist.").arg(path));
+        throw ServerError(ServerErrors::PathNotFound,
+                          Brevant::tr("The folder of the document %1 does not exist.").arg(path));
     throw ServerError(
         ServerErrors::NotADocument,
-        QStringLiteral("The document %1 could not be read: %2").arg(path, SystemReason(error)));
+        Brevant::tr("The document %1 could not be read: %2").arg(path, SystemReason(error)));
 }
 
 // The file an open descriptor is, with every link on its way resolved; "" when the system
@@ -95,7 +95,7 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
 {
     if (fullPath.isEmpty())
         throw ServerError(ServerErrors::InvalidArgument,
-                          QStringLiteral("No document path was given."));
+                          Brevant::tr("No document path was given."));
     const QString path = AbsolutePathOf(fullPath);
     // The reversible coding of the directory listing: a name that is not valid UTF-8 comes
     // back as the very bytes on disk.
@@ -139,8 +139,8 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
         ::close(fd);
         throw ServerError(ServerErrors::NotADocument,
                           S_ISDIR(st.st_mode)
-                              ? QStringLiteral("%1 is a folder, not a document.").arg(path)
-                              : QStringLiteral("%1 is not a regular file.").arg(path));
+                              ? Brevant::tr("%1 is a folder, not a document.").arg(path)
+                              : Brevant::tr("%1 is not a regular file.").arg(path));
     }
     // The head is read into the stack: no allocation for what is thrown away at once. It is
     // read to the end or one byte past the limit, whatever size the status gives (a network
@@ -253,19 +253,19 @@ void ScrivoDocument::CheckMayChangeReservation(const QString &path, const Scrivo
     const QString problem = UserNameProblem(user);
     if (!problem.isEmpty())
         throw ServerError(ServerErrors::InvalidUserName,
-                          QStringLiteral("The reservation of %1 was not changed: the user name "
-                                         "cannot be used, %2.")
+                          Brevant::tr("The reservation of %1 was not changed: the user name "
+                                      "cannot be used, %2.")
                               .arg(path, problem));
     if (reserving && IsAvailableMarker(user))
         throw ServerError(ServerErrors::InvalidUserName,
-                          QStringLiteral("The reservation of %1 was not changed: \"%2\" marks "
-                                         "free documents and cannot be a user name.")
+                          Brevant::tr("The reservation of %1 was not changed: \"%2\" marks "
+                                      "free documents and cannot be a user name.")
                               .arg(path, user));
     const ScrivoHome home(session.home);
     if (home.MultiUserMode() != MultiUserModes::Shared)
         throw ServerError(ServerErrors::NotSharedProject,
-                          QStringLiteral("The reservation of %1 was not changed: the active "
-                                         "project %2 is not a Shared project.")
+                          Brevant::tr("The reservation of %1 was not changed: the active "
+                                      "project %2 is not a Shared project.")
                               .arg(path, home.ActiveProject()));
 }
 
@@ -281,13 +281,13 @@ void ScrivoDocument::Reserve()
         ThrowOpenFailed(path, errno);
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,
-                          QStringLiteral("%1 is no longer a document.").arg(path));
+                          Brevant::tr("%1 is no longer a document.").arg(path));
     // A record beside one of several names of the file would not be seen through the others.
     // (A FUSE network client reports one link for every file: there it cannot be told.)
     if (st.st_nlink > 1 && !IsFuseNetworkFileSystem(st.st_dev))
         throw ServerError(ServerErrors::SeveralHardLinks,
-                          QStringLiteral("%1 has %2 hard links, so it cannot be tied to one "
-                                         "reservation; it was not reserved.")
+                          Brevant::tr("%1 has %2 hard links, so it cannot be tied to one "
+                                      "reservation; it was not reserved.")
                               .arg(path)
                               .arg(st.st_nlink));
     record.Create(user, version, st.st_mode);
@@ -316,8 +316,8 @@ std::optional<ReservationRecord> RecordOfDocumentAt(const QString &path)
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,
                           S_ISDIR(st.st_mode)
-                              ? QStringLiteral("%1 is a folder, not a document.").arg(path)
-                              : QStringLiteral("%1 is not a regular file.").arg(path));
+                              ? Brevant::tr("%1 is a folder, not a document.").arg(path)
+                              : Brevant::tr("%1 is not a regular file.").arg(path));
     return ReservationRecord(path, native, st.st_dev);
 }
 

@@ -1,4 +1,5 @@
 #include "server/scrivo/ScrivoHome.h"
+#include "system/Translation.h"
 
 #include "projects/IniFile.h"
 #include "projects/ProjectFiles.h"
@@ -76,14 +77,13 @@ QString ProjectFileProblem(const QString &path, int *number)
     struct stat st;
     if (::stat(EncodeFileName(path).constData(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR
-                   ? QStringLiteral("The project file %1 does not exist.").arg(path)
-                   : QStringLiteral("The project file %1 cannot be used: %2")
+                   ? Brevant::tr("The project file %1 does not exist.").arg(path)
+                   : Brevant::tr("The project file %1 cannot be used: %2")
                          .arg(path, SystemReason(errno));
     if (S_ISDIR(st.st_mode))
-        return QStringLiteral("%1 is a folder, not a project file.").arg(path);
+        return Brevant::tr("%1 is a folder, not a project file.").arg(path);
     if (!S_ISREG(st.st_mode))
-        return QStringLiteral("%1 is not a regular file, so it cannot be a project file.")
-            .arg(path);
+        return Brevant::tr("%1 is not a regular file, so it cannot be a project file.").arg(path);
     *number = 0;
     return QString();
 }
@@ -156,7 +156,7 @@ void ScrivoHome::SetUp() const
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
         throw ServerError(
             ServerErrors::ServerHomeUnusable,
-            QStringLiteral("The Scrivo home folder %1 could not be created.").arg(folder));
+            Brevant::tr("The Scrivo home folder %1 could not be created.").arg(folder));
     EnsureDefaultProject();
     ServerSettings();
 }
@@ -167,7 +167,7 @@ IniDocument ScrivoHome::ServerSettings() const
         return IniDocument::load(ServerIni());
     } catch (const FileError &error) {
         throw ServerError(ServerErrors::ServerHomeUnusable,
-                          QStringLiteral("The Scrivo settings file %1 cannot be read: %2")
+                          Brevant::tr("The Scrivo settings file %1 cannot be read: %2")
                               .arg(error.File, error.Reason));
     }
 }
@@ -179,7 +179,7 @@ IniDocument ScrivoHome::ProjectDocument(const QString &projectFile)
     } catch (const FileError &error) {
         throw ServerError(
             ServerErrors::ProjectUnreadable,
-            QStringLiteral("The project file %1 cannot be read: %2").arg(error.File, error.Reason));
+            Brevant::tr("The project file %1 cannot be read: %2").arg(error.File, error.Reason));
     }
 }
 
@@ -193,9 +193,8 @@ void ScrivoHome::EnsureDefaultProject() const
         CreateNewFile(path, DefaultProjectText);
     } catch (const FileError &error) {
         if (!Exists(path))
-            throw ServerError(
-                ServerErrors::ServerHomeUnusable,
-                QStringLiteral("%1 could not be written: %2").arg(path, error.Reason));
+            throw ServerError(ServerErrors::ServerHomeUnusable,
+                              Brevant::tr("%1 could not be written: %2").arg(path, error.Reason));
     }
 }
 
@@ -212,9 +211,8 @@ void ScrivoHome::Edit(
             WriteINIChanges(changes, serverIni);
     } catch (const FileError &error) {
         // Names the file that failed: server.ini, or its lock.
-        throw ServerError(
-            ServerErrors::WriteFailed,
-            QStringLiteral("%1 could not be written: %2").arg(error.File, error.Reason));
+        throw ServerError(ServerErrors::WriteFailed,
+                          Brevant::tr("%1 could not be written: %2").arg(error.File, error.Reason));
     }
 }
 
@@ -246,7 +244,7 @@ void ScrivoHome::RegisterProject(const QString &projectFile) const
 {
     const QString path = AbsolutePathOf(projectFile);
     if (path.isEmpty())
-        throw ServerError(ServerErrors::ProjectNotFound, QStringLiteral("No project file given."));
+        throw ServerError(ServerErrors::ProjectNotFound, Brevant::tr("No project file given."));
     CheckProjectFile(path);
     Edit([&](const IniDocument &settings) -> QList<IniChange> {
         int last = 0;
@@ -277,7 +275,7 @@ void ScrivoHome::UnregisterProject(const QString &projectFile) const
         }
         if (!found)
             throw ServerError(ServerErrors::ProjectNotFound,
-                              QStringLiteral("The project file %1 is not registered.").arg(path));
+                              Brevant::tr("The project file %1 is not registered.").arg(path));
         for (int i = 0; i < remaining.size(); ++i)
             changes.append({ProjectsSection, ProjectKey(i + 1), remaining[i]});
         return changes;
@@ -334,7 +332,7 @@ RunTurnPtr ScrivoHome::TakeRunTurn(const std::function<bool()> &waiting) const
         return turn;
     } catch (const FileError &error) {
         throw ServerError(ServerErrors::ServerHomeUnusable,
-                          QStringLiteral("%1 could not be used: %2").arg(error.File, error.Reason));
+                          Brevant::tr("%1 could not be used: %2").arg(error.File, error.Reason));
     }
 }
 
@@ -362,13 +360,13 @@ void ScrivoHome::SetActiveProject(const QString &projectFile) const
         } catch (const FileError &error) {
             throw ServerError(
                 ServerErrors::WriteFailed,
-                QStringLiteral("%1 could not be used: %2").arg(error.File, error.Reason));
+                Brevant::tr("%1 could not be used: %2").arg(error.File, error.Reason));
         }
         if (!runs->Held())
             throw ServerError(ServerErrors::RunInProgress,
-                              QStringLiteral("A check-out or check-in run of another program is "
-                                             "working in the Scrivo home %1; the active project "
-                                             "can be changed when it has ended.")
+                              Brevant::tr("A check-out or check-in run of another program is "
+                                          "working in the Scrivo home %1; the active project "
+                                          "can be changed when it has ended.")
                                   .arg(folder));
     }
     SetValue(QStringLiteral("ActiveProject"), path);

@@ -1,4 +1,5 @@
 #include "server/scrivo/ScrivoSample.h"
+#include "system/Translation.h"
 
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
@@ -93,12 +94,11 @@ void WriteSampleFile(const QString &path, const QByteArray &content)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         throw ServerError(ServerErrors::WriteFailed,
-                          QStringLiteral("The folder of %1 could not be created.").arg(path));
+                          Brevant::tr("The folder of %1 could not be created.").arg(path));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw ServerError(
-            ServerErrors::WriteFailed,
-            QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+        throw ServerError(ServerErrors::WriteFailed,
+                          Brevant::tr("%1 could not be written: %2").arg(path, file.errorString()));
 }
 
 } // namespace
@@ -108,13 +108,12 @@ QString WriteSampleProject(const QString &folder, ScrivoServer &server)
     const QString root = QDir::cleanPath(AbsolutePathOf(folder));
     const QFileInfo info(root);
     if (info.exists() && !info.isDir())
-        throw ServerError(ServerErrors::WriteFailed,
-                          QStringLiteral("%1 is not a folder.").arg(root));
+        throw ServerError(ServerErrors::WriteFailed, Brevant::tr("%1 is not a folder.").arg(root));
     // Nothing of the user's is ever overwritten.
     if (info.exists() &&
         !QDir(root).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
         throw ServerError(ServerErrors::WriteFailed,
-                          QStringLiteral("The sample folder %1 is not empty.").arg(root));
+                          Brevant::tr("The sample folder %1 is not empty.").arg(root));
 
     const QString project = root + QStringLiteral("/Sample.kpj");
     WriteSampleFile(project, ProjectText);

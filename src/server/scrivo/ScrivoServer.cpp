@@ -1,4 +1,5 @@
 #include "server/scrivo/ScrivoServer.h"
+#include "system/Translation.h"
 
 #include "model/UserNames.h"
 #include "projects/FileFunctions.h"
@@ -17,7 +18,7 @@ void CheckUserName(const QString &name)
     const QString problem = UserNameProblem(name);
     if (!problem.isEmpty())
         throw ServerError(ServerErrors::InvalidUserName,
-                          QStringLiteral("The user name \"%1\" cannot be used: %2.")
+                          Brevant::tr("The user name \"%1\" cannot be used: %2.")
                               .arg(ShownUserName(name), problem));
 }
 
