@@ -78,8 +78,8 @@ void WriteTree(const QString &root)
         for (int i = 0; i < DocumentsPerFolder; ++i) {
             const QString name = QStringLiteral("Part%1.kpt").arg(i);
             WriteFile(at + u'/' + name, "[Document]\nDisplayName=Part " +
-                                            QByteArray::number(folder * 10 + i) +
-                                            "\nVersion=3\n" + QByteArray(600, ';') + '\n');
+                                            QByteArray::number(folder * 10 + i) + "\nVersion=3\n" +
+                                            QByteArray(600, ';') + '\n');
             if (i == 0 && folder >= CheckOutFolders)
                 WriteFile(at + QStringLiteral("/.") + name + QStringLiteral(".reservation"),
                           "[Reservation]\nBy=\"anna\"\nTime=2026-12-01T08:00:00Z\nVersion=3\n"
@@ -311,8 +311,8 @@ int main(int argc, char *argv[])
             if (folder < FolderName(CheckOutFolders))
                 rows.select(list->Model()->index(row, 0), list->Model()->index(row, 0));
         }
-        list->selectionModel()->select(rows, QItemSelectionModel::Select |
-                                                 QItemSelectionModel::Rows);
+        list->selectionModel()->select(rows,
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     };
 
     Step steps[] = {{"search", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
@@ -368,15 +368,13 @@ int main(int argc, char *argv[])
         // The floors of both, in turn, leaving the documents free again.
         for (int threads : {1, FloorThreads}) {
             qint64 requests = 0;
-            const double out = measure(requests, [&] {
-                return TimeCall([&] { CheckOutFloor(checkedOut, threads); });
-            });
+            const double out = measure(
+                requests, [&] { return TimeCall([&] { CheckOutFloor(checkedOut, threads); }); });
             if (threads == 1)
                 steps[3].floorRequests = requests;
             (threads == 1 ? steps[3].serial : steps[3].parallel).values.push_back(out);
-            const double in = measure(requests, [&] {
-                return TimeCall([&] { CheckInFloor(checkedOut, threads); });
-            });
+            const double in = measure(
+                requests, [&] { return TimeCall([&] { CheckInFloor(checkedOut, threads); }); });
             if (threads == 1)
                 steps[4].floorRequests = requests;
             (threads == 1 ? steps[4].serial : steps[4].parallel).values.push_back(in);
@@ -402,8 +400,8 @@ int main(int argc, char *argv[])
                           double(step.programRequests) / step.documents,
                           double(step.floorRequests) / step.documents);
         std::printf("%-12s %8.0f ms %7.0f ms %7.0f ms %8.2fx %5.1fx%s %7.2f ms %14s %9.0f ms%s\n",
-                    step.name, step.program.Median(), step.serial.Median(),
-                    step.parallel.Median(), ratio, step.goal, ratio <= step.goal ? " " : "!",
+                    step.name, step.program.Median(), step.serial.Median(), step.parallel.Median(),
+                    ratio, step.goal, ratio <= step.goal ? " " : "!",
                     step.program.Median() / step.documents, requests, step.pause.Median(),
                     step.pause.Median() < 100 ? "" : " !");
     }

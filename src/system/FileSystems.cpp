@@ -91,8 +91,8 @@ Kind KindOf(dev_t device)
     thread_local bool known = false;
     if (known && device == lastDevice)
         return last;
-    static const QByteArrayList Kernel{"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p",
-                                       "ceph", "glusterfs", "afs", "lustre", "ncpfs"};
+    static const QByteArrayList Kernel{"nfs",  "nfs4",      "cifs", "smb3",   "smbfs", "9p",
+                                       "ceph", "glusterfs", "afs",  "lustre", "ncpfs"};
     const QByteArray type = FileSystemTypeOf(device);
     last.fuseNetwork = type.startsWith("fuse.");
     last.network = last.fuseNetwork || Kernel.contains(type);

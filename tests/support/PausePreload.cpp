@@ -1,6 +1,6 @@
 // Loaded into a program with LD_PRELOAD by tests: the first rename or removal of the file named
-// by BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act between two steps of the
-// program (see Hostile.h). Without the variables it does nothing.
+// by BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act between two steps of
+// the program (see Hostile.h). Without the variables it does nothing.
 
 #include <cstdio>
 #include <cstdlib>

@@ -199,9 +199,9 @@ void NetworkShare::StartSmbServer()
 void NetworkShare::StartSftpServer()
 {
     // Counted: every request the server answers leaves a line "request N: <what>".
-    const QString server =
-        counted ? QStringLiteral("EXEC:/usr/lib/openssh/sftp-server -e -l DEBUG3")
-                : QStringLiteral("EXEC:/usr/lib/openssh/sftp-server");
+    const QString server = counted
+                               ? QStringLiteral("EXEC:/usr/lib/openssh/sftp-server -e -l DEBUG3")
+                               : QStringLiteral("EXEC:/usr/lib/openssh/sftp-server");
     servers.push_back(std::make_unique<Started>(
         QStringLiteral("socat"),
         QStringList{
