@@ -11,10 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString section = QString::fromStdString(input.ConsumeRandomLengthString(64));
     const QString key = QString::fromStdString(input.ConsumeRandomLengthString(64));
     const std::string rest = input.ConsumeRemainingBytesAsString();
-    const IniDocument ini = IniDocument::parse(QByteArray(rest.data(), qsizetype(rest.size())));
+    const IniDocument ini = IniDocument::FromBytes(QByteArray(rest.data(), qsizetype(rest.size())));
 
-    const auto entries = ini.entries(section);
-    const QString value = ini.value(section, key);
+    const auto entries = ini.EntriesOf(section);
+    const QString value = ini.ValueOf(section, key);
     // The first key of the name wins; a missing section gives no keys and no value.
     for (const auto &entry : entries) {
         Check(!entry.first.isEmpty(), "a key without a name");

@@ -40,7 +40,7 @@ QByteArray WithoutEnd(QByteArray line)
 bool IsLineOfKey(const QByteArray &line, const QString &key)
 {
     const auto entries =
-        IniDocument::parse("[s]\n" + WithoutEnd(line)).entries(QStringLiteral("s"));
+        IniDocument::FromBytes("[s]\n" + WithoutEnd(line)).EntriesOf(QStringLiteral("s"));
     return entries.size() == 1 &&
            QString::compare(entries.first().first, key, Qt::CaseInsensitive) == 0;
 }
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(after == before, "a refused write changed the file");
         return 0;
     }
-    Check(IniDocument::parse(after).value(section, key) == value,
+    Check(IniDocument::FromBytes(after).ValueOf(section, key) == value,
           "the key does not read back as written");
     CheckOnlyTheKeyChanged(before, after, section.trimmed(), key.trimmed());
 

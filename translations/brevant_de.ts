@@ -747,5 +747,9 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
         <source>listing... %1 folders, %2 documents</source>
         <translation>Auflisten... %1 Ordner, %2 Dokumente</translation>
     </message>
+    <message>
+        <source>Unnamed</source>
+        <translation>Unbenannt</translation>
+    </message>
 </context>
 </TS>

@@ -34,7 +34,7 @@ public:
 };
 
 // The list a report is written from.
-struct List : ReportSource
+struct List
 {
     explicit List(int count)
     {
@@ -53,12 +53,7 @@ struct List : ReportSource
                  free ? QStringLiteral("available") : QString::number(i % 12 + 1)});
         }
     }
-    QList<ReportRow> RowsInDisplayOrder() const override { return rows; }
-    QString Caption() const override { return caption; }
-    void SetCaption(const QString &text) override { caption = text; }
-
     QList<ReportRow> rows;
-    QString caption;
 };
 
 double TimeWriter(const char *name, const QString &path,
@@ -91,7 +86,7 @@ int main(int argc, char **argv)
     }
     SilentPrompts prompts;
     List list(rows);
-    ReportSaver saver(prompts, list);
+    ReportSaver saver(prompts, [&list] { return list.rows; });
 
     std::printf("rows: %d\n", rows);
     const int runs = 3;

@@ -366,7 +366,7 @@ void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)>
     }
 }
 
-IniDocument IniDocument::parse(const QByteArray &bytes)
+IniDocument IniDocument::FromBytes(const QByteArray &bytes)
 {
     IniDocument document;
     ScanIni(bytes, [&document](const IniLine &line) {
@@ -379,13 +379,13 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     return document;
 }
 
-IniDocument IniDocument::load(const QString &file)
+IniDocument IniDocument::FromFile(const QString &file)
 {
     const std::optional<QByteArray> bytes = ReadRegularFile(file, IniFileSizeLimit);
-    return bytes ? parse(*bytes) : IniDocument();
+    return bytes ? FromBytes(*bytes) : IniDocument();
 }
 
-const IniDocument::Section *IniDocument::find(const QString &section) const
+const IniDocument::Section *IniDocument::SectionNamed(const QString &section) const
 {
     const QString name = section.trimmed();
     for (const Section &candidate : sections)
@@ -394,9 +394,9 @@ const IniDocument::Section *IniDocument::find(const QString &section) const
     return nullptr;
 }
 
-QString IniDocument::value(const QString &section, const QString &key) const
+QString IniDocument::ValueOf(const QString &section, const QString &key) const
 {
-    const Section *found = find(section);
+    const Section *found = SectionNamed(section);
     if (!found)
         return QString();
     const QString name = key.trimmed();
@@ -406,15 +406,15 @@ QString IniDocument::value(const QString &section, const QString &key) const
     return QString();
 }
 
-QList<QPair<QString, QString>> IniDocument::entries(const QString &section) const
+QList<QPair<QString, QString>> IniDocument::EntriesOf(const QString &section) const
 {
-    const Section *found = find(section);
+    const Section *found = SectionNamed(section);
     return found ? found->entries : QList<QPair<QString, QString>>();
 }
 
 QString ReadINI(const QString &section, const QString &key, const QString &file)
 {
-    return IniDocument::load(file).value(section, key);
+    return IniDocument::FromFile(file).ValueOf(section, key);
 }
 
 QByteArray IniWithChanges(const QByteArray &original, const QList<IniChange> &changes,

@@ -35,15 +35,15 @@ bool IniNameIs(QByteArrayView name, const QString &wanted);
 class IniDocument
 {
 public:
-    static IniDocument parse(const QByteArray &bytes);
+    static IniDocument FromBytes(const QByteArray &bytes);
     // Reads the file; a missing file gives an empty document. A file that is there but
     // cannot be read (a folder, a FIFO, above 16 MiB) throws FileError.
-    static IniDocument load(const QString &file);
+    static IniDocument FromFile(const QString &file);
 
     // "" when the section or key is missing.
-    QString value(const QString &section, const QString &key) const;
+    QString ValueOf(const QString &section, const QString &key) const;
     // Every key of the section with its value, in file order (first section of the name).
-    QList<QPair<QString, QString>> entries(const QString &section) const;
+    QList<QPair<QString, QString>> EntriesOf(const QString &section) const;
 
 private:
     struct Section
@@ -52,7 +52,7 @@ private:
         QList<QPair<QString, QString>> entries;
     };
     QList<Section> sections;
-    const Section *find(const QString &section) const;
+    const Section *SectionNamed(const QString &section) const;
 };
 
 // The stored value, "" when the file, section or key is missing. A file that cannot be read

@@ -35,7 +35,7 @@ QString NamePart(const QString &text, int limit)
 QList<IniChange> MoveWorkspaceToWorkgroup(const IniDocument &project)
 {
     const QString workspace =
-        project.value(QStringLiteral("Workspace"), QStringLiteral("Workspace"));
+        project.ValueOf(QStringLiteral("Workspace"), QStringLiteral("Workspace"));
     if (workspace.isEmpty())
         return {};
     return {{QStringLiteral("Workspace"), QString(), QString()},
@@ -44,9 +44,9 @@ QList<IniChange> MoveWorkspaceToWorkgroup(const IniDocument &project)
 
 ProcessIdentity RecordedProcess(const IniDocument &project)
 {
-    return {project.value(RunSection, QStringLiteral("Host")),
-            project.value(RunSection, QStringLiteral("Process")).toLongLong(),
-            project.value(RunSection, QStringLiteral("Started"))};
+    return {project.ValueOf(RunSection, QStringLiteral("Host")),
+            project.ValueOf(RunSection, QStringLiteral("Process")).toLongLong(),
+            project.ValueOf(RunSection, QStringLiteral("Started"))};
 }
 
 } // namespace
@@ -81,7 +81,7 @@ QString BuildWorkingProject(const QString &source, bool moveWorkspace, const QSt
 
     QList<IniChange> changes;
     if (moveWorkspace)
-        changes = MoveWorkspaceToWorkgroup(IniDocument::parse(*bytes));
+        changes = MoveWorkspaceToWorkgroup(IniDocument::FromBytes(*bytes));
     const ProcessIdentity self = ThisProcess();
     changes += {{ProjectDefaults, MultiUser, QStringLiteral("Shared")},
                 {RunSection, QStringLiteral("Source"), project},
@@ -97,8 +97,8 @@ std::optional<QString> AbandonedWorkingProjectSource(const QString &path)
     if (!IsWorkingProjectName(FileNameOf(path)))
         return std::nullopt;
     try {
-        const IniDocument project = IniDocument::load(path);
-        const QString source = project.value(RunSection, QStringLiteral("Source"));
+        const IniDocument project = IniDocument::FromFile(path);
+        const QString source = project.ValueOf(RunSection, QStringLiteral("Source"));
         if (source.isEmpty() || !ProcessIsGone(RecordedProcess(project)))
             return std::nullopt;
         return source;

@@ -19,27 +19,17 @@ bool RegularFileExists(const QString &path)
 
 } // namespace
 
-ReportSaver::ReportSaver(Prompts &askWith, ReportSource &savedFrom)
-    : prompts(askWith), source(savedFrom)
+ReportSaver::ReportSaver(Prompts &askWith, Rows listed) : prompts(askWith), rows(std::move(listed))
 {
 }
 
-bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
+QString ReportSaver::SaveReport(const QString &defaultName, bool saveAs, const QString &reportPath)
 {
-    QString path = defaultName;
-    const QString caption = source.Caption();
-    const qsizetype hyphen = caption.indexOf(u'-');
-    bool ask = true;
-    if (saveAs || caption == UnnamedCaption() || hyphen < 0) {
-        path = AskReportFileName(path);
-    } else {
-        // The report file is what follows the first hyphen and the blank behind it.
-        path = caption.mid(hyphen + 2);
-        ask = false;
-    }
+    const bool ask = saveAs || reportPath.isEmpty();
+    const QString path = ask ? AskReportFileName(defaultName) : reportPath;
     const int format = selectedFilter;
     if (path.isEmpty())
-        return false;
+        return QString();
 
     // The old file is not removed here: the writers replace it only with a complete report.
     if (ask && RegularFileExists(path)) {
@@ -47,23 +37,25 @@ bool ReportSaver::SaveReport(const QString &defaultName, bool saveAs)
             prompts.MessageBox(Brevant::tr("Do you want to override excisting file ?"),
                                PromptButtons::YesNoCancel, PromptIcon::None, BrevantTitle);
         if (answer != PromptAnswer::Yes)
-            return false;
+            return QString();
     }
 
     if (format != SpreadsheetFormat && format != TextFormat)
-        return false;
+        return QString();
     bool written = false;
     {
         HourglassPointer hourglass(prompts);
         written =
             format == SpreadsheetFormat ? WriteSpreadsheetReport(path) : WriteTextReport(path);
     }
-    if (!written)
+    if (!written) {
         ShowSaveFailure(path);
-    else if (cutCells > 0)
+        return QString();
+    }
+    if (cutCells > 0)
         prompts.MessageBox(CutCellsText(cutCells), PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);
-    return written;
+    return path;
 }
 
 QString ReportSaver::AskReportFileName(const QString &defaultName)
@@ -80,13 +72,12 @@ QString ReportSaver::AskReportFileName(const QString &defaultName)
 
 bool ReportSaver::WriteTextReport(const QString &path)
 {
-    return WriteReport(path, [&] { WriteTextReportFile(path, source.RowsInDisplayOrder()); });
+    return WriteReport(path, [&] { WriteTextReportFile(path, rows()); });
 }
 
 bool ReportSaver::WriteSpreadsheetReport(const QString &path)
 {
-    return WriteReport(
-        path, [&] { cutCells = WriteSpreadsheetReportFile(path, source.RowsInDisplayOrder()); });
+    return WriteReport(path, [&] { cutCells = WriteSpreadsheetReportFile(path, rows()); });
 }
 
 bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &write)
@@ -99,7 +90,6 @@ bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &
         lastError = error.Reason;
         return false;
     }
-    source.SetCaption(CaptionPrefix() + path);
     return true;
 }
 

@@ -6,44 +6,33 @@
 #include <QString>
 #include <functional>
 
-// What a report is saved from: the rows in display order, and the caption that names the
-// report file of the list ("Korvex Brevant - <path>", or "Korvex Brevant - Unnamed").
-class ReportSource
-{
-public:
-    virtual ~ReportSource() = default;
-    virtual QList<ReportRow> RowsInDisplayOrder() const = 0;
-    virtual QString Caption() const = 0;
-    virtual void SetCaption(const QString &caption) = 0;
-};
-
-// Saves the list as a report: the save dialog, the overwrite question, the text and
-// spreadsheet writers, and the window caption that remembers where the list was saved.
-// It holds the save dialog's state (its filter and the filter last selected).
+// Saves the list as a report: the save dialog, the overwrite question and the text and
+// spreadsheet writers. It holds the save dialog's state (its filter and the filter last
+// selected).
 class ReportSaver
 {
 public:
-    // The caption prefix and the caption of a list without a report file.
-    static QString CaptionPrefix() { return QStringLiteral("Korvex Brevant - "); }
-    static QString UnnamedCaption() { return QStringLiteral("Korvex Brevant - Unnamed"); }
     static QString SaveDialogFilter()
     {
         return QStringLiteral("Excel 2002 Format (*.xls)|*.xls|Brevant Report (*.txt)|*.txt");
     }
     enum Format { SpreadsheetFormat = 1, TextFormat = 2 };
 
-    ReportSaver(Prompts &prompts, ReportSource &source);
+    // The list's rows in display order, asked for when a report is written.
+    using Rows = std::function<QList<ReportRow>()>;
 
-    // Asks for a name when saveAs is set or the list has no report file yet, else saves to
-    // the file in the caption in the format last selected. True when the report was
-    // written; false when cancelled, declined or failed (a failure is shown to the user).
-    bool SaveReport(const QString &defaultName, bool saveAs);
+    ReportSaver(Prompts &prompts, Rows rows);
+
+    // Asks for a name when saveAs is set or the list has no report file yet (reportPath is
+    // ""), else saves to reportPath in the format last selected. The file written; "" when
+    // cancelled, declined or failed (a failure is shown to the user).
+    QString SaveReport(const QString &defaultName, bool saveAs, const QString &reportPath);
 
     // The chosen full path, "" when cancelled. Remembers the filter the dialog left selected.
     QString AskReportFileName(const QString &defaultName);
 
-    // Write the report to path and, on success, set the caption to it. On failure the old
-    // file and the caption stay as they were, and false is returned.
+    // Write the report to path. On failure the old file stays as it was, and false is
+    // returned.
     bool WriteTextReport(const QString &path);
     bool WriteSpreadsheetReport(const QString &path);
 
@@ -52,7 +41,7 @@ private:
     void ShowSaveFailure(const QString &path) const;
 
     Prompts &prompts;
-    ReportSource &source;
+    Rows rows;
     int selectedFilter = SpreadsheetFormat;
     QString lastError;
     // Cells the last spreadsheet had to cut to the cell limit.

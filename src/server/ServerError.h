@@ -3,24 +3,20 @@
 #include "system/Failure.h"
 
 #include <QString>
-#include <exception>
+#include <stdexcept>
 
-// The one failure signal of the document server: every failing member throws this.
-class ServerError : public std::exception
+// The one failure signal of the document server: every failing member throws this. Its
+// what() is the description in UTF-8.
+class ServerError : public std::runtime_error
 {
 public:
     ServerError(int errorNumber, QString text)
-        : number(errorNumber), description(std::move(text)), utf8(description.toUtf8())
+        : std::runtime_error(text.toStdString()), number(errorNumber), description(std::move(text))
     {
     }
 
-    const char *what() const noexcept override { return utf8.constData(); }
-
     int number;
     QString description;
-
-private:
-    QByteArray utf8;
 };
 
 // Error numbers the server and the program raise.

@@ -5,11 +5,15 @@
 CommandGuard::Hold::Hold(CommandGuard &held, Activity activity)
     : guard(held), previous(std::exchange(held.activity, activity))
 {
+    if (previous != activity)
+        guard.changed();
 }
 
 CommandGuard::Hold::~Hold()
 {
-    guard.activity = previous;
+    const Activity ending = std::exchange(guard.activity, previous);
+    if (ending != previous)
+        guard.changed();
     if (guard.activity == Activity::Idle && std::exchange(guard.closeRequested, false))
         guard.close();
 }

@@ -12,9 +12,14 @@ class CommandGuard
 public:
     enum class Activity { Idle, Searching, Running };
 
-    explicit CommandGuard(std::function<void()> closeWindow) : close(std::move(closeWindow)) {}
+    // closeWindow closes the window; activityChanged is told each change of the activity.
+    CommandGuard(std::function<void()> closeWindow, std::function<void()> activityChanged)
+        : close(std::move(closeWindow)), changed(std::move(activityChanged))
+    {
+    }
 
     bool MayRun() const { return loaded && !unloaded && !closing && activity == Activity::Idle; }
+    Activity CurrentActivity() const { return activity; }
     bool Searching() const { return activity == Activity::Searching; }
     bool Busy() const { return activity != Activity::Idle; }
 
@@ -23,6 +28,16 @@ public:
     // The window asks its closing question: no command runs, and a second close request
     // has nothing to add.
     bool &Closing() { return closing; }
+
+    // Runs command as the activity when a command may run now; false when it may not.
+    bool Run(Activity as, const std::function<void()> &command)
+    {
+        if (!MayRun())
+            return false;
+        const Hold held(*this, as);
+        command();
+        return true;
+    }
 
     // Marks a command in progress for as long as it lives; when it ends and a close was
     // requested meanwhile, the window is closed.
@@ -45,6 +60,7 @@ public:
 
 private:
     std::function<void()> close;
+    std::function<void()> changed;
     Activity activity = Activity::Idle;
     bool loaded = false;
     bool unloaded = false;

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSet>
 #include <vector>
 
 FileListView::FileListView(QWidget *parent) : QTreeView(parent)
@@ -47,6 +49,43 @@ QList<int> FileListView::SelectedRows() const
         if (selected[row])
             rows.append(int(row));
     return rows;
+}
+
+void FileListView::ShowFiles(const clsFiles *files)
+{
+    if (files)
+        Model()->ShowFiles(*files);
+    else
+        Model()->Clear();
+    header()->setSortIndicatorShown(false);
+}
+
+void FileListView::SortByColumn(int column)
+{
+    FileListModel &list = *Model();
+    Qt::SortOrder order = Qt::AscendingOrder;
+    if (column == list.SortColumn())
+        order = list.SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    list.sort(column, order);
+    header()->setSortIndicator(column, order);
+    header()->setSortIndicatorShown(true);
+}
+
+void FileListView::DeleteSelectedRows(clsFiles *files)
+{
+    const QList<int> doomedRows = SelectedRows();
+    if (doomedRows.isEmpty())
+        return;
+    FileListModel &list = *Model();
+    QSet<const clsFile *> doomedRecords;
+    doomedRecords.reserve(doomedRows.size());
+    for (const int row : doomedRows)
+        doomedRecords.insert(list.Record(row).get());
+    if (files)
+        files->RemoveRecords(doomedRecords);
+    const int scrolled = verticalScrollBar()->value();
+    list.RemoveRows(doomedRows);
+    verticalScrollBar()->setValue(scrolled);
 }
 
 void FileListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option,

@@ -2,13 +2,15 @@
 #include "system/Translation.h"
 
 #include "server/FileProcessing.h"
+#include "server/ProgramState.h"
 #include "server/ProjectAccess.h"
+#include "shell/CommandGuard.h"
+#include "shell/FileListView.h"
+#include "shell/ListSession.h"
 #include "shell/SearchCommand.h"
 #include "shell/SessionCommands.h"
-#include "shell/frmMain.h"
+#include "shell/StatusPanels.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QDir>
 
 namespace {
@@ -28,20 +30,26 @@ constexpr int AssemblyFilter = 2;
 
 } // namespace
 
-OpenCommand::OpenCommand(frmMain &mainWindow) : window(mainWindow)
+OpenCommand::OpenCommand(ProgramState &programState, Prompts &dialogs, CommandGuard &commandGuard,
+                         ListSession &listSession, FileListView &listView,
+                         StatusPanels &statusPanels, SessionCommands &sessionCommands,
+                         SearchCommand &searchCommand, QObject *parent)
+    : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard),
+      list(listSession), view(listView), status(statusPanels), session(sessionCommands),
+      search(searchCommand)
 {
-    QObject::connect(window.mnuOpen, &QAction::triggered, &window, [this] { Open(); });
 }
 
 void OpenCommand::Open()
 {
-    if (!window.guard.MayRun())
-        return;
-    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
-    if (window.session->AskToSaveList())
-        return;
+    guard.Run(CommandGuard::Activity::Running, [this] {
+        if (!session.AskToSaveList())
+            OpenChosenDocument();
+    });
+}
 
-    ProgramState &state = window.state;
+void OpenCommand::OpenChosenDocument()
+{
     const QString folder = InitialOpenFolder(*state.DocumentServer, state.SelectedProject);
     // There are no drives here; a folder that cannot be entered still starts the dialog.
     if (!folder.isEmpty())
@@ -53,32 +61,29 @@ void OpenCommand::Open()
     FileSelection.filter = KorvexFileFilter();
     FileSelection.selectedFilter = AssemblyFilter;
     FileSelection.fileName.clear();
-    FileSelection.fileName = window.prompts.OpenFileName(FileSelection);
+    FileSelection.fileName = prompts.OpenFileName(FileSelection);
     if (FileSelection.fileName.isEmpty())
         return;
 
     ClearFiles(state.Files);
     std::optional<DocumentReadError> failure;
     try {
-        window.search->CollectDocuments(true, FileSelection.fileName);
+        search.CollectDocuments(true, FileSelection.fileName);
     } catch (const DocumentReadError &error) {
         failure = error;
     } catch (const std::exception &error) {
         failure = DocumentReadError(ServerError(0, ReasonOf(error)), FileSelection.fileName);
     }
     if (failure)
-        window.ShowFilesInList();
-    window.UpdateStatusbar();
-    window.listSaved = false;
-    window.mnuSave->setEnabled(true);
-    window.mnuSaveAs->setEnabled(true);
-    window.mnuOpen->setEnabled(false);
-    window.Combo1->setEnabled(false);
+        view.ShowFiles(state.Files.get());
+    status.Update();
+    list.SetSaved(false);
     // The opened list has no report file yet: a plain Save must ask for a name.
-    window.setWindowTitle(SessionCommands::UnnamedCaption());
+    list.SetReportPath(QString());
+    list.SetStage(ListStage::Opened);
 
     if (failure)
-        window.prompts.MessageBox(Brevant::tr("Not all documents could be read:\r%1\r%2")
-                                      .arg(failure->document, failure->description),
-                                  PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+        prompts.MessageBox(Brevant::tr("Not all documents could be read:\r%1\r%2")
+                               .arg(failure->document, failure->description),
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }

@@ -5,16 +5,17 @@
 #include "model/UserNames.h"
 #include "reserve/ReservationRun.h"
 #include "server/FileProcessing.h"
+#include "server/ProgramState.h"
+#include "shell/CommandGuard.h"
 #include "shell/FileListView.h"
+#include "shell/ListSession.h"
 #include "shell/MainThreadPrompts.h"
-#include "shell/frmMain.h"
+#include "shell/StatusPanels.h"
 #include "system/Failure.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMutex>
-#include <QPushButton>
 #include <QTime>
 #include <QTimer>
 #include <atomic>
@@ -63,58 +64,67 @@ int QuarterRoundedToEven(int length)
 
 } // namespace
 
-ReservationCommands::ReservationCommands(frmMain &mainWindow) : window(mainWindow)
+ReservationCommands::ReservationCommands(ProgramState &programState, Prompts &dialogs,
+                                         CommandGuard &commandGuard, ListSession &session,
+                                         FileListView &listView, StatusPanels &statusPanels,
+                                         const QWidget &windowFrame)
+    : state(programState), prompts(dialogs), guard(commandGuard), list(session), view(listView),
+      status(statusPanels), frame(windowFrame)
 {
-    QObject::connect(window.mnuReserveForUser, &QAction::triggered, &window,
-                     [this] { ChooseCheckOutUser(); });
-    for (QAction *checkOut : {window.mnuReserveSelectedFiles, window.pupmnuReserve})
-        QObject::connect(checkOut, &QAction::triggered, &window,
-                         [this] { ChangeReservation(true); });
-    for (QAction *checkIn : {window.mnuUnreserveSelectedFiles, window.pupmnuUnreserve})
-        QObject::connect(checkIn, &QAction::triggered, &window,
-                         [this] { ChangeReservation(false); });
-    for (QAction *refresh : {window.mnuRefresh, window.pupmnuRefresh})
-        QObject::connect(refresh, &QAction::triggered, &window, [this] { Refresh(); });
+}
+
+void ReservationCommands::CheckOut()
+{
+    ChangeReservation(true);
+}
+
+void ReservationCommands::CheckIn()
+{
+    ChangeReservation(false);
 }
 
 void ReservationCommands::ChangeReservation(bool reserve)
 {
-    if (!window.guard.MayRun())
-        return;
-    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
-    ProgramState &state = window.state;
+    guard.Run(CommandGuard::Activity::Running, [&] { RunOverSelectedRows(reserve); });
+}
+
+void ReservationCommands::RunOverSelectedRows(bool reserve)
+{
     if (reserve && IsRefusedCheckOutUser(state.CheckOutUser)) {
-        window.prompts.MessageBox(CheckOutUserRefusal(), PromptButtons::OK, PromptIcon::Information,
-                                  BrevantTitle);
+        prompts.MessageBox(CheckOutUserRefusal(), PromptButtons::OK, PromptIcon::Information,
+                           BrevantTitle);
         return;
     }
     // The records of the rows selected when the run starts, in display order.
-    const QList<int> rows = window.ListViewFiles->SelectedRows();
+    const QList<int> rows = view.SelectedRows();
     std::optional<ReservationFailures> failures;
     OffTheWindow(reserve ? CheckingOutText() : CheckingInText(), rows,
                  [&](const QList<clsFilePtr> &records, const RunObserver &observer,
                      const std::function<bool()> &waiting) {
-                     MainThreadPrompts prompts(window.prompts, &window);
-                     failures =
-                         ChangeReservations(reserve, state, prompts, records, observer, waiting);
+                     MainThreadPrompts shownOnWindow(prompts, this);
+                     failures = ChangeReservations(reserve, state, shownOnWindow, records, observer,
+                                                   waiting);
                  });
     if (failures && !failures->isEmpty())
-        window.prompts.MessageBox(ReservationFailureText(reserve, *failures), PromptButtons::OK,
-                                  PromptIcon::Information, BrevantTitle);
+        prompts.MessageBox(ReservationFailureText(reserve, *failures), PromptButtons::OK,
+                           PromptIcon::Information, BrevantTitle);
 }
 
 void ReservationCommands::Refresh()
 {
-    if (!window.guard.MayRun() || !window.state.DocumentServer)
-        return;
-    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
+    if (state.DocumentServer)
+        guard.Run(CommandGuard::Activity::Running, [this] { RefreshAllRows(); });
+}
+
+void ReservationCommands::RefreshAllRows()
+{
     QList<int> rows;
-    for (int row = 0; row < window.listModel->Count(); ++row)
+    for (int row = 0; row < view.Model()->Count(); ++row)
         rows.append(row);
     RefreshResult result;
     {
-        const HourglassPointer hourglass(window.prompts);
-        const std::shared_ptr<DocumentServer> server = window.state.DocumentServer;
+        const HourglassPointer hourglass(prompts);
+        const std::shared_ptr<DocumentServer> server = state.DocumentServer;
         OffTheWindow(RefreshingText(), rows,
                      [&](const QList<clsFilePtr> &records, const RunObserver &observer,
                          const std::function<bool()> &) {
@@ -122,11 +132,11 @@ void ReservationCommands::Refresh()
                      });
     }
     if (result.Changed > 0)
-        window.listSaved = false;
+        list.SetSaved(false);
     QString note = Brevant::tr("Refreshed %1").arg(QTime::currentTime().toString(u"HH:mm:ss"));
     if (result.Unreadable > 0)
         note += Brevant::tr("; %1 row(s) could not be read").arg(result.Unreadable);
-    window.SetStatusNote(note);
+    status.SetNote(note);
 }
 
 void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &rows,
@@ -135,12 +145,12 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     // The work gets copies of the rows' records: the window shows the records while the work
     // runs, and the texts of a row that changed are written into its record here, on the
     // window's thread.
-    FileListModel &list = *window.listModel;
+    FileListModel &model = *view.Model();
     QList<clsFilePtr> records;
     QList<clsFilePtr> copies;
     for (const int row : rows) {
-        records.append(list.Record(row));
-        copies.append(std::make_shared<clsFile>(*list.Record(row)));
+        records.append(model.Record(row));
+        copies.append(std::make_shared<clsFile>(*model.Record(row)));
     }
     std::atomic<int> done = 0;
     std::atomic<bool> cancelled = false;
@@ -163,7 +173,7 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
             const QMutexLocker locked(&pendingLock);
             taken.swap(pending);
         }
-        int first = list.Count();
+        int first = model.Count();
         int last = -1;
         for (const auto &[position, texts] : std::as_const(taken)) {
             clsFile &record = *records.at(position);
@@ -174,7 +184,7 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
             last = qMax(last, rows.at(position));
         }
         if (first <= last)
-            list.RowsChanged(first, last);
+            model.RowsChanged(first, last);
     };
     observer.RowDone = [&] { ++done; };
     observer.Cancelled = [&] { return cancelled.load(); };
@@ -186,20 +196,20 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     // The status bar tells the progress, or that the run waits for another program's; Cancel
     // or a request to close the window ends the work after the rows in flight.
     const QMetaObject::Connection cancel = QObject::connect(
-        window.statusCancel, &QPushButton::clicked, &window, [&cancelled] { cancelled = true; });
+        &status, &StatusPanels::CancelClicked, this, [&cancelled] { cancelled = true; });
     QTimer progress;
     const auto tell = [&] {
         showChanges();
-        if (window.guard.CloseRequested())
+        if (guard.CloseRequested())
             cancelled = true;
         const bool waits = waitingForTurn && done == 0;
-        window.SetStatusPanelText(1, waits ? WaitingForRunText()
-                                           : Brevant::tr("%1: %2 of %3")
-                                                 .arg(doing, QString::number(done.load()),
-                                                      QString::number(copies.size())));
-        window.statusCancel->show();
+        status.SetPanelText(1, waits ? WaitingForRunText()
+                                     : Brevant::tr("%1: %2 of %3")
+                                           .arg(doing, QString::number(done.load()),
+                                                QString::number(copies.size())));
+        status.ShowCancel(true);
     };
-    QObject::connect(&progress, &QTimer::timeout, &window, tell);
+    QObject::connect(&progress, &QTimer::timeout, this, tell);
     progress.start(ProgressIntervalMs);
 
     QEventLoop loop;
@@ -213,32 +223,32 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     progress.stop();
     showChanges();
     QObject::disconnect(cancel);
-    window.statusCancel->hide();
-    window.UpdateStatusbar();
+    status.ShowCancel(false);
+    status.Update();
 }
 
 void ReservationCommands::ChooseCheckOutUser()
 {
-    if (!window.guard.MayRun())
-        return;
-    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
-    ProgramState &state = window.state;
+    guard.Run(CommandGuard::Activity::Running, [this] { AskCheckOutUser(); });
+}
+
+void ReservationCommands::AskCheckOutUser()
+{
     // Every run writes the start-up name back, so this offers the start-up name.
     QString current = state.StartupUserName;
     IgnoringErrors([&] { current = state.DocumentServer->UserName(); });
 
-    const QRect frame = window.frameGeometry();
-    const QPoint position(frame.left() + QuarterRoundedToEven(frame.width()),
-                          frame.top() + QuarterRoundedToEven(frame.height()));
-    const QString answer =
-        window.prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, position);
+    const QRect outline = frame.frameGeometry();
+    const QPoint position(outline.left() + QuarterRoundedToEven(outline.width()),
+                          outline.top() + QuarterRoundedToEven(outline.height()));
+    const QString answer = prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, position);
 
     if (answer.toLower() == Available) {
-        window.prompts.MessageBox(ReservedUserNameRefusal(), PromptButtons::OK,
-                                  PromptIcon::Information, BrevantTitle);
+        prompts.MessageBox(ReservedUserNameRefusal(), PromptButtons::OK, PromptIcon::Information,
+                           BrevantTitle);
         state.CheckOutUser = state.StartupUserName;
     } else if (!answer.isEmpty() && !IsValidUserName(answer)) {
-        window.prompts.MessageBox(
+        prompts.MessageBox(
             Brevant::tr("The user name can not be used: %1.").arg(UserNameProblem(answer)),
             PromptButtons::OK, PromptIcon::Information, BrevantTitle);
         state.CheckOutUser = state.StartupUserName;
@@ -247,5 +257,5 @@ void ReservationCommands::ChooseCheckOutUser()
     } else {
         state.CheckOutUser = answer;
     }
-    window.UpdateStatusbar();
+    status.Update();
 }

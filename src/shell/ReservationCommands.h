@@ -3,25 +3,41 @@
 #include "reserve/ReservationRun.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
 
-class frmMain;
+class CommandGuard;
+class FileListView;
+class ListSession;
+class QWidget;
+class StatusPanels;
 
 // Check Out for User..., Check Out selected files, Check In selected files, and Refresh of
 // the listed reservations (also from the list's popup menu).
-class ReservationCommands
+class ReservationCommands : public QObject
 {
-public:
-    explicit ReservationCommands(frmMain &window);
+    Q_OBJECT
 
-    // One check-out (reserve true) or check-in run over the selected rows.
-    void ChangeReservation(bool reserve);
+public:
+    // The input box for the user is placed within frame, the window.
+    ReservationCommands(ProgramState &state, Prompts &prompts, CommandGuard &guard,
+                        ListSession &list, FileListView &view, StatusPanels &status,
+                        const QWidget &frame);
+
+public slots:
+    void ChooseCheckOutUser();
+    // One check-out or check-in run over the selected rows.
+    void CheckOut();
+    void CheckIn();
     // Reads the reservation of every listed document again.
     void Refresh();
 
 private:
-    void ChooseCheckOutUser();
+    void ChangeReservation(bool reserve);
+    void RunOverSelectedRows(bool reserve);
+    void RefreshAllRows();
+    void AskCheckOutUser();
 
     // Work over the records of some rows, made on a thread of its own so that the window
     // goes on (it repaints, and the commands that would change the list stay held).
@@ -32,5 +48,11 @@ private:
     // bar with a Cancel button, and returns when it has returned.
     void OffTheWindow(const QString &doing, const QList<int> &rows, const BackgroundWork &work);
 
-    frmMain &window;
+    ProgramState &state;
+    Prompts &prompts;
+    CommandGuard &guard;
+    ListSession &list;
+    FileListView &view;
+    StatusPanels &status;
+    const QWidget &frame;
 };

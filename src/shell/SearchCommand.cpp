@@ -4,12 +4,14 @@
 #include "model/FileListModel.h"
 #include "search/SearchFolder.h"
 #include "server/FileProcessing.h"
+#include "server/ProgramState.h"
 #include "server/RequestWidth.h"
+#include "shell/CommandGuard.h"
+#include "shell/FileListView.h"
+#include "shell/ListSession.h"
 #include "shell/SessionCommands.h"
-#include "shell/frmMain.h"
+#include "shell/StatusPanels.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -36,89 +38,60 @@ constexpr int EventIntervalMs = 10;
 
 } // namespace
 
-SearchCommand::SearchCommand(frmMain &mainWindow) : window(mainWindow)
+SearchCommand::SearchCommand(ProgramState &programState, Prompts &dialogs,
+                             CommandGuard &commandGuard, ListSession &listSession,
+                             FileListView &listView, StatusPanels &statusPanels,
+                             SessionCommands &sessionCommands, QObject *parent)
+    : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard),
+      list(listSession), view(listView), status(statusPanels), session(sessionCommands)
 {
-    QObject::connect(window.mnuDocumentsSearch, &QAction::triggered, &window, [this] { Search(); });
-    QObject::connect(window.mnuStopDocumentsSearch, &QAction::triggered, &window,
-                     [this] { Stop(); });
 }
 
 void SearchCommand::Search()
 {
     // A search runs nested event processing; nothing that changes the list runs inside it.
-    if (!window.guard.MayRun())
-        return;
-    const CommandGuard::Hold asking(window.guard, CommandGuard::Activity::Running);
-    if (window.session->AskToSaveList())
-        return;
-    window.state.StopSearch = false;
-    window.prompts.MessageBox(ScopeMessage(), PromptButtons::OK, PromptIcon::Information,
-                              BrevantTitle);
-    SearchPath = window.prompts.BrowseForFolder(FolderBrowserTitle());
-    if (SearchPath.isEmpty())
-        return;
+    guard.Run(CommandGuard::Activity::Running, [this] {
+        if (session.AskToSaveList())
+            return;
+        state.StopSearch = false;
+        prompts.MessageBox(ScopeMessage(), PromptButtons::OK, PromptIcon::Information,
+                           BrevantTitle);
+        SearchPath = prompts.BrowseForFolder(FolderBrowserTitle());
+        if (SearchPath.isEmpty())
+            return;
 
-    window.SetStatusPanelText(1, Brevant::tr("Search path: ") + SearchPath + QString(39, u' '));
-    window.setWindowTitle(SessionCommands::UnnamedCaption());
-    const QList<QAction *> held = CommandsHeldDuringSearch();
-    QList<bool> enabledBefore;
-    for (QAction *command : held) {
-        enabledBefore.append(command->isEnabled());
-        command->setEnabled(false);
-    }
-    window.Combo1->setEnabled(false);
-    window.mnuStopDocumentsSearch->setEnabled(true);
-    window.SetStatusPanelAutoSize(false);
-    {
-        const CommandGuard::Hold searching(window.guard, CommandGuard::Activity::Searching);
-        CollectDocuments(false);
-    }
-    window.mnuStopDocumentsSearch->setEnabled(false);
-    for (qsizetype i = 0; i < held.size(); ++i)
-        held[i]->setEnabled(enabledBefore[i]);
-    // A searched list can be saved, even an empty one; the project stays until New.
-    window.mnuSave->setEnabled(true);
-    window.mnuSaveAs->setEnabled(true);
-    window.Combo1->setEnabled(false);
+        status.SetPanelText(1, Brevant::tr("Search path: ") + SearchPath + QString(39, u' '));
+        list.SetReportPath(QString());
+        status.FixProgressWidth();
+        {
+            const CommandGuard::Hold searching(guard, CommandGuard::Activity::Searching);
+            CollectDocuments(false);
+        }
+        // A searched list can be saved, even an empty one; the project stays until New, and
+        // an opened list stays one (Open stays unavailable).
+        if (list.Stage() == ListStage::Empty)
+            list.SetStage(ListStage::Listed);
+    });
 }
 
 void SearchCommand::Stop()
 {
-    window.state.StopSearch = true;
-}
-
-QList<QAction *> SearchCommand::CommandsHeldDuringSearch() const
-{
-    return {window.mnuNew,
-            window.mnuOpen,
-            window.mnuDocumentsSearch,
-            window.mnuSave,
-            window.mnuSaveAs,
-            window.mnuDeleteItems,
-            window.pupmnuDeleteItems,
-            window.mnuReserveForUser,
-            window.mnuReserveSelectedFiles,
-            window.mnuUnreserveSelectedFiles,
-            window.pupmnuReserve,
-            window.pupmnuUnreserve,
-            window.mnuRefresh,
-            window.pupmnuRefresh};
+    state.StopSearch = true;
 }
 
 void SearchCommand::ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log)
 {
-    window.SetStatusNote(failedDocuments == 0 && failedFolders == 0
-                             ? QString()
-                             : log.FailuresText(failedDocuments, failedFolders));
+    status.SetNote(failedDocuments == 0 && failedFolders == 0
+                       ? QString()
+                       : log.FailuresText(failedDocuments, failedFolders));
 }
 
 void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
 {
-    ProgramState &state = window.state;
     ClearFiles(state.Files);
-    window.ClearList();
+    view.Model()->Clear();
     // The failure panel speaks of the list shown; a new list starts without it.
-    window.SetStatusNote(QString());
+    status.SetNote(QString());
     if (!openMode) {
         SearchContext context(*state.DocumentServer, *state.Files, ListBoxDirs, state.StopSearch);
         QElapsedTimer sinceEvents;
@@ -131,14 +104,14 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
         };
         context.Width = RequestWidthFor(*state.DocumentServer, TrimBlanks(SearchPath));
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
-            window.SetStatusPanelText(1, SearchingText() + folder);
+            status.SetPanelText(1, SearchingText() + folder);
         });
         ShowSearchFailures(context.FailedDocuments, context.FailedFolders, context.Log);
     } else {
         SearchPath = openPath;
-        window.SetStatusPanelText(1, SearchingText() + SearchPath);
+        status.SetPanelText(1, SearchingText() + SearchPath);
         ReadDocumentWithReferences(*state.Files, *state.DocumentServer, SearchPath);
     }
-    window.ShowFilesInList();
-    window.UpdateStatusbar();
+    view.ShowFiles(state.Files.get());
+    status.Update();
 }

@@ -1,13 +1,12 @@
 #include "shell/SessionCommands.h"
-#include "system/Translation.h"
 
 #include "model/FileListModel.h"
-#include "shell/frmMain.h"
-
-#include <QAction>
-#include <QComboBox>
-#include <QGuiApplication>
-#include <QSessionManager>
+#include "server/ProgramState.h"
+#include "shell/CommandGuard.h"
+#include "shell/FileListView.h"
+#include "shell/ListSession.h"
+#include "shell/StatusPanels.h"
+#include "system/Translation.h"
 
 namespace {
 
@@ -16,53 +15,44 @@ const QString ReportTitle = QStringLiteral("Brevant Report");
 
 } // namespace
 
-SessionCommands::SessionCommands(frmMain &mainWindow)
-    : window(mainWindow), reportSaver(mainWindow.prompts, *this)
+SessionCommands::SessionCommands(ProgramState &programState, Prompts &dialogs,
+                                 CommandGuard &commandGuard, ListSession &session,
+                                 FileListView &listView, StatusPanels &statusPanels,
+                                 QObject *parent)
+    : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard), list(session),
+      view(listView), status(statusPanels),
+      reportSaver(dialogs, [this] { return ReportRowsOf(*view.Model()); })
 {
-    QObject::connect(window.mnuNew, &QAction::triggered, &window, [this] { New(); });
-    QObject::connect(window.mnuSave, &QAction::triggered, &window, [this] { Save(false); });
-    QObject::connect(window.mnuSaveAs, &QAction::triggered, &window, [this] { Save(true); });
-    QObject::connect(window.mnuInfo, &QAction::triggered, &window, [this] { Info(); });
-    QObject::connect(window.mnuExit, &QAction::triggered, &window, &QWidget::close);
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
-                     [this](QSessionManager &) { window.EndSession(); });
 }
 
-QList<ReportRow> SessionCommands::RowsInDisplayOrder() const
+bool SessionCommands::SaveReport(bool saveAs)
 {
-    return ReportRowsOf(*window.listModel);
-}
-
-QString SessionCommands::Caption() const
-{
-    return window.windowTitle();
-}
-
-void SessionCommands::SetCaption(const QString &caption)
-{
-    window.setWindowTitle(caption);
+    const QString written = reportSaver.SaveReport(ReportTitle, saveAs, list.ReportPath());
+    if (!written.isEmpty())
+        list.SetReportPath(written);
+    return !written.isEmpty();
 }
 
 bool SessionCommands::AskToSaveList()
 {
-    if (!window.state.Files || window.state.Files->Count() == 0 || window.listSaved)
+    if (!state.Files || state.Files->Count() == 0 || list.Saved())
         return false;
     const PromptAnswer answer =
-        window.prompts.MessageBox(Brevant::tr("Do you want to save the display content ?"),
-                                  PromptButtons::YesNo, PromptIcon::None, BrevantTitle);
+        prompts.MessageBox(Brevant::tr("Do you want to save the display content ?"),
+                           PromptButtons::YesNo, PromptIcon::None, BrevantTitle);
     if (answer == PromptAnswer::No)
         return false;
     // Escape or a closed box keeps the list: only No discards it.
     if (answer != PromptAnswer::Yes)
         return true;
-    return !reportSaver.SaveReport(ReportTitle, false);
+    return !SaveReport(false);
 }
 
 bool SessionCommands::QueryUnload(bool sessionEnding)
 {
     if (!AskToSaveList()) {
-        ClearFiles(window.state.Files);
-        window.state.Files.reset();
+        ClearFiles(state.Files);
+        state.Files.reset();
         return true;
     }
     // The user wanted the list saved and it was not: keep the window and the list open,
@@ -72,34 +62,31 @@ bool SessionCommands::QueryUnload(bool sessionEnding)
 
 void SessionCommands::New()
 {
-    if (!window.guard.MayRun())
-        return;
-    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
-    if (AskToSaveList())
-        return;
-    ClearFiles(window.state.Files);
-    window.ClearList();
-    window.listSaved = false;
-    window.setWindowTitle(UnnamedCaption());
-    window.mnuSave->setEnabled(false);
-    window.mnuSaveAs->setEnabled(false);
-    window.mnuStopDocumentsSearch->setEnabled(false);
-    window.mnuOpen->setEnabled(true);
-    window.Combo1->setEnabled(true);
-    window.SetStatusNote(QString());
-    window.UpdateStatusbar();
+    guard.Run(CommandGuard::Activity::Running, [this] {
+        if (AskToSaveList())
+            return;
+        ClearFiles(state.Files);
+        view.Model()->Clear();
+        list.SetSaved(false);
+        list.SetReportPath(QString());
+        list.SetStage(ListStage::Empty);
+        status.SetNote(QString());
+        status.Update();
+    });
 }
 
-void SessionCommands::Save(bool saveAs)
+void SessionCommands::Save()
 {
-    if (!window.guard.MayRun())
-        return;
-    const CommandGuard::Hold running(window.guard, CommandGuard::Activity::Running);
-    window.listSaved = reportSaver.SaveReport(ReportTitle, saveAs);
+    guard.Run(CommandGuard::Activity::Running, [this] { list.SetSaved(SaveReport(false)); });
+}
+
+void SessionCommands::SaveAs()
+{
+    guard.Run(CommandGuard::Activity::Running, [this] { list.SetSaved(SaveReport(true)); });
 }
 
 void SessionCommands::Info()
 {
-    window.prompts.MessageBox(Brevant::tr("Korvex Brevant Version 1.03\rBuild: 9.00.096e"),
-                              PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+    prompts.MessageBox(Brevant::tr("Korvex Brevant Version 1.03\rBuild: 9.00.096e"),
+                       PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }

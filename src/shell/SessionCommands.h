@@ -2,16 +2,23 @@
 
 #include "reports/ReportSaver.h"
 
-class frmMain;
+#include <QObject>
+
+class CommandGuard;
+class FileListView;
+class ListSession;
+class StatusPanels;
+struct ProgramState;
 
 // The commands that act on the list as a whole: New, Save, Save As, Info, the save question
 // that guards New, Open, Find and closing, and the closing steps it decides.
-class SessionCommands : public ReportSource
+class SessionCommands : public QObject
 {
-public:
-    static QString UnnamedCaption() { return QStringLiteral("Korvex Brevant - Unnamed"); }
+    Q_OBJECT
 
-    explicit SessionCommands(frmMain &window);
+public:
+    SessionCommands(ProgramState &state, Prompts &prompts, CommandGuard &guard, ListSession &list,
+                    FileListView &view, StatusPanels &status, QObject *parent = nullptr);
 
     // True: the command that asked is to be cancelled (the user wanted the list saved and it
     // was not saved, or dismissed the question).
@@ -20,17 +27,22 @@ public:
     // wanted the list saved and it was not), unless the session is ending.
     bool QueryUnload(bool sessionEnding);
 
-    // ReportSource
-    QList<ReportRow> RowsInDisplayOrder() const override;
-    QString Caption() const override;
-    void SetCaption(const QString &caption) override;
-
-private:
+public slots:
     void New();
-    void Save(bool saveAs);
+    void Save();
+    void SaveAs();
     void Info();
 
-    frmMain &window;
+private:
+    // Saves the list as a report and remembers the file; true when it was written.
+    bool SaveReport(bool saveAs);
+
+    ProgramState &state;
+    Prompts &prompts;
+    CommandGuard &guard;
+    ListSession &list;
+    FileListView &view;
+    StatusPanels &status;
     // Writes the list as a report; keeps the save dialog's last filter between saves.
     ReportSaver reportSaver;
 };

@@ -5,27 +5,30 @@
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
+#include "reserve/SessionRestore.h"
 #include "server/ProjectAccess.h"
 #include "server/ServerError.h"
 #include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
+#include "shell/MenuState.h"
 #include "shell/OpenCommand.h"
 #include "shell/ReservationCommands.h"
 #include "shell/SearchCommand.h"
 #include "shell/SessionCommands.h"
-#include "system/FileWrite.h"
+#include "shell/StatusPanels.h"
 #include "system/KorvexProcess.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QScopedValueRollback>
+#include <QSessionManager>
 #include <QStatusBar>
 
 namespace {
@@ -77,17 +80,14 @@ void FitLabelBeforeCombo(QLabel *label)
 
 frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *parent)
     : QMainWindow(parent), prompts(dialogs), serverFactory(std::move(factory)),
-      guard([this] { close(); })
+      list([this] { ShowListSession(); }), guard([this] { close(); }, [this] { ApplyMenuState(); })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Korvex Brevant"));
     CreateControls();
     CreateMenus();
-    ConnectListCommands();
-    session = std::make_unique<SessionCommands>(*this);
-    search = std::make_unique<SearchCommand>(*this);
-    open = std::make_unique<OpenCommand>(*this);
-    reservation = std::make_unique<ReservationCommands>(*this);
+    CreateCommands();
+    ConnectCommands();
     resize(TwipsToPixels(DesignClientWidth),
            TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
 }
@@ -115,7 +115,6 @@ void frmMain::CreateControls()
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     Label1->setBuddy(Combo1);
-    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1Changed);
 
     PBoxRight = new QWidget(Frame1);
     PBoxRight->setObjectName(QStringLiteral("PBoxRight"));
@@ -128,25 +127,7 @@ void frmMain::CreateControls()
         ListViewFiles->setColumnWidth(column, TwipsToPixels(columnTwips[column]));
 
     StatusBar1 = statusBar();
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(true);
-    statusUser = new QLabel(StatusBar1);
-    statusUser->setObjectName(QStringLiteral("StatusBar1Panel1"));
-    statusMode = new QLabel(StatusBar1);
-    statusMode->setObjectName(QStringLiteral("StatusBar1Panel2"));
-    statusNote = new QLabel(StatusBar1);
-    statusNote->setObjectName(QStringLiteral("StatusBar1Panel3"));
-    for (QLabel *panel : {statusUser, statusMode, statusNote}) {
-        panel->setFrameShape(QFrame::StyledPanel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panel->setTextFormat(Qt::PlainText);
-        StatusBar1->addWidget(panel);
-    }
-    statusNote->hide();
-    statusCancel = new QPushButton(Brevant::tr("Cancel"), StatusBar1);
-    statusCancel->setObjectName(QStringLiteral("StatusBar1Cancel"));
-    StatusBar1->addWidget(statusCancel);
-    statusCancel->hide();
+    status = new StatusPanels(StatusBar1, state);
 }
 
 QAction *frmMain::AddMenuItem(QMenu *menu, const char *name, const QString &caption)
@@ -231,9 +212,61 @@ void frmMain::CreateMenus()
     pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", Brevant::tr("&Refresh"));
 }
 
+void frmMain::CreateCommands()
+{
+    menuState = std::make_unique<MenuState>(*this);
+    projectChoice =
+        std::make_unique<ProjectChoice>(state, prompts, guard, *listModel, *status, Combo1);
+    session =
+        std::make_unique<SessionCommands>(state, prompts, guard, list, *ListViewFiles, *status);
+    search = std::make_unique<SearchCommand>(state, prompts, guard, list, *ListViewFiles, *status,
+                                             *session);
+    open = std::make_unique<OpenCommand>(state, prompts, guard, list, *ListViewFiles, *status,
+                                         *session, *search);
+    reservation = std::make_unique<ReservationCommands>(state, prompts, guard, list, *ListViewFiles,
+                                                        *status, *this);
+}
+
+void frmMain::ConnectCommands()
+{
+    const auto on = [this](QAction *item, auto *receiver, auto slot) {
+        connect(item, &QAction::triggered, receiver, slot);
+    };
+    on(mnuNew, session.get(), &SessionCommands::New);
+    on(mnuOpen, open.get(), &OpenCommand::Open);
+    on(mnuReserveForUser, reservation.get(), &ReservationCommands::ChooseCheckOutUser);
+    on(mnuReserveSelectedFiles, reservation.get(), &ReservationCommands::CheckOut);
+    on(mnuUnreserveSelectedFiles, reservation.get(), &ReservationCommands::CheckIn);
+    on(mnuSave, session.get(), &SessionCommands::Save);
+    on(mnuSaveAs, session.get(), &SessionCommands::SaveAs);
+    on(mnuExit, this, &QWidget::close);
+    on(mnuDocumentsSearch, search.get(), &SearchCommand::Search);
+    on(mnuSelectAll, this, &frmMain::SelectAll);
+    on(mnuDeleteItems, this, &frmMain::DeleteItems);
+    on(mnuStopDocumentsSearch, search.get(), &SearchCommand::Stop);
+    on(mnuRefresh, reservation.get(), &ReservationCommands::Refresh);
+    on(mnuGridlinesOn, this, [this] { SetGridLines(true); });
+    on(mnuGridlinesOff, this, [this] { SetGridLines(false); });
+    on(mnuInfo, session.get(), &SessionCommands::Info);
+    on(pupmnuDeleteItems, this, &frmMain::DeleteItems);
+    on(pupmnuSelectAll, this, &frmMain::SelectAll);
+    on(pupmnuReserve, reservation.get(), &ReservationCommands::CheckOut);
+    on(pupmnuUnreserve, reservation.get(), &ReservationCommands::CheckIn);
+    on(pupmnuRefresh, reservation.get(), &ReservationCommands::Refresh);
+
+    connect(Combo1, &QComboBox::currentIndexChanged, projectChoice.get(),
+            &ProjectChoice::Combo1Changed);
+    connect(ListViewFiles->header(), &QHeaderView::sectionClicked, this,
+            &frmMain::ListViewFilesColumnClick);
+    connect(ListViewFiles, &FileListView::RightMouseDown, this,
+            &frmMain::ListViewFilesRightMouseDown);
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager &) { EndSession(); });
+}
+
 bool frmMain::Load()
 {
-    const QScopedValueRollback<bool> loadingUntilReturn(loading, true);
+    const QScopedValueRollback<bool> loadingUntilReturn(projectChoice->loading, true);
 
     state.Files = std::make_shared<clsFiles>();
     bool startupProjectRead = false;
@@ -261,13 +294,13 @@ bool frmMain::Load()
 
         if (IsDeponaProject(state.SelectedProject)) {
             SelectProjectInList(server, ResetActiveProject(server), Combo1);
-            if (startupFailure)
-                throw ServerError(0, *startupFailure);
+            if (const std::optional<QString> failure = projectChoice->TakeStartupFailure())
+                throw ServerError(0, *failure);
         }
         SetMultiUserModeText(state, server.MultiUserMode());
         SelectProjectInList(server, state.SelectedProject, Combo1);
-        if (startupFailure)
-            throw ServerError(0, *startupFailure);
+        if (const std::optional<QString> failure = projectChoice->TakeStartupFailure())
+            throw ServerError(0, *failure);
 
         state.StartupUserName = server.UserName();
         state.CheckOutUser = state.StartupUserName;
@@ -279,12 +312,8 @@ bool frmMain::Load()
     }
 
     setTabOrder(Combo1, ListViewFiles);
-    setWindowTitle(SessionCommands::UnnamedCaption());
+    ShowListSession();
     UpdateStatusbar();
-
-    mnuSave->setEnabled(false);
-    mnuSaveAs->setEnabled(false);
-    mnuStopDocumentsSearch->setEnabled(false);
     SetGridLines(true);
 
     if (IsKorvexRunning()) {
@@ -302,26 +331,11 @@ bool frmMain::Load()
 
 void frmMain::RecoverFromUnfinishedRun(DocumentServer &server)
 {
-    ProjectHandler &projects = server.ProjectHandler();
-    const QString active = projects.ActiveProject();
-    // A run that was killed left its working project active: its project is made active
-    // again and the working project removed.
-    if (const std::optional<QString> source = AbandonedWorkingProjectSource(active)) {
-        projects.SetActiveProject(*source);
-        IgnoringErrors([&] { RemoveFile(active); });
+    if (const std::optional<QString> source = ::RecoverFromUnfinishedRun(server)) {
         prompts.MessageBox(
             Brevant::tr("The last check-out or check-in run did not finish. %1 is active again.")
                 .arg(*source),
             PromptButtons::OK, PromptIcon::Information, BrevantTitle);
-    }
-    // Working projects that killed runs left beside the registered projects.
-    for (const QString &project : projects.GetProjects()) {
-        RemoveAbandonedWorkingProjects(ParentFolderOf(project));
-        IgnoringErrors([&] {
-            const QString include = ProjectFilePath(IncludedPathFileOf(project), project);
-            if (!include.isEmpty())
-                RemoveAbandonedWorkingProjects(ParentFolderOf(include));
-        });
     }
 }
 
@@ -344,50 +358,28 @@ void frmMain::ShowServerStartFailure(const QString &description)
 
 void frmMain::PutStartupProjectBack()
 {
-    if (!state.DocumentServer)
-        return;
-    IgnoringErrors([this] {
-        ProjectHandler &projects = state.DocumentServer->ProjectHandler();
-        if (projects.ActiveProject() != state.StartupProject)
-            projects.SetActiveProject(state.StartupProject);
-    });
+    if (state.DocumentServer)
+        ::PutStartupProjectBack(*state.DocumentServer, state.StartupProject);
 }
 
 void frmMain::UpdateStatusbar()
 {
-    SetStatusPanelAutoSize(true);
-    statusUser->setText(Brevant::tr("User name: ") + state.CheckOutUser);
-    const QString &mode = state.MultiUserModeText;
-    const bool brevantMode = mode == QStringLiteral("Single User") ||
-                             mode == QStringLiteral("Semi-Isolated") ||
-                             mode == QStringLiteral("Depona");
-    statusMode->setText(Brevant::tr("Multi-User mode: ") +
-                        (brevantMode ? QStringLiteral("Brevant") : mode));
+    status->Update();
 }
 
-void frmMain::SetStatusPanelText(int panel, const QString &text)
+void frmMain::ShowListSession()
 {
-    if (panel == 1)
-        statusUser->setText(text);
-    else if (panel == 2)
-        statusMode->setText(text);
+    const QString &report = list.ReportPath();
+    setWindowTitle(QStringLiteral("Korvex Brevant - ") +
+                   (report.isEmpty() ? Brevant::tr("Unnamed") : report));
+    ApplyMenuState();
 }
 
-void frmMain::SetStatusPanelAutoSize(bool on)
+void frmMain::ApplyMenuState()
 {
-    if (on) {
-        statusUser->setMinimumWidth(0);
-        statusUser->setMaximumWidth(QWIDGETSIZE_MAX);
-    } else {
-        // The window's inner width less 10 twips.
-        statusUser->setFixedWidth(qMax(0, TwipsToPixels(PixelsToTwips(width()) - 10)));
-    }
-}
-
-void frmMain::SetStatusNote(const QString &text)
-{
-    statusNote->setText(text);
-    statusNote->setVisible(!text.isEmpty());
+    // Until the start-up shows the list's session, every item is available, as designed.
+    if (menuState)
+        menuState->Apply(list.Stage(), guard.CurrentActivity(), listModel->Count() > 0);
 }
 
 void frmMain::ArrangeControls()
@@ -468,25 +460,6 @@ void frmMain::Unload()
 {
     guard.SetUnloaded();
     const std::shared_ptr<DocumentServer> server = std::move(state.DocumentServer);
-    if (!server)
-        return;
-
-    // The user name is the start-up one again whenever a run or a failure left another.
-    IgnoringErrors([&] {
-        if (server->UserName() != state.StartupUserName)
-            server->SetUserName(state.StartupUserName);
-    });
-
-    IgnoringErrors([&] {
-        ProjectHandler &projects = server->ProjectHandler();
-        const QString active = FileNameOf(projects.ActiveProject());
-        if (active.toLower() == QStringLiteral("default.kpj"))
-            return;
-        IgnoringErrors([&] { projects.SetActiveProject(QString()); });
-        DeleteTemporaryProject(state.WorkingProject);
-        if (!IsWorkingProjectName(FileNameOf(state.StartupProject)))
-            projects.SetActiveProject(state.StartupProject);
-    });
-
-    DeleteTemporaryProject(state.WorkingProject);
+    if (server)
+        RestoreAtClose(*server, state);
 }

@@ -3,6 +3,8 @@
 #include "model/Prompts.h"
 #include "server/ProgramState.h"
 #include "shell/CommandGuard.h"
+#include "shell/ListSession.h"
+#include "shell/ProjectChoice.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -11,35 +13,27 @@
 
 class FileListModel;
 class FileListView;
+class MenuState;
 class OpenCommand;
 class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
-class QPushButton;
 class ReservationCommands;
 class SearchCommand;
 class SessionCommands;
+class StatusPanels;
 
 // Creates the document server at start-up. Tests wrap the real server in decorators here.
 using DocumentServerFactory = std::function<std::shared_ptr<DocumentServer>()>;
 
-// The project drop-down operations. Filling never changes which entry is selected (a
-// combo box would select the first entry it gets); selecting runs the selection handling
-// through currentIndexChanged exactly when the selected entry changes.
-
-// Appends the server's registered projects, in the server's order.
-void FillProjectList(DocumentServer &server, QComboBox *list);
-// Selects the first entry equal to path (exact comparison), else entry 0.
-void SelectProjectInList(DocumentServer &server, const QString &path, QComboBox *list);
-// The text of the selected entry, "" when none is selected.
-QString SelectedListText(const QComboBox *list);
-
 // The main window: project drop-down, file list, status bar, menus, start-up and shutdown.
 // Its controls and menu items are its own (each with the objectName of the window design);
-// the commands live in classes of their own (SessionCommands, SearchCommand, OpenCommand,
-// ReservationCommands), and CommandGuard decides whether one may run now.
+// the commands live in objects of their own (SessionCommands, SearchCommand, OpenCommand,
+// ReservationCommands), each given only what it works with, and their slots are connected
+// to the menu items in ConnectCommands. CommandGuard decides whether a command may run now,
+// MenuState which menu items are available.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -59,7 +53,7 @@ public:
 
     const ProgramState &State() const { return state; }
     // The list has been saved as a report since it last changed.
-    bool ListSaved() const { return listSaved; }
+    bool ListSaved() const { return list.Saved(); }
 
     // Both status bar panels from CheckOutUser and MultiUserModeText.
     void UpdateStatusbar();
@@ -75,57 +69,39 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class SessionCommands;
-    friend class SearchCommand;
-    friend class OpenCommand;
-    friend class ReservationCommands;
-
     // Window and controls (frmMain.cpp).
     void CreateControls();
     void CreateMenus();
     QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
     QAction *AddSeparator(QMenu *menu, const char *name);
+    void CreateCommands();
+    // Every menu item to the command it starts.
+    void ConnectCommands();
     // Lays the controls out for the client area; does nothing while minimized.
     void ArrangeControls();
     void ShowServerStartFailure(const QString &description);
-    void PutStartupProjectBack();
     // At start-up: the working project of a run that did not finish.
     void RecoverFromUnfinishedRun(DocumentServer &server);
     // At start-up: the active project file that no longer exists.
     void TellMissingActiveProject(DocumentServer &server);
+    void PutStartupProjectBack();
     void Unload();
-
-    // Status bar: panel 1 (user) or 2 (mode) shows text until the next UpdateStatusbar; a
-    // search shows its progress in panel 1 this way. Panel 3 holds notes such as a search's
-    // failures; "" hides it.
-    void SetStatusPanelText(int panel, const QString &text);
-    // Panel 1 sized to its text (on), or fixed at the window's inner width less 10 twips
-    // while a search shows its progress there (off).
-    void SetStatusPanelAutoSize(bool on);
-    void SetStatusNote(const QString &text);
+    // The caption ("Korvex Brevant - " and the report file or "Unnamed") and the menu
+    // items' states, from the list's session and the command running.
+    void ShowListSession();
+    void ApplyMenuState();
 
     // File list (frmMainList.cpp).
-    void ConnectListCommands();
-    // Shows every record of Files in record order, unsorted, keys "A1", "A2", ...
-    void ShowFilesInList();
-    void ClearList();
+    void DeleteItems();
     void ListViewFilesColumnClick(int logicalIndex);
     void ListViewFilesRightMouseDown(QPoint globalPosition);
     void SetGridLines(bool on);
 
-    // Project drop-down (frmMainProjects.cpp).
-    void Combo1Changed();
-    void Combo1Click();
-
     Prompts &prompts;
     DocumentServerFactory serverFactory;
     ProgramState state;
-    bool listSaved = false;
+    ListSession list;
     CommandGuard guard;
-    // Start-up is running: a server failure inside the drop-down's selection handling ends
-    // the start-up instead of being shown on its own.
-    bool loading = false;
-    std::optional<QString> startupFailure;
     bool sessionEnding = false;
 
     // Controls and menu items, named as in the window design.
@@ -136,11 +112,7 @@ private:
     FileListView *ListViewFiles = nullptr;
     FileListModel *listModel = nullptr; // the rows of ListViewFiles
     QStatusBar *StatusBar1 = nullptr;
-    QLabel *statusUser = nullptr;
-    QLabel *statusMode = nullptr;
-    QLabel *statusNote = nullptr;
-    // Shown while a run waits for another program's run.
-    QPushButton *statusCancel = nullptr;
+    StatusPanels *status = nullptr; // the panels of StatusBar1
 
     QMenu *mnuFile = nullptr;
     QAction *mnuNew = nullptr;
@@ -170,6 +142,8 @@ private:
     QAction *pupmnuUnreserve = nullptr;
     QAction *pupmnuRefresh = nullptr;
 
+    std::unique_ptr<MenuState> menuState;
+    std::unique_ptr<ProjectChoice> projectChoice;
     // The commands.
     std::unique_ptr<SessionCommands> session;
     std::unique_ptr<SearchCommand> search;

@@ -62,7 +62,7 @@ private slots:
             const QStringList c = row.split(u'|');
             QCOMPARE(ReadINI(c[0], c[1], file), c[2]);
         }
-        QCOMPARE(IniDocument::load(file).entries(u"a"_s).size(), 2);
+        QCOMPARE(IniDocument::FromFile(file).EntriesOf(u"a"_s).size(), 2);
         QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.path(u"no.ini"_s)), QString());
         const QString reason = FailureOf([&] { ReadINI(u"A"_s, u"k"_s, env.root()); });
         QVERIFY2(reason.contains(u"folder"_s), qPrintable(reason));

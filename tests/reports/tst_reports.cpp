@@ -57,26 +57,31 @@ QList<ReportRow> RowsOf(const QJsonObject &book)
     return rows;
 }
 
-// The list a report is saved from, and the caption that names its report.
-struct Session : ReportSource
+// The list a report is saved from, and its report file.
+struct Session
 {
     explicit Session(QList<ReportRow> listed = {}) : rows(std::move(listed)) {}
-    QList<ReportRow> RowsInDisplayOrder() const override { return rows; }
-    QString Caption() const override { return caption; }
-    void SetCaption(const QString &text) override { caption = text; }
+    // Saves as the window does: the file written becomes the list's report file.
+    bool Save(bool saveAs)
+    {
+        const QString written = saver.SaveReport(ReportName, saveAs, reportPath);
+        if (!written.isEmpty())
+            reportPath = written;
+        return !written.isEmpty();
+    }
     // As if the list had been saved to path before, with this filter selected (a Save As
     // cancelled in the dialog keeps the filter chosen there).
     void SavedBefore(const QString &path, int filter)
     {
         prompts.SaveFile(QString(), filter);
-        saver.SaveReport(ReportName, true);
-        caption = u"Korvex Brevant - "_s + path;
+        Save(true);
+        reportPath = path;
     }
 
     QList<ReportRow> rows;
-    QString caption = ReportSaver::UnnamedCaption();
+    QString reportPath;
     ScriptedPrompts prompts;
-    ReportSaver saver{prompts, *this};
+    ReportSaver saver{prompts, [this] { return rows; }};
 };
 
 } // namespace
@@ -88,7 +93,7 @@ class TestReports : public QObject
     Q_OBJECT
 
 private slots:
-    void saveAsAsksAndPlainSaveRewritesTheCaptionsFile_data()
+    void saveAsAsksAndPlainSaveRewritesTheReportFile_data()
     {
         QTest::addColumn<QString>("name"); // "" : the dialog is cancelled
         QTest::addColumn<int>("filter");
@@ -102,7 +107,7 @@ private slots:
         QTest::newRow("existing, Yes") << u"R.txt"_s << 1 << true << PromptAnswer::Yes;
     }
 
-    void saveAsAsksAndPlainSaveRewritesTheCaptionsFile()
+    void saveAsAsksAndPlainSaveRewritesTheReportFile()
     {
         QFETCH(QString, name);
         QFETCH(int, filter);
@@ -112,13 +117,13 @@ private slots:
         Session session({RowA, RowFree});
         const QString path = name.isEmpty() ? QString() : env.path(u"out/"_s + name);
         QDir().mkpath(env.path(u"out"_s));
-        session.caption = u"Korvex Brevant - /elsewhere/earlier.txt"_s;
+        session.reportPath = u"/elsewhere/earlier.txt"_s;
         session.prompts.SaveFile(path, filter);
         if (existing) {
             env.writeFile(u"out/"_s + name, "old\r\n");
             session.prompts.Message(answer);
         }
-        const bool saved = session.saver.SaveReport(ReportName, true);
+        const bool saved = session.Save(true);
         const FileDialogRequest &request = session.prompts.records.first().request;
         QCOMPARE((QStringList{request.filter, QString::number(request.selectedFilter),
                               request.initialFolder, request.fileName}),
@@ -129,8 +134,7 @@ private slots:
                                                      PromptIcon::None, PromptButtons::YesNoCancel)}
                           : QStringList());
         QCOMPARE(saved, !name.isEmpty() && (!existing || answer == PromptAnswer::Yes));
-        QCOMPARE(session.caption, saved ? u"Korvex Brevant - "_s + path
-                                        : u"Korvex Brevant - /elsewhere/earlier.txt"_s);
+        QCOMPARE(session.reportPath, saved ? path : u"/elsewhere/earlier.txt"_s);
         QCOMPARE(FolderEntries(env.path(u"out"_s)),
                  name.isEmpty() ? QStringList() : QStringList{name});
         if (!saved) {
@@ -144,10 +148,10 @@ private slots:
         else
             QCOMPARE(RowsOf(ReadWorkbook(path)),
                      (QList<ReportRow>{SpreadsheetHeaders(), RowA, RowFree}));
-        // A plain Save writes the caption's file again without a question, in the format
+        // A plain Save writes the report file again without a question, in the format
         // the dialog last had.
         session.rows = {RowFree};
-        QVERIFY(session.saver.SaveReport(ReportName, false));
+        QVERIFY(session.Save(false));
         QCOMPARE(session.prompts.records.size(), existing ? 2 : 1);
         if (filter == ReportSaver::TextFormat)
             QCOMPARE(ReadBytes(path), TwoRowText.mid(TwoRowText.indexOf('\n') + 1));
@@ -183,7 +187,7 @@ private slots:
         Session session(rows);
         const QString path = env.path(u"summary.xls"_s);
         session.prompts.SaveFile(path, ReportSaver::SpreadsheetFormat).Message();
-        QVERIFY(session.saver.SaveReport(ReportName, true));
+        QVERIFY(session.Save(true));
         QCOMPARE(
             session.prompts.Shown().last(),
             MessageShown(u"The report was saved, but 2 cell(s) held more than 32767 characters, "
@@ -230,7 +234,7 @@ private slots:
         QVERIFY(QFile::link(path, link));
         for (const int filter : {1, 2}) {
             session.SavedBefore(link, filter);
-            QVERIFY(session.saver.SaveReport(ReportName, false));
+            QVERIFY(session.Save(false));
             QVERIFY(QFileInfo(link).isSymLink());
             QCOMPARE(QFile::permissions(path), permissions);
             QCOMPARE(FolderEntries(env.path(u"out"_s)), QStringList{u"report"_s});

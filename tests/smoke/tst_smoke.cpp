@@ -111,7 +111,7 @@ class TestSmoke : public QObject
         program.start(BinDir + u"/korvex-brevant"_s, {});
         if (!program.waitForStarted(10000) || !InDialog(u"Korvex Brevant"_s, {u"Return"_s}))
             return false;
-        window = WaitForWindow(u"^Korvex Brevant - Unnamed$"_s);
+        window = WaitForWindow(u"^Korvex Brevant - (Unnamed|Unbenannt)$"_s);
         QTest::qWait(500);
         return !window.isEmpty();
     }

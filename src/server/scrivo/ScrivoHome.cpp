@@ -54,7 +54,7 @@ struct ProjectEntry
 QList<ProjectEntry> ProjectEntries(const IniDocument &settings)
 {
     QList<ProjectEntry> list;
-    for (const auto &[key, value] : settings.entries(ProjectsSection)) {
+    for (const auto &[key, value] : settings.EntriesOf(ProjectsSection)) {
         const int number = ProjectKeyNumber(key);
         if (number > 0 && !value.isEmpty())
             list.append({key, number, value});
@@ -164,7 +164,7 @@ void ScrivoHome::SetUp() const
 IniDocument ScrivoHome::ServerSettings() const
 {
     try {
-        return IniDocument::load(ServerIni());
+        return IniDocument::FromFile(ServerIni());
     } catch (const FileError &error) {
         throw ServerError(ServerErrors::ServerHomeUnusable,
                           Brevant::tr("The Scrivo settings file %1 cannot be read: %2")
@@ -175,7 +175,7 @@ IniDocument ScrivoHome::ServerSettings() const
 IniDocument ScrivoHome::ProjectDocument(const QString &projectFile)
 {
     try {
-        return IniDocument::load(projectFile);
+        return IniDocument::FromFile(projectFile);
     } catch (const FileError &error) {
         throw ServerError(
             ServerErrors::ProjectUnreadable,
@@ -218,7 +218,7 @@ void ScrivoHome::Edit(
 
 QString ScrivoHome::Value(const QString &key) const
 {
-    return ServerSettings().value(ServerSection, key);
+    return ServerSettings().ValueOf(ServerSection, key);
 }
 
 void ScrivoHome::SetValue(const QString &key, const QString &value) const
@@ -226,7 +226,7 @@ void ScrivoHome::SetValue(const QString &key, const QString &value) const
     if (Value(key) == value)
         return;
     Edit([&](const IniDocument &settings) -> QList<IniChange> {
-        if (settings.value(ServerSection, key) == value)
+        if (settings.ValueOf(ServerSection, key) == value)
             return {};
         return {{ServerSection, key, value}};
     });
@@ -440,7 +440,7 @@ int ScrivoHome::MultiUserMode() const
     const QString named = Value(QStringLiteral("ActiveProject"));
     const QString project = named.isEmpty() || !Exists(named) ? DefaultProject() : named;
     const std::optional<FileStamp> projectFile = StampOf(project);
-    const int mode = MultiUserModeFromName(ProjectDocument(project).value(
+    const int mode = MultiUserModeFromName(ProjectDocument(project).ValueOf(
         QStringLiteral("Project Defaults"), QStringLiteral("MultiUser")));
     // Not while the fallback stands in for a missing project: that one may come back
     // without server.ini changing.

@@ -36,7 +36,7 @@ public:
     QString WorkspacePath() override
     {
         const QString project = home.ActiveProject();
-        const QString workspace = ScrivoHome::ProjectDocument(project).value(
+        const QString workspace = ScrivoHome::ProjectDocument(project).ValueOf(
             QStringLiteral("Workspace"), QStringLiteral("Workspace"));
         return ProjectFilePath(workspace, project);
     }
@@ -47,7 +47,7 @@ public:
         names.clear();
         paths.clear();
         const IniDocument ini = ScrivoHome::ProjectDocument(project);
-        for (const auto &[key, value] : ini.entries(QStringLiteral("Workgroup Search Paths"))) {
+        for (const auto &[key, value] : ini.EntriesOf(QStringLiteral("Workgroup Search Paths"))) {
             names.append(key);
             paths.append(ProjectFilePath(value, project));
         }

@@ -1,12 +1,15 @@
-#include "shell/frmMain.h"
-#include "system/Failure.h"
-#include "system/Translation.h"
+#include "shell/ProjectChoice.h"
 
 #include "model/FileListModel.h"
-
+#include "model/Prompts.h"
 #include "projects/ProjectFiles.h"
+#include "server/ProgramState.h"
 #include "server/ProjectAccess.h"
 #include "server/ServerError.h"
+#include "shell/CommandGuard.h"
+#include "shell/StatusPanels.h"
+#include "system/Failure.h"
+#include "system/Translation.h"
 
 #include <QComboBox>
 #include <QSignalBlocker>
@@ -66,7 +69,20 @@ QString SelectedListText(const QComboBox *list)
     return list->currentIndex() < 0 ? QString() : list->itemText(list->currentIndex());
 }
 
-void frmMain::Combo1Changed()
+ProjectChoice::ProjectChoice(ProgramState &programState, Prompts &dialogs,
+                             const CommandGuard &commandGuard, const FileListModel &listed,
+                             StatusPanels &statusPanels, QComboBox *projects)
+    : state(programState), prompts(dialogs), guard(commandGuard), list(listed),
+      status(statusPanels), Combo1(projects)
+{
+}
+
+std::optional<QString> ProjectChoice::TakeStartupFailure()
+{
+    return std::exchange(startupFailure, std::nullopt);
+}
+
+void ProjectChoice::Combo1Changed()
 {
     // Slots must not throw. While the start-up runs, a server failure ends it; afterwards
     // the choice is undone and the failure shown.
@@ -106,13 +122,13 @@ void frmMain::Combo1Changed()
     }
 }
 
-void frmMain::Combo1Click()
+void ProjectChoice::Combo1Click()
 {
     // Nothing to select in once the server has been released at closing.
     if (!state.DocumentServer)
         return;
     DocumentServer &server = *state.DocumentServer;
-    if (listModel->Count() > 0) {
+    if (list.Count() > 0) {
         // The project stays while rows are listed; the nested run this causes finds the
         // entry already selected and ends.
         SelectProjectInList(server, state.SelectedProject, Combo1);
@@ -134,5 +150,5 @@ void frmMain::Combo1Click()
     if (state.MultiUserModeText == QStringLiteral("Semi-Isolated"))
         prompts.MessageBox(SemiIsolatedHintText(), PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);
-    UpdateStatusbar();
+    status.Update();
 }

@@ -1,0 +1,59 @@
+#include "reserve/SessionRestore.h"
+
+#include "projects/FileFunctions.h"
+#include "projects/ProjectFiles.h"
+#include "projects/WorkingProject.h"
+#include "server/ProjectAccess.h"
+#include "system/Failure.h"
+#include "system/FileWrite.h"
+
+std::optional<QString> RecoverFromUnfinishedRun(DocumentServer &server)
+{
+    ProjectHandler &projects = server.ProjectHandler();
+    const QString active = projects.ActiveProject();
+    const std::optional<QString> source = AbandonedWorkingProjectSource(active);
+    if (source) {
+        projects.SetActiveProject(*source);
+        IgnoringErrors([&] { RemoveFile(active); });
+    }
+    for (const QString &project : projects.GetProjects()) {
+        RemoveAbandonedWorkingProjects(ParentFolderOf(project));
+        IgnoringErrors([&] {
+            const QString include = ProjectFilePath(IncludedPathFileOf(project), project);
+            if (!include.isEmpty())
+                RemoveAbandonedWorkingProjects(ParentFolderOf(include));
+        });
+    }
+    return source;
+}
+
+void PutStartupProjectBack(DocumentServer &server, const QString &startupProject)
+{
+    IgnoringErrors([&] {
+        ProjectHandler &projects = server.ProjectHandler();
+        if (projects.ActiveProject() != startupProject)
+            projects.SetActiveProject(startupProject);
+    });
+}
+
+void RestoreAtClose(DocumentServer &server, const ProgramState &state)
+{
+    // The user name is the start-up one again whenever a run or a failure left another.
+    IgnoringErrors([&] {
+        if (server.UserName() != state.StartupUserName)
+            server.SetUserName(state.StartupUserName);
+    });
+
+    IgnoringErrors([&] {
+        ProjectHandler &projects = server.ProjectHandler();
+        const QString active = FileNameOf(projects.ActiveProject());
+        if (active.toLower() == QStringLiteral("default.kpj"))
+            return;
+        IgnoringErrors([&] { projects.SetActiveProject(QString()); });
+        DeleteTemporaryProject(state.WorkingProject);
+        if (!IsWorkingProjectName(FileNameOf(state.StartupProject)))
+            projects.SetActiveProject(state.StartupProject);
+    });
+
+    DeleteTemporaryProject(state.WorkingProject);
+}
