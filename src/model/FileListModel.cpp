@@ -10,17 +10,17 @@
 QString ColumnText(const clsFile &record, int column)
 {
     switch (column) {
-    case 0:
+    case Column::CheckedOutBy:
         return record.CheckedOutBy();
-    case 1:
+    case Column::CheckedOutTime:
         return record.CheckedOutTime();
-    case 2:
+    case Column::FileName:
         return record.FileName();
-    case 3:
+    case Column::FilePath:
         return record.FilePath();
-    case 4:
+    case Column::BrowserName:
         return record.BrowserName();
-    case 5:
+    case Column::CheckedOutVersion:
         return record.CheckedOutVersion();
     default:
         return QString();
@@ -150,7 +150,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return ColumnText(record, index.column());
     case Qt::CheckStateRole:
-        if (index.column() != 0)
+        if (index.column() != Column::CheckedOutBy)
             return {};
         return record.CheckedOutBy() != Available ? Qt::Checked : Qt::Unchecked;
     case KeyRole:

@@ -6,8 +6,20 @@
 #include <QStringList>
 #include <vector>
 
-// The text of one list column of a record: "Checked Out By", "Checked Out Time", "File Name",
-// "File Path", "Browser Name", "Checked Out Version".
+// The list's columns in display order, which is also the order of a report's fields.
+namespace Column {
+enum : int {
+    CheckedOutBy,
+    CheckedOutTime,
+    FileName,
+    FilePath,
+    BrowserName,
+    CheckedOutVersion,
+    Count
+};
+} // namespace Column
+
+// The text of one list column of a record.
 QString ColumnText(const clsFile &record, int column);
 
 // The document list: one row per record of Files, in display order. Nothing is copied: the
@@ -20,7 +32,7 @@ class FileListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    static constexpr int Columns = 6;
+    static constexpr int Columns = Column::Count;
     // The key a row was given when the list was filled: "A" and the record's position.
     static constexpr int KeyRole = Qt::UserRole + 1;
 

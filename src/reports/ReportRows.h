@@ -1,17 +1,15 @@
 #pragma once
 
+#include "model/FileListModel.h"
+
 #include <QList>
 #include <QString>
 #include <array>
 
-class FileListModel;
-class clsFile;
+// The six texts of one list row, in the list's column order (Column).
+using ReportRow = std::array<QString, Column::Count>;
 
-// The six texts of one list row, in the list's column order: "Checked Out By", "Checked Out
-// Time", "File Name", "File Path", "Browser Name", "Checked Out Version".
-using ReportRow = std::array<QString, 6>;
-
-inline constexpr int ReportColumnCount = 6;
+inline constexpr int ReportColumnCount = Column::Count;
 
 // The report row of one record.
 ReportRow ReportRowOf(const clsFile &record);

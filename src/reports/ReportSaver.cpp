@@ -72,15 +72,15 @@ QString ReportSaver::AskReportFileName(const QString &defaultName)
 
 bool ReportSaver::WriteTextReport(const QString &path)
 {
-    return WriteReport(path, [&] { WriteTextReportFile(path, rows()); });
+    return WriteReport([&] { WriteTextReportFile(path, rows()); });
 }
 
 bool ReportSaver::WriteSpreadsheetReport(const QString &path)
 {
-    return WriteReport(path, [&] { cutCells = WriteSpreadsheetReportFile(path, rows()); });
+    return WriteReport([&] { cutCells = WriteSpreadsheetReportFile(path, rows()); });
 }
 
-bool ReportSaver::WriteReport(const QString &path, const std::function<void()> &write)
+bool ReportSaver::WriteReport(const std::function<void()> &write)
 {
     lastError.clear();
     cutCells = 0;

@@ -37,7 +37,7 @@ public:
     bool WriteSpreadsheetReport(const QString &path);
 
 private:
-    bool WriteReport(const QString &path, const std::function<void()> &write);
+    bool WriteReport(const std::function<void()> &write);
     void ShowSaveFailure(const QString &path) const;
 
     Prompts &prompts;

@@ -122,8 +122,8 @@ void frmMain::CreateControls()
     ListViewFiles = new FileListView(PBoxRight);
     ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
     listModel = ListViewFiles->Model();
-    const int columnTwips[] = {1800, 3000, 2400, 2400, 2400, 1200};
-    for (int column = 0; column < 6; ++column)
+    const int columnTwips[Column::Count] = {1800, 3000, 2400, 2400, 2400, 1200};
+    for (int column = 0; column < Column::Count; ++column)
         ListViewFiles->setColumnWidth(column, TwipsToPixels(columnTwips[column]));
 
     StatusBar1 = statusBar();

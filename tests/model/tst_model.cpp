@@ -33,7 +33,7 @@ QStringList Names(const clsFiles &files)
     return names;
 }
 
-QStringList Column(const FileListModel &list, int column, int role = Qt::DisplayRole)
+QStringList ColumnTexts(const FileListModel &list, int column, int role = Qt::DisplayRole)
 {
     QStringList texts;
     for (int row = 0; row < list.Count(); ++row)
@@ -84,17 +84,19 @@ private slots:
         // follows its rows; a changed text stays in its row; removed rows' records stay.
         selection.select(list.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         list.sort(5, Qt::AscendingOrder);
-        QCOMPARE(Column(list, 2), (QStringList{u"b.kpt"_s, u"c.kpt"_s, u"d.kpt"_s, u"a.kpt"_s}));
+        QCOMPARE(ColumnTexts(list, Column::FileName),
+                 (QStringList{u"b.kpt"_s, u"c.kpt"_s, u"d.kpt"_s, u"a.kpt"_s}));
         QCOMPARE(selection.selectedRows().value(0).row(), 1);
         list.Record(3)->SetCheckedOutBy(u"zora"_s);
         list.RecordChanged(3);
         list.sort(0, Qt::DescendingOrder);
-        QCOMPARE(Column(list, 2), (QStringList{u"a.kpt"_s, u"c.kpt"_s, u"d.kpt"_s, u"b.kpt"_s}));
+        QCOMPARE(ColumnTexts(list, Column::FileName),
+                 (QStringList{u"a.kpt"_s, u"c.kpt"_s, u"d.kpt"_s, u"b.kpt"_s}));
         list.RemoveRows({3, 0});
-        QCOMPARE(Column(list, 2), (QStringList{u"c.kpt"_s, u"d.kpt"_s}));
+        QCOMPARE(ColumnTexts(list, Column::FileName), (QStringList{u"c.kpt"_s, u"d.kpt"_s}));
         QCOMPARE(files.Count(), 4);
         list.ShowFiles(files); // a refill is in record order
-        QVERIFY(Column(list, 2).first() == u"c.kpt"_s && !list.Sorted());
+        QVERIFY(ColumnTexts(list, Column::FileName).first() == u"c.kpt"_s && !list.Sorted());
     }
 
     void generalDateTextIsLocalShortDateAndTime()

@@ -10,13 +10,16 @@
 #include "projects/WorkingProject.h"
 #include "reserve/PrepareWorkingProject.h"
 #include "reserve/ReservationRun.h"
+#include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
+#include <csignal>
 
 namespace {
 
@@ -398,6 +401,58 @@ private slots:
         f.Select({0});
         f.Trigger("mnuReserveSelectedFiles");
         QVERIFY(f.prompts.Done() && f.Column(0).first() == u"Carl"_s);
+    }
+
+    void closingPutsTheServerBackAsItWasFound_data()
+    {
+        // What is active when the program closes, and what it had found at start-up.
+        QTest::addColumn<QString>("activeAtClose");
+        QTest::addColumn<QString>("startupProject");
+        QTest::addColumn<QString>("activeAfter"); // "" : Scrivo's default project
+        QTest::newRow("a run's working project") << u"working"_s << u"A"_s << u"A"_s;
+        QTest::newRow("another project") << u"B"_s << u"A"_s << u"A"_s;
+        QTest::newRow("a default project stays") << u"DeFaulT.KPJ"_s << u"A"_s << u"DeFaulT.KPJ"_s;
+        QTest::newRow("a working project found at start-up is not brought back")
+            << u"working"_s << u"Temp$$$00-x.kpj"_s << QString();
+    }
+
+    void closingPutsTheServerBackAsItWasFound()
+    {
+        QFETCH(QString, activeAtClose);
+        QFETCH(QString, startupProject);
+        QFETCH(QString, activeAfter);
+        Run run(u"Single User"_s);
+        const auto project = [&](const QString &name) {
+            return name == u"A"_s ? run.project
+                                  : run.f.Project(name.section(u'.', 0, 0), u"Shared"_s);
+        };
+        run.state.StartupProject = project(startupProject);
+        run.state.WorkingProject = BuildWorkingProject(run.project, true, run.project);
+        run.f.Activate(activeAtClose == u"working"_s ? run.state.WorkingProject
+                                                     : project(activeAtClose));
+        run.f.server->SetUserName(Bob);
+        RestoreAtClose(*run.f.observed, run.state);
+        QCOMPARE(run.f.server->UserName(), Anna);
+        QCOMPARE(QFileInfo(run.f.ActiveProject()).fileName(),
+                 activeAfter.isEmpty() ? u"Default.kpj"_s
+                                       : QFileInfo(project(activeAfter)).fileName());
+        QVERIFY(!QFile::exists(run.state.WorkingProject));
+    }
+
+    void startUpRecoversFromAKilledRun()
+    {
+        Run run(u"Single User"_s);
+        QVERIFY(!RecoverFromUnfinishedRun(*run.f.observed));
+        // A killed run left its working project active.
+        QCOMPARE(
+            RunInChildProcess(
+                [&] { run.f.Activate(BuildWorkingProject(run.project, true, run.project)); }, true),
+            SIGKILL);
+        QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s).size(), 1);
+        QCOMPARE(RecoverFromUnfinishedRun(*run.f.observed), run.project);
+        QCOMPARE(run.f.ActiveProject(), run.project);
+        QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s),
+                 QStringList());
     }
 };
 

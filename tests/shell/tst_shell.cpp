@@ -22,6 +22,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <csignal>
@@ -38,11 +39,13 @@ const QString SemiIsolatedHint =
 
 enum class Fault { Release10, KorvexRuns, IniUnreadable, ServerFails, KilledRun, ProjectGone };
 enum class Reply { NotAsked, No, YesSaved, YesCancelled, YesFailed, Dismissed };
+enum class Moment { After, WhileSearching, WhileCheckingOut };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(Reply)
+Q_DECLARE_METATYPE(Moment)
 
 class TestShell : public QObject
 {
@@ -357,6 +360,93 @@ private slots:
         // The opened list has no report file yet: a plain Save asks for a name.
         f.prompts.SaveFile(QString());
         f.Trigger("mnuSave");
+        QVERIFY(f.prompts.Done());
+    }
+
+    void menuStatesFollowTheListAndTheCommandRunning_data()
+    {
+        // Steps before the moment looked at: "search", "open", "new".
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<Moment>("moment");
+        // Every menu entry (and the project drop-down) not available at that moment.
+        QTest::addColumn<QStringList>("disabled");
+        const QString whileBusy = u"mnuNew mnuOpen mnuReserveForUser mnuReserveSelectedFiles "
+                                  "mnuUnreserveSelectedFiles mnuSave mnuSaveAs mnuDocumentsSearch "
+                                  "mnuDeleteItems pupmnuDeleteItems pupmnuReserve pupmnuUnreserve "
+                                  "pupmnuRefresh mnuRefresh Combo1"_s;
+        QTest::newRow("start-up")
+            << QStringList() << Moment::After
+            << u"mnuSave mnuSaveAs mnuStopDocumentsSearch pupmnuDeleteItems"_s.split(u' ');
+        QTest::newRow("searched") << QStringList{u"search"_s} << Moment::After
+                                  << u"mnuStopDocumentsSearch Combo1"_s.split(u' ');
+        QTest::newRow("opened") << QStringList{u"open"_s} << Moment::After
+                                << u"mnuOpen mnuStopDocumentsSearch Combo1"_s.split(u' ');
+        QTest::newRow("searched after an open")
+            << QStringList{u"open"_s, u"search"_s} << Moment::After
+            << u"mnuOpen mnuStopDocumentsSearch Combo1"_s.split(u' ');
+        QTest::newRow("new after a search")
+            << QStringList{u"search"_s, u"new"_s} << Moment::After
+            << u"mnuSave mnuSaveAs mnuStopDocumentsSearch pupmnuDeleteItems"_s.split(u' ');
+        QTest::newRow("while searching")
+            << QStringList() << Moment::WhileSearching << whileBusy.split(u' ');
+        QTest::newRow("while checking out")
+            << QStringList{u"search"_s} << Moment::WhileCheckingOut
+            << QString(whileBusy + u" mnuStopDocumentsSearch"_s).split(u' ');
+    }
+
+    void menuStatesFollowTheListAndTheCommandRunning()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(Moment, moment);
+        QFETCH(QStringList, disabled);
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        const QString top = f.Document(u"top.kam"_s, 1, {u"p.kpt"_s});
+        f.Document(u"p.kpt"_s);
+        const auto disabledNow = [&f] {
+            QStringList names;
+            for (QObject *entry : f.window->findChildren<QObject *>()) {
+                const QString name = entry->objectName();
+                if ((name.startsWith(u"mnu"_s) || name.startsWith(u"pupmnu"_s) ||
+                     name == u"Combo1"_s) &&
+                    !name.endsWith(u"Item"_s) && !qobject_cast<QMenu *>(entry) &&
+                    !name.contains(u"Spacer"_s) && !entry->property("enabled").toBool())
+                    names.append(name);
+            }
+            return names;
+        };
+        for (const QString &step : std::as_const(steps)) {
+            if (f.List().Count() > 0)
+                f.prompts.Message(PromptAnswer::No); // the unsaved list is let go
+            if (step == u"search"_s)
+                f.SearchDocs();
+            else if (step == u"open"_s)
+                f.prompts.OpenFile(top), f.Trigger("mnuOpen");
+            else
+                f.Trigger("mnuNew");
+        }
+        QStringList seen;
+        f.observed->onCall = [&](const QString &call) {
+            if (!call.startsWith(u"OpenDocument"_s) || !seen.isEmpty())
+                return;
+            // A check-out run reads on a thread of its own; the window is asked on its own.
+            if (QThread::currentThread() == f.window->thread())
+                seen = disabledNow();
+            else
+                QMetaObject::invokeMethod(
+                    f.window.get(), [&] { seen = disabledNow(); }, Qt::BlockingQueuedConnection);
+        };
+        if (moment == Moment::WhileSearching) {
+            f.SearchDocs();
+        } else if (moment == Moment::WhileCheckingOut) {
+            f.Select({0});
+            f.Trigger("mnuReserveSelectedFiles");
+        } else {
+            seen = disabledNow();
+        }
+        seen.sort();
+        disabled.sort();
+        QCOMPARE(seen, disabled);
         QVERIFY(f.prompts.Done());
     }
 
