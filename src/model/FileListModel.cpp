@@ -4,6 +4,8 @@
 #include "system/Translation.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -92,6 +94,37 @@ void FileListModel::RemoveRows(const QList<int> &doomed)
     ReleaseElsewhere(std::move(removed));
 }
 
+std::function<bool(int, int)> FileListModel::SortsBefore(int column) const
+{
+    // The time column sorts by the instant, the version column by number, each with the rows
+    // that have none (free documents) after the others; the text columns as text in any
+    // letter case.
+    if (column == Column::CheckedOutTime) {
+        auto since = std::make_shared<std::vector<qint64>>(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const QDateTime time = rows[i].record->CheckedOutSince();
+            (*since)[i] =
+                time.isValid() ? time.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+        }
+        return [since](int a, int b) { return (*since)[size_t(a)] < (*since)[size_t(b)]; };
+    }
+    if (column == Column::CheckedOutVersion) {
+        auto version = std::make_shared<std::vector<qint64>>(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            bool number = false;
+            const qint64 value = rows[i].record->CheckedOutVersion().toLongLong(&number);
+            (*version)[i] = number ? value : std::numeric_limits<qint64>::max();
+        }
+        return [version](int a, int b) { return (*version)[size_t(a)] < (*version)[size_t(b)]; };
+    }
+    auto texts = std::make_shared<std::vector<QString>>(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        (*texts)[i] = ColumnText(*rows[i].record, column);
+    return [texts](int a, int b) {
+        return QString::compare((*texts)[size_t(a)], (*texts)[size_t(b)], Qt::CaseInsensitive) < 0;
+    };
+}
+
 void FileListModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= Columns)
@@ -99,16 +132,12 @@ void FileListModel::sort(int column, Qt::SortOrder order)
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> positions(rows.size());
     std::iota(positions.begin(), positions.end(), 0);
-    std::vector<QString> texts(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        texts[i] = ColumnText(*rows[i].record, column);
-    // Texts compare as texts: a version 10 comes before a version 9.
+    const std::function<bool(int, int)> sortsBefore = SortsBefore(column);
     if (order == Qt::AscendingOrder)
-        std::stable_sort(positions.begin(), positions.end(),
-                         [&](int a, int b) { return texts[size_t(a)] < texts[size_t(b)]; });
+        std::stable_sort(positions.begin(), positions.end(), sortsBefore);
     else
         std::stable_sort(positions.begin(), positions.end(),
-                         [&](int a, int b) { return texts[size_t(b)] < texts[size_t(a)]; });
+                         [&](int a, int b) { return sortsBefore(b, a); });
     std::vector<Row> sortedRows;
     sortedRows.reserve(rows.size());
     std::vector<int> newRowOf(rows.size());
@@ -152,7 +181,9 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         if (index.column() != Column::CheckedOutBy)
             return {};
-        return record.CheckedOutBy() != Available ? Qt::Checked : Qt::Unchecked;
+        return record.CheckedOutBy() != Available && record.CheckedOutBy() != DamagedRecord
+                   ? Qt::Checked
+                   : Qt::Unchecked;
     case KeyRole:
         return Key(index.row());
     default:

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // The list's columns in display order, which is also the order of a report's fields.
@@ -74,6 +75,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    // Whether the row at position a sorts before the one at b in the column, ascending.
+    std::function<bool(int, int)> SortsBefore(int column) const;
     struct Row
     {
         clsFilePtr record;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <memory>
 
@@ -21,6 +22,9 @@ public:
     QString FileName() const { return fileName; }
     void SetFilePath(const QString &ItemName) { filePath = ItemName; }
     QString FilePath() const { return filePath; }
+    // The instant the reservation was made, for sorting by time; invalid when none is known.
+    void SetCheckedOutSince(const QDateTime &since) { checkedOutSince = since; }
+    QDateTime CheckedOutSince() const { return checkedOutSince; }
 
 private:
     QString checkedOutBy;
@@ -29,6 +33,7 @@ private:
     QString browserName;
     QString fileName;
     QString filePath;
+    QDateTime checkedOutSince;
 };
 
 using clsFilePtr = std::shared_ptr<clsFile>;
@@ -39,3 +44,7 @@ inline const QString Available = QStringLiteral("available");
 // The holder text of a document whose reservation is being written: it is reserved, by a
 // holder not known yet.
 inline const QString BeingReserved = QStringLiteral("(being reserved)");
+
+// The holder text of a document whose reservation record is damaged: nobody holds it in a
+// way that can be read, and any user may release it.
+inline const QString DamagedRecord = QStringLiteral("damaged record");

@@ -45,14 +45,8 @@ ReservationTexts ReservationOf(ServerDocument &doc)
 // Writes the texts into the row and tells about it when they differ from what it showed.
 void ShowReservation(RunRecord &row, const ReservationTexts &held)
 {
-    clsFile &record = row.record;
-    if (record.CheckedOutBy() == held.By && record.CheckedOutTime() == held.Time &&
-        record.CheckedOutVersion() == held.Version)
-        return;
-    record.SetCheckedOutBy(held.By);
-    record.SetCheckedOutTime(held.Time);
-    record.SetCheckedOutVersion(held.Version);
-    row.changed();
+    if (ShowTexts(row.record, held))
+        row.changed();
 }
 
 void ShowAvailable(RunRecord &row)

@@ -180,9 +180,7 @@ void TakeFolder(SearchContext &context, ReadAhead &ahead, const FolderJob &job)
             ++context.FailedDocuments;
             continue;
         }
-        const ReservationState state = AppendRecord(context.Files, document->reading);
-        if (context.DocumentRead)
-            context.DocumentRead(document->fullName, state);
+        TakeReading(context, document->fullName, document->reading);
     }
 }
 

@@ -40,6 +40,17 @@ bool IsKorvexDocumentName(const QString &fullName)
                                       fullName[n - 1].unicode());
 }
 
+void TakeReading(SearchContext &context, const QString &fullName, const DocumentReading &reading)
+{
+    AppendRecord(context.Files, reading);
+    if (!reading.Damage.isEmpty()) {
+        context.Log.Append(fullName);
+        ++context.FailedDocuments;
+    }
+    if (context.DocumentRead)
+        context.DocumentRead(fullName, reading);
+}
+
 QString TrimBlanks(const QString &text)
 {
     qsizetype begin = 0;
@@ -79,14 +90,14 @@ void readDocument(SearchContext &context, const QString &fullName)
         loggedStep(context, fullName, [&] { doc = context.Server.OpenDocument(fullName); });
     // Reading a document that was not obtained fails too, so an unopenable document leaves
     // two lines in the log, one for each failed step.
-    ReservationState state;
+    DocumentReading reading;
     const bool read = loggedStep(context, fullName, [&] {
         if (!doc)
             throw std::runtime_error("no document to read");
-        state = ReadReservation(context.Files, *doc);
+        reading = ReadDocument(*doc);
     });
-    if (read && context.DocumentRead)
-        context.DocumentRead(fullName, state);
+    if (read)
+        TakeReading(context, fullName, reading);
     if (!opened || !read)
         ++context.FailedDocuments;
 }

@@ -3,6 +3,7 @@
 #include "model/clsFiles.h"
 #include "search/ErrorLog.h"
 #include "server/DocumentServer.h"
+#include "server/FileProcessing.h"
 #include "system/DirectoryListing.h"
 
 #include <QSet>
@@ -30,8 +31,8 @@ struct SearchContext
     QSet<FolderIdentity> VisitedFolders;
     ErrorLog Log;
     // Told about each document read into Files (its record is the last one there), with its
-    // full name and its reservation as read.
-    std::function<void(const QString &fullName, const ReservationState &state)> DocumentRead;
+    // full name and what was read.
+    std::function<void(const QString &fullName, const DocumentReading &reading)> DocumentRead;
     // How many documents the walk reads at once (see ReadAheadWalk.h); 1: one at a time.
     int Width = 1;
     // Documents that could not be opened or read during this search, and folders that could
@@ -39,6 +40,11 @@ struct SearchContext
     int FailedDocuments = 0;
     int FailedFolders = 0;
 };
+
+// Appends the record of a document the walk read and tells DocumentRead. A damaged
+// reservation record is listed as such, and logged and counted as a document that could not
+// be read.
+void TakeReading(SearchContext &context, const QString &fullName, const DocumentReading &reading);
 
 // True when the full name ends in KPT, KAM or KDW, in any letter case (no dot needed).
 bool IsKorvexDocumentName(const QString &fullName);

@@ -11,13 +11,31 @@ ReservationTexts TextsOf(const ReservationState &state)
         return {Available, Available, Available};
     if (state.HolderUnknown)
         return {BeingReserved, QString(), QString()};
-    return {state.By, GeneralDateText(state.Time), QString::number(state.Version)};
+    return {state.By, GeneralDateText(state.Time), QString::number(state.Version), state.Time};
+}
+
+bool ShowTexts(clsFile &record, const ReservationTexts &texts)
+{
+    if (record.CheckedOutBy() == texts.By && record.CheckedOutTime() == texts.Time &&
+        record.CheckedOutVersion() == texts.Version && record.CheckedOutSince() == texts.Since)
+        return false;
+    record.SetCheckedOutBy(texts.By);
+    record.SetCheckedOutTime(texts.Time);
+    record.SetCheckedOutVersion(texts.Version);
+    record.SetCheckedOutSince(texts.Since);
+    return true;
 }
 
 DocumentReading ReadDocument(ServerDocument &doc)
 {
     DocumentReading reading;
-    reading.State = doc.Reservation();
+    try {
+        reading.State = doc.Reservation();
+    } catch (const ServerError &error) {
+        if (error.number != ServerErrors::ReservationRecordDamaged)
+            throw;
+        reading.Damage = error.description;
+    }
     reading.DisplayName = doc.DisplayName();
     reading.FullFileName = doc.FullFileName();
     return reading;
@@ -26,10 +44,7 @@ DocumentReading ReadDocument(ServerDocument &doc)
 ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading)
 {
     auto record = std::make_shared<clsFile>();
-    const ReservationTexts texts = TextsOf(reading.State);
-    record->SetCheckedOutBy(texts.By);
-    record->SetCheckedOutTime(texts.Time);
-    record->SetCheckedOutVersion(texts.Version);
+    ShowTexts(*record, reading.Damage.isEmpty() ? TextsOf(reading.State) : DamagedRecordTexts);
     record->SetBrowserName(reading.DisplayName);
     record->SetFileName(FileNameOf(reading.FullFileName));
     record->SetFilePath(ParentFolderOf(reading.FullFileName));
@@ -39,7 +54,10 @@ ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading)
 
 ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc)
 {
-    return AppendRecord(Files, ReadDocument(doc));
+    const DocumentReading reading = ReadDocument(doc);
+    if (!reading.Damage.isEmpty())
+        throw ServerError(ServerErrors::ReservationRecordDamaged, reading.Damage);
+    return AppendRecord(Files, reading);
 }
 
 namespace {

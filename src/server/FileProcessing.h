@@ -8,34 +8,43 @@
 
 // The texts a row shows for a reservation: the holder, the time (the general date form) and
 // the version; "available" three times for a free document; "(being reserved)" and two
-// empty texts while the holder is not known.
+// empty texts while the holder is not known; "damaged record" and two empty texts for a
+// record that cannot be read as one. Since is the reservation's instant, for sorting.
 struct ReservationTexts
 {
     QString By;
     QString Time;
     QString Version;
+    QDateTime Since = {};
 
     friend bool operator==(const ReservationTexts &, const ReservationTexts &) = default;
 };
 ReservationTexts TextsOf(const ReservationState &state);
+inline const ReservationTexts DamagedRecordTexts{DamagedRecord, QString(), QString()};
+
+// Writes the texts into the record; false when it showed them already.
+bool ShowTexts(clsFile &record, const ReservationTexts &texts);
 
 // What a list row needs of a document, read at one moment: its reservation, display name and
 // full name, read from the server in that order. Where the server allows it
-// (ConcurrentDocuments), several threads read documents so at once.
+// (ConcurrentDocuments), several threads read documents so at once. A damaged reservation
+// record does not end the reading: Damage holds the server's description of it, and the
+// document counts as free.
 struct DocumentReading
 {
     ReservationState State;
     QString DisplayName;
     QString FullFileName;
+    QString Damage;
 };
 DocumentReading ReadDocument(ServerDocument &doc);
 
-// Appends the record of a document as read (a free document gets "available" three times) to
-// Files; returns its reservation.
+// Appends the record of a document as read (a free document gets "available" three times, a
+// damaged record "damaged record") to Files; returns its reservation.
 ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading);
 
-// Reads the document and appends its record. A failing read passes its error on and leaves
-// Files as it was. Returns the reservation as read.
+// Reads the document and appends its record. A failing read, and a damaged reservation
+// record, pass their error on and leave Files as it was. Returns the reservation as read.
 ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc);
 
 // The server's error while a document was read, with the full name of the document that

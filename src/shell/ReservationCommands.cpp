@@ -163,9 +163,9 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     observer.Changed = [&](qsizetype position) {
         const clsFile &changed = *copies.at(position);
         const QMutexLocker locked(&pendingLock);
-        pending.append(
-            {position,
-             {changed.CheckedOutBy(), changed.CheckedOutTime(), changed.CheckedOutVersion()}});
+        pending.append({position,
+                        {changed.CheckedOutBy(), changed.CheckedOutTime(),
+                         changed.CheckedOutVersion(), changed.CheckedOutSince()}});
     };
     const auto showChanges = [&] {
         QList<QPair<qsizetype, ReservationTexts>> taken;
@@ -176,10 +176,7 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
         int first = model.Count();
         int last = -1;
         for (const auto &[position, texts] : std::as_const(taken)) {
-            clsFile &record = *records.at(position);
-            record.SetCheckedOutBy(texts.By);
-            record.SetCheckedOutTime(texts.Time);
-            record.SetCheckedOutVersion(texts.Version);
+            ShowTexts(*records.at(position), texts);
             first = qMin(first, rows.at(position));
             last = qMax(last, rows.at(position));
         }

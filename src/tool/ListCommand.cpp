@@ -57,7 +57,8 @@ struct ListedDocument
 {
     QString path;
     ReservationState state;
-    int record = 0; // 1-based position in the walk's records
+    bool damaged = false; // the reservation record is damaged
+    int record = 0;       // 1-based position in the walk's records
 };
 
 // "Listing: n folders, m documents" on a terminal's standard error, once the walk has
@@ -112,9 +113,13 @@ bool Wanted(const ListFilter &options, const ReservationState &state, const QStr
     return !options.mine || state.By == me;
 }
 
-// The holder as the tool shows it: "available", the holder, or "(being reserved)".
-QString HolderText(const ReservationState &state)
+// The holder as the tool shows it: "available", the holder, "(being reserved)" or "damaged
+// record".
+QString HolderText(const ListedDocument &document)
 {
+    const ReservationState &state = document.state;
+    if (document.damaged)
+        return DamagedRecord;
     if (!state.Reserved)
         return Available;
     return state.HolderUnknown ? BeingReserved : state.By;
@@ -130,7 +135,7 @@ void PrintLines(const QList<ListedDocument> &listed, const clsFiles &records)
 {
     for (const ListedDocument &document : listed) {
         const ReservationState &state = document.state;
-        const QString holder = HolderText(state);
+        const QString holder = HolderText(document);
         const QString time = HasKnownHolder(state) ? IsoDateText(state.Time) : QString();
         const QString version = HasKnownHolder(state) ? QString::number(state.Version) : QString();
         Print(QStringList{Escaped(document.path), Escaped(holder), time, version,
@@ -146,7 +151,7 @@ void PrintJson(const QList<ListedDocument> &listed, const clsFiles &records)
         const ReservationState &state = document.state;
         array.append(QJsonObject{
             {QStringLiteral("path"), document.path},
-            {QStringLiteral("holder"), HolderText(state)},
+            {QStringLiteral("holder"), HolderText(document)},
             {QStringLiteral("time"),
              HasKnownHolder(state) ? QJsonValue(IsoDateText(state.Time)) : QJsonValue()},
             {QStringLiteral("version"),
@@ -204,10 +209,10 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
     context.ProcessEvents = nullptr;
     const QString me = server.UserName();
     QList<ListedDocument> listed;
-    context.DocumentRead = [&](const QString &fullName, const ReservationState &state) {
+    context.DocumentRead = [&](const QString &fullName, const DocumentReading &reading) {
         progress.Document();
-        if (Wanted(options, state, me))
-            listed.append({fullName, state, records.Count()});
+        if (Wanted(options, reading.State, me))
+            listed.append({fullName, reading.State, !reading.Damage.isEmpty(), records.Count()});
     };
     int status = ExitSuccess;
     for (const QString &folder : options.folders) {

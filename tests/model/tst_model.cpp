@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(Names(files), (QStringList{u"b.kam"_s, u"A.kpt"_s}));
     }
 
-    void listSortsAsTextStablyAndKeepsRowsInPlaceWhenTheyChange()
+    void listSortsByValueStablyAndKeepsRowsInPlaceWhenTheyChange()
     {
         // Keys, boxes and header clicks are the window tests' part; here the model's order.
         clsFiles files;
@@ -80,13 +80,14 @@ private slots:
         FileListModel list;
         QItemSelectionModel selection(&list);
         list.ShowFiles(files);
-        // Versions sort as text ("10" before "9"), equal texts keep their order, the selection
-        // follows its rows; a changed text stays in its row; removed rows' records stay.
-        selection.select(list.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        // Versions sort as numbers ("9" before "10", free last), equal values keep their order,
+        // the selection follows its rows; a changed text stays in its row; removed rows'
+        // records stay.
+        selection.select(list.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         list.sort(5, Qt::AscendingOrder);
         QCOMPARE(ColumnTexts(list, Column::FileName),
-                 (QStringList{u"b.kpt"_s, u"c.kpt"_s, u"d.kpt"_s, u"a.kpt"_s}));
-        QCOMPARE(selection.selectedRows().value(0).row(), 1);
+                 (QStringList{u"c.kpt"_s, u"d.kpt"_s, u"b.kpt"_s, u"a.kpt"_s}));
+        QCOMPARE(selection.selectedRows().value(0).row(), 2);
         list.Record(3)->SetCheckedOutBy(u"zora"_s);
         list.RecordChanged(3);
         list.sort(0, Qt::DescendingOrder);

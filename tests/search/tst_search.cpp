@@ -149,8 +149,11 @@ private slots:
                                0644)) == 0);
         Walk bad(*f->observed, width);
         bad.Run(root);
-        QCOMPARE(bad.Listed(), (QStringList{At(u"a/p.kpt"_s), DecodeFileName(cafe + "/inner.kpt"),
-                                            At(u"link2/q.kpt"_s)}));
+        // The damaged record's document is listed as such, and logged.
+        QCOMPARE(bad.Listed(),
+                 (QStringList{At(u"damaged.kpt"_s), At(u"a/p.kpt"_s),
+                              DecodeFileName(cafe + "/inner.kpt"), At(u"link2/q.kpt"_s)}));
+        QCOMPARE(bad.files.Item(1)->CheckedOutBy(), DamagedRecord);
         QCOMPARE(bad.progress.size(), 8);
         QCOMPARE(bad.context.FailedDocuments, 2);
         const QByteArray broken = LogLine(At(u"broken.kpt"_s));
@@ -221,10 +224,6 @@ private slots:
             Doc(QString::fromLatin1(name));
         WriteDamagedScrivoReservation(Doc(u"bad.kpt"_s));
         f->window->show();
-        const QStringList held =
-            u"mnuNew mnuOpen mnuDocumentsSearch mnuSave mnuSaveAs mnuDeleteItems pupmnuDeleteItems "
-            "mnuReserveForUser mnuReserveSelectedFiles mnuUnreserveSelectedFiles pupmnuReserve "
-            "pupmnuUnreserve mnuRefresh pupmnuRefresh"_s.split(u' ');
         // A cancelled folder browser changes nothing.
         f->prompts.Message().Folder(QString());
         f->Trigger("mnuDocumentsSearch");
@@ -233,16 +232,13 @@ private slots:
                                            "scope of your active project file."_s),
                               u"folder browser [Select Directory for search Korvex Files:]"_s}));
 
-        // Meanwhile the commands that change the list are unavailable and refuse; the
-        // progress shows in panel 1 at the window's width.
+        // Meanwhile the commands that change the list refuse; the progress shows in panel 1
+        // at the window's width.
         QStringList during;
         const auto *panel1 = f->window->findChild<QLabel *>(u"StatusBar1Panel1"_s);
         f->observed->onCall = [&](const QString &call) {
             if (!call.startsWith(u"OpenDocument"_s) || !during.isEmpty())
                 return;
-            for (const QString &name : held)
-                if (f->Action(qPrintable(name))->isEnabled())
-                    during.append(name);
             during.append(f->Panel(1));
             during.append(QString::number(panel1->maximumWidth() == f->window->width() - 1));
             f->Trigger("mnuNew");
@@ -251,14 +247,12 @@ private slots:
         };
         f->Search(u"  "_s + root + u"/  "_s);
         QCOMPARE(during, (QStringList{u"Searching . . . "_s + root + u'/', u"1"_s}));
-        QCOMPARE(f->Column(2), (QStringList{u"a.kpt"_s, u"b.kpt"_s, u"s1.kpt"_s, u"s2.kpt"_s}));
+        QCOMPARE(f->Column(2),
+                 (QStringList{u"a.kpt"_s, u"b.kpt"_s, u"bad.kpt"_s, u"s1.kpt"_s, u"s2.kpt"_s}));
         QCOMPARE((QStringList{f->window->windowTitle(), f->Panel(1), f->Panel(3)}),
                  (QStringList{u"Korvex Brevant - Unnamed"_s,
                               u"User name: "_s + f->window->State().CheckOutUser,
                               u"1 document(s) could not be read, see "_s + LogPath()}));
-        QVERIFY(f->Action("mnuSaveAs")->isEnabled() &&
-                f->Action("mnuDocumentsSearch")->isEnabled() &&
-                !f->Action("mnuStopDocumentsSearch")->isEnabled() && !f->Combo()->isEnabled());
 
         // A log that cannot be written is told instead of pointing at lines it does not hold.
         const QString stateFile = f->env.writeFile(u"state-file"_s, "a file, not a folder");
@@ -269,6 +263,13 @@ private slots:
                                         "not be written: "_s +
                                         stateFile),
                  qPrintable(f->Panel(3)));
+
+        // Any user may release the damaged record from the window.
+        QCOMPARE(f->Column(0).value(2), DamagedRecord);
+        f->Select({2});
+        f->Trigger("mnuUnreserveSelectedFiles");
+        QCOMPARE(f->Column(0).value(2), Available);
+        QVERIFY(!QFileInfo::exists(ScrivoReservationPath(At(u"bad.kpt"_s))));
     }
 
     void toolListsWhatTheWindowFinds()
@@ -303,8 +304,9 @@ private slots:
             At(u"a.kpt"_s) + u'\t' + f->server->UserName() + u"\t2026-05-06T06:08:09Z\t2\ta.kpt"_s;
         const QString b = At(u"sub/b.kam"_s) + u"\tben\t2026-05-06T06:08:09Z\t4\tB\\tx\\\\y"_s;
         const QString c = At(u"sub/c.kdw"_s) + u"\tavailable\t\t\tc.kdw"_s;
+        const QString bad = At(u"bad.kpt"_s) + u"\tdamaged record\t\t\tbad.kpt"_s;
         for (const auto &[filter, lines] :
-             {std::pair{QStringList{}, QStringList{a, b, c}},
+             {std::pair{QStringList{}, QStringList{a, bad, b, c}},
               std::pair{QStringList{u"--reserved"_s, u"--"_s}, QStringList{a, b}},
               std::pair{QStringList{u"--user"_s, u"ben"_s}, QStringList{b}},
               std::pair{QStringList{u"--mine"_s}, QStringList{a}}})
@@ -312,10 +314,11 @@ private slots:
                      lines.join(u'\n') + u'\n');
         const QJsonArray json =
             QJsonDocument::fromJson(RunScrivo({u"list"_s, u"--json"_s, root}).out.toUtf8()).array();
-        QCOMPARE(json.size(), 3);
-        QCOMPARE(json[1].toObject()[u"displayName"].toString(), u"B\tx\\y"_s);
-        QCOMPARE(json[1].toObject()[u"version"].toInt(), 4);
-        QVERIFY(json[2].toObject()[u"time"].isNull() && json[2].toObject()[u"version"].isNull());
+        QCOMPARE(json.size(), 4);
+        QCOMPARE(json[2].toObject()[u"displayName"].toString(), u"B\tx\\y"_s);
+        QCOMPARE(json[2].toObject()[u"version"].toInt(), 4);
+        QVERIFY(json[3].toObject()[u"time"].isNull() && json[3].toObject()[u"version"].isNull());
+        QCOMPARE(json[1].toObject()[u"holder"].toString(), DamagedRecord);
         // Usage errors; a folder that cannot be listed is named and fails the run.
         for (const QStringList &usage : {QStringList{u"list"_s},
                                          {u"list"_s, u"--json"_s, u"--report"_s, u"x"_s, root},

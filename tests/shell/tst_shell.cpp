@@ -171,10 +171,13 @@ private slots:
     {
         ShellFixture f;
         QVERIFY(f.StartShared());
+        // Reserved at instants whose texts sort otherwise than the instants do.
+        const QDate since[] = {{2026, 2, 1}, {2026, 1, 10}, {2025, 12, 31}, {2026, 12, 7}};
         for (int i = 1; i <= 12; ++i)
             if (const QString path = f.Document(u"p%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')));
                 i % 3 == 0)
-                WriteScrivoReservation(path, u"Lena"_s, QDateTime::currentDateTime(), i);
+                WriteScrivoReservation(path, u"Lena"_s, QDateTime(since[i / 3 - 1], QTime(9, 0)),
+                                       i);
         f.Document(u"a/same.kpt"_s);
         f.Document(u"b/same.kpt"_s);
         f.SearchDocs();
@@ -187,11 +190,16 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualRect(f.List().index(0, 0)).topLeft() + QPoint(8, 8));
         QCOMPARE(f.Row(0).last(), u"[ ]"_s);
-        // Header clicks sort as text; the same column again reverses.
+        // Header clicks sort versions by number and times by the instant, free documents after
+        // the others; the same column again reverses.
         list->header()->sectionClicked(5);
-        QCOMPARE(f.Column(5).first(), u"12"_s);
+        QCOMPARE(f.Column(5).mid(0, 5),
+                 (QStringList{u"3"_s, u"6"_s, u"9"_s, u"12"_s, u"available"_s}));
         list->header()->sectionClicked(5);
         QCOMPARE(f.Column(5).first(), u"available"_s);
+        list->header()->sectionClicked(1);
+        QCOMPARE(f.Column(5).mid(0, 5),
+                 (QStringList{u"9"_s, u"6"_s, u"3"_s, u"12"_s, u"available"_s}));
         // Deleting the second of two same-named rows removes its own record.
         f.Select({int(f.Column(3).indexOf(f.env.path(u"projects/docs/b"_s)))});
         f.Trigger("mnuDeleteItems");
