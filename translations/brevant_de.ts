@@ -346,10 +346,6 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
         <translation>Der Korvex-Scrivo-Server kann nicht gestartet werden.</translation>
     </message>
     <message>
-        <source>Project file:</source>
-        <translation>Projektdatei:</translation>
-    </message>
-    <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
@@ -368,10 +364,6 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
     <message>
         <source>Check Out for &amp;User...</source>
         <translation>&amp;Auschecken für Benutzer...</translation>
-    </message>
-    <message>
-        <source>Check Out &amp;selected files</source>
-        <translation>&amp;Markierte Dateien auschecken</translation>
     </message>
     <message>
         <source>Check &amp;In selected files</source>
@@ -398,10 +390,6 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
         <translation>Korvex-Dokumente &amp;suchen...</translation>
     </message>
     <message>
-        <source>Select All</source>
-        <translation>Alles auswählen</translation>
-    </message>
-    <message>
         <source>&amp;Delete</source>
         <translation>&amp;Entfernen</translation>
     </message>
@@ -416,10 +404,6 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
     <message>
         <source>&amp;Refresh</source>
         <translation>A&amp;ktualisieren</translation>
-    </message>
-    <message>
-        <source>Gridlines</source>
-        <translation>Gitterlinien</translation>
     </message>
     <message>
         <source>&amp;On</source>
@@ -750,6 +734,86 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
     <message>
         <source>Unnamed</source>
         <translation>Unbenannt</translation>
+    </message>
+    <message>
+        <source>%1 of %2 row(s) shown</source>
+        <translation>%1 von %2 Zeile(n) angezeigt</translation>
+    </message>
+    <message>
+        <source>%1 row(s)</source>
+        <translation>%1 Zeile(n)</translation>
+    </message>
+    <message>
+        <source>, %1 selected, %2 checked out, %3 mine</source>
+        <translation>, %1 markiert, %2 ausgecheckt, %3 meine</translation>
+    </message>
+    <message>
+        <source> (Save writes the rows shown)</source>
+        <translation> (Speichern schreibt die angezeigten Zeilen)</translation>
+    </message>
+    <message>
+        <source>&amp;Project file:</source>
+        <translation>&amp;Projektdatei:</translation>
+    </message>
+    <message>
+        <source>Chec&amp;k Out selected files</source>
+        <translation>&amp;Markierte Dateien auschecken</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>Kop&amp;ieren</translation>
+    </message>
+    <message>
+        <source>Select &amp;All</source>
+        <translation>Alles aus&amp;wählen</translation>
+    </message>
+    <message>
+        <source>&amp;Gridlines</source>
+        <translation>&amp;Gitterlinien</translation>
+    </message>
+    <message>
+        <source>Copy &amp;Paths</source>
+        <translation>&amp;Pfade kopieren</translation>
+    </message>
+    <message>
+        <source>Open Containing &amp;Folder</source>
+        <translation>&amp;Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Fi&amp;lter:</source>
+        <translation>&amp;Filter:</translation>
+    </message>
+    <message>
+        <source>File name, path, holder or display name</source>
+        <translation>Dateiname, Pfad, Inhaber oder Anzeigename</translation>
+    </message>
+    <message>
+        <source>S&amp;how:</source>
+        <translation>&amp;Zeigen:</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>Mine</source>
+        <translation>Meine</translation>
+    </message>
+    <message>
+        <source>Checked out</source>
+        <translation>Ausgecheckt</translation>
+    </message>
+    <message>
+        <source>Available</source>
+        <translation>Verfügbar</translation>
+    </message>
+    <message>
+        <source>The folder could not be opened:<byte value="xd"/>%1</source>
+        <translation>Der Ordner konnte nicht geöffnet werden:<byte value="xd"/>%1</translation>
+    </message>
+    <message>
+        <source>it begins or ends with a blank</source>
+        <translation>er beginnt oder endet mit einem Leerzeichen</translation>
     </message>
 </context>
 </TS>

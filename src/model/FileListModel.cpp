@@ -48,7 +48,7 @@ void FileListModel::ShowFiles(const clsFiles &files)
     ReleaseElsewhere(std::exchange(rows, {}));
     rows.reserve(size_t(files.Count()));
     for (int i = 1; i <= files.Count(); ++i)
-        rows.push_back({files.Item(i), i});
+        rows.push_back({files.Item(i), i, {}});
     sorted = false;
     endResetModel();
 }
@@ -69,6 +69,15 @@ QString FileListModel::Key(int row) const
 void FileListModel::RowsChanged(int first, int last)
 {
     emit dataChanged(index(first, 0), index(last, Columns - 1));
+}
+
+void FileListModel::MarkOutOfDate(int row, const QString &reason)
+{
+    QString &mark = rows.at(size_t(row)).outOfDate;
+    if (mark == reason)
+        return;
+    mark = reason;
+    RecordChanged(row);
 }
 
 void FileListModel::RemoveRows(const QList<int> &doomed)
@@ -176,8 +185,14 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     const clsFile &record = *rows[size_t(index.row())].record;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return ColumnText(record, index.column());
+    case Qt::ToolTipRole: {
+        const QString &outOfDate = rows[size_t(index.row())].outOfDate;
+        return outOfDate.isEmpty() ? ColumnText(record, index.column())
+                                   : ColumnText(record, index.column()) + u'\n' + outOfDate;
+    }
+    case OutOfDateRole:
+        return rows[size_t(index.row())].outOfDate;
     case Qt::CheckStateRole:
         if (index.column() != Column::CheckedOutBy)
             return {};

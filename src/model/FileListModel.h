@@ -36,6 +36,9 @@ public:
     static constexpr int Columns = Column::Count;
     // The key a row was given when the list was filled: "A" and the record's position.
     static constexpr int KeyRole = Qt::UserRole + 1;
+    // Why the row's texts are out of date (its document could not be read again); "" when
+    // they are current.
+    static constexpr int OutOfDateRole = Qt::UserRole + 2;
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -55,6 +58,8 @@ public:
     void RecordChanged(int row) { RowsChanged(row, row); }
     // The records of the rows first to last (0-based) changed: the view shows them again.
     void RowsChanged(int first, int last);
+    // The row's texts are out of date for the reason given, or current again for "".
+    void MarkOutOfDate(int row, const QString &reason);
     // Takes the rows out of the list (0-based, any order); their records are the caller's.
     void RemoveRows(const QList<int> &doomed);
 
@@ -81,6 +86,7 @@ private:
     {
         clsFilePtr record;
         int key;
+        QString outOfDate;
     };
     std::vector<Row> rows;
     bool sorted = false;

@@ -10,11 +10,11 @@ ReportRow ReportRowOf(const clsFile &record)
     return row;
 }
 
-QList<ReportRow> ReportRowsOf(const FileListModel &list)
+QList<ReportRow> ReportRowsOf(const FileListModel &list, const QList<int> &rows)
 {
-    QList<ReportRow> rows;
-    rows.reserve(list.Count());
-    for (int i = 0; i < list.Count(); ++i)
-        rows.append(ReportRowOf(*list.Record(i)));
-    return rows;
+    QList<ReportRow> report;
+    report.reserve(rows.size());
+    for (const int row : rows)
+        report.append(ReportRowOf(*list.Record(row)));
+    return report;
 }

@@ -14,5 +14,5 @@ inline constexpr int ReportColumnCount = Column::Count;
 // The report row of one record.
 ReportRow ReportRowOf(const clsFile &record);
 
-// The rows of the list in their display order (after any sorting), selected or not.
-QList<ReportRow> ReportRowsOf(const FileListModel &list);
+// The report rows of the given rows of the list (0-based, display order), in the order given.
+QList<ReportRow> ReportRowsOf(const FileListModel &list, const QList<int> &rows);

@@ -8,6 +8,7 @@
 #include "server/FileProcessing.h"
 #include "server/RequestWidth.h"
 #include "server/ServerError.h"
+#include "system/Failure.h"
 #include "system/InParallel.h"
 
 #include <QHash>
@@ -291,6 +292,7 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
 {
     std::atomic<int> changedRows = 0;
     std::atomic<int> unreadable = 0;
+    std::vector<RefreshResult::Reading> readings(size_t(records.size()));
     const int width = records.isEmpty() || !records.front()
                           ? 1
                           : RequestWidthFor(server, records.front()->FilePath());
@@ -300,10 +302,20 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
             if (records.at(i)) {
                 bool rowChanged = false;
                 RunRecord row{*records.at(i), [&] { rowChanged = true; }};
+                RefreshResult::Reading &reading = readings[size_t(i)];
+                reading.Tried = true;
                 try {
                     // Only the reservation is read: the document itself is not opened.
                     ShowReservation(row, TextsOf(server.ReservationOf(DocumentPathOf(row.record))));
-                } catch (const std::exception &) {
+                } catch (const ServerError &error) {
+                    if (error.number == ServerErrors::ReservationRecordDamaged) {
+                        ShowReservation(row, DamagedRecordTexts);
+                    } else {
+                        reading.Failure = ReasonOf(error);
+                        ++unreadable;
+                    }
+                } catch (const std::exception &error) {
+                    reading.Failure = ReasonOf(error);
                     ++unreadable;
                 }
                 if (rowChanged) {
@@ -316,7 +328,7 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
                 observer.RowDone();
         },
         observer.Cancelled);
-    return {changedRows, unreadable};
+    return {changedRows, unreadable, std::move(readings)};
 }
 
 void RestoreSelectedProject(ProgramState &state)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // One document that a check-out or check-in run could not change, and why.
 struct ReservationFailure
@@ -69,12 +70,20 @@ struct RefreshResult
 {
     int Changed = 0;
     int Unreadable = 0;
+    // Per record: whether it was read (a cancelled refresh leaves the rest unread) and why
+    // it could not be.
+    struct Reading
+    {
+        bool Tried = false;
+        QString Failure;
+    };
+    std::vector<Reading> Readings;
 };
 
 // Reads the reservation of every record's document again (holder, time and version) without
 // walking any folder or reading the documents, and writes it into the record; each record
-// whose texts changed is told to the observer. A record whose document is gone or cannot be
-// read keeps its texts and counts as unreadable.
+// whose texts changed is told to the observer. A damaged record reads as such; a record
+// whose document is gone or cannot be read keeps its texts and counts as unreadable.
 RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr> &records,
                                   const RunObserver &observer);
 

@@ -1,17 +1,43 @@
 #include "shell/FileListView.h"
 
 #include "model/FileListModel.h"
+#include "model/ListFilter.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSet>
+#include <QStyledItemDelegate>
 #include <vector>
+
+namespace {
+
+// Rows as high as the font needs plus room below the text, so that a grid line drawn on a
+// row's last pixel never covers an underscore or a descender.
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(qMax(size.height(), option.fontMetrics.height() + 6));
+        return size;
+    }
+};
+
+} // namespace
 
 FileListView::FileListView(QWidget *parent) : QTreeView(parent)
 {
-    setModel(new FileListModel(this));
+    list = new FileListModel(this);
+    filter = new ListFilter(*list, this);
+    setModel(filter);
+    setItemDelegate(new RowDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -19,13 +45,10 @@ FileListView::FileListView(QWidget *parent) : QTreeView(parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Documents differ at the ends of their names and paths, so the middle gives way.
+    setTextElideMode(Qt::ElideMiddle);
     header()->setSectionsClickable(true);
-    header()->setStretchLastSection(false);
-}
-
-FileListModel *FileListView::Model() const
-{
-    return static_cast<FileListModel *>(model());
+    header()->setStretchLastSection(true);
 }
 
 void FileListView::SetGridLines(bool on)
@@ -40,10 +63,10 @@ QList<int> FileListView::SelectedRows() const
 {
     // From the selection's ranges: asking the selection about each row costs a pass over
     // every range per row, which for thousands of separately selected rows takes seconds.
-    std::vector<bool> selected(size_t(model()->rowCount()), false);
+    std::vector<bool> selected(size_t(list->rowCount()), false);
     for (const QItemSelectionRange &range : selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)
-            selected[size_t(row)] = true;
+            selected[size_t(filter->mapToSource(filter->index(row, 0)).row())] = true;
     QList<int> rows;
     for (size_t row = 0; row < selected.size(); ++row)
         if (selected[row])
@@ -51,22 +74,34 @@ QList<int> FileListView::SelectedRows() const
     return rows;
 }
 
+int FileListView::SelectedCount() const
+{
+    int count = 0;
+    for (const QItemSelectionRange &range : selectionModel()->selection())
+        count += range.height();
+    return count;
+}
+
+QList<int> FileListView::RowsShown() const
+{
+    return filter->RowsShown();
+}
+
 void FileListView::ShowFiles(const clsFiles *files)
 {
     if (files)
-        Model()->ShowFiles(*files);
+        list->ShowFiles(*files);
     else
-        Model()->Clear();
+        list->Clear();
     header()->setSortIndicatorShown(false);
 }
 
 void FileListView::SortByColumn(int column)
 {
-    FileListModel &list = *Model();
     Qt::SortOrder order = Qt::AscendingOrder;
-    if (column == list.SortColumn())
-        order = list.SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    list.sort(column, order);
+    if (column == list->SortColumn())
+        order = list->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    list->sort(column, order);
     header()->setSortIndicator(column, order);
     header()->setSortIndicatorShown(true);
 }
@@ -76,22 +111,35 @@ void FileListView::DeleteSelectedRows(clsFiles *files)
     const QList<int> doomedRows = SelectedRows();
     if (doomedRows.isEmpty())
         return;
-    FileListModel &list = *Model();
     QSet<const clsFile *> doomedRecords;
     doomedRecords.reserve(doomedRows.size());
     for (const int row : doomedRows)
-        doomedRecords.insert(list.Record(row).get());
+        doomedRecords.insert(list->Record(row).get());
+    int firstShown = filter->rowCount();
+    for (const QItemSelectionRange &range : selectionModel()->selection())
+        firstShown = qMin(firstShown, range.top());
     if (files)
         files->RemoveRecords(doomedRecords);
     const int scrolled = verticalScrollBar()->value();
-    list.RemoveRows(doomedRows);
+    list->RemoveRows(doomedRows);
     verticalScrollBar()->setValue(scrolled);
+    // The keyboard goes on where the removed rows were.
+    const int current = qMin(firstShown, filter->rowCount() - 1);
+    if (current >= 0)
+        selectionModel()->setCurrentIndex(filter->index(current, 0), QItemSelectionModel::NoUpdate);
 }
 
 void FileListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option,
                            const QModelIndex &index) const
 {
-    QTreeView::drawRow(painter, option, index);
+    QStyleOptionViewItem shown = option;
+    if (!index.data(FileListModel::OutOfDateRole).toString().isEmpty()) {
+        // A row that could not be read again is shown greyed until it is read.
+        const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+        shown.palette.setColor(QPalette::Text, grey);
+        shown.palette.setColor(QPalette::HighlightedText, grey);
+    }
+    QTreeView::drawRow(painter, shown, index);
     if (!gridLines)
         return;
     painter->save();
@@ -111,4 +159,36 @@ void FileListView::mousePressEvent(QMouseEvent *event)
     QTreeView::mousePressEvent(event);
     if (event->button() == Qt::RightButton)
         emit RightMouseDown(event->globalPosition().toPoint());
+}
+
+void FileListView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        PopupAtCurrentRow();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        emit CopyRequested();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void FileListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // A mouse press has shown the popup already.
+    if (event->reason() != QContextMenuEvent::Mouse)
+        PopupAtCurrentRow();
+    event->accept();
+}
+
+void FileListView::PopupAtCurrentRow()
+{
+    QRect row = visualRect(currentIndex());
+    if (!row.isValid() || !viewport()->rect().intersects(row))
+        row = QRect(viewport()->rect().topLeft(), QSize(1, 1));
+    emit RightMouseDown(viewport()->mapToGlobal(QPoint(row.left() + 8, row.bottom())));
 }

@@ -3,10 +3,12 @@
 #include <QTreeView>
 
 class FileListModel;
+class ListFilter;
 class clsFiles;
 
-// The report-style file list over the list model: several rows selectable, no editing, and
-// grid lines, which a tree view does not draw by itself.
+// The report-style file list over the list model, through the filter: several rows
+// selectable, no editing, and grid lines, which a tree view does not draw by itself. Rows are
+// the list model's rows unless said otherwise.
 class FileListView : public QTreeView
 {
     Q_OBJECT
@@ -14,31 +16,44 @@ class FileListView : public QTreeView
 public:
     explicit FileListView(QWidget *parent = nullptr);
 
-    FileListModel *Model() const;
+    FileListModel *Model() const { return list; }
+    ListFilter *Filter() const { return filter; }
 
     bool GridLines() const { return gridLines; }
     void SetGridLines(bool on);
 
-    // The selected rows, 0-based, in display order.
+    // The selected rows, in display order.
     QList<int> SelectedRows() const;
+    int SelectedCount() const;
+    // The rows the filter shows, in display order.
+    QList<int> RowsShown() const;
 
     // Shows every record of files (none for null) in record order, unsorted.
     void ShowFiles(const clsFiles *files);
     // Sorts by a column; the same column again reverses the order.
     void SortByColumn(int column);
     // Removes the selected rows and exactly their own records from files; the view stays
-    // where it was in the list.
+    // where it was in the list, and the row after the first removed one becomes current.
     void DeleteSelectedRows(clsFiles *files);
 
 signals:
-    // After the view has handled the press itself.
+    // After the view has handled the press itself; also for the Menu key and Shift+F10, at
+    // the current row.
     void RightMouseDown(QPoint globalPosition);
+    // Ctrl+C in the list.
+    void CopyRequested();
 
 protected:
     void drawRow(QPainter *painter, const QStyleOptionViewItem &option,
                  const QModelIndex &index) const override;
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void PopupAtCurrentRow();
+
+    FileListModel *list = nullptr;
+    ListFilter *filter = nullptr;
     bool gridLines = false;
 };

@@ -30,6 +30,7 @@ constexpr Entry Table[] = {
     {"mnuSaveAs", false, true, true, Held},
     {"mnuExit", true, true, true, Free},
     {"mnuDocumentsSearch", true, true, true, Held},
+    {"mnuCopy", true, true, true, Free},
     {"mnuSelectAll", true, true, true, Free},
     {"mnuDeleteItems", true, true, true, Held},
     {"mnuStopDocumentsSearch", false, false, false, OnlyWhileSearching},
@@ -42,6 +43,8 @@ constexpr Entry Table[] = {
     {"pupmnuReserve", true, true, true, Held},
     {"pupmnuUnreserve", true, true, true, Held},
     {"pupmnuRefresh", true, true, true, Held},
+    {"pupmnuCopyPaths", true, true, true, Free},
+    {"pupmnuOpenFolder", true, true, true, Free},
     // The project stays while a list is shown.
     {"Combo1", true, false, false, Held},
 };

@@ -2,6 +2,7 @@
 #include "system/Translation.h"
 
 #include "model/FileListModel.h"
+#include "model/ListFilter.h"
 #include "model/UserNames.h"
 #include "reserve/ReservationRun.h"
 #include "server/FileProcessing.h"
@@ -131,6 +132,10 @@ void ReservationCommands::RefreshAllRows()
                          result = RefreshReservations(*server, records, observer);
                      });
     }
+    // Rows that could not be read are marked as out of date until a refresh reads them.
+    for (size_t i = 0; i < result.Readings.size(); ++i)
+        if (result.Readings[i].Tried)
+            view.Model()->MarkOutOfDate(rows.at(qsizetype(i)), result.Readings[i].Failure);
     if (result.Changed > 0)
         list.SetSaved(false);
     QString note = Brevant::tr("Refreshed %1").arg(QTime::currentTime().toString(u"HH:mm:ss"));
@@ -240,19 +245,23 @@ void ReservationCommands::AskCheckOutUser()
                           outline.top() + QuarterRoundedToEven(outline.height()));
     const QString answer = prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, position);
 
-    if (answer.toLower() == Available) {
+    // A refused name is told and changes nothing; Cancel or no name goes back to the
+    // start-up user. Blanks at either end would make a name that looks like another one
+    // ("available " like a free document).
+    QString problem;
+    if (!answer.isEmpty() && answer.trimmed() != answer)
+        problem = Brevant::tr("it begins or ends with a blank");
+    else if (!answer.isEmpty())
+        problem = UserNameProblem(answer);
+    if (IsAvailableMarker(answer.trimmed()) && !answer.isEmpty()) {
         prompts.MessageBox(ReservedUserNameRefusal(), PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);
-        state.CheckOutUser = state.StartupUserName;
-    } else if (!answer.isEmpty() && !IsValidUserName(answer)) {
-        prompts.MessageBox(
-            Brevant::tr("The user name can not be used: %1.").arg(UserNameProblem(answer)),
-            PromptButtons::OK, PromptIcon::Information, BrevantTitle);
-        state.CheckOutUser = state.StartupUserName;
-    } else if (answer.isEmpty()) {
-        state.CheckOutUser = state.StartupUserName;
+    } else if (!problem.isEmpty()) {
+        prompts.MessageBox(Brevant::tr("The user name can not be used: %1.").arg(problem),
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
     } else {
-        state.CheckOutUser = answer;
+        state.CheckOutUser = answer.isEmpty() ? state.StartupUserName : answer;
     }
     status.Update();
+    view.Filter()->SetUser(state.CheckOutUser);
 }

@@ -113,5 +113,8 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
         ReadDocumentWithReferences(*state.Files, *state.DocumentServer, SearchPath);
     }
     view.ShowFiles(state.Files.get());
+    // The keyboard goes on in the new list (the project drop-down it may have been in is
+    // held while a list is shown).
+    view.setFocus(Qt::OtherFocusReason);
     status.Update();
 }

@@ -21,7 +21,7 @@ SessionCommands::SessionCommands(ProgramState &programState, Prompts &dialogs,
                                  QObject *parent)
     : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard), list(session),
       view(listView), status(statusPanels),
-      reportSaver(dialogs, [this] { return ReportRowsOf(*view.Model()); })
+      reportSaver(dialogs, [this] { return ReportRowsOf(*view.Model(), view.RowsShown()); })
 {
 }
 

@@ -31,6 +31,15 @@ StatusPanels::StatusPanels(QStatusBar *statusBar, const ProgramState &shown)
     bar->addWidget(cancel);
     cancel->hide();
     connect(cancel, &QPushButton::clicked, this, &StatusPanels::CancelClicked);
+    counts = new QLabel(bar);
+    counts->setObjectName(QStringLiteral("StatusBar1Counts"));
+    counts->setTextFormat(Qt::PlainText);
+    bar->addPermanentWidget(counts);
+}
+
+void StatusPanels::SetCounts(const QString &text)
+{
+    counts->setText(text);
 }
 
 void StatusPanels::Update()

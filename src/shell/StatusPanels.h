@@ -10,7 +10,7 @@ struct ProgramState;
 
 // The window's status bar: panel 1 (the check-out user, or a search's progress), panel 2
 // (the project's multi-user mode), panel 3 (a note such as a search's failures, hidden while
-// empty) and the Cancel button of a check-out, check-in or refresh run.
+// empty), the Cancel button of a check-out, check-in or refresh run.
 class StatusPanels : public QObject
 {
     Q_OBJECT
@@ -28,6 +28,8 @@ public:
     // "" hides the note.
     void SetNote(const QString &text);
     void ShowCancel(bool shown);
+    // The counts of the list's rows, at the bar's right end.
+    void SetCounts(const QString &text);
 
 signals:
     void CancelClicked();
@@ -39,4 +41,5 @@ private:
     QLabel *mode = nullptr;
     QLabel *note = nullptr;
     QPushButton *cancel = nullptr;
+    QLabel *counts = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "system/Translation.h"
 
 #include "model/FileListModel.h"
+#include "model/ListFilter.h"
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
@@ -16,6 +17,7 @@
 #include "shell/SearchCommand.h"
 #include "shell/SessionCommands.h"
 #include "shell/StatusPanels.h"
+#include "shell/WindowSettings.h"
 #include "system/KorvexProcess.h"
 
 #include <QAction>
@@ -23,12 +25,16 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QStatusBar>
 
 namespace {
@@ -88,8 +94,8 @@ frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *paren
     CreateMenus();
     CreateCommands();
     ConnectCommands();
-    resize(TwipsToPixels(DesignClientWidth),
-           TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
+    // Wide enough for every column; a remembered layout replaces this at start-up.
+    resize(defaultClientWidth, TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
 }
 
 frmMain::~frmMain() = default;
@@ -105,7 +111,7 @@ void frmMain::CreateControls()
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::NoFrame);
 
-    Label1 = new QLabel(Brevant::tr("Project file:"), Frame1);
+    Label1 = new QLabel(Brevant::tr("&Project file:"), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
     FitLabelBeforeCombo(Label1);
 
@@ -122,9 +128,20 @@ void frmMain::CreateControls()
     ListViewFiles = new FileListView(PBoxRight);
     ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
     listModel = ListViewFiles->Model();
+    // The designed widths, widened where a header would be cut.
     const int columnTwips[Column::Count] = {1800, 3000, 2400, 2400, 2400, 1200};
-    for (int column = 0; column < Column::Count; ++column)
-        ListViewFiles->setColumnWidth(column, TwipsToPixels(columnTwips[column]));
+    int columnsWidth = 0;
+    for (int column = 0; column < Column::Count; ++column) {
+        const int width = qMax(TwipsToPixels(columnTwips[column]),
+                               ListViewFiles->header()->sectionSizeHint(column));
+        ListViewFiles->setColumnWidth(column, width);
+        columnsWidth += width;
+    }
+    defaultClientWidth =
+        qMax(TwipsToPixels(DesignClientWidth),
+             columnsWidth + ListViewFiles->verticalScrollBar()->sizeHint().width() +
+                 2 * ListViewFiles->frameWidth());
+    CreateFilterBar();
 
     StatusBar1 = statusBar();
     status = new StatusPanels(StatusBar1, state);
@@ -160,8 +177,9 @@ void frmMain::CreateMenus()
     AddSeparator(mnuFile, "mnuSpacer1");
     mnuReserveForUser =
         AddMenuItem(mnuFile, "mnuReserveForUser", Brevant::tr("Check Out for &User..."));
+    // K, not S: Alt+F S is Save.
     mnuReserveSelectedFiles =
-        AddMenuItem(mnuFile, "mnuReserveSelectedFiles", Brevant::tr("Check Out &selected files"));
+        AddMenuItem(mnuFile, "mnuReserveSelectedFiles", Brevant::tr("Chec&k Out selected files"));
     mnuUnreserveSelectedFiles =
         AddMenuItem(mnuFile, "mnuUnreserveSelectedFiles", Brevant::tr("Check &In selected files"));
     AddSeparator(mnuFile, "mnuSpacer2");
@@ -176,7 +194,9 @@ void frmMain::CreateMenus()
         AddMenuItem(mnuEdit, "mnuDocumentsSearch", Brevant::tr("&Find Korvex Documents..."));
     mnuDocumentsSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     AddSeparator(mnuEdit, "mnuSpacer4");
-    mnuSelectAll = AddMenuItem(mnuEdit, "mnuSelectAll", Brevant::tr("Select All"));
+    mnuCopy = AddMenuItem(mnuEdit, "mnuCopy", Brevant::tr("&Copy"));
+    mnuCopy->setShortcut(QKeySequence::Copy);
+    mnuSelectAll = AddMenuItem(mnuEdit, "mnuSelectAll", Brevant::tr("Select &All"));
     mnuSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     mnuDeleteItems = AddMenuItem(mnuEdit, "mnuDeleteItems", Brevant::tr("&Delete"));
     mnuDeleteItems->setShortcut(QKeySequence(Qt::Key_Delete));
@@ -188,7 +208,7 @@ void frmMain::CreateMenus()
     mnuRefresh = AddMenuItem(mnuView, "mnuRefresh", Brevant::tr("&Refresh"));
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     AddSeparator(mnuView, "mnuSpacer6");
-    mnuGridlines = menu("mnuGridlines", Brevant::tr("Gridlines"), mnuView);
+    mnuGridlines = menu("mnuGridlines", Brevant::tr("&Gridlines"), mnuView);
     mnuView->addMenu(mnuGridlines);
     mnuGridlinesOn = AddMenuItem(mnuGridlines, "mnuGridlinesOn", Brevant::tr("&On"));
     mnuGridlinesOff = AddMenuItem(mnuGridlines, "mnuGridlinesOff", Brevant::tr("O&ff"));
@@ -210,6 +230,46 @@ void frmMain::CreateMenus()
     pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", Brevant::tr("Check &In"));
     AddSeparator(pupmnuListView, "pupmnuSpacer2");
     pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", Brevant::tr("&Refresh"));
+    AddSeparator(pupmnuListView, "pupmnuSpacer3");
+    pupmnuCopyPaths = AddMenuItem(pupmnuListView, "pupmnuCopyPaths", Brevant::tr("Copy &Paths"));
+    pupmnuOpenFolder =
+        AddMenuItem(pupmnuListView, "pupmnuOpenFolder", Brevant::tr("Open Containing &Folder"));
+}
+
+void frmMain::CreateFilterBar()
+{
+    FilterBar = new QWidget(PBoxRight);
+    FilterBar->setObjectName(QStringLiteral("FilterBar"));
+    auto *row = new QHBoxLayout(FilterBar);
+    row->setContentsMargins(2, 2, 2, 2);
+    auto *filterLabel = new QLabel(Brevant::tr("Fi&lter:"), FilterBar);
+    FilterText = new QLineEdit(FilterBar);
+    FilterText->setObjectName(QStringLiteral("FilterText"));
+    FilterText->setClearButtonEnabled(true);
+    FilterText->setPlaceholderText(Brevant::tr("File name, path, holder or display name"));
+    filterLabel->setBuddy(FilterText);
+    auto *showLabel = new QLabel(Brevant::tr("S&how:"), FilterBar);
+    FilterShow = new QComboBox(FilterBar);
+    FilterShow->setObjectName(QStringLiteral("FilterShow"));
+    // In the order of ListFilter::Show.
+    FilterShow->addItems({Brevant::tr("All"), Brevant::tr("Mine"), Brevant::tr("Checked out"),
+                          Brevant::tr("Available")});
+    showLabel->setBuddy(FilterShow);
+    row->addWidget(filterLabel);
+    row->addWidget(FilterText, 1);
+    row->addWidget(showLabel);
+    row->addWidget(FilterShow);
+
+    // Escape in the field clears it; Ctrl+L and "/" go to it from anywhere in the window
+    // ("/" typed into the field itself stays text).
+    auto *clear = new QAction(FilterText);
+    clear->setShortcut(Qt::Key_Escape);
+    clear->setShortcutContext(Qt::WidgetShortcut);
+    FilterText->addAction(clear);
+    connect(clear, &QAction::triggered, FilterText, &QLineEdit::clear);
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(QStringLiteral("/"))})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &frmMain::FocusFilter);
 }
 
 void frmMain::CreateCommands()
@@ -260,6 +320,26 @@ void frmMain::ConnectCommands()
             &frmMain::ListViewFilesColumnClick);
     connect(ListViewFiles, &FileListView::RightMouseDown, this,
             &frmMain::ListViewFilesRightMouseDown);
+    on(mnuCopy, this, &frmMain::CopySelectedRows);
+    on(pupmnuCopyPaths, this, &frmMain::CopySelectedPaths);
+    on(pupmnuOpenFolder, this, &frmMain::OpenContainingFolder);
+    connect(ListViewFiles, &FileListView::CopyRequested, this, &frmMain::CopySelectedRows);
+    connect(ListViewFiles, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
+        OpenFolderOfRow(ListViewFiles->Filter()->mapToSource(at).row());
+    });
+
+    ListFilter &filter = *ListViewFiles->Filter();
+    connect(FilterText, &QLineEdit::textChanged, &filter, &ListFilter::SetText);
+    connect(FilterShow, &QComboBox::currentIndexChanged, &filter,
+            [&filter](int index) { filter.SetShow(ListFilter::Show(index)); });
+    // The counts follow every change of the rows, their texts and the selection.
+    connect(&filter, &QAbstractItemModel::modelReset, this, &frmMain::UpdateCounts);
+    connect(&filter, &QAbstractItemModel::layoutChanged, this, &frmMain::UpdateCounts);
+    connect(&filter, &QAbstractItemModel::rowsInserted, this, &frmMain::UpdateCounts);
+    connect(&filter, &QAbstractItemModel::rowsRemoved, this, &frmMain::UpdateCounts);
+    connect(&filter, &QAbstractItemModel::dataChanged, this, &frmMain::UpdateCounts);
+    connect(ListViewFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmMain::UpdateCounts);
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager &) { EndSession(); });
 }
@@ -304,6 +384,7 @@ bool frmMain::Load()
 
         state.StartupUserName = server.UserName();
         state.CheckOutUser = state.StartupUserName;
+        ListViewFiles->Filter()->SetUser(state.CheckOutUser);
     } catch (const std::exception &error) {
         ShowServerStartFailure(ReasonOf(error));
         if (startupProjectRead)
@@ -311,10 +392,13 @@ bool frmMain::Load()
         return false;
     }
 
-    setTabOrder(Combo1, ListViewFiles);
+    setTabOrder(Combo1, FilterText);
+    setTabOrder(FilterText, FilterShow);
+    setTabOrder(FilterShow, ListViewFiles);
     ShowListSession();
     UpdateStatusbar();
-    SetGridLines(true);
+    SetGridLines(RecallWindowLayout(*this, *ListViewFiles));
+    UpdateCounts();
 
     if (IsKorvexRunning()) {
         prompts.SetMousePointer(MousePointer::Default);
@@ -399,7 +483,11 @@ void frmMain::ArrangeControls()
     const QRect combo = pixels(layout.Combo1);
     Combo1->setGeometry(combo.x(), combo.y(), combo.width(), Combo1->sizeHint().height());
     PBoxRight->setGeometry(pixels(layout.PBoxRight));
-    ListViewFiles->setGeometry(pixels(layout.ListViewFiles));
+    // The filter bar takes the top of the list's place.
+    const QRect listPlace = pixels(layout.ListViewFiles);
+    const int barHeight = qMin(FilterBar->sizeHint().height(), listPlace.height());
+    FilterBar->setGeometry(listPlace.x(), listPlace.y(), listPlace.width(), barHeight);
+    ListViewFiles->setGeometry(listPlace.adjusted(0, barHeight, 0, 0));
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -459,6 +547,7 @@ void frmMain::EndSession()
 void frmMain::Unload()
 {
     guard.SetUnloaded();
+    RememberWindowLayout(*this, *ListViewFiles);
     const std::shared_ptr<DocumentServer> server = std::move(state.DocumentServer);
     if (server)
         RestoreAtClose(*server, state);

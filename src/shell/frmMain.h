@@ -19,6 +19,7 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class ReservationCommands;
 class SearchCommand;
@@ -62,6 +63,12 @@ public:
     void SelectAll();
     // Removes the selected rows and exactly their own records.
     void DeleteSelectedListViewItem();
+    // The selected rows as tab-separated lines (the report's texts) on the clipboard.
+    void CopySelectedRows();
+    // The selected rows' full paths, one per line, on the clipboard.
+    void CopySelectedPaths();
+    // The folder of the current row in the desktop's file manager.
+    void OpenContainingFolder();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,6 +81,7 @@ private:
     void CreateMenus();
     QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
     QAction *AddSeparator(QMenu *menu, const char *name);
+    void CreateFilterBar();
     void CreateCommands();
     // Every menu item to the command it starts.
     void ConnectCommands();
@@ -96,6 +104,10 @@ private:
     void ListViewFilesColumnClick(int logicalIndex);
     void ListViewFilesRightMouseDown(QPoint globalPosition);
     void SetGridLines(bool on);
+    void FocusFilter();
+    // The status bar's counts of rows shown, listed, selected, checked out and mine.
+    void UpdateCounts();
+    void OpenFolderOfRow(int row);
 
     Prompts &prompts;
     DocumentServerFactory serverFactory;
@@ -103,12 +115,16 @@ private:
     ListSession list;
     CommandGuard guard;
     bool sessionEnding = false;
+    int defaultClientWidth = 0;
 
     // Controls and menu items, named as in the window design.
     QFrame *Frame1 = nullptr;
     QLabel *Label1 = nullptr;
     QComboBox *Combo1 = nullptr;
     QWidget *PBoxRight = nullptr;
+    QWidget *FilterBar = nullptr;
+    QLineEdit *FilterText = nullptr;
+    QComboBox *FilterShow = nullptr;
     FileListView *ListViewFiles = nullptr;
     FileListModel *listModel = nullptr; // the rows of ListViewFiles
     QStatusBar *StatusBar1 = nullptr;
@@ -125,6 +141,7 @@ private:
     QAction *mnuExit = nullptr;
     QMenu *mnuEdit = nullptr;
     QAction *mnuDocumentsSearch = nullptr;
+    QAction *mnuCopy = nullptr;
     QAction *mnuSelectAll = nullptr;
     QAction *mnuDeleteItems = nullptr;
     QAction *mnuStopDocumentsSearch = nullptr;
@@ -141,6 +158,8 @@ private:
     QAction *pupmnuReserve = nullptr;
     QAction *pupmnuUnreserve = nullptr;
     QAction *pupmnuRefresh = nullptr;
+    QAction *pupmnuCopyPaths = nullptr;
+    QAction *pupmnuOpenFolder = nullptr;
 
     std::unique_ptr<MenuState> menuState;
     std::unique_ptr<ProjectChoice> projectChoice;

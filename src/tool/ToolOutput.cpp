@@ -36,25 +36,6 @@ void PrintError(const QString &message)
     std::fputs(EncodeFileName(QStringLiteral("scrivo: ") + message + u'\n').constData(), stderr);
 }
 
-QString Escaped(const QString &text)
-{
-    QString escaped;
-    escaped.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'\\')
-            escaped += QLatin1String("\\\\");
-        else if (c == u'\t')
-            escaped += QLatin1String("\\t");
-        else if (c == u'\n')
-            escaped += QLatin1String("\\n");
-        else if (c == u'\r')
-            escaped += QLatin1String("\\r");
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 int UsageError(const QString &message)
 {
     PrintError(message);

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "reports/TabSeparated.h"
+
 // What the scrivo tool writes: lines on standard output, messages on standard error, and
 // its exit status.
 
@@ -14,9 +16,6 @@ inline constexpr int ExitUsage = 2;
 void Print(const QString &line);
 // Bytes as they are.
 void PrintBytes(const QByteArray &bytes);
-// A field of a line: a tab, line break or backslash inside it is written "\t", "\n", "\r",
-// "\\", so no text can split a line or a field.
-QString Escaped(const QString &text);
 // One line "scrivo: <message>" on standard error.
 void PrintError(const QString &message);
 // The message and a hint to the help; returns ExitUsage.

@@ -385,18 +385,27 @@ private slots:
             u"1 document(s) could not be checked out:\ra.kpt"_s));
         QCOMPARE(f.Column(0).first(), u"Carl"_s);
         f.Trigger("mnuRefresh");
-        QCOMPARE(f.Column(0), (QStringList{u"Carl"_s, Available, before[0], before[0]}));
+        QCOMPARE(f.Column(0), (QStringList{u"Carl"_s, Available, before[0], DamagedRecord}));
         QCOMPARE(f.Row(0).mid(5) + f.Row(1).mid(6), (QStringList{u"3"_s, u"[x]"_s, u"[ ]"_s}));
         QVERIFY(f.Row(2) == before && !f.window->ListSaved());
         QCOMPARE(f.Panel(3).replace(QRegularExpression(u"\\d\\d:\\d\\d:\\d\\d"_s), u"HH:mm:ss"_s),
-                 u"Refreshed HH:mm:ss; 2 row(s) could not be read"_s);
+                 u"Refreshed HH:mm:ss; 1 row(s) could not be read"_s);
+        // The row that could not be read is marked, with the reason in its tooltip, until a
+        // refresh reads it again.
+        const auto outOfDate = [&f](int row) {
+            return f.List().index(row, 0).data(FileListModel::OutOfDateRole).toString();
+        };
+        QVERIFY(outOfDate(0).isEmpty() && outOfDate(3).isEmpty());
+        QVERIFY2(outOfDate(2).contains(u"does not exist"_s), qPrintable(outOfDate(2)));
+        QVERIFY(f.List().index(2, 2).data(Qt::ToolTipRole).toString().endsWith(outOfDate(2)));
+        f.Document(u"c.kpt"_s, 3);
         // Nothing changed since: the saved list stays saved; F5 is the key.
         f.Trigger("mnuSave");
         QVERIFY(f.window->ListSaved());
         QCOMPARE(f.Action("pupmnuRefresh")->text() + f.Action("mnuRefresh")->shortcut().toString(),
                  u"&RefreshF5"_s);
         f.Trigger("pupmnuRefresh");
-        QVERIFY(f.window->ListSaved());
+        QVERIFY(f.window->ListSaved() && outOfDate(2).isEmpty());
         // A row that already shows another holder is left alone without a word.
         f.Select({0});
         f.Trigger("mnuReserveSelectedFiles");

@@ -1,5 +1,7 @@
 #include "ShellFixture.h"
 
+#include "model/ListFilter.h"
+
 #include "model/FileListModel.h"
 #include "shell/FileListView.h"
 
@@ -71,11 +73,11 @@ QStringList ShellFixture::Row(int row) const
 
 void ShellFixture::Select(const QList<int> &rows) const
 {
-    QItemSelectionModel *selection =
-        window->findChild<FileListView *>(QStringLiteral("ListViewFiles"))->selectionModel();
+    const auto *view = window->findChild<FileListView *>(QStringLiteral("ListViewFiles"));
+    QItemSelectionModel *selection = view->selectionModel();
     selection->clearSelection();
     for (const int row : rows)
-        selection->select(List().index(row, 0),
+        selection->select(view->Filter()->mapFromSource(List().index(row, 0)),
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 

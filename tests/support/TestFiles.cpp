@@ -11,6 +11,7 @@ TestEnvironment::TestEnvironment()
     QDir().mkpath(stateHome());
     qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(scrivoHome()));
     qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
 }
 
 TestEnvironment::~TestEnvironment()
@@ -19,8 +20,9 @@ TestEnvironment::~TestEnvironment()
         QFile::encodeName(root()).constData(),
         [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
         FTW_DEPTH | FTW_PHYS);
-    for (const auto &[name, old] : {std::pair{"KORVEX_SCRIVO_HOME", oldScrivoHome},
-                                    std::pair{"XDG_STATE_HOME", oldStateHome}})
+    for (const auto &[name, old] :
+         {std::pair{"KORVEX_SCRIVO_HOME", oldScrivoHome}, std::pair{"XDG_STATE_HOME", oldStateHome},
+          std::pair{"XDG_CONFIG_HOME", oldConfigHome}})
         old.isNull() ? qunsetenv(name) : qputenv(name, old);
 }
 

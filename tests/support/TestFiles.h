@@ -29,6 +29,8 @@ public:
     QString root() const { return dir.path(); }
     QString scrivoHome() const { return dir.filePath(QStringLiteral("scrivo-home")); }
     QString stateHome() const { return dir.filePath(QStringLiteral("state")); }
+    // Where the window keeps the user's layout choices.
+    QString configHome() const { return dir.filePath(QStringLiteral("config")); }
     QString path(const QString &relative) const { return dir.filePath(relative); }
     // Writes a file (creating its folders) and returns its full path.
     QString writeFile(const QString &relative, const QByteArray &content) const;
@@ -37,6 +39,7 @@ private:
     QTemporaryDir dir;
     QByteArray oldScrivoHome = qgetenv("KORVEX_SCRIVO_HOME");
     QByteArray oldStateHome = qgetenv("XDG_STATE_HOME");
+    QByteArray oldConfigHome = qgetenv("XDG_CONFIG_HOME");
 };
 
 // Writes the file whole (creating its folders); a test file that cannot be written ends the

@@ -1,0 +1,110 @@
+#include "model/ListFilter.h"
+
+#include "model/FileListModel.h"
+#include "system/Translation.h"
+
+ListFilter::ListFilter(FileListModel &model, QObject *parent)
+    : QSortFilterProxyModel(parent), list(model)
+{
+    setSourceModel(&list);
+}
+
+void ListFilter::SetText(const QString &typed)
+{
+    if (typed == text)
+        return;
+    text = typed;
+    Apply();
+}
+
+void ListFilter::SetShow(Show choice)
+{
+    if (choice == show)
+        return;
+    show = choice;
+    Apply();
+}
+
+void ListFilter::SetUser(const QString &name)
+{
+    if (name == user)
+        return;
+    user = name;
+    if (show == Show::Mine)
+        Apply();
+}
+
+void ListFilter::Apply()
+{
+    invalidateRowsFilter();
+}
+
+QList<int> ListFilter::RowsShown() const
+{
+    QList<int> rows;
+    rows.reserve(rowCount());
+    for (int row = 0; row < rowCount(); ++row)
+        rows.append(mapToSource(index(row, 0)).row());
+    return rows;
+}
+
+bool ListFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
+{
+    const clsFile &record = *list.Record(sourceRow);
+    const QString holder = record.CheckedOutBy();
+    switch (show) {
+    case Show::All:
+        break;
+    case Show::Mine:
+        if (holder != user)
+            return false;
+        break;
+    case Show::CheckedOut:
+        if (holder == Available || holder == DamagedRecord)
+            return false;
+        break;
+    case Show::Free:
+        if (holder != Available)
+            return false;
+        break;
+    }
+    if (text.isEmpty())
+        return true;
+    return record.FileName().contains(text, Qt::CaseInsensitive) ||
+           record.FilePath().contains(text, Qt::CaseInsensitive) ||
+           holder.contains(text, Qt::CaseInsensitive) ||
+           record.BrowserName().contains(text, Qt::CaseInsensitive);
+}
+
+ListCounts CountRows(const ListFilter &filter, int selected)
+{
+    ListCounts counts;
+    const FileListModel &list = filter.List();
+    counts.shown = filter.rowCount();
+    counts.listed = list.Count();
+    counts.selected = selected;
+    counts.filtering = filter.Filtering();
+    for (int row = 0; row < list.Count(); ++row) {
+        const QString holder = list.Record(row)->CheckedOutBy();
+        if (holder == Available || holder == DamagedRecord)
+            continue;
+        ++counts.checkedOut;
+        if (holder == filter.User())
+            ++counts.mine;
+    }
+    return counts;
+}
+
+QString ListCountsText(const ListCounts &counts)
+{
+    QString text = counts.filtering
+                       ? Brevant::tr("%1 of %2 row(s) shown").arg(counts.shown).arg(counts.listed)
+                       : Brevant::tr("%1 row(s)").arg(counts.listed);
+    text += Brevant::tr(", %1 selected, %2 checked out, %3 mine")
+                .arg(counts.selected)
+                .arg(counts.checkedOut)
+                .arg(counts.mine);
+    if (counts.filtering)
+        text += Brevant::tr(" (Save writes the rows shown)");
+    return text;
+}

@@ -1,0 +1,47 @@
+#include "shell/WindowSettings.h"
+
+#include "shell/FileListView.h"
+#include "system/FileNames.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QSettings>
+
+namespace {
+
+const QString GeometryKey = QStringLiteral("window/geometry");
+const QString ColumnsKey = QStringLiteral("list/columns");
+const QString GridLinesKey = QStringLiteral("list/gridLines");
+
+} // namespace
+
+QString WindowSettingsPath()
+{
+    // A relative XDG_CONFIG_HOME is to be ignored, as the base directory rules say.
+    QString configHome = DecodeFileName(qgetenv("XDG_CONFIG_HOME"));
+    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome))
+        configHome = QDir::homePath() + QStringLiteral("/.config");
+    return configHome + QStringLiteral("/korvex-brevant/window.conf");
+}
+
+bool RecallWindowLayout(QMainWindow &window, FileListView &list)
+{
+    const QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError)
+        return true;
+    window.restoreGeometry(settings.value(GeometryKey).toByteArray());
+    list.header()->restoreState(settings.value(ColumnsKey).toByteArray());
+    // The list sorts itself: a remembered sort indicator would claim an order it does not have.
+    list.header()->setSortIndicatorShown(false);
+    return settings.value(GridLinesKey, true).toBool();
+}
+
+void RememberWindowLayout(const QMainWindow &window, const FileListView &list)
+{
+    QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+    settings.setValue(GeometryKey, window.saveGeometry());
+    settings.setValue(ColumnsKey, list.header()->saveState());
+    settings.setValue(GridLinesKey, list.GridLines());
+    settings.sync();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class FileListView;
+class QMainWindow;
+
+// The user's layout of the window, kept between sessions in the user's configuration folder
+// ($XDG_CONFIG_HOME/korvex-brevant/window.conf, default ~/.config): the window's place and
+// size, the column widths and whether grid lines are drawn. Nothing of it is shared with
+// other users or kept in the server's files.
+QString WindowSettingsPath();
+
+// Puts the remembered layout on the window and list; a missing or unreadable file leaves
+// them as they are. Returns the remembered grid-line choice (on when none).
+bool RecallWindowLayout(QMainWindow &window, FileListView &list);
+void RememberWindowLayout(const QMainWindow &window, const FileListView &list);
