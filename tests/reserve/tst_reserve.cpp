@@ -253,16 +253,21 @@ private slots:
         QTest::addColumn<QString>("answer"); // null: the box is cancelled
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("user");
-        const QString refused =
-            u"The user name can not be used: it holds a control or format character."_s;
-        QTest::newRow("a name") << u"Zed"_s << QString() << u"Zed"_s;
-        QTest::newRow("AVAILABLE")
-            << u"AVAILABLE"_s
-            << u"The user name 'available' is a internal name and can not be used."_s << Anna;
-        QTest::newRow("bidirectional mark") << u"\u202Eecila"_s << refused << Anna;
+        // Each time the user chose "Zed" before: a refused name keeps that choice, Cancel goes
+        // back to the start-up user.
+        const QString refused = u"The user name can not be used: %1."_s;
+        const QString reserved =
+            u"The user name 'available' is a internal name and can not be used."_s;
+        QTest::newRow("a name") << u"Yves"_s << QString() << u"Yves"_s;
+        QTest::newRow("AVAILABLE") << u"AVAILABLE"_s << reserved << u"Zed"_s;
+        QTest::newRow("available and a blank") << u"available "_s << reserved << u"Zed"_s;
+        QTest::newRow("bidirectional mark")
+            << u"\u202Eecila"_s << refused.arg(u"it holds a control or format character"_s)
+            << u"Zed"_s;
         QTest::newRow("257 characters")
-            << QString(257, u'z')
-            << u"The user name can not be used: it is longer than 256 characters."_s << Anna;
+            << QString(257, u'z') << refused.arg(u"it is longer than 256 characters"_s) << u"Zed"_s;
+        QTest::newRow("leading blank")
+            << u" Yves"_s << refused.arg(u"it begins or ends with a blank"_s) << u"Zed"_s;
         QTest::newRow("cancel") << QString() << QString() << Anna;
     }
 
@@ -276,6 +281,8 @@ private slots:
         QVERIFY(f.Start(f.Project(u"A"_s, u"Shared"_s)));
         const QString part = f.Document(u"part.kpt"_s);
         f.SearchDocs();
+        f.prompts.Input(u"Zed"_s);
+        f.Trigger("mnuReserveForUser");
         f.prompts.Input(answer);
         if (!message.isEmpty())
             f.prompts.Message();

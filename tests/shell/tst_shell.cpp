@@ -14,9 +14,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -47,6 +50,18 @@ enum class Moment { After, WhileSearching, WhileCheckingOut };
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(Reply)
 Q_DECLARE_METATYPE(Moment)
+
+// Takes the addresses the desktop would open.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void Open(const QUrl &url) { urls.append(url); }
+
+public:
+    QList<QUrl> urls;
+};
 
 class TestShell : public QObject
 {
@@ -219,6 +234,191 @@ private slots:
         f.window->findChild<QMenu *>(u"pupmnuListView"_s)->hide();
         f.Trigger("mnuGridlinesOff");
         QVERIFY(!list->GridLines() && !f.Action("mnuGridlinesOn")->isChecked());
+    }
+
+    void filterShowsMatchingRowsAndCommandsActOnTheRowsShown_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("show"); // the quick choice, as ListFilter::Show
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("counts");
+        const QString all = u"4 row(s), 0 selected, 2 checked out, 1 mine"_s;
+        const auto filtered = [](int shown) {
+            return u"%1 of 4 row(s) shown, 0 selected, 2 checked out, 1 mine (Save writes the "
+                   "rows shown)"_s.arg(shown);
+        };
+        QTest::newRow("all") << QString() << 0
+                             << QStringList{u"Frame.kpt"_s, u"Part_A_B.kpt"_s, u"frame_leg.kpt"_s,
+                                            u"Roller.kam"_s}
+                             << all;
+        QTest::newRow("name, any case")
+            << u"FRAME"_s << 0 << QStringList{u"Frame.kpt"_s, u"frame_leg.kpt"_s} << filtered(2);
+        QTest::newRow("display name")
+            << u"conveyor"_s << 0 << QStringList{u"Roller.kam"_s} << filtered(1);
+        QTest::newRow("holder") << u"lena"_s << 0 << QStringList{u"Frame.kpt"_s} << filtered(1);
+        QTest::newRow("path") << u"/sub"_s << 0 << QStringList{u"Roller.kam"_s} << filtered(1);
+        QTest::newRow("mine") << QString() << 1 << QStringList{u"frame_leg.kpt"_s} << filtered(1);
+        QTest::newRow("checked out")
+            << QString() << 2 << QStringList{u"Frame.kpt"_s, u"frame_leg.kpt"_s} << filtered(2);
+        QTest::newRow("available")
+            << QString() << 3 << QStringList{u"Part_A_B.kpt"_s, u"Roller.kam"_s} << filtered(2);
+        QTest::newRow("text and choice") << u"frame"_s << 3 << QStringList() << filtered(0);
+    }
+
+    void filterShowsMatchingRowsAndCommandsActOnTheRowsShown()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, show);
+        QFETCH(QStringList, names);
+        QFETCH(QString, counts);
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        f.Document(u"Part_A_B.kpt"_s);
+        WriteScrivoReservation(f.Document(u"Frame.kpt"_s), u"Lena"_s, QDateTime::currentDateTime(),
+                               1);
+        WriteScrivoReservation(f.Document(u"frame_leg.kpt"_s), f.server->UserName(),
+                               QDateTime::currentDateTime(), 1);
+        WriteScrivoDocument(f.env.path(u"projects/docs/sub/Roller.kam"_s), u"Conveyor roller"_s);
+        f.SearchDocs();
+        auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
+        QTest::keyClicks(f.window->findChild<QLineEdit *>(u"FilterText"_s), text);
+        f.window->findChild<QComboBox *>(u"FilterShow"_s)->setCurrentIndex(show);
+        QStringList shown;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            shown.append(list->model()->index(row, Column::FileName).data().toString());
+        QCOMPARE(shown, names);
+        const auto *countsPanel = f.window->findChild<QLabel *>(u"StatusBar1Counts"_s);
+        QCOMPARE(countsPanel->text(), counts);
+
+        // Select All selects the rows shown; Save writes them; a check-in releases only them.
+        f.Trigger("mnuSelectAll");
+        QCOMPARE(list->SelectedRows().size(), names.size());
+        f.prompts.SaveFile(f.env.path(u"r.txt"_s), 2);
+        f.Trigger("mnuSaveAs");
+        const QList<QByteArray> lines = ReadBytes(f.env.path(u"r.txt"_s)).split('\n');
+        QCOMPARE(lines.size() - 1, names.size());
+        for (qsizetype i = 0; i < names.size(); ++i)
+            QVERIFY(lines.at(i).contains(names.at(i).toUtf8()));
+        f.Trigger("mnuUnreserveSelectedFiles");
+        QCOMPARE(f.Column(0).count(Available),
+                 2 + int(names.count(u"Frame.kpt"_s)) + int(names.count(u"frame_leg.kpt"_s)));
+    }
+
+    void keysReachTheFilterThePopupAndTheClipboard()
+    {
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        const QString doc = f.Document(u"sub/Tab\there.kpt"_s);
+        f.Document(u"sub/b.kpt"_s);
+        f.Document(u"c.kpt"_s);
+        f.SearchDocs();
+        f.window->show();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
+        auto *filter = f.window->findChild<QLineEdit *>(u"FilterText"_s);
+        auto *popup = f.window->findChild<QMenu *>(u"pupmnuListView"_s);
+        // "/" and Ctrl+L go to the filter; Escape there clears it.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Slash);
+        QTRY_VERIFY(filter->hasFocus());
+        QTest::keyClicks(filter, u"/sub"_s);
+        QCOMPARE(list->model()->rowCount(), 2);
+        QTest::keyClick(filter, Qt::Key_Escape);
+        QVERIFY(filter->text().isEmpty() && list->model()->rowCount() == 3);
+        list->setFocus();
+        QTest::keyClick(f.window.get(), Qt::Key_L, Qt::ControlModifier);
+        QTRY_VERIFY(filter->hasFocus());
+
+        // Shift+F10 and the Menu key open the popup at the current row.
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(1, 0));
+        for (const auto &[key, modifiers] :
+             {std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)},
+              std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()}}) {
+            QTest::keyClick(list, key, modifiers);
+            QTRY_VERIFY(popup->isVisible());
+            QVERIFY(popup->geometry().contains(list->viewport()->mapToGlobal(
+                list->visualRect(list->currentIndex()).bottomLeft() + QPoint(8, 0))));
+            popup->hide();
+        }
+
+        // Ctrl+C copies the selected rows as the report's texts, tab-separated (a tab in a
+        // name written \t); Copy Paths copies their full paths.
+        // Rows: c.kpt, then sub's "Tab\there.kpt" and b.kpt.
+        f.Select({0, 1});
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        const QString copied = QGuiApplication::clipboard()->text();
+        QCOMPARE(copied.count(u'\n'), 2);
+        QCOMPARE(copied.section(u'\n', 0, 0).split(u'\t').size(), 6);
+        QVERIFY2(copied.contains(u"\tTab\\there.kpt\t"_s), qPrintable(copied));
+        f.Select({1});
+        f.Trigger("pupmnuCopyPaths");
+        QCOMPARE(QGuiApplication::clipboard()->text(), doc + u'\n');
+
+        // Open Containing Folder and a double-click open the row's folder.
+        UrlCatcher opened;
+        QDesktopServices::setUrlHandler(u"file"_s, &opened, "Open");
+        const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"file"_s); });
+        list->setCurrentIndex(list->model()->index(0, 0));
+        f.Trigger("pupmnuOpenFolder");
+        const QRect third = list->visualRect(list->model()->index(2, Column::FileName));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, third.center());
+        QCOMPARE(opened.urls,
+                 (QList<QUrl>{QUrl::fromLocalFile(f.env.path(u"projects/docs"_s)),
+                              QUrl::fromLocalFile(f.env.path(u"projects/docs/sub"_s))}));
+
+        // After Delete the keyboard goes on at the row after the removed one.
+        f.Select({0});
+        f.Trigger("mnuDeleteItems");
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(list->currentIndex().data().toString(), f.Column(0).value(0));
+    }
+
+    void layoutIsRememberedAndGridLinesLeaveUnderscoresVisible()
+    {
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        f.Document(u"a______b.kpt"_s);
+        f.SearchDocs();
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
+        // The underscores' lowest pixels lie above the row's grid line and look the same with
+        // and without grid lines (no selection or current row drawn).
+        list->selectionModel()->clear();
+        const QRect cell = list->visualRect(list->model()->index(0, Column::FileName));
+        const QImage gridOn = list->viewport()->grab().toImage();
+        f.Trigger("mnuGridlinesOff");
+        const QImage gridOff = list->viewport()->grab().toImage();
+        const auto inked = [&cell](const QImage &image, int y) {
+            QList<QRgb> line;
+            for (int x = cell.left(); x < cell.right(); ++x)
+                line.append(image.pixel(x, y));
+            return line;
+        };
+        const QList<QRgb> blank = inked(gridOff, cell.top());
+        int lowest = -1;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            if (inked(gridOff, y) != blank)
+                lowest = y;
+        QVERIFY2(lowest > cell.center().y() && lowest < cell.bottom(),
+                 qPrintable(u"%1 in %2..%3"_s.arg(lowest).arg(cell.top()).arg(cell.bottom())));
+        QCOMPARE(inked(gridOn, lowest), inked(gridOff, lowest));
+
+        // Size, column widths and grid lines come back in the next session, from the user's
+        // configuration folder.
+        f.window->resize(1000, 640);
+        list->setColumnWidth(Column::FileName, 333);
+        f.prompts.Message(PromptAnswer::No);
+        f.Trigger("mnuExit");
+        QVERIFY(QFileInfo(f.env.configHome() + u"/korvex-brevant/window.conf"_s).isFile());
+        QVERIFY(f.Start(QString()));
+        list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
+        QCOMPARE(f.window->size(), QSize(1000, 640));
+        QCOMPARE(list->columnWidth(Column::FileName), 333);
+        QVERIFY(!list->GridLines() && f.Action("mnuGridlinesOff")->isChecked());
     }
 
     void projectPicksFollowTheModeAndWaitForAnEmptyList()
