@@ -17,25 +17,31 @@ QtPrompts::~QtPrompts()
 QString MessageTextForDisplay(const QString &text)
 {
     // Every CR and every LF is a line break of its own, so "\r" and "\n" messages look alike.
-    // Long paths and names get places where a line may break (after a separator, and within
-    // a long word), so the box wraps them instead of growing wider than the screen.
-    constexpr int LongestUnbroken = 40;
-    const QChar breakHere(0x200B); // zero width space
+    // A run of text too long for one line of the box (a deep path) is broken by real line
+    // breaks, after a separator where one lies within reach, so the box stays within the
+    // screen and shows, and tells assistive tools, no character the message does not hold.
+    constexpr qsizetype LongestUnbroken = 60;
     QString shown;
-    shown.reserve(text.size() + text.size() / 8);
-    int unbroken = 0;
+    shown.reserve(text.size() + text.size() / LongestUnbroken);
+    qsizetype runStart = 0; // where the current unbroken run begins in shown
     for (const QChar c : text) {
-        if (c == u'\r' || c == u'\n') {
-            shown += u'\n';
-            unbroken = 0;
+        if (c == u'\r' || c == u'\n' || c.isSpace()) {
+            shown += c == u'\r' ? u'\n' : c;
+            runStart = shown.size();
             continue;
         }
         shown += c;
-        unbroken = c.isSpace() ? 0 : unbroken + 1;
-        if (c == u'/' || c == u'\\' || unbroken >= LongestUnbroken) {
-            shown += breakHere;
-            unbroken = 0;
-        }
+        if (shown.size() - runStart <= LongestUnbroken)
+            continue;
+        // Break after the run's last separator, or just before this character.
+        qsizetype breakAt = shown.size() - 1;
+        for (qsizetype i = shown.size() - 2; i > runStart; --i)
+            if (shown.at(i) == u'/' || shown.at(i) == u'\\') {
+                breakAt = i + 1;
+                break;
+            }
+        shown.insert(breakAt, u'\n');
+        runStart = breakAt + 1;
     }
     return shown;
 }

@@ -39,6 +39,6 @@ QStringList NameFiltersOf(const QString &filter);
 // The extension a "*.ext" pattern list starts with ("*.xls" -> "xls"), "" for wildcards.
 QString ExtensionOfNameFilter(const QString &nameFilter);
 
-// Message text with CR and LF shown as line breaks, and places where long paths and names
-// may break.
+// Message text with CR and LF shown as line breaks, and runs longer than a line (deep paths)
+// broken by line breaks, preferably after a separator; nothing else is added.
 QString MessageTextForDisplay(const QString &text);

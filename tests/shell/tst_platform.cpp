@@ -61,12 +61,15 @@ private slots:
         QCOMPARE(shownText, u"first\nsecond\nthird"_s);
         // Escape and the close box dismiss a Yes/No box without answering No; a message with
         // a long path wraps within the screen.
-        const QString longPath = u"/srv/"_s + QString(60, u'x') + u'/' + QString(300, u'y');
+        // It shows no character the message does not hold, only line breaks, the first after
+        // the path's separator.
+        const QString longPath = u"/srv/"_s + QString(50, u'x') + u'/' + QString(300, u'y');
         const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
         for (const bool escape : {true, false}) {
             int shownWidth = 0;
             WhenDialogOpens<QMessageBox>([&](QMessageBox *box) {
                 shownWidth = box->width();
+                shownText = box->text();
                 escape ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
             });
             QCOMPARE(prompts.MessageBox(u"Saved to:\r"_s + longPath, PromptButtons::YesNo,
@@ -74,6 +77,8 @@ private slots:
                      PromptAnswer::Cancel);
             QVERIFY2(shownWidth > 0 && shownWidth <= screenWidth,
                      qPrintable(QString::number(shownWidth)));
+            QCOMPARE(shownText.section(u'\n', 1, 1), u"/srv/"_s + QString(50, u'x') + u'/');
+            QCOMPARE(QString(shownText).remove(u'\n'), u"Saved to:"_s + longPath);
         }
     }
 };
