@@ -815,5 +815,13 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
         <source>it begins or ends with a blank</source>
         <translation>er beginnt oder endet mit einem Leerzeichen</translation>
     </message>
+    <message>
+        <source>It had checked out %1 document(s) for %2.</source>
+        <translation>Er hatte %1 Dokument(e) für %2 ausgecheckt.</translation>
+    </message>
+    <message>
+        <source>Find Korvex Documents in the project&apos;s folders lists them.</source>
+        <translation>„Korvex-Dokumente suchen“ in den Ordnern des Projekts listet sie auf.</translation>
+    </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include "projects/FileFunctions.h"
 #include "projects/WorkingProject.h"
 #include "reserve/PrepareWorkingProject.h"
+#include "reserve/RunJournal.h"
 #include "server/FileProcessing.h"
 #include "server/RequestWidth.h"
 #include "server/ServerError.h"
@@ -75,7 +76,8 @@ ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
 }
 
 // userToSet: the name the server is to act as for this row; null when the run set it for all.
-void CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &row)
+// Whether the run reserved the document.
+bool CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &row)
 {
     const clsFile &record = row.record;
     const bool listedFree = record.CheckedOutBy() == Available;
@@ -91,7 +93,7 @@ void CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &ro
             ShowReservation(row, held);
             if (listedFree)
                 row.Fail(Brevant::tr("checked out by %1 since the list was read").arg(held.By));
-            return;
+            return false;
         }
         doc->Reserve();
         // The holder, time and version of the reservation just made, as the server has them.
@@ -101,11 +103,13 @@ void CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &ro
         made.Time = doc->ReservedTime();
         made.Version = doc->ReservedVersion();
         ShowReservation(row, TextsOf(made));
+        return true;
     } catch (const std::exception &error) {
         row.Fail(ReasonOf(error));
         if (doc)
             IgnoringErrors([&] { ShowReservation(row, ReservationOf(*doc)); });
     }
+    return false;
 }
 
 // The server releases only for the holder, so the run acts as the holder the row shows:
@@ -223,6 +227,10 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
 
     if (ready && !rows.empty()) {
         const HourglassPointer hourglass(prompts);
+        // What the run reserves is written down as it goes, for the start-up after a kill.
+        std::optional<RunJournal> journal;
+        if (reserve)
+            journal.emplace(state.WorkingProject);
         const int width = RequestWidthFor(server, rows.front().record.FilePath());
         // One at a time, each row sets the user it acts as; with many in flight the user is
         // set before them, for all rows of one holder at once.
@@ -233,9 +241,9 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                 server.SetUserName(user);
             const QString userToSet = width > 1 ? QString() : user;
             WorkOnRows(rows, group, width, observer, [&](RunRecord &row) {
-                if (reserve)
-                    CheckOutRow(server, userToSet, row);
-                else
+                if (reserve && CheckOutRow(server, userToSet, row))
+                    journal->Reserved(row.record.CheckedOutBy(), DocumentPathOf(row.record));
+                else if (!reserve)
                     CheckInRow(server, width > 1 ? QString() : row.record.CheckedOutBy(), row);
             });
         }
@@ -338,6 +346,7 @@ void RestoreSelectedProject(ProgramState &state)
     ProjectHandler &projects = state.DocumentServer->ProjectHandler();
     IgnoringErrors([&] { projects.SetActiveProject(QString()); });
     DeleteTemporaryProject(state.WorkingProject);
+    RemoveRunJournal(state.WorkingProject);
     IgnoringErrors([&] { projects.SetActiveProject(state.SelectedProject); });
 }
 

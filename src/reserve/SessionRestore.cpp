@@ -3,18 +3,21 @@
 #include "projects/FileFunctions.h"
 #include "projects/ProjectFiles.h"
 #include "projects/WorkingProject.h"
+#include "reserve/RunJournal.h"
 #include "server/ProjectAccess.h"
 #include "system/Failure.h"
 #include "system/FileWrite.h"
 
-std::optional<QString> RecoverFromUnfinishedRun(DocumentServer &server)
+std::optional<UnfinishedRun> RecoverFromUnfinishedRun(DocumentServer &server)
 {
     ProjectHandler &projects = server.ProjectHandler();
     const QString active = projects.ActiveProject();
-    const std::optional<QString> source = AbandonedWorkingProjectSource(active);
-    if (source) {
+    std::optional<UnfinishedRun> run;
+    if (const std::optional<QString> source = AbandonedWorkingProjectSource(active)) {
         projects.SetActiveProject(*source);
         IgnoringErrors([&] { RemoveFile(active); });
+        run = UnfinishedRun{*source, ReadRunJournal(active)};
+        RemoveRunJournal(active);
     }
     for (const QString &project : projects.GetProjects()) {
         RemoveAbandonedWorkingProjects(ParentFolderOf(project));
@@ -24,7 +27,7 @@ std::optional<QString> RecoverFromUnfinishedRun(DocumentServer &server)
                 RemoveAbandonedWorkingProjects(ParentFolderOf(include));
         });
     }
-    return source;
+    return run;
 }
 
 void PutStartupProjectBack(DocumentServer &server, const QString &startupProject)
@@ -51,9 +54,11 @@ void RestoreAtClose(DocumentServer &server, const ProgramState &state)
             return;
         IgnoringErrors([&] { projects.SetActiveProject(QString()); });
         DeleteTemporaryProject(state.WorkingProject);
+        RemoveRunJournal(state.WorkingProject);
         if (!IsWorkingProjectName(FileNameOf(state.StartupProject)))
             projects.SetActiveProject(state.StartupProject);
     });
 
     DeleteTemporaryProject(state.WorkingProject);
+    RemoveRunJournal(state.WorkingProject);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reserve/RunJournal.h"
 #include "server/ProgramState.h"
 
 #include <QString>
@@ -8,11 +9,19 @@
 // What start-up and closing put right on the document server, so that the program leaves it
 // as it found it, also after a run that was killed.
 
+// A killed run found at start-up: the project made active again, and what the run had
+// reserved.
+struct UnfinishedRun
+{
+    QString Source;
+    JournalContents Reserved;
+};
+
 // At start-up. A check-out or check-in run that was killed left its working project active:
-// the project it was made from becomes active again and the working project is removed, and
-// working projects killed runs left beside the registered projects (and their include files)
-// are removed. The project made active again, if there was such a run.
-std::optional<QString> RecoverFromUnfinishedRun(DocumentServer &server);
+// the project it was made from becomes active again and the working project and its journal
+// are removed, and working projects killed runs left beside the registered projects (and
+// their include files) are removed. The run, if there was one.
+std::optional<UnfinishedRun> RecoverFromUnfinishedRun(DocumentServer &server);
 
 // Makes the project that was active at start-up active again, unless it is; failures are
 // ignored (the server is left as well as it can be).

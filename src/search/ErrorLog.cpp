@@ -4,6 +4,7 @@
 #include "system/FileError.h"
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
+#include "system/StateFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,11 +17,7 @@ ErrorLog::ErrorLog(QString logPath) : path(std::move(logPath)) {}
 
 QString ErrorLog::DefaultPath()
 {
-    // A relative XDG_STATE_HOME is to be ignored, as the base directory rules say.
-    QString stateHome = DecodeFileName(qgetenv("XDG_STATE_HOME"));
-    if (stateHome.isEmpty() || !QDir::isAbsolutePath(stateHome))
-        stateHome = QDir::homePath() + QStringLiteral("/.local/state");
-    return stateHome + QStringLiteral("/korvex-brevant/Error.log");
+    return StateFolder() + QStringLiteral("/Error.log");
 }
 
 namespace {

@@ -64,6 +64,9 @@ QString ServerStartFailureText()
     return Brevant::tr("Can't start the Korvex Scrivo Server.");
 }
 
+// A killed run's documents are named in the start-up message up to this many.
+constexpr int ListedHeldDocuments = 10;
+
 // The design client area in twips.
 constexpr int DesignClientWidth = 11436;
 constexpr int DesignClientHeight = 7044;
@@ -415,12 +418,26 @@ bool frmMain::Load()
 
 void frmMain::RecoverFromUnfinishedRun(DocumentServer &server)
 {
-    if (const std::optional<QString> source = ::RecoverFromUnfinishedRun(server)) {
-        prompts.MessageBox(
-            Brevant::tr("The last check-out or check-in run did not finish. %1 is active again.")
-                .arg(*source),
-            PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+    const std::optional<UnfinishedRun> run = ::RecoverFromUnfinishedRun(server);
+    if (!run)
+        return;
+    QString text =
+        Brevant::tr("The last check-out or check-in run did not finish. %1 is active again.")
+            .arg(run->Source);
+    // What the run holds stays checked out: the user is told what and for whom, with the
+    // documents named when they are few.
+    const JournalContents &held = run->Reserved;
+    if (held.Count > 0) {
+        text += u'\r' + Brevant::tr("It had checked out %1 document(s) for %2.")
+                            .arg(held.Count)
+                            .arg(held.Holders.join(QStringLiteral(", ")));
+        if (held.Count <= ListedHeldDocuments)
+            text += u'\r' + held.Documents.join(u'\r');
+        else
+            text += u'\r' + Brevant::tr("Find Korvex Documents in the project's folders lists "
+                                        "them.");
     }
+    prompts.MessageBox(text, PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }
 
 void frmMain::TellMissingActiveProject(DocumentServer &server)

@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimer>
 #include <csignal>
+#include <sys/wait.h>
 
 namespace {
 
@@ -455,19 +456,45 @@ private slots:
         QVERIFY(!QFile::exists(run.state.WorkingProject));
     }
 
-    void startUpRecoversFromAKilledRun()
+    void startUpRecoversFromAKilledRunAndTellsWhatItHeld()
     {
         Run run(u"Single User"_s);
         QVERIFY(!RecoverFromUnfinishedRun(*run.f.observed));
-        // A killed run left its working project active.
-        QCOMPARE(
-            RunInChildProcess(
-                [&] { run.f.Activate(BuildWorkingProject(run.project, true, run.project)); }, true),
-            SIGKILL);
+        QStringList paths;
+        for (int i = 0; i < 8; ++i)
+            paths.append(run.f.Document(u"d%1.kpt"_s.arg(i)));
+        run.List(paths);
+        // A check-out killed after its third document left its working project active.
+        int done = 0;
+        RunObserver observer;
+        observer.RowDone = [&done] {
+            if (++done == 3)
+                ::raise(SIGKILL);
+        };
+        const int status = RunInChildProcess([&] {
+            ChangeReservations(true, run.state, run.f.prompts, run.records, observer,
+                               [] { return true; });
+        });
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s).size(), 1);
-        QCOMPARE(RecoverFromUnfinishedRun(*run.f.observed), run.project);
+
+        // The start-up makes the project active again and tells what the run holds.
+        const std::optional<UnfinishedRun> recovered = RecoverFromUnfinishedRun(*run.f.observed);
+        QVERIFY(recovered);
+        QCOMPARE(recovered->Source, run.project);
+        QCOMPARE(recovered->Reserved.Count, 3);
+        QCOMPARE(recovered->Reserved.Holders, QStringList{Anna});
+        QStringList held;
+        for (const QString &path : paths)
+            if (run.Held(path).first() == Anna)
+                held.append(path);
+        QStringList told = recovered->Reserved.Documents;
+        told.sort();
+        QCOMPARE(told, held);
         QCOMPARE(run.f.ActiveProject(), run.project);
         QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s),
+                 QStringList());
+        QCOMPARE(FolderEntries(run.f.env.stateHome() + u"/korvex-brevant"_s).filter(u".reserved"_s),
                  QStringList());
     }
 };

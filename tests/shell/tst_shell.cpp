@@ -8,6 +8,7 @@
 #include "projects/FileFunctions.h"
 #include "projects/IniFile.h"
 #include "projects/WorkingProject.h"
+#include "reserve/RunJournal.h"
 #include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
 #include "system/Translation.h"
@@ -41,7 +42,16 @@ const QString SemiIsolatedHint =
     "backup and remove\rthe local workspace data first, before you execute Brevant. This step "
     "allows\ryou to access the server data only, without referencing the local stored files."_s;
 
-enum class Fault { Release10, KorvexRuns, IniUnreadable, ServerFails, KilledRun, ProjectGone };
+enum class Fault {
+    Release10,
+    KorvexRuns,
+    IniUnreadable,
+    ServerFails,
+    KilledRun,
+    KilledCheckOut,
+    KilledLongCheckOut,
+    ProjectGone
+};
 enum class Reply { NotAsked, No, YesSaved, YesCancelled, YesFailed, Dismissed };
 enum class Moment { After, WhileSearching, WhileCheckingOut };
 
@@ -76,6 +86,8 @@ private slots:
         QTest::newRow("server.ini cannot be read") << Fault::IniUnreadable;
         QTest::newRow("the server fails") << Fault::ServerFails;
         QTest::newRow("a killed run's working project is active") << Fault::KilledRun;
+        QTest::newRow("a killed check-out held two documents") << Fault::KilledCheckOut;
+        QTest::newRow("a killed check-out held eleven documents") << Fault::KilledLongCheckOut;
         QTest::newRow("the active project file is gone") << Fault::ProjectGone;
     }
 
@@ -120,12 +132,36 @@ private slots:
                                   PromptIcon::Critical);
             break;
         case Fault::KilledRun:
-            QCOMPARE(RunInChildProcess([&] { f.Activate(BuildWorkingProject(a, true, a)); }, true),
+        case Fault::KilledCheckOut:
+        case Fault::KilledLongCheckOut: {
+            const int held = fault == Fault::KilledRun        ? 0
+                             : fault == Fault::KilledCheckOut ? 2
+                                                              : 11;
+            QStringList paths;
+            for (int i = 0; i < held; ++i)
+                paths.append(f.env.path(u"docs/d%1.kpt"_s.arg(i)));
+            QCOMPARE(RunInChildProcess(
+                         [&] {
+                             const QString working = BuildWorkingProject(a, true, a);
+                             f.Activate(working);
+                             RunJournal journal(working);
+                             for (int i = 0; i < held; ++i)
+                                 journal.Reserved(i % 2 ? u"Max"_s : u"Lena"_s, paths.at(i));
+                         },
+                         true),
                      SIGKILL);
             active = f.ActiveProject();
-            shown << MessageShown(u"The last check-out or check-in run did not finish. "_s + a +
-                                  u" is active again."_s);
+            QString text = u"The last check-out or check-in run did not finish. "_s + a +
+                           u" is active again."_s;
+            if (held == 2)
+                text +=
+                    u"\rIt had checked out 2 document(s) for Lena, Max.\r"_s + paths.join(u'\r');
+            else if (held > 0)
+                text += u"\rIt had checked out 11 document(s) for Lena, Max.\rFind Korvex "
+                        "Documents in the project's folders lists them."_s;
+            shown << MessageShown(text);
             break;
+        }
         case Fault::ProjectGone:
             f.Activate(active = f.Project(u"Gone"_s, u"Shared"_s, {}, false));
             QVERIFY(QFile::remove(active));
@@ -133,7 +169,8 @@ private slots:
                                   u"\rThe default project is used instead."_s);
             break;
         }
-        const bool refused = fault != Fault::KilledRun && fault != Fault::ProjectGone;
+        const bool refused = fault != Fault::KilledRun && fault != Fault::KilledCheckOut &&
+                             fault != Fault::KilledLongCheckOut && fault != Fault::ProjectGone;
         QCOMPARE(f.Start(QString(), int(shown.size()) - 1), !refused);
         QCOMPARE(f.prompts.Shown(), shown);
         // Refused: what the start-up changed is put back; else it goes on in project A.
