@@ -70,6 +70,7 @@ constexpr int ListedHeldDocuments = 10;
 // The design client area in twips.
 constexpr int DesignClientWidth = 11436;
 constexpr int DesignClientHeight = 7044;
+constexpr int DefaultClientHeight = 600; // pixels
 
 // The caption sits left of the drop-down, which starts at 1050 twips: a wide system font is
 // made smaller until the caption fits.
@@ -78,7 +79,9 @@ void FitLabelBeforeCombo(QLabel *label)
     const int left = TwipsToPixels(60);
     const int room = TwipsToPixels(1050) - left - 3;
     QFont font = label->font();
-    while (QFontMetrics(font).horizontalAdvance(label->text()) > room && font.pointSizeF() > 6)
+    // The access key's "&" is not drawn.
+    const QString shown = QString(label->text()).remove(u'&');
+    while (QFontMetrics(font).horizontalAdvance(shown) > room && font.pointSizeF() > 6)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     label->setFont(font);
     label->adjustSize();
@@ -97,8 +100,10 @@ frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *paren
     CreateMenus();
     CreateCommands();
     ConnectCommands();
-    // Wide enough for every column; a remembered layout replaces this at start-up.
-    resize(defaultClientWidth, TwipsToPixels(DesignClientHeight) + menuBar()->sizeHint().height());
+    // Wide enough for every column and high enough for about twenty rows; a remembered layout
+    // replaces this at start-up.
+    resize(defaultClientWidth, qMax(TwipsToPixels(DesignClientHeight), DefaultClientHeight) +
+                                   menuBar()->sizeHint().height());
 }
 
 frmMain::~frmMain() = default;
