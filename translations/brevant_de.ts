@@ -823,5 +823,9 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
         <source>Find Korvex Documents in the project&apos;s folders lists them.</source>
         <translation>„Korvex-Dokumente suchen“ in den Ordnern des Projekts listet sie auf.</translation>
     </message>
+    <message>
+        <source>Refresh every &amp;minute</source>
+        <translation>Jede &amp;Minute aktualisieren</translation>
+    </message>
 </context>
 </TS>

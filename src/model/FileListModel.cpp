@@ -48,7 +48,7 @@ void FileListModel::ShowFiles(const clsFiles &files)
     ReleaseElsewhere(std::exchange(rows, {}));
     rows.reserve(size_t(files.Count()));
     for (int i = 1; i <= files.Count(); ++i)
-        rows.push_back({files.Item(i), i, {}});
+        rows.push_back({files.Item(i), i, {}, false});
     sorted = false;
     endResetModel();
 }
@@ -77,6 +77,15 @@ void FileListModel::MarkOutOfDate(int row, const QString &reason)
     if (mark == reason)
         return;
     mark = reason;
+    RecordChanged(row);
+}
+
+void FileListModel::MarkChanged(int row, bool changed)
+{
+    bool &mark = rows.at(size_t(row)).changed;
+    if (mark == changed)
+        return;
+    mark = changed;
     RecordChanged(row);
 }
 
@@ -193,6 +202,8 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     }
     case OutOfDateRole:
         return rows[size_t(index.row())].outOfDate;
+    case ChangedRole:
+        return rows[size_t(index.row())].changed;
     case Qt::CheckStateRole:
         if (index.column() != Column::CheckedOutBy)
             return {};

@@ -39,6 +39,8 @@ public:
     // Why the row's texts are out of date (its document could not be read again); "" when
     // they are current.
     static constexpr int OutOfDateRole = Qt::UserRole + 2;
+    // Whether the last refresh changed the row's texts.
+    static constexpr int ChangedRole = Qt::UserRole + 3;
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -60,6 +62,7 @@ public:
     void RowsChanged(int first, int last);
     // The row's texts are out of date for the reason given, or current again for "".
     void MarkOutOfDate(int row, const QString &reason);
+    void MarkChanged(int row, bool changed);
     // Takes the rows out of the list (0-based, any order); their records are the caller's.
     void RemoveRows(const QList<int> &doomed);
 
@@ -87,6 +90,7 @@ private:
         clsFilePtr record;
         int key;
         QString outOfDate;
+        bool changed = false;
     };
     std::vector<Row> rows;
     bool sorted = false;

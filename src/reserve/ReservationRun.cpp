@@ -327,6 +327,7 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
                     ++unreadable;
                 }
                 if (rowChanged) {
+                    reading.Changed = true;
                     ++changedRows;
                     if (observer.Changed)
                         observer.Changed(i);

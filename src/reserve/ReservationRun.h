@@ -75,6 +75,7 @@ struct RefreshResult
     struct Reading
     {
         bool Tried = false;
+        bool Changed = false;
         QString Failure;
     };
     std::vector<Reading> Readings;

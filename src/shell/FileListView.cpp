@@ -133,6 +133,9 @@ void FileListView::drawRow(QPainter *painter, const QStyleOptionViewItem &option
                            const QModelIndex &index) const
 {
     QStyleOptionViewItem shown = option;
+    // A row the last refresh changed stands out until the next refresh.
+    if (index.data(FileListModel::ChangedRole).toBool())
+        shown.font.setBold(true);
     if (!index.data(FileListModel::OutOfDateRole).toString().isEmpty()) {
         // A row that could not be read again is shown greyed until it is read.
         const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);

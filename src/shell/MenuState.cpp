@@ -35,6 +35,7 @@ constexpr Entry Table[] = {
     {"mnuDeleteItems", true, true, true, Held},
     {"mnuStopDocumentsSearch", false, false, false, OnlyWhileSearching},
     {"mnuRefresh", true, true, true, Held},
+    {"mnuAutoRefresh", true, true, true, Free},
     {"mnuGridlinesOn", true, true, true, Free},
     {"mnuGridlinesOff", true, true, true, Free},
     {"mnuInfo", true, true, true, Free},

@@ -14,6 +14,7 @@
 #include "shell/StatusPanels.h"
 #include "system/Failure.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMutex>
@@ -117,6 +118,13 @@ void ReservationCommands::Refresh()
         guard.Run(CommandGuard::Activity::Running, [this] { RefreshAllRows(); });
 }
 
+void ReservationCommands::RefreshWhenIdle()
+{
+    if (guard.MayRun() && !guard.Busy() && !QApplication::activeModalWidget() &&
+        view.Model()->Count() > 0)
+        Refresh();
+}
+
 void ReservationCommands::RefreshAllRows()
 {
     QList<int> rows;
@@ -132,10 +140,15 @@ void ReservationCommands::RefreshAllRows()
                          result = RefreshReservations(*server, records, observer);
                      });
     }
-    // Rows that could not be read are marked as out of date until a refresh reads them.
-    for (size_t i = 0; i < result.Readings.size(); ++i)
-        if (result.Readings[i].Tried)
-            view.Model()->MarkOutOfDate(rows.at(qsizetype(i)), result.Readings[i].Failure);
+    // Rows that could not be read are marked as out of date, and rows that changed as such,
+    // until a refresh reads them again.
+    for (size_t i = 0; i < result.Readings.size(); ++i) {
+        const RefreshResult::Reading &reading = result.Readings[i];
+        if (reading.Tried) {
+            view.Model()->MarkOutOfDate(rows.at(qsizetype(i)), reading.Failure);
+            view.Model()->MarkChanged(rows.at(qsizetype(i)), reading.Changed);
+        }
+    }
     if (result.Changed > 0)
         list.SetSaved(false);
     QString note = Brevant::tr("Refreshed %1").arg(QTime::currentTime().toString(u"HH:mm:ss"));

@@ -32,6 +32,8 @@ public slots:
     void CheckIn();
     // Reads the reservation of every listed document again.
     void Refresh();
+    // The automatic refresh: only while no command runs and no dialog is open.
+    void RefreshWhenIdle();
 
 private:
     void ChangeReservation(bool reserve);

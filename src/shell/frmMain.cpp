@@ -36,6 +36,7 @@
 #include <QSessionManager>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -215,6 +216,8 @@ void frmMain::CreateMenus()
     mnuView = menu("mnuView", Brevant::tr("&View"), this);
     mnuRefresh = AddMenuItem(mnuView, "mnuRefresh", Brevant::tr("&Refresh"));
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuAutoRefresh = AddMenuItem(mnuView, "mnuAutoRefresh", Brevant::tr("Refresh every &minute"));
+    mnuAutoRefresh->setCheckable(true);
     AddSeparator(mnuView, "mnuSpacer6");
     mnuGridlines = menu("mnuGridlines", Brevant::tr("&Gridlines"), mnuView);
     mnuView->addMenu(mnuGridlines);
@@ -321,6 +324,15 @@ void frmMain::ConnectCommands()
     on(pupmnuReserve, reservation.get(), &ReservationCommands::CheckOut);
     on(pupmnuUnreserve, reservation.get(), &ReservationCommands::CheckIn);
     on(pupmnuRefresh, reservation.get(), &ReservationCommands::Refresh);
+    // Off until the user switches it on; a minute is long enough that a refresh of a long
+    // list on a share never takes a noticeable part of the user's time.
+    autoRefresh = new QTimer(this);
+    autoRefresh->setObjectName(QStringLiteral("AutoRefreshTimer"));
+    autoRefresh->setInterval(std::chrono::minutes(1));
+    connect(autoRefresh, &QTimer::timeout, reservation.get(),
+            &ReservationCommands::RefreshWhenIdle);
+    connect(mnuAutoRefresh, &QAction::toggled, autoRefresh,
+            [this](bool on) { on ? autoRefresh->start() : autoRefresh->stop(); });
 
     connect(Combo1, &QComboBox::currentIndexChanged, projectChoice.get(),
             &ProjectChoice::Combo1Changed);

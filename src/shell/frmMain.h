@@ -21,6 +21,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QTimer;
 class ReservationCommands;
 class SearchCommand;
 class SessionCommands;
@@ -147,6 +148,8 @@ private:
     QAction *mnuStopDocumentsSearch = nullptr;
     QMenu *mnuView = nullptr;
     QAction *mnuRefresh = nullptr;
+    QAction *mnuAutoRefresh = nullptr;
+    QTimer *autoRefresh = nullptr;
     QMenu *mnuGridlines = nullptr;
     QAction *mnuGridlinesOn = nullptr;
     QAction *mnuGridlinesOff = nullptr;

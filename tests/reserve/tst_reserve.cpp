@@ -404,6 +404,11 @@ private slots:
             return f.List().index(row, 0).data(FileListModel::OutOfDateRole).toString();
         };
         QVERIFY(outOfDate(0).isEmpty() && outOfDate(3).isEmpty());
+        // The rows the refresh changed stand out until the next one.
+        QList<bool> changed;
+        for (int row = 0; row < 4; ++row)
+            changed.append(f.List().index(row, 0).data(FileListModel::ChangedRole).toBool());
+        QCOMPARE(changed, (QList<bool>{false, true, false, true}));
         QVERIFY2(outOfDate(2).contains(u"does not exist"_s), qPrintable(outOfDate(2)));
         QVERIFY(f.List().index(2, 2).data(Qt::ToolTipRole).toString().endsWith(outOfDate(2)));
         f.Document(u"c.kpt"_s, 3);
@@ -418,6 +423,16 @@ private slots:
         f.Select({0});
         f.Trigger("mnuReserveSelectedFiles");
         QVERIFY(f.prompts.Done() && f.Column(0).first() == u"Carl"_s);
+        // Refresh every minute, off at first, refreshes the idle window by itself.
+        auto *timer = f.window->findChild<QTimer *>(u"AutoRefreshTimer"_s);
+        QVERIFY(!timer->isActive() && !f.Action("mnuAutoRefresh")->isChecked());
+        f.Trigger("mnuAutoRefresh");
+        QVERIFY(timer->isActive() && timer->interval() == 60000);
+        timer->setInterval(20);
+        QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"Carl"_s, paths[0]}).exitCode, 0);
+        QTRY_COMPARE(f.Column(0).first(), Available);
+        f.Trigger("mnuAutoRefresh");
+        QVERIFY(!timer->isActive());
     }
 
     void closingPutsTheServerBackAsItWasFound_data()
