@@ -1,7 +1,6 @@
 // Saving the list as a report: the save dialog and the overwrite question, the text report
 // byte for byte, the workbook read back by an independent reader, and a replaced report.
 
-#include "Hostile.h"
 #include "ScriptedPrompts.h"
 #include "TestFiles.h"
 
@@ -210,14 +209,6 @@ private slots:
         Session empty;
         QVERIFY(empty.saver.WriteSpreadsheetReport(path));
         QCOMPARE(RowsOf(ReadWorkbook(path)), QList<ReportRow>{SpreadsheetHeaders()});
-        // scrivo list in the same locale writes the same workbook.
-        WriteScrivoDocument(env.path(u"docs/A.kpt"_s), u"A"_s);
-        QProcessEnvironment inLocale = QProcessEnvironment::systemEnvironment();
-        inLocale.insert(u"LC_ALL"_s, QString::fromLatin1(locale));
-        QCOMPARE(RunScrivo({u"list"_s, u"--report"_s, path, env.path(u"docs"_s)}, 30000, inLocale)
-                     .exitCode,
-                 0);
-        QCOMPARE(RowsOf(ReadWorkbook(path)).size(), 2);
     }
 
     void replacedReportKeepsPermissionsLinksAndTheBytesOfNames()

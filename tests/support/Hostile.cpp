@@ -58,12 +58,8 @@ QString ScrivoToolPath()
     return qEnvironmentVariable("BREVANT_BIN_DIR") + QStringLiteral("/scrivo");
 }
 
-ToolResult RunScrivo(const QStringList &arguments, int timeoutMs,
-                     const QProcessEnvironment &environment)
+ToolResult FinishTool(QProcess &process, int timeoutMs)
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(ScrivoToolPath(), arguments);
     ToolResult result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -74,6 +70,15 @@ ToolResult RunScrivo(const QStringList &arguments, int timeoutMs,
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+ToolResult RunScrivo(const QStringList &arguments, int timeoutMs,
+                     const QProcessEnvironment &environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(ScrivoToolPath(), arguments);
+    return FinishTool(process, timeoutMs);
 }
 
 QProcessEnvironment PausedBefore(const QString &path, const QString &folder)

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
+class QProcess;
+
 // Hostile environments: a disk that fills up, a process killed in the middle of its work,
 // the scrivo tool as another user's program, and a process paused between two steps.
 
@@ -38,6 +40,10 @@ struct ToolResult
     QString out;
     QString err;
 };
+
+// Waits for the started process to end, killing it after timeoutMs, and collects its exit
+// code and output.
+ToolResult FinishTool(QProcess &process, int timeoutMs);
 
 QString ScrivoToolPath();
 // The scrivo tool of the build, run to its end in the test's environment or the given one.

@@ -7,9 +7,9 @@
 #include <functional>
 #include <memory>
 
-// The real server with a record of the calls a test looks at, in order: "MultiUserMode",
-// "SetUserName <name>" and "OpenDocument <path>". Each goes to onCall first, which may throw
-// a ServerError to fail on cue, or act as another process would at that moment.
+// The real server with a record of the calls a test looks at, in order: "MultiUserMode" and
+// "OpenDocument <path>". Each goes to onCall first, which may throw a ServerError to fail on
+// cue, or act as another process would at that moment.
 class ObservedServer : public DocumentServer
 {
 public:
@@ -36,11 +36,7 @@ public:
     ::ProjectHandler &ProjectHandler() override { return real->ProjectHandler(); }
     ::ReleaseInfo &ReleaseInfo() override { return real->ReleaseInfo(); }
     QString UserName() override { return real->UserName(); }
-    void SetUserName(const QString &name) override
-    {
-        Call(QStringLiteral("SetUserName ") + name);
-        real->SetUserName(name);
-    }
+    void SetUserName(const QString &name) override { real->SetUserName(name); }
     RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting) override
     {
         return real->TakeRunTurn(waiting);

@@ -54,17 +54,17 @@ PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons butt
 }
 
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
-                                  const QString &defaultText, QPoint position)
+                                  const QString &defaultText, QPoint)
 {
-    const auto entry = Take(
-        {Kind::Input, prompt, Dialog(Kind::Input, title) + u' ' + prompt, defaultText, position});
+    const auto entry =
+        Take({Kind::Input, prompt, Dialog(Kind::Input, title) + u' ' + prompt, defaultText});
     return entry ? entry->text : QString();
 }
 
 QString ScriptedPrompts::FileDialog(Kind kind, FileDialogRequest &request)
 {
     const auto entry =
-        Take({kind, request.title, Dialog(kind, request.title), request.fileName, {}, request});
+        Take({kind, request.title, Dialog(kind, request.title), request.fileName, request});
     if (entry && entry->filter > 0)
         request.selectedFilter = entry->filter;
     return entry ? entry->text : QString();

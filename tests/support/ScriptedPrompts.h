@@ -21,7 +21,6 @@ public:
         QString text;  // message text, input prompt, dialog title
         QString shown; // the whole prompt as one comparable text (see MessageShown)
         QString defaultText = {};
-        QPoint position = {};
         FileDialogRequest request = {}; // file dialogs: the request as it arrived
     };
 

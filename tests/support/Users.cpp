@@ -98,16 +98,7 @@ ToolResult TestUsers::Run(int user, int umask, const QString &program, const QSt
 {
     QProcess process;
     Start(process, user, umask, program, arguments, environment);
-    ToolResult result;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return FinishTool(process, timeoutMs);
 }
 
 QString RunEngineToolPath()
