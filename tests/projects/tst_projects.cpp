@@ -63,6 +63,19 @@ private slots:
             QCOMPARE(ReadINI(c[0], c[1], file), c[2]);
         }
         QCOMPARE(IniDocument::FromFile(file).EntriesOf(u"a"_s).size(), 2);
+        // Names compare byte by byte where both are ASCII: only letters match across case, so
+        // "[" is not "{" though they differ by the case bit; other names as text.
+        for (const auto &[name, wanted] : {std::pair{"MultiUser", u"multiuser"_s},
+                                           {"[a", u"{a"_s},
+                                           {"@", u"`"_s},
+                                           {"key", u"ke"_s},
+                                           {"ke", u"key"_s},
+                                           {"k\xC3\xA9y", u"K\u00C9Y"_s},
+                                           {"k\xC3\xA9", u"ke"_s},
+                                           {"1_2", u"1_2"_s},
+                                           {"\xFF", u"\uFFFD"_s}})
+            QCOMPARE(IniNameIs(name, wanted),
+                     IniText(name).compare(wanted, Qt::CaseInsensitive) == 0);
         QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.path(u"no.ini"_s)), QString());
         const QString reason = FailureOf([&] { ReadINI(u"A"_s, u"k"_s, env.root()); });
         QVERIFY2(reason.contains(u"folder"_s), qPrintable(reason));

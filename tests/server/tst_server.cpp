@@ -141,7 +141,10 @@ private slots:
                                           {"/a//b", "/a/b"},
                                           {"/a/.", "/a"},
                                           {"/a/b/..", "/a"},
-                                          {"/a/.h/..b/...", "/a/.h/..b/..."}})
+                                          {"/a/.h/..b/...", "/a/.h/..b/..."},
+                                          {"/ab/..", "/"},
+                                          {"/.", "/"},
+                                          {"/a/", "/a"}})
             QCOMPARE(AbsolutePathOf(QString::fromLatin1(path)), QString::fromLatin1(clean));
         QDir().mkpath(env->path(u"folder.kpt"_s));
         for (const auto &[path, number] :
