@@ -260,6 +260,10 @@ private slots:
         list->RightMouseDown(QPoint(10, 10));
         QVERIFY(!f.Action("pupmnuDeleteItems")->isEnabled());
         f.window->findChild<QMenu *>(u"pupmnuListView"_s)->hide();
+        // A new list is in the order it was read, without the last sort's indicator.
+        QVERIFY(list->header()->isSortIndicatorShown());
+        f.SearchDocs();
+        QVERIFY(!list->header()->isSortIndicatorShown() && f.Column(2).first() == u"p01.kpt"_s);
     }
 
     void filterShowsMatchingRowsAndCommandsActOnTheRowsShown_data()
