@@ -11,6 +11,7 @@
 #include "server/ServerError.h"
 #include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
+#include "shell/ListCommands.h"
 #include "shell/MenuState.h"
 #include "shell/OpenCommand.h"
 #include "shell/ReservationCommands.h"
@@ -280,7 +281,10 @@ void frmMain::CreateFilterBar()
     connect(clear, &QAction::triggered, FilterText, &QLineEdit::clear);
     for (const QKeySequence &keys :
          {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(QStringLiteral("/"))})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, &frmMain::FocusFilter);
+        connect(new QShortcut(keys, this), &QShortcut::activated, FilterText, [this] {
+            FilterText->setFocus(Qt::ShortcutFocusReason);
+            FilterText->selectAll();
+        });
 }
 
 void frmMain::CreateCommands()
@@ -294,6 +298,7 @@ void frmMain::CreateCommands()
                                              *session);
     open = std::make_unique<OpenCommand>(state, prompts, guard, list, *ListViewFiles, *status,
                                          *session, *search);
+    listCommands = std::make_unique<ListCommands>(prompts, *ListViewFiles, *status);
     reservation = std::make_unique<ReservationCommands>(state, prompts, guard, list, *ListViewFiles,
                                                         *status, *this);
 }
@@ -332,7 +337,7 @@ void frmMain::ConnectCommands()
     connect(autoRefresh, &QTimer::timeout, reservation.get(),
             &ReservationCommands::RefreshWhenIdle);
     connect(mnuAutoRefresh, &QAction::toggled, autoRefresh,
-            [this](bool on) { on ? autoRefresh->start() : autoRefresh->stop(); });
+            [this](bool checked) { checked ? autoRefresh->start() : autoRefresh->stop(); });
 
     connect(Combo1, &QComboBox::currentIndexChanged, projectChoice.get(),
             &ProjectChoice::Combo1Changed);
@@ -340,26 +345,27 @@ void frmMain::ConnectCommands()
             &frmMain::ListViewFilesColumnClick);
     connect(ListViewFiles, &FileListView::RightMouseDown, this,
             &frmMain::ListViewFilesRightMouseDown);
-    on(mnuCopy, this, &frmMain::CopySelectedRows);
-    on(pupmnuCopyPaths, this, &frmMain::CopySelectedPaths);
-    on(pupmnuOpenFolder, this, &frmMain::OpenContainingFolder);
-    connect(ListViewFiles, &FileListView::CopyRequested, this, &frmMain::CopySelectedRows);
-    connect(ListViewFiles, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
-        OpenFolderOfRow(ListViewFiles->Filter()->mapToSource(at).row());
-    });
+    on(mnuCopy, listCommands.get(), &ListCommands::CopyRows);
+    on(pupmnuCopyPaths, listCommands.get(), &ListCommands::CopyPaths);
+    on(pupmnuOpenFolder, listCommands.get(), &ListCommands::OpenContainingFolder);
+    connect(ListViewFiles, &FileListView::CopyRequested, listCommands.get(),
+            &ListCommands::CopyRows);
+    connect(ListViewFiles, &QAbstractItemView::doubleClicked, listCommands.get(),
+            &ListCommands::OpenFolderAt);
 
     ListFilter &filter = *ListViewFiles->Filter();
     connect(FilterText, &QLineEdit::textChanged, &filter, &ListFilter::SetText);
     connect(FilterShow, &QComboBox::currentIndexChanged, &filter,
             [&filter](int index) { filter.SetShow(ListFilter::Show(index)); });
     // The counts follow every change of the rows, their texts and the selection.
-    connect(&filter, &QAbstractItemModel::modelReset, this, &frmMain::UpdateCounts);
-    connect(&filter, &QAbstractItemModel::layoutChanged, this, &frmMain::UpdateCounts);
-    connect(&filter, &QAbstractItemModel::rowsInserted, this, &frmMain::UpdateCounts);
-    connect(&filter, &QAbstractItemModel::rowsRemoved, this, &frmMain::UpdateCounts);
-    connect(&filter, &QAbstractItemModel::dataChanged, this, &frmMain::UpdateCounts);
-    connect(ListViewFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &frmMain::UpdateCounts);
+    ListCommands *counts = listCommands.get();
+    connect(&filter, &QAbstractItemModel::modelReset, counts, &ListCommands::ShowCounts);
+    connect(&filter, &QAbstractItemModel::layoutChanged, counts, &ListCommands::ShowCounts);
+    connect(&filter, &QAbstractItemModel::rowsInserted, counts, &ListCommands::ShowCounts);
+    connect(&filter, &QAbstractItemModel::rowsRemoved, counts, &ListCommands::ShowCounts);
+    connect(&filter, &QAbstractItemModel::dataChanged, counts, &ListCommands::ShowCounts);
+    connect(ListViewFiles->selectionModel(), &QItemSelectionModel::selectionChanged, counts,
+            &ListCommands::ShowCounts);
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager &) { EndSession(); });
 }
@@ -418,7 +424,7 @@ bool frmMain::Load()
     ShowListSession();
     UpdateStatusbar();
     SetGridLines(RecallWindowLayout(*this, *ListViewFiles));
-    UpdateCounts();
+    listCommands->ShowCounts();
 
     if (IsKorvexRunning()) {
         prompts.SetMousePointer(MousePointer::Default);

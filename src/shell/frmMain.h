@@ -13,6 +13,7 @@
 
 class FileListModel;
 class FileListView;
+class ListCommands;
 class MenuState;
 class OpenCommand;
 class QAction;
@@ -64,12 +65,6 @@ public:
     void SelectAll();
     // Removes the selected rows and exactly their own records.
     void DeleteSelectedListViewItem();
-    // The selected rows as tab-separated lines (the report's texts) on the clipboard.
-    void CopySelectedRows();
-    // The selected rows' full paths, one per line, on the clipboard.
-    void CopySelectedPaths();
-    // The folder of the current row in the desktop's file manager.
-    void OpenContainingFolder();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -105,10 +100,6 @@ private:
     void ListViewFilesColumnClick(int logicalIndex);
     void ListViewFilesRightMouseDown(QPoint globalPosition);
     void SetGridLines(bool on);
-    void FocusFilter();
-    // The status bar's counts of rows shown, listed, selected, checked out and mine.
-    void UpdateCounts();
-    void OpenFolderOfRow(int row);
 
     Prompts &prompts;
     DocumentServerFactory serverFactory;
@@ -171,4 +162,5 @@ private:
     std::unique_ptr<SearchCommand> search;
     std::unique_ptr<OpenCommand> open;
     std::unique_ptr<ReservationCommands> reservation;
+    std::unique_ptr<ListCommands> listCommands;
 };

@@ -1,0 +1,67 @@
+#include "shell/ListCommands.h"
+
+#include "model/FileListModel.h"
+#include "model/ListFilter.h"
+#include "model/Prompts.h"
+#include "reports/TabSeparated.h"
+#include "reserve/ReservationRun.h"
+#include "shell/FileListView.h"
+#include "shell/StatusPanels.h"
+#include "system/Translation.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QUrl>
+
+ListCommands::ListCommands(Prompts &dialogs, FileListView &listView, StatusPanels &panels,
+                           QObject *parent)
+    : QObject(parent), prompts(dialogs), view(listView), status(panels)
+{
+}
+
+void ListCommands::CopyRows()
+{
+    QGuiApplication::clipboard()->setText(
+        TabSeparatedLines(ReportRowsOf(*view.Model(), view.SelectedRows())));
+}
+
+void ListCommands::CopyPaths()
+{
+    QStringList paths;
+    for (const int row : view.SelectedRows())
+        paths.append(DocumentPathOf(*view.Model()->Record(row)));
+    QGuiApplication::clipboard()->setText(paths.isEmpty() ? QString() : paths.join(u'\n') + u'\n');
+}
+
+void ListCommands::OpenContainingFolder()
+{
+    if (view.currentIndex().isValid()) {
+        OpenFolderAt(view.currentIndex());
+        return;
+    }
+    const QList<int> selected = view.SelectedRows();
+    if (!selected.isEmpty())
+        OpenFolderOfRow(selected.first());
+}
+
+void ListCommands::OpenFolderAt(const QModelIndex &shown)
+{
+    OpenFolderOfRow(view.Filter()->mapToSource(shown).row());
+}
+
+void ListCommands::OpenFolderOfRow(int row)
+{
+    const FileListModel &list = *view.Model();
+    if (row < 0 || row >= list.Count())
+        return;
+    const QString folder = list.Record(row)->FilePath();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        prompts.MessageBox(Brevant::tr("The folder could not be opened:\r%1").arg(folder),
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+}
+
+void ListCommands::ShowCounts()
+{
+    status.SetCounts(ListCountsText(CountRows(*view.Filter(), view.SelectedCount())));
+}

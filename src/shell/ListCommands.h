@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+class FileListView;
+class Prompts;
+class StatusPanels;
+class QModelIndex;
+
+// What the list offers besides the reservation commands: copying its rows or paths, opening
+// a row's folder, and the counts in the status bar.
+class ListCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    ListCommands(Prompts &prompts, FileListView &view, StatusPanels &status,
+                 QObject *parent = nullptr);
+
+public slots:
+    // The selected rows as tab-separated lines (the report's texts) on the clipboard.
+    void CopyRows();
+    // The selected rows' full paths, one per line, on the clipboard.
+    void CopyPaths();
+    // The folder of the current row (else the first selected) in the desktop's file manager.
+    void OpenContainingFolder();
+    // The folder of the row shown at index.
+    void OpenFolderAt(const QModelIndex &shown);
+    // The counts of rows shown, listed, selected, checked out and mine.
+    void ShowCounts();
+
+private:
+    void OpenFolderOfRow(int row);
+
+    Prompts &prompts;
+    FileListView &view;
+    StatusPanels &status;
+};
