@@ -2,8 +2,10 @@
 
 #include "model/DateText.h"
 #include "model/FileListModel.h"
+#include "model/ListFilter.h"
 #include "model/UserNames.h"
 
+#include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QTest>
@@ -78,6 +80,13 @@ private slots:
               Record(u"anna"_s, u"b.kpt"_s, u"10"_s), Record(u"ben"_s, u"d.kpt"_s, u"9"_s)})
             files.Add(record);
         FileListModel list;
+        // Every change is told to views as Qt's model rules say, also through the filter.
+        const QAbstractItemModelTester rules(
+            &list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        ListFilter filter(list);
+        const QAbstractItemModelTester filterRules(
+            &filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        filter.SetText(u"kpt"_s);
         QItemSelectionModel selection(&list);
         list.ShowFiles(files);
         // Versions sort as numbers ("9" before "10", free last), equal values keep their order,
@@ -96,8 +105,12 @@ private slots:
         list.RemoveRows({3, 0});
         QCOMPARE(ColumnTexts(list, Column::FileName), (QStringList{u"c.kpt"_s, u"d.kpt"_s}));
         QCOMPARE(files.Count(), 4);
-        list.ShowFiles(files); // a refill is in record order
+        list.MarkOutOfDate(1, u"gone"_s);
+        list.ShowFiles(files); // a refill is in record order, its marks gone
         QVERIFY(ColumnTexts(list, Column::FileName).first() == u"c.kpt"_s && !list.Sorted());
+        QVERIFY(list.index(1, 0).data(FileListModel::OutOfDateRole).toString().isEmpty());
+        list.Clear();
+        QCOMPARE(filter.rowCount(), 0);
     }
 
     void generalDateTextIsLocalShortDateAndTime()
