@@ -436,6 +436,7 @@ private slots:
         QVERIFY2(lowest > cell.center().y() && lowest < cell.bottom(),
                  qPrintable(u"%1 in %2..%3"_s.arg(lowest).arg(cell.top()).arg(cell.bottom())));
         QCOMPARE(inked(gridOn, lowest), inked(gridOff, lowest));
+        QVERIFY(inked(gridOn, cell.bottom()) != inked(gridOff, cell.bottom()));
 
         // Size, column widths and grid lines come back in the next session, from the user's
         // configuration folder.
