@@ -227,9 +227,10 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
 
     if (ready && !rows.empty()) {
         const HourglassPointer hourglass(prompts);
-        // What the run reserves is written down as it goes, for the start-up after a kill.
+        // What the run reserves is written down as it goes, for the start-up after a kill;
+        // only a run's own working project tells that start-up that a run was killed.
         std::optional<RunJournal> journal;
-        if (reserve)
+        if (reserve && IsWorkingProjectName(FileNameOf(state.WorkingProject)))
             journal.emplace(state.WorkingProject);
         const int width = RequestWidthFor(server, rows.front().record.FilePath());
         // One at a time, each row sets the user it acts as; with many in flight the user is
@@ -241,10 +242,10 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                 server.SetUserName(user);
             const QString userToSet = width > 1 ? QString() : user;
             WorkOnRows(rows, group, width, observer, [&](RunRecord &row) {
-                if (reserve && CheckOutRow(server, userToSet, row))
-                    journal->Reserved(row.record.CheckedOutBy(), DocumentPathOf(row.record));
-                else if (!reserve)
+                if (!reserve)
                     CheckInRow(server, width > 1 ? QString() : row.record.CheckedOutBy(), row);
+                else if (CheckOutRow(server, userToSet, row) && journal)
+                    journal->Reserved(row.record.CheckedOutBy(), DocumentPathOf(row.record));
             });
         }
         for (const RunRecord &row : rows)
