@@ -231,6 +231,11 @@ private slots:
             QCOMPARE(FolderEntries(env.path(u"out"_s)), QStringList{u"report"_s});
         }
         QCOMPARE(ReadBytes(path), QByteArray(TwoRowText).replace("a.kam", "\xff\xfe.kam"));
+        // A folder by the report's name is no file to replace: the save fails without asking.
+        QVERIFY(QDir().mkpath(env.path(u"out/folder.txt"_s)));
+        session.prompts.SaveFile(env.path(u"out/folder.txt"_s), 2).Message();
+        QVERIFY(!session.Save(true));
+        QVERIFY(session.prompts.Shown().last().contains(u"could not be saved"_s));
     }
 };
 

@@ -86,6 +86,8 @@ struct Run
         QCOMPARE(f.ActiveProject(), project);
         QCOMPARE(f.prompts.pointer, MousePointer::Default);
         QCOMPARE(FolderEntries(f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s), QStringList());
+        QCOMPARE(FolderEntries(f.env.stateHome() + u"/korvex-brevant"_s).filter(u".reserved"_s),
+                 QStringList());
     }
 
     ShellFixture f;
