@@ -66,8 +66,9 @@ public:
     // Takes the rows out of the list (0-based, any order); their records are the caller's.
     void RemoveRows(const QList<int> &doomed);
 
-    // Sorts the rows by the texts of a column, compared as texts (also times and versions),
-    // keeping the order of equal texts.
+    // Sorts the rows by a column, keeping the order of equal values: times by the instant,
+    // versions by number (free documents after the others in both), other columns as text
+    // in any letter case.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     // The sort state: the column and order of the last sort stay when the list is filled
     // again, and the list is then unsorted until the next sort.
