@@ -96,6 +96,7 @@ class TestSmoke : public QObject
     {
         environment.insert(u"KORVEX_SCRIVO_HOME"_s, folder->filePath(u"home"_s));
         environment.insert(u"XDG_STATE_HOME"_s, folder->filePath(u"state"_s));
+        environment.insert(u"XDG_CONFIG_HOME"_s, folder->filePath(u"config"_s));
         environment.insert(u"HOME"_s, folder->path()); // where the save dialog starts
         environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
         QFile project(active);
