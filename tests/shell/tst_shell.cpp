@@ -192,6 +192,8 @@ private slots:
         // The window opens wide enough for every column, the drop-down 200 px narrower.
         const int width = f.window->centralWidget()->width();
         QCOMPARE(f.Combo()->geometry(), QRect(70, 5, width - 200, f.Combo()->height()));
+        const QRect label = f.window->findChild<QLabel *>(u"Label1"_s)->geometry();
+        QCOMPARE(label.topLeft(), QPoint(4, 9)); // the caption's designed place
         auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
         QVERIFY(list->header()->length() <= list->viewport()->width());
         f.window->setWindowState(Qt::WindowMinimized);
