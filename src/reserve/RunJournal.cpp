@@ -4,7 +4,7 @@
 #include "reports/TabSeparated.h"
 #include "system/FileNames.h"
 #include "system/FileRead.h"
-#include "system/StateFolder.h"
+#include "system/UserFolders.h"
 
 #include <QDir>
 #include <fcntl.h>

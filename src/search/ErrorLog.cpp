@@ -4,7 +4,7 @@
 #include "system/FileError.h"
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
-#include "system/StateFolder.h"
+#include "system/UserFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,8 @@
 #include "shell/WindowSettings.h"
 
 #include "shell/FileListView.h"
-#include "system/FileNames.h"
+#include "system/UserFolders.h"
 
-#include <QDir>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QSettings>
@@ -18,11 +17,8 @@ const QString GridLinesKey = QStringLiteral("list/gridLines");
 
 QString WindowSettingsPath()
 {
-    // A relative XDG_CONFIG_HOME is to be ignored, as the base directory rules say.
-    QString configHome = DecodeFileName(qgetenv("XDG_CONFIG_HOME"));
-    if (configHome.isEmpty() || !QDir::isAbsolutePath(configHome))
-        configHome = QDir::homePath() + QStringLiteral("/.config");
-    return configHome + QStringLiteral("/korvex-brevant/window.conf");
+    return UserFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) +
+           QStringLiteral("/korvex-brevant/window.conf");
 }
 
 bool RecallWindowLayout(QMainWindow &window, FileListView &list)

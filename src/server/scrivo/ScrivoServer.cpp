@@ -8,8 +8,7 @@
 #include "server/scrivo/ScrivoDocument.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "system/ProcessIdentity.h"
-
-#include <QDir>
+#include "system/UserFolders.h"
 
 namespace {
 
@@ -87,11 +86,8 @@ QString ScrivoServer::DefaultHome()
     const QString home = qEnvironmentVariable("KORVEX_SCRIVO_HOME");
     if (!home.isEmpty())
         return home;
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // Relative values are to be ignored, as the base directory rules say.
-    if (!config.isEmpty() && QDir::isAbsolutePath(config))
-        return config + QStringLiteral("/korvex-scrivo");
-    return QDir::homePath() + QStringLiteral("/.config/korvex-scrivo");
+    return UserFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) +
+           QStringLiteral("/korvex-scrivo");
 }
 
 ScrivoServer::ScrivoServer() : ScrivoServer(DefaultHome()) {}
