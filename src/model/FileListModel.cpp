@@ -207,9 +207,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         if (index.column() != Column::CheckedOutBy)
             return {};
-        return record.CheckedOutBy() != Available && record.CheckedOutBy() != DamagedRecord
-                   ? Qt::Checked
-                   : Qt::Unchecked;
+        return IsCheckedOutText(record.CheckedOutBy()) ? Qt::Checked : Qt::Unchecked;
     case KeyRole:
         return Key(index.row());
     default:

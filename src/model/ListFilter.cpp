@@ -60,7 +60,7 @@ bool ListFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
             return false;
         break;
     case Show::CheckedOut:
-        if (holder == Available || holder == DamagedRecord)
+        if (!IsCheckedOutText(holder))
             return false;
         break;
     case Show::Free:
@@ -86,7 +86,7 @@ ListCounts CountRows(const ListFilter &filter, int selected)
     counts.filtering = filter.Filtering();
     for (int row = 0; row < list.Count(); ++row) {
         const QString holder = list.Record(row)->CheckedOutBy();
-        if (holder == Available || holder == DamagedRecord)
+        if (!IsCheckedOutText(holder))
             continue;
         ++counts.checkedOut;
         if (holder == filter.User())

@@ -48,3 +48,10 @@ inline const QString BeingReserved = QStringLiteral("(being reserved)");
 // The holder text of a document whose reservation record is damaged: nobody holds it in a
 // way that can be read, and any user may release it.
 inline const QString DamagedRecord = QStringLiteral("damaged record");
+
+// Whether the holder text says the document is checked out: neither free nor a damaged
+// record (a reservation being written counts, its holder is only not known yet).
+inline bool IsCheckedOutText(const QString &holder)
+{
+    return holder != Available && holder != DamagedRecord;
+}
