@@ -272,7 +272,8 @@ private slots:
 
         // Each document held by one claimant in a whole record at its version, the same
         // holder seen through both mounts; every claimant was told once for each document it
-        // did not get.
+        // did not get (under load smbnetfs may answer a read with EIO: that claimant is told
+        // the document could not be read).
         QHash<QString, QStringList> held;
         for (int i = 0; i < documents; ++i) {
             QStringList seen;
@@ -292,11 +293,14 @@ private slots:
         }
         for (const QString &user : Users) {
             const QByteArray told = ReadBytes(env.path(user + u".err"_s));
+            const QByteArray unreadable = "could not be read: Input/output error";
             QByteArrayList other;
             for (const QByteArray &line : told.split('\n'))
-                if (!line.contains("already reserved") && !line.contains("hard links"))
+                if (!line.contains("already reserved") && !line.contains("hard links") &&
+                    !line.contains(unreadable))
                     other.append(line);
-            QVERIFY2(told.count("already reserved") == documents - held[user].size(),
+            QVERIFY2(told.count("already reserved") + told.count(unreadable) ==
+                         documents - held[user].size(),
                      other.join(QByteArrayLiteral(" // ")).left(1500));
         }
 

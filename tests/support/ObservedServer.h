@@ -7,9 +7,10 @@
 #include <functional>
 #include <memory>
 
-// The real server with a record of the calls a test looks at, in order: "MultiUserMode" and
-// "OpenDocument <path>". Each goes to onCall first, which may throw a ServerError to fail on
-// cue, or act as another process would at that moment.
+// The real server with a record of the calls a test looks at, in order: "MultiUserMode",
+// "OpenDocument <path>", "ReservationOf <path>" and "ReleaseReservationOf <path>". Each goes
+// to onCall first, which may throw a ServerError to fail on cue, or act as another process
+// would at that moment. Every call reaches the real server's own implementation.
 class ObservedServer : public DocumentServer
 {
 public:
@@ -31,6 +32,16 @@ public:
     {
         Call(QStringLiteral("OpenDocument ") + path);
         return real->OpenDocument(path);
+    }
+    ReservationState ReservationOf(const QString &path) override
+    {
+        Call(QStringLiteral("ReservationOf ") + path);
+        return real->ReservationOf(path);
+    }
+    void ReleaseReservationOf(const QString &path) override
+    {
+        Call(QStringLiteral("ReleaseReservationOf ") + path);
+        real->ReleaseReservationOf(path);
     }
     void CloseAllDocuments() override { real->CloseAllDocuments(); }
     ::ProjectHandler &ProjectHandler() override { return real->ProjectHandler(); }
