@@ -372,7 +372,9 @@ std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState
     }
     if (!turn)
         return std::nullopt;
-    const ReservationFailures failures = RunOverRecords(state, prompts, records, observer, reserve);
+    const ReservationFailures failures =
+        reserve ? ReserveSelectedItems(state, prompts, records, observer)
+                : UnreserveSelectedItems(state, prompts, records, observer);
     RestoreSelectedProject(state);
     return failures;
 }

@@ -101,11 +101,6 @@ ScrivoServer::ScrivoServer(const QString &home) : impl(std::make_unique<Impl>(Ab
 
 ScrivoServer::~ScrivoServer() = default;
 
-QString ScrivoServer::Home() const
-{
-    return impl->home.Folder();
-}
-
 ServerDocumentPtr ScrivoServer::OpenDocument(const QString &fullPath)
 {
     return ScrivoDocument::Open(fullPath, impl->session);

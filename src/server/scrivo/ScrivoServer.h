@@ -19,7 +19,6 @@ public:
     ~ScrivoServer() override;
 
     static QString DefaultHome();
-    QString Home() const;
 
     // DocumentServer
     ServerDocumentPtr OpenDocument(const QString &fullPath) override;
