@@ -218,9 +218,12 @@ private slots:
     void theWindowChecksOutAndInManyDocumentsAtOnce()
     {
         // On a share the window works on many documents at once; every row ends as the
-        // server holds its document, and the other workstation sees the same.
+        // server holds its document, and the other workstation sees the same. The project is
+        // a Single User one: each run works through a working project written beside it.
         const QStringList names = PartNames(60);
         SetUp(names, {});
+        WriteWhole(Share().Served(folder + u"/S.kpj"_s),
+                   "[Project Defaults]\nMultiUser=Single User\n");
         ShellFixture f;
         f.server->SetUserName(u"anna"_s);
         const QString project = At(1, u"S.kpj"_s);
