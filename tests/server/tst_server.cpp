@@ -61,6 +61,8 @@ private slots:
         server->UnregisterProject(b);
         QCOMPARE(projects.GetProjects(), QStringList{a});
         QVERIFY_SERVER_ERROR(server->UnregisterProject(b), ProjectNotFound, b);
+        QVERIFY_SERVER_ERROR(server->RegisterProject(QString()), ProjectNotFound);
+        QVERIFY_SERVER_ERROR(server->OpenDocument(QString()), InvalidArgument);
         projects.SetActiveProject(b); // an unregistered file may be active
         QVERIFY_SERVER_ERROR(projects.SetActiveProject(env->path(u"gone.kpj"_s)), ProjectNotFound,
                              u"gone.kpj"_s);
@@ -261,12 +263,12 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("place");
-        for (const char *kind : {"fifo", "socket", "device"})
+        for (const char *kind : {"fifo", "socket", "device", "folder", "link loop"})
             for (const char *place :
                  {"server.ini", "Default.kpj", "project file", "document", "record"})
                 QTest::addRow("%s as %s", kind, place) << kind << place;
-        for (const char *kind : {"dangling link", "link loop"})
-            QTest::addRow("%s as record", kind) << kind << "record";
+        QTest::addRow("dangling link as record") << "dangling link"
+                                                 << "record";
     }
 
     void nonRegularFilesAreRefusedAtOnce()
@@ -299,10 +301,15 @@ private slots:
         QVERIFY2(reserve.err.contains(node), qPrintable(reserve.err));
         QCOMPARE(status.exitCode, place == u"Default.kpj" || place == u"project file" ? 0 : 1);
         if (place == u"record") {
-            // Anybody may release it; only the object itself goes, never a link's target.
+            // Anybody may release it; only the object itself goes, never a link's target, and
+            // never a folder.
             QVERIFY2(status.err.contains(u"damaged"_s), qPrintable(status.err));
-            QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"ben"_s, document}, 5000).exitCode, 0);
-            QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
+            const bool folder = kind == u"folder";
+            QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"ben"_s, document}, 5000).exitCode,
+                     int(folder));
+            const QStringList left = folder ? QStringList{QFileInfo(node).fileName(), u"Part.kpt"_s}
+                                            : QStringList{u"Part.kpt"_s};
+            QCOMPARE(FolderEntries(env->path(u"w"_s)), left);
         }
     }
 
