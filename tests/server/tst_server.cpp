@@ -66,6 +66,11 @@ private slots:
         projects.SetActiveProject(b); // an unregistered file may be active
         QVERIFY_SERVER_ERROR(projects.SetActiveProject(env->path(u"gone.kpj"_s)), ProjectNotFound,
                              u"gone.kpj"_s);
+        for (const QString &kind : {u"folder"_s, u"fifo"_s, u"link loop"_s}) {
+            MakeNode(kind, env->path(kind));
+            QVERIFY_SERVER_ERROR(projects.SetActiveProject(env->path(kind)), ProjectNotFound,
+                                 env->path(kind));
+        }
         // The active project is shared by every server object; "" makes the fallback active,
         // written again when it was removed.
         QCOMPARE(ScrivoServer().ProjectHandler().ActiveProject(), b);
