@@ -106,7 +106,7 @@ private slots:
         const QString home = disk.path(u"home"_s);
         const QString project = disk.path(u"p/Main.kpj"_s);
         const QString other = disk.path(u"p/Other.kpj"_s);
-        for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s})
+        for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s})
             QDir().mkpath(disk.path(folder));
         WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Shared"_s, project);
         QFile::copy(project, other);
@@ -128,7 +128,7 @@ private slots:
             before.insert(disk.path(file), ReadBytes(disk.path(file)));
         const auto entries = [&] {
             QStringList all;
-            for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s})
+            for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s})
                 all += FolderEntries(disk.path(folder));
             return all;
         };
@@ -146,6 +146,7 @@ private slots:
         told(u"home/server.ini"_s, RunScrivo({u"user"_s, u"bob"_s}, 30000, inHome).err);
         told(u"home/server.ini"_s,
              FailureOf([&] { ScrivoServer(home).ProjectHandler().SetActiveProject(other); }));
+        told(u"new/Default.kpj"_s, FailureOf([&] { ScrivoServer{disk.path(u"new"_s)}; }));
         told(u"p/Main.kpj"_s,
              FailureOf([&] { WriteINI(u"W"_s, u"k"_s, QString(8192, u'w'), project); }));
         told(u"p/doc.kpt"_s, FailureOf([&] { ScrivoServer(home).OpenDocument(doc)->Reserve(); }));
