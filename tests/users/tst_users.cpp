@@ -103,17 +103,31 @@ private slots:
                  qPrintable(refused.err));
     }
 
+    void aRecordNobodyCanReadMayBeReleasedByAnyone_data()
+    {
+        QTest::addColumn<bool>("sticky");
+        QTest::addRow("team folder") << false;
+        QTest::addRow("sticky team folder") << true;
+    }
+
     void aRecordNobodyCanReadMayBeReleasedByAnyone()
     {
         // A record that its writer's umask (of an earlier version) kept from everyone else is
-        // damaged for them, and whoever may remove it may release it.
+        // damaged for them, and whoever may remove it may release it; in a sticky folder ben
+        // may not, and is told so.
+        QFETCH(bool, sticky);
         ActivateSharedProject();
         const QString document = env->writeFile(u"team/A.kpt"_s, "part");
+        const QByteArray record = QFile::encodeName(ScrivoReservationPath(document));
         QCOMPARE(Scrivo(Anna, {u"reserve"_s, document}).exitCode, 0);
-        QVERIFY(::chmod(QFile::encodeName(ScrivoReservationPath(document)).constData(), 0600) == 0);
+        QVERIFY(::chmod(record.constData(), 0600) == 0);
+        users->MakeTeamFolder(team, sticky);
         QVERIFY(Scrivo(Ben, {u"status"_s, document}).err.contains(u"Permission denied"_s));
-        QCOMPARE(Scrivo(Ben, {u"release"_s, document}).exitCode, 0);
-        QVERIFY(!QFileInfo::exists(ScrivoReservationPath(document)));
+        const ToolResult released = Scrivo(Ben, {u"release"_s, document});
+        QCOMPARE(released.exitCode, int(sticky));
+        QVERIFY2(!sticky || released.err.contains(u"could not be removed"_s),
+                 qPrintable(released.err));
+        QCOMPARE(QFile::exists(record), sticky);
     }
 
     void writersOfASharedHomeWaitForEachOther_data()
