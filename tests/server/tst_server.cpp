@@ -219,6 +219,11 @@ private slots:
         QVERIFY_SERVER_ERROR(ben.OpenDocument(single)->Reserve(), SeveralHardLinks, single,
                              u"hard links"_s);
         QVERIFY(!ben.OpenDocument(single)->IsReserved());
+        // A document replaced by a folder since it was opened gets no record.
+        const ServerDocumentPtr replaced = ben.OpenDocument(single);
+        QVERIFY(QFile::remove(single) && QDir().mkdir(single));
+        QVERIFY_SERVER_ERROR(replaced->Reserve(), NotADocument, single);
+        QVERIFY(!QFileInfo::exists(ScrivoReservationPath(single)));
 
         // Every document whose record's name fits can be reserved; the private name it is
         // written under first is short. A name whose record cannot fit is refused.
