@@ -35,7 +35,8 @@ bool IsAvailableMarker(const QString &name)
 QString ShownUserName(const QString &name)
 {
     QString shown;
-    for (qsizetype i = 0; i < name.size() && shown.size() < 80; ++i) {
+    qsizetype i = 0;
+    for (; i < name.size() && shown.size() < 80; ++i) {
         const QChar c = name.at(i);
         const QChar::Category category = c.category();
         const bool paired =
@@ -50,5 +51,6 @@ QString ShownUserName(const QString &name)
             shown += c;
         }
     }
-    return name.size() > 80 ? shown + QStringLiteral("...") : shown;
+    // Escapes make the shown text longer than the name: the mark tells of any part left out.
+    return i < name.size() ? shown + QStringLiteral("...") : shown;
 }

@@ -137,17 +137,23 @@ private slots:
 
     void userNamesShowAsWhatTheyAre()
     {
-        // Rows of name and problem.
+        // Rows of name, problem and the name as shown: escapes for what cannot be seen, at
+        // most about 80 characters and a mark where the rest is left out.
         const QString control = u"it holds a control or format character"_s;
-        for (const auto &[name, problem] :
-             {std::pair{u"Jörg 🙂"_s, QString()}, std::pair{QString(256, u'a'), QString()},
-              std::pair{QString(), u"it is empty"_s},
-              std::pair{QString(257, u'a'), u"it is longer than 256 characters"_s},
-              std::pair{u"a\tb"_s, control}, std::pair{u"\u202Eecila"_s, control},
-              std::pair{u"al\u200Dice"_s, control},
-              std::pair{u"al\xDCE9ice"_s, u"it is not valid UTF-8 text"_s}}) {
+        const QString longShown = QString(80, u'a') + u"..."_s;
+        const QString tabsShown = u"<U+0009>"_s.repeated(10) + u"..."_s;
+        for (const auto &[name, problem, shown] :
+             {std::tuple{u"Jörg 🙂"_s, QString(), u"Jörg 🙂"_s},
+              std::tuple{QString(256, u'a'), QString(), longShown},
+              std::tuple{QString(), u"it is empty"_s, QString()},
+              std::tuple{QString(257, u'a'), u"it is longer than 256 characters"_s, longShown},
+              std::tuple{u"a\tb"_s, control, u"a<U+0009>b"_s},
+              std::tuple{QString(20, u'\t'), control, tabsShown},
+              std::tuple{u"\u202Eecila"_s, control, u"<U+202E>ecila"_s},
+              std::tuple{u"al\u200Dice"_s, control, u"al<U+200D>ice"_s},
+              std::tuple{u"al\xDCE9ice"_s, u"it is not valid UTF-8 text"_s, u"al<U+DCE9>ice"_s}}) {
             QCOMPARE(UserNameProblem(name), problem);
-            QVERIFY(!ShownUserName(name).contains(u'\u202E'));
+            QCOMPARE(ShownUserName(name), shown);
         }
         QVERIFY(IsAvailableMarker(u"AvailablE"_s) && !IsAvailableMarker(u" available"_s));
     }
