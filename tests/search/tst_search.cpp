@@ -82,6 +82,8 @@ private slots:
     void cleanup()
     {
         QVERIFY(f->prompts.Done());
+        // A tree nested past PATH_MAX is more than QTemporaryDir can remove.
+        QCOMPARE(QProcess::execute(u"rm"_s, {u"-rf"_s, f->env.path(u"tree"_s)}), 0);
         f.reset();
     }
 
@@ -209,15 +211,17 @@ private slots:
         QCOMPARE(walk.context.FailedDocuments + walk.context.FailedFolders, 0);
 
         // A log over 1 MiB is moved aside before the next lines; a name with a line break
-        // cannot end its entry early or forge another.
+        // cannot end its entry early or forge another; other control characters and the
+        // escape character itself are escaped too.
         WriteWhole(LogPath(), QByteArray(1024 * 1024, 'o'));
-        const QString forged = At(u"x.kpt\r\nFile has created Error: forged.kpt"_s);
+        const QString forged = At(u"x\\\t\u0001\u007F.kpt\r\nFile has created Error: forged.kpt"_s);
         MakeLink(At(u"gone"_s), forged);
         Walk logged(*f->observed);
         logged.Run(root);
         QCOMPARE(ReadBytes(LogPath() + u".1"_s).size(), 1024 * 1024);
-        const QByteArray line = "File has created Error: " + QFile::encodeName(root) +
-                                "/x.kpt\\r\\nFile has created Error: forged.kpt\r\n";
+        const QByteArray line =
+            "File has created Error: " + QFile::encodeName(root) +
+            "/x\\\\\\t\\x01\\x7F.kpt\\r\\nFile has created Error: forged.kpt\r\n";
         QCOMPARE(ReadBytes(LogPath()), line + line);
     }
 
