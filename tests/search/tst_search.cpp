@@ -262,7 +262,13 @@ private slots:
         const QString stateFile = f->env.writeFile(u"state-file"_s, "a file, not a folder");
         qputenv("XDG_STATE_HOME", QFile::encodeName(stateFile));
         f->prompts.Message(PromptAnswer::No);
+        int rowsDuring = -1; // the last list goes as the new search starts
+        f->observed->onCall = [&](const QString &call) {
+            if (rowsDuring < 0 && call.startsWith(u"OpenDocument"_s))
+                rowsDuring = f->List().Count();
+        };
         f->Search(root);
+        QCOMPARE(rowsDuring, 0);
         QVERIFY2(f->Panel(3).startsWith(u"1 document(s) could not be read; the error log could "
                                         "not be written: "_s +
                                         stateFile),
