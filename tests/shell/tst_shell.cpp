@@ -401,6 +401,11 @@ private slots:
                  (QList<QUrl>{QUrl::fromLocalFile(f.env.path(u"projects/docs"_s)),
                               QUrl::fromLocalFile(f.env.path(u"projects/docs/sub"_s))}));
 
+        // Ctrl+S saves: an unsaved list asks for its report file first.
+        f.prompts.SaveFile(QString());
+        QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(f.prompts.Done());
+
         // After Delete the keyboard goes on at the row after the removed one.
         f.Select({0});
         f.Trigger("mnuDeleteItems");
