@@ -71,22 +71,14 @@ void FileListModel::RowsChanged(int first, int last)
     emit dataChanged(index(first, 0), index(last, Columns - 1));
 }
 
-void FileListModel::MarkOutOfDate(int row, const QString &reason)
+bool FileListModel::SetRefreshMarks(int row, const QString &outOfDate, bool changed)
 {
-    QString &mark = rows.at(size_t(row)).outOfDate;
-    if (mark == reason)
-        return;
-    mark = reason;
-    RecordChanged(row);
-}
-
-void FileListModel::MarkChanged(int row, bool changed)
-{
-    bool &mark = rows.at(size_t(row)).changed;
-    if (mark == changed)
-        return;
-    mark = changed;
-    RecordChanged(row);
+    Row &marked = rows.at(size_t(row));
+    if (marked.outOfDate == outOfDate && marked.changed == changed)
+        return false;
+    marked.outOfDate = outOfDate;
+    marked.changed = changed;
+    return true;
 }
 
 void FileListModel::RemoveRows(const QList<int> &doomed)

@@ -60,9 +60,10 @@ public:
     void RecordChanged(int row) { RowsChanged(row, row); }
     // The records of the rows first to last (0-based) changed: the view shows them again.
     void RowsChanged(int first, int last);
-    // The row's texts are out of date for the reason given, or current again for "".
-    void MarkOutOfDate(int row, const QString &reason);
-    void MarkChanged(int row, bool changed);
+    // What a refresh found for the row: why its texts are out of date ("" when they are
+    // current) and whether it changed them. Tells the view nothing, so that a refresh of many
+    // rows tells it once (RowsChanged); returns whether the row's marks changed.
+    bool SetRefreshMarks(int row, const QString &outOfDate, bool changed);
     // Takes the rows out of the list (0-based, any order); their records are the caller's.
     void RemoveRows(const QList<int> &doomed);
 

@@ -141,14 +141,20 @@ void ReservationCommands::RefreshAllRows()
                      });
     }
     // Rows that could not be read are marked as out of date, and rows that changed as such,
-    // until a refresh reads them again.
+    // until a refresh reads them again; the view (and the counts) hear of it once.
+    FileListModel &model = *view.Model();
+    int first = model.Count();
+    int last = -1;
     for (size_t i = 0; i < result.Readings.size(); ++i) {
         const RefreshResult::Reading &reading = result.Readings[i];
-        if (reading.Tried) {
-            view.Model()->MarkOutOfDate(rows.at(qsizetype(i)), reading.Failure);
-            view.Model()->MarkChanged(rows.at(qsizetype(i)), reading.Changed);
+        const int row = rows.at(qsizetype(i));
+        if (reading.Tried && model.SetRefreshMarks(row, reading.Failure, reading.Changed)) {
+            first = qMin(first, row);
+            last = qMax(last, row);
         }
     }
+    if (first <= last)
+        model.RowsChanged(first, last);
     if (result.Changed > 0)
         list.SetSaved(false);
     QString note = Brevant::tr("Refreshed %1").arg(QTime::currentTime().toString(u"HH:mm:ss"));

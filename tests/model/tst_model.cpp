@@ -105,7 +105,7 @@ private slots:
         list.RemoveRows({3, 0});
         QCOMPARE(ColumnTexts(list, Column::FileName), (QStringList{u"c.kpt"_s, u"d.kpt"_s}));
         QCOMPARE(files.Count(), 4);
-        list.MarkOutOfDate(1, u"gone"_s);
+        QVERIFY(list.SetRefreshMarks(1, u"gone"_s, true));
         list.ShowFiles(files); // a refill is in record order, its marks gone
         QVERIFY(ColumnTexts(list, Column::FileName).first() == u"c.kpt"_s && !list.Sorted());
         QVERIFY(list.index(1, 0).data(FileListModel::OutOfDateRole).toString().isEmpty());
