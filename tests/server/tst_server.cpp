@@ -400,10 +400,9 @@ private slots:
         run.setWorkingDirectory(env->root());
         run.setProcessEnvironment(noDisplay);
         run.start(qEnvironmentVariable("BREVANT_BIN_DIR") + u'/' + program, arguments);
-        QVERIFY(run.waitForFinished(30000));
-        QCOMPARE(run.exitCode(), exitCode);
-        const QString out =
-            QString::fromUtf8(run.readAllStandardOutput() + run.readAllStandardError());
+        const ToolResult result = FinishTool(run, 30000);
+        QCOMPARE(result.exitCode, exitCode);
+        const QString out = result.out + result.err;
         QVERIFY2(out.startsWith(printed), qPrintable(out));
     }
 
@@ -436,10 +435,9 @@ private slots:
         scrivo.start(u"/bin/sh"_s, QStringList{u"-c"_s, u"ulimit -f 1 && exec \"$0\" \"$@\""_s,
                                                ScrivoToolPath()} +
                                        arguments);
-        QVERIFY(scrivo.waitForFinished(30000));
-        QCOMPARE(scrivo.exitCode(), 1);
-        const QString err = QString::fromUtf8(scrivo.readAllStandardError());
-        QVERIFY2(err.contains(told), qPrintable(err));
+        const ToolResult result = FinishTool(scrivo, 30000);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(told), qPrintable(result.err));
         QCOMPARE(FolderEntries(env->path(u"w"_s)), before);
     }
 
