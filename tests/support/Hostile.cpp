@@ -1,13 +1,10 @@
 #include "Hostile.h"
 
-#include <QElapsedTimer>
-#include <QFile>
+#include <QDir>
 #include <QProcess>
 #include <QTest>
-#include <QThread>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -30,13 +27,11 @@ SmallDisk::~SmallDisk()
 
 void SmallDisk::Fill() const
 {
-    const int fd = ::open(QFile::encodeName(path(QStringLiteral(".filler"))).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const QByteArray block(4096, 'f');
-    for (const qsizetype size : {block.size(), qsizetype(1)}) // then the last bytes that fit
-        while (::write(fd, block.constData(), size_t(size)) > 0) {
+    QFile filler(path(QStringLiteral(".filler")));
+    filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (const int size : {4096, 1}) // then the last bytes that fit
+        while (filler.write(QByteArray(size, 'f')) > 0) {
         }
-    ::close(fd);
 }
 
 int RunInChildProcess(const std::function<void()> &body, bool killAfter)
@@ -60,16 +55,14 @@ QString ScrivoToolPath()
 
 ToolResult FinishTool(QProcess &process, int timeoutMs)
 {
-    ToolResult result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
-        return result;
+        return {};
     }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 ToolResult RunScrivo(const QStringList &arguments, int timeoutMs,
@@ -94,11 +87,7 @@ QProcessEnvironment PausedBefore(const QString &path, const QString &folder)
 
 bool WaitUntilPaused(const QString &folder)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(folder + QStringLiteral("/paused")) && waited.elapsed() < 20000)
-        QThread::msleep(10);
-    return QFile::exists(folder + QStringLiteral("/paused"));
+    return QTest::qWaitFor([&] { return QDir(folder).exists(QStringLiteral("paused")); }, 20000);
 }
 
 void LetGo(const QString &folder)
@@ -109,23 +98,21 @@ void LetGo(const QString &folder)
 void MakeNode(const QString &kind, const QString &path)
 {
     const QByteArray native = QFile::encodeName(path);
-    bool made = false;
+    int rc = -1;
     if (kind == u"fifo") {
-        made = ::mkfifo(native.constData(), 0644) == 0;
+        rc = ::mkfifo(native.constData(), 0644);
     } else if (kind == u"device") {
-        made = ::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+        rc = ::mknod(native.constData(), S_IFCHR | 0644, makedev(1, 3));
     } else if (kind == u"folder") {
-        made = ::mkdir(native.constData(), 0755) == 0;
+        rc = ::mkdir(native.constData(), 0755);
     } else if (kind == u"socket") {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address{AF_UNIX, {}};
         std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
-        made = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+        rc = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
         ::close(fd);
     } else {
-        made = ::symlink(kind == u"link loop" ? native.constData() : "nowhere",
-                         native.constData()) == 0;
+        rc = ::symlink(kind == u"link loop" ? native.constData() : "nowhere", native.constData());
     }
-    QVERIFY2(made, qPrintable(kind + u' ' + path));
+    QVERIFY2(rc == 0, qPrintable(kind + u' ' + path));
 }

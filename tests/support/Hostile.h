@@ -5,8 +5,6 @@
 #include <QTemporaryDir>
 #include <functional>
 
-class QProcess;
-
 // Hostile environments: a disk that fills up, a process killed in the middle of its work,
 // the scrivo tool as another user's program, and a process paused between two steps.
 

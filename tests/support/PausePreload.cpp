@@ -2,7 +2,6 @@
 // by BREVANT_PAUSE_PATH waits until the test lets it go, so the test can act between two steps of
 // the program (see Hostile.h). Without the variables it does nothing.
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -21,19 +20,17 @@ void PauseBefore(const char *path)
     if (paused || !target || !folder || std::strcmp(path, target) != 0)
         return;
     paused = true;
-    const std::string mark = std::string(folder) + "/paused";
+    ::close(::open((std::string(folder) + "/paused").c_str(), O_WRONLY | O_CREAT, 0644));
     const std::string go = std::string(folder) + "/go";
-    const int fd = ::open(mark.c_str(), O_WRONLY | O_CREAT, 0644);
-    if (fd >= 0)
-        ::close(fd);
     // At most 30 s, so a test that fails cannot leave the program waiting for ever.
     for (int i = 0; i < 3000 && ::access(go.c_str(), F_OK) != 0; ++i)
         ::usleep(10000);
 }
 
-template <typename Function> Function Next(const char *name)
+// The function of that name that this library stands in front of.
+template <typename Function> Function *Next(Function *, const char *name)
 {
-    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+    return reinterpret_cast<Function *>(::dlsym(RTLD_NEXT, name));
 }
 
 } // namespace
@@ -41,21 +38,18 @@ template <typename Function> Function Next(const char *name)
 extern "C" int rename(const char *from, const char *to)
 {
     PauseBefore(from);
-    static const auto next = Next<int (*)(const char *, const char *)>("rename");
-    return next(from, to);
+    return Next(rename, "rename")(from, to);
 }
 
 extern "C" int unlink(const char *path)
 {
     PauseBefore(path);
-    static const auto next = Next<int (*)(const char *)>("unlink");
-    return next(path);
+    return Next(unlink, "unlink")(path);
 }
 
 extern "C" int unlinkat(int folder, const char *path, int flags)
 {
     if (folder == AT_FDCWD)
         PauseBefore(path);
-    static const auto next = Next<int (*)(int, const char *, int)>("unlinkat");
-    return next(folder, path, flags);
+    return Next(unlinkat, "unlinkat")(folder, path, flags);
 }

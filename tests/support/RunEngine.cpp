@@ -25,7 +25,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <iostream>
-#include <string>
+#include <limits>
 
 namespace {
 
@@ -58,14 +58,13 @@ int Run(bool reserve, const QString &project, const QString &user, const QString
     state.CheckOutUser = user;
     QList<clsFilePtr> records;
     for (const QString &document : documents) {
-        auto record = std::make_shared<clsFile>();
+        const clsFilePtr &record = records.emplace_back(std::make_shared<clsFile>());
         record->SetFileName(FileNameOf(document));
         record->SetFilePath(ParentFolderOf(document));
         record->SetCheckedOutBy(reserve ? Available : user);
-        records.append(record);
     }
     SilentPrompts prompts;
-    const ReservationFailures failures =
+    const auto failures =
         *ChangeReservations(reserve, state, prompts, records, {}, [] { return true; });
     for (const ReservationFailure &failure : failures)
         std::printf("%s: %s\n", qPrintable(failure.FileName), qPrintable(failure.Reason));
@@ -85,9 +84,7 @@ int main(int argc, char *argv[])
         if (command == u"hold" && arguments.size() == 2) {
             std::printf("%s\n", qPrintable(BuildWorkingProject(arguments[1], false, arguments[1])));
             std::fflush(stdout);
-            std::string line;
-            while (std::getline(std::cin, line)) {
-            }
+            std::cin.ignore(std::numeric_limits<std::streamsize>::max());
             return 0;
         }
         if (command == u"clean" && arguments.size() == 2) {

@@ -4,12 +4,12 @@
 
 namespace {
 
-const char *const KindNames[] = {"message", "input box", "open dialog", "save dialog",
-                                 "folder browser"};
-
-QString Dialog(ScriptedPrompts::Kind kind, const QString &title)
+// How a prompt other than a Brevant message begins: its kind and title.
+QString Head(ScriptedPrompts::Kind kind, const QString &title)
 {
-    return QLatin1String(KindNames[int(kind)]) + QStringLiteral(" [") + title + u']';
+    static const char *const kinds[] = {"message", "input box", "open dialog", "save dialog",
+                                        "folder browser"};
+    return QLatin1String(kinds[int(kind)]) + QStringLiteral(" [") + title + u']';
 }
 
 } // namespace
@@ -26,52 +26,43 @@ QString MessageShown(const QString &text, PromptIcon icon, PromptButtons buttons
 QStringList ScriptedPrompts::Shown(qsizetype from) const
 {
     QStringList shown;
-    for (qsizetype i = from; i < records.size(); ++i)
-        shown.append(records[i].shown);
+    for (const Record &record : records.mid(from))
+        shown.append(record.shown);
     return shown;
 }
 
-std::optional<ScriptedPrompts::Entry> ScriptedPrompts::Take(const Record &record)
+ScriptedPrompts::Entry ScriptedPrompts::Take(const Record &record)
 {
     records.append(record);
-    if (script.isEmpty() || script.first().kind != record.kind) {
-        ++unexpected;
-        QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + record.shown), __FILE__, __LINE__);
-        return std::nullopt;
-    }
-    return script.takeFirst();
+    if (!script.isEmpty() && script.first().kind == record.kind)
+        return script.takeFirst();
+    ++unexpected;
+    QTest::qFail(qPrintable(QStringLiteral("Unexpected ") + record.shown), __FILE__, __LINE__);
+    return {record.kind, QString(), PromptAnswer::Cancel, 0};
 }
 
 PromptAnswer ScriptedPrompts::MessageBox(const QString &text, PromptButtons buttons,
                                          PromptIcon icon, const QString &title)
 {
     const QString shown = title == BrevantTitle ? MessageShown(text, icon, buttons)
-                                                : Dialog(Kind::Message, title) + text;
-    const auto entry = Take({Kind::Message, text, shown});
-    if (!entry)
-        return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
-    return entry->answer;
+                                                : Head(Kind::Message, title) + text;
+    return Take({Kind::Message, text, shown}).answer;
 }
 
 QString ScriptedPrompts::InputBox(const QString &prompt, const QString &title,
                                   const QString &defaultText, QPoint)
 {
-    const auto entry =
-        Take({Kind::Input, prompt, Dialog(Kind::Input, title) + u' ' + prompt, defaultText});
-    return entry ? entry->text : QString();
+    return Take({Kind::Input, prompt, Head(Kind::Input, title) + u' ' + prompt, defaultText}).text;
 }
 
-QString ScriptedPrompts::FileDialog(Kind kind, FileDialogRequest &request)
+QString ScriptedPrompts::Pick(Kind kind, FileDialogRequest &asked)
 {
-    const auto entry =
-        Take({kind, request.title, Dialog(kind, request.title), request.fileName, request});
-    if (entry && entry->filter > 0)
-        request.selectedFilter = entry->filter;
-    return entry ? entry->text : QString();
+    const Entry entry = Take({kind, asked.title, Head(kind, asked.title), asked.fileName, asked});
+    asked.selectedFilter = entry.filter > 0 ? entry.filter : asked.selectedFilter;
+    return entry.text;
 }
 
 QString ScriptedPrompts::BrowseForFolder(const QString &title)
 {
-    const auto entry = Take({Kind::Folder, title, Dialog(Kind::Folder, title)});
-    return entry ? entry->text : QString();
+    return Take({Kind::Folder, title, Head(Kind::Folder, title)}).text;
 }

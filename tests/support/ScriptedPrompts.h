@@ -5,7 +5,6 @@
 #include <QList>
 #include <QPoint>
 #include <QStringList>
-#include <optional>
 
 // Records every prompt in order and answers from a script. A prompt the script did not
 // expect (of another kind, or none left) fails the running test and is answered with a
@@ -42,28 +41,16 @@ public:
     // The prompts shown from record `from` on, as comparable texts.
     QStringList Shown(qsizetype from = 0) const;
 
-    PromptAnswer MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
-                            const QString &title) override;
-    QString InputBox(const QString &prompt, const QString &title, const QString &defaultText,
-                     QPoint position) override;
-    QString OpenFileName(FileDialogRequest &request) override
-    {
-        return FileDialog(Kind::OpenFile, request);
-    }
-    QString SaveFileName(FileDialogRequest &request) override
-    {
-        return FileDialog(Kind::SaveFile, request);
-    }
+    PromptAnswer MessageBox(const QString &, PromptButtons, PromptIcon, const QString &) override;
+    QString InputBox(const QString &, const QString &, const QString &, QPoint) override;
+    QString OpenFileName(FileDialogRequest &asked) override { return Pick(Kind::OpenFile, asked); }
+    QString SaveFileName(FileDialogRequest &asked) override { return Pick(Kind::SaveFile, asked); }
     QString BrowseForFolder(const QString &title) override;
-    void SetMousePointer(MousePointer newPointer) override
-    {
-        pointers.append(pointer = newPointer);
-    }
+    void SetMousePointer(MousePointer to) override { pointers.append(pointer = to); }
 
     QList<Record> records;
     QList<MousePointer> pointers;
     MousePointer pointer = MousePointer::Default;
-    int unexpected = 0;
 
 private:
     struct Entry
@@ -78,11 +65,12 @@ private:
         script.append({kind, text, answer, filter});
         return *this;
     }
-    // Records the prompt; its script entry, or none when it was not expected.
-    std::optional<Entry> Take(const Record &record);
-    QString FileDialog(Kind kind, FileDialogRequest &request);
+    // Records the prompt; its script entry, or a cancel when it was not expected.
+    Entry Take(const Record &record);
+    QString Pick(Kind kind, FileDialogRequest &asked);
 
     QList<Entry> script;
+    int unexpected = 0;
 };
 
 // How a message box with this text, icon and buttons, titled "Korvex Brevant", shows.

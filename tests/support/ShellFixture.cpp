@@ -1,19 +1,16 @@
 #include "ShellFixture.h"
 
-#include "model/ListFilter.h"
-
 #include "model/FileListModel.h"
+#include "model/ListFilter.h"
 #include "shell/FileListView.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 
 QString ShellFixture::Project(const QString &name, const QString &mode, const QByteArray &extra,
                               bool registered)
 {
-    const QString path = env.writeFile(QStringLiteral("projects/%1.kpj").arg(name),
+    const QString path = env.writeFile(u"projects/%1.kpj"_s.arg(name),
                                        "[Project Defaults]\r\nMultiUser=" + mode.toUtf8() +
                                            "\r\n[Workspace]\r\nWorkspace=.\\Workspace\r\n" + extra);
     if (registered)
@@ -23,7 +20,7 @@ QString ShellFixture::Project(const QString &name, const QString &mode, const QB
 
 QString ShellFixture::Document(const QString &relative, int version, const QStringList &refs)
 {
-    const QString path = env.path(QStringLiteral("projects/docs/") + relative);
+    const QString path = env.path(u"projects/docs/"_s + relative);
     return WriteScrivoDocument(path, QFileInfo(path).completeBaseName(), version, refs);
 }
 
@@ -39,19 +36,9 @@ bool ShellFixture::Start(const QString &project, int oks)
     return loaded;
 }
 
-QAction *ShellFixture::Action(const char *name) const
-{
-    return window->findChild<QAction *>(QLatin1String(name));
-}
-
-void ShellFixture::Trigger(const char *name) const
-{
-    Action(name)->trigger();
-}
-
 FileListModel &ShellFixture::List() const
 {
-    return *window->findChild<FileListView *>(QStringLiteral("ListViewFiles"))->Model();
+    return *window->findChild<FileListView *>(u"ListViewFiles"_s)->Model();
 }
 
 QStringList ShellFixture::Column(int column) const
@@ -68,27 +55,21 @@ QStringList ShellFixture::Row(int row) const
     for (int column = 0; column < FileListModel::Columns; ++column)
         texts.append(List().data(List().index(row, column)).toString());
     const bool ticked = List().data(List().index(row, 0), Qt::CheckStateRole) == Qt::Checked;
-    return texts << (ticked ? QStringLiteral("[x]") : QStringLiteral("[ ]"));
+    return texts << (ticked ? u"[x]"_s : u"[ ]"_s);
 }
 
 void ShellFixture::Select(const QList<int> &rows) const
 {
-    const auto *view = window->findChild<FileListView *>(QStringLiteral("ListViewFiles"));
-    QItemSelectionModel *selection = view->selectionModel();
-    selection->clearSelection();
+    const auto *view = window->findChild<FileListView *>(u"ListViewFiles"_s);
+    view->selectionModel()->clearSelection();
     for (const int row : rows)
-        selection->select(view->Filter()->mapFromSource(List().index(row, 0)),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
-QComboBox *ShellFixture::Combo() const
-{
-    return window->findChild<QComboBox *>(QStringLiteral("Combo1"));
+        view->selectionModel()->select(view->Filter()->mapFromSource(List().index(row, 0)),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 QString ShellFixture::Panel(int panel) const
 {
-    const auto *label = window->findChild<QLabel *>(QStringLiteral("StatusBar1Panel%1").arg(panel));
+    const auto *label = window->findChild<QLabel *>(u"StatusBar1Panel%1"_s.arg(panel));
     return label->isVisibleTo(window.get()) ? label->text() : QString();
 }
 

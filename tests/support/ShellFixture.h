@@ -6,11 +6,11 @@
 #include "server/scrivo/ScrivoServer.h"
 #include "shell/frmMain.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <memory>
 
 class FileListModel;
-class QComboBox;
-class QAction;
 
 // A private Scrivo home with projects, the scripted prompts, and a main window that starts
 // against the real server behind an observer. The window's parts are found by their design
@@ -31,8 +31,8 @@ struct ShellFixture
     bool Start(const QString &project, int oks = 0);
     bool StartShared() { return Start(Project(QStringLiteral("A"), QStringLiteral("Shared"))); }
 
-    QAction *Action(const char *name) const;
-    void Trigger(const char *name) const;
+    QAction *Action(const char *name) const { return window->findChild<QAction *>(name); }
+    void Trigger(const char *name) const { Action(name)->trigger(); }
     FileListModel &List() const;
     // The texts of a column top to bottom; a row's six texts and its box ("[x]", "[ ]").
     QStringList Column(int column) const;
@@ -44,7 +44,7 @@ struct ShellFixture
     // SearchDocs searches projects/docs.
     void Search(const QString &folder);
     void SearchDocs() { Search(env.path(QStringLiteral("projects/docs"))); }
-    QComboBox *Combo() const;
+    QComboBox *Combo() const { return window->findChild<QComboBox *>(QStringLiteral("Combo1")); }
 
     TestEnvironment env;
     ScriptedPrompts prompts;

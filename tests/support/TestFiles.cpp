@@ -1,17 +1,17 @@
 #include "TestFiles.h"
 
-#include <QFile>
 #include <cstdio>
 #include <ftw.h>
-#include <unistd.h>
 
 TestEnvironment::TestEnvironment()
 {
-    QDir().mkpath(scrivoHome());
-    QDir().mkpath(stateHome());
-    qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(scrivoHome()));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+    for (const auto &[name, folder] :
+         {std::pair{"KORVEX_SCRIVO_HOME", scrivoHome()}, std::pair{"XDG_STATE_HOME", stateHome()},
+          std::pair{"XDG_CONFIG_HOME", configHome()}}) {
+        QDir().mkpath(folder);
+        old.emplace_back(name, qgetenv(name));
+        qputenv(name, QFile::encodeName(folder));
+    }
 }
 
 TestEnvironment::~TestEnvironment()
@@ -20,10 +20,8 @@ TestEnvironment::~TestEnvironment()
         QFile::encodeName(root()).constData(),
         [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
         FTW_DEPTH | FTW_PHYS);
-    for (const auto &[name, old] :
-         {std::pair{"KORVEX_SCRIVO_HOME", oldScrivoHome}, std::pair{"XDG_STATE_HOME", oldStateHome},
-          std::pair{"XDG_CONFIG_HOME", oldConfigHome}})
-        old.isNull() ? qunsetenv(name) : qputenv(name, old);
+    for (const auto &[name, value] : old)
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 QString TestEnvironment::writeFile(const QString &relative, const QByteArray &content) const
@@ -54,7 +52,7 @@ QString WriteScrivoDocument(const QString &path, const QString &displayName, int
 QString ScrivoReservationPath(const QString &documentPath)
 {
     const QFileInfo info(documentPath);
-    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".reservation");
+    return info.path() + u"/."_s + info.fileName() + u".reservation"_s;
 }
 
 void WriteScrivoReservation(const QString &documentPath, const QString &by, const QDateTime &time,
@@ -85,9 +83,7 @@ QStringList FolderEntries(const QString &folder)
 
 void MakeLink(const QString &target, const QString &path)
 {
-    QVERIFY2(
-        ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
-        qPrintable(path));
+    QVERIFY2(QFile::link(target, path), qPrintable(path));
 }
 
 QString FailureOf(const std::function<void()> &call)

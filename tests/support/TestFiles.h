@@ -17,9 +17,9 @@ using namespace Qt::StringLiterals;
 // Files for tests: a private Scrivo home and state folder, documents and reservation records
 // as Scrivo keeps them, and checks of files and failures.
 
-// A private Scrivo home and XDG state folder in a temporary folder, set in the environment
-// while the object lives, so no test touches the real home folder. Removed with all it holds,
-// names that are not UTF-8 included.
+// A private Scrivo home and XDG state and configuration folders, made in a temporary folder
+// and set in the environment while the object lives, so no test touches the real home folder.
+// Removed with all it holds, names that are not UTF-8 included.
 class TestEnvironment
 {
 public:
@@ -37,9 +37,8 @@ public:
 
 private:
     QTemporaryDir dir;
-    QByteArray oldScrivoHome = qgetenv("KORVEX_SCRIVO_HOME");
-    QByteArray oldStateHome = qgetenv("XDG_STATE_HOME");
-    QByteArray oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+    // The variables set, with the values they had before.
+    QList<std::pair<const char *, QByteArray>> old;
 };
 
 // Writes the file whole (creating its folders); a test file that cannot be written ends the

@@ -7,44 +7,44 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool Succeeds(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    return FinishTool(process, 30000).exitCode == 0;
 }
 
 } // namespace
 
 TestUsers::TestUsers()
 {
-    const QString stem = QStringLiteral("brv%1").arg(::getpid());
+    const QString stem = u"brv%1"_s.arg(::getpid());
     group = stem + u'g';
     names[0] = stem + u'a';
     names[1] = stem + u'b';
     if (::geteuid() != 0) {
-        problem = QStringLiteral("making test accounts needs root");
+        problem = u"making test accounts needs root"_s;
         return;
     }
-    if (!Succeeds(QStringLiteral("groupadd"), {group})) {
-        problem = QStringLiteral("groupadd %1 failed").arg(group);
+    if (!Succeeds(u"groupadd"_s, {group})) {
+        problem = u"groupadd %1 failed"_s.arg(group);
         return;
     }
     for (const QString &name : names)
-        if (!Succeeds(QStringLiteral("useradd"),
-                      {QStringLiteral("-M"), QStringLiteral("-U"), QStringLiteral("-G"), group,
-                       QStringLiteral("-s"), QStringLiteral("/usr/sbin/nologin"), name}))
-            problem = QStringLiteral("useradd %1 failed").arg(name);
+        if (!Succeeds(u"useradd"_s,
+                      {u"-M"_s, u"-U"_s, u"-G"_s, group, u"-s"_s, u"/usr/sbin/nologin"_s, name}))
+            problem = u"useradd %1 failed"_s.arg(name);
 }
 
 TestUsers::~TestUsers()
 {
     for (const QString &name : names)
-        Succeeds(QStringLiteral("userdel"), {name});
-    Succeeds(QStringLiteral("groupdel"), {group});
+        Succeeds(u"userdel"_s, {name});
+    Succeeds(u"groupdel"_s, {group});
 }
 
 uid_t TestUsers::Uid(int user) const
@@ -81,16 +81,12 @@ void TestUsers::Start(QProcess &process, int user, int umask, const QString &pro
 {
     // setpriv takes the account's own and its supplementary groups; the shell sets the umask
     // and becomes the program.
+    const QString shell = u"umask %1 && exec \"$0\" \"$@\""_s.arg(umask, 3, 8, QLatin1Char('0'));
     process.setProcessEnvironment(environment);
-    process.start(
-        QStringLiteral("setpriv"),
-        QStringList{
-            QStringLiteral("--reuid=") + names[user], QStringLiteral("--regid=") + names[user],
-            QStringLiteral("--init-groups"), QStringLiteral("--"), QStringLiteral("/bin/sh"),
-            QStringLiteral("-c"),
-            QStringLiteral("umask %1 && exec \"$0\" \"$@\"").arg(umask, 3, 8, QLatin1Char('0')),
-            program} +
-            arguments);
+    process.start(u"setpriv"_s,
+                  QStringList{u"--reuid="_s + names[user], u"--regid="_s + names[user],
+                              u"--init-groups"_s, u"--"_s, u"/bin/sh"_s, u"-c"_s, shell, program} +
+                      arguments);
 }
 
 ToolResult TestUsers::Run(int user, int umask, const QString &program, const QStringList &arguments,
@@ -103,5 +99,5 @@ ToolResult TestUsers::Run(int user, int umask, const QString &program, const QSt
 
 QString RunEngineToolPath()
 {
-    return qEnvironmentVariable("BREVANT_BIN_DIR") + QStringLiteral("/brevant_run_engine");
+    return qEnvironmentVariable("BREVANT_BIN_DIR") + u"/brevant_run_engine"_s;
 }

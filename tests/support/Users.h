@@ -3,8 +3,6 @@
 #include "Hostile.h"
 
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <sys/types.h>
 
 // Two ordinary accounts and a group for a test run, as teams share folders on a server: each
