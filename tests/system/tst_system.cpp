@@ -25,25 +25,18 @@ private slots:
     {
         QTest::addColumn<QByteArray>("raw");
         QTest::addColumn<bool>("utf8");
-        const auto row = [](const char *name, const char *raw, bool utf8) {
-            QTest::newRow(name) << QByteArray(raw) << utf8;
-        };
-        row("ascii", "Welle.kpt", true);
-        row("two bytes", "Gr\xc3\xbc\xc3\x9fx", true);
-        row("three bytes", "\xe2\x82\xac\xe0\xa0\x80", true);
-        row("four bytes", "\xf0\x9f\x94\xa9\xf4\x8f\xbf\xbf", true);
-        row("latin-1", "Gr\xfc\xdf.kpt", false);
-        row("lone continuation", "a\x80z", false);
-        row("cut two bytes", "a\xc3", false);
-        row("overlong two", "\xc0\xaf", false);
-        row("overlong three", "\xe0\x80\xaf", false);
-        row("surrogate", "\xed\xa0\x80", false);
-        row("cut three", "\xe2\x82", false);
-        row("overlong four", "\xf0\x80\x80\xaf", false);
-        row("above U+10FFFF", "\xf4\x90\x80\x80", false);
-        row("cut four", "\xf0\x9f\x94", false);
-        row("bad continuation", "\xf0\x9f\x41\xa9", false);
-        row("escape look-alike", "\xed\xb2\x80", false);
+        // UTF-8 of one to four bytes a character; then Latin-1, a lone continuation byte,
+        // sequences of two, three and four bytes cut short or overlong, a surrogate, a character
+        // above U+10FFFF, a bad continuation byte, and the UTF-8 of the character a stray byte
+        // is escaped as.
+        const QByteArrayList utf8{"Welle.kpt", "Gr\xc3\xbc\xc3\x9fx", "\xe2\x82\xac\xe0\xa0\x80",
+                                  "\xf0\x9f\x94\xa9\xf4\x8f\xbf\xbf"};
+        const QByteArrayList other{"Gr\xfc\xdf.kpt",   "a\x80z",           "a\xc3",
+                                   "\xc0\xaf",         "\xe0\x80\xaf",     "\xe2\x82",
+                                   "\xf0\x80\x80\xaf", "\xf0\x9f\x94",     "\xed\xa0\x80",
+                                   "\xf4\x90\x80\x80", "\xf0\x9f\x41\xa9", "\xed\xb2\x80"};
+        for (const QByteArray &raw : utf8 + other)
+            QTest::addRow("%s", raw.toHex(' ').constData()) << raw << utf8.contains(raw);
     }
 
     void fileNamesGiveBackTheirBytes()
@@ -75,8 +68,7 @@ private slots:
             const QString path = env.path(u"node"_s);
             MakeNode(kind, path);
             const QStringList before = FolderEntries(env.root());
-            const QString failure = FailureOf([&] { write(path, "text"); });
-            QVERIFY2(failure == path + u": "_s + reason, qPrintable(failure));
+            QCOMPARE(FailureOf([&] { write(path, "text"); }), path + u": "_s + reason);
             QCOMPARE(FolderEntries(env.root()), before);
             QVERIFY(QFile::remove(path) || QDir(path).removeRecursively());
         }
@@ -106,33 +98,28 @@ private slots:
         const QString home = disk.path(u"home"_s);
         const QString project = disk.path(u"p/Main.kpj"_s);
         const QString other = disk.path(u"p/Other.kpj"_s);
-        for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s})
+        const QStringList folders{u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s};
+        for (const QString &folder : folders)
             QDir().mkpath(disk.path(folder));
         WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Shared"_s, project);
         QFile::copy(project, other);
         const QString doc = WriteScrivoDocument(disk.path(u"p/doc.kpt"_s), u"D"_s);
-        {
-            ScrivoServer server(home);
-            server.RegisterProject(project);
-            server.ProjectHandler().SetActiveProject(project);
-        }
+        ScrivoServer(home).ProjectHandler().SetActiveProject(project);
         const QList<ReportRow> rows(200, {u"anna"_s, u"t"_s, u"a.kpt"_s, u"/p"_s, u"A"_s, u"3"_s});
         WriteTextReportFile(disk.path(u"r/list.txt"_s), rows);
         WriteSpreadsheetReportFile(disk.path(u"r/list.xls"_s), rows);
         ErrorLog log(disk.path(u"state/Error.log"_s));
         log.Append(u"/p/old.kpt"_s);
         log.Flush();
-        QMap<QString, QByteArray> before;
-        for (const QString &file : {u"home/server.ini"_s, u"p/Main.kpj"_s, u"r/list.txt"_s,
-                                    u"r/list.xls"_s, u"state/Error.log"_s})
-            before.insert(disk.path(file), ReadBytes(disk.path(file)));
+        // Every entry of the folders with the bytes it holds.
         const auto entries = [&] {
-            QStringList all;
-            for (const QString &folder : {u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s})
-                all += FolderEntries(disk.path(folder));
+            QByteArrayList all;
+            for (const QString &folder : folders)
+                for (const QString &name : FolderEntries(disk.path(folder)))
+                    all << name.toUtf8() + '\t' + ReadBytes(disk.path(folder + u'/' + name));
             return all;
         };
-        const QStringList folders = entries();
+        const QByteArrayList before = entries();
         disk.Fill();
 
         // Each writer fails naming its file and the system's reason.
@@ -161,9 +148,7 @@ private slots:
             log.Append(u"/p/"_s + QString(100, u'n') + u".kpt"_s);
         log.Flush();
         told(u"state/Error.log"_s, log.WriteError());
-        for (auto file = before.cbegin(); file != before.cend(); ++file)
-            QCOMPARE(ReadBytes(file.key()), file.value());
-        QCOMPARE(entries(), folders);
+        QCOMPARE(entries(), before);
     }
 };
 
