@@ -8,7 +8,6 @@
 #include "model/DateText.h"
 #include "model/FileListModel.h"
 #include "projects/WorkingProject.h"
-#include "reserve/PrepareWorkingProject.h"
 #include "reserve/ReservationRun.h"
 #include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
@@ -26,7 +25,6 @@ namespace {
 
 const QString Anna = u"Anna"_s;
 const QString Bob = u"Bob"_s;
-const QStringList Free{Available, Available, Available};
 
 // A run's world: a project of a mode, active, documents below it, the program state as the
 // window keeps it, and the records the run works on.
@@ -43,22 +41,27 @@ struct Run
         f.server->SetUserName(Anna);
     }
 
-    // Reads the documents as a listing does; the run works on all of them.
-    void List(const QStringList &paths)
+    // Documents d00.kpt, d01.kpt... (version 4), each reserved for the holder unless it is
+    // empty, read as a listing does; the run works on all of them. Their paths.
+    QStringList List(int count, const QString &holder = {})
     {
-        ClearFiles(state.Files);
-        for (const QString &path : paths)
-            ReadDocumentWithReferences(*state.Files, *f.observed, path);
-        records.clear();
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            paths.append(f.Document(u"d%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')), 4));
+            if (!holder.isEmpty())
+                WriteScrivoReservation(paths.last(), holder, QDateTime::currentDateTime(), 4);
+            ReadDocumentWithReferences(*state.Files, *f.observed, paths.last());
+        }
         for (int i = 1; i <= state.Files->Count(); ++i)
             records.append(state.Files->Item(i));
+        return paths;
     }
 
-    ReservationFailures Change(bool reserve)
+    // A whole run as a command makes it; the positions of the records it changed are kept.
+    ReservationFailures Change(bool reserve, RunObserver observer = {})
     {
-        changed.clear();
-        const RecordChanged told = [this](qsizetype position) { changed.append(position); };
-        return *ChangeReservations(reserve, state, f.prompts, records, {told, {}, {}},
+        observer.Changed = [this](qsizetype position) { changed.append(position); };
+        return *ChangeReservations(reserve, state, f.prompts, records, observer,
                                    [] { return true; });
     }
 
@@ -67,7 +70,7 @@ struct Run
     {
         const ServerDocumentPtr doc = f.server->OpenDocument(path);
         if (!doc->IsReserved())
-            return Free;
+            return QStringList(3, Available);
         return {doc->ReservedBy(), GeneralDateText(doc->ReservedTime()),
                 QString::number(doc->ReservedVersion())};
     }
@@ -97,13 +100,7 @@ struct Run
     QList<qsizetype> changed;
 };
 
-enum class Fault {
-    DeletedDocument,
-    DamagedRecord,
-    HolderChanged,
-    ReservedMeanwhile,
-    UnwritableProject
-};
+enum class Fault { Deleted, Damaged, HolderChanged, ReservedMeanwhile, NoWorkingProject };
 
 } // namespace
 
@@ -116,54 +113,52 @@ class TestReserve : public QObject
 private slots:
     void checkOutWorksInTheProjectItsModeNeeds_data()
     {
+        // The project active while documents are checked out, below the test's folder: a
+        // working project beside the project, or beside the one a Semi-Isolated project
+        // includes (in "shared"), or the project itself (projects/A.kpj).
         QTest::addColumn<QString>("mode");
-        QTest::addColumn<QByteArray>("include");
-        QTest::addColumn<QString>("workingFolder"); // "" : the project itself
-        QTest::addColumn<QString>("message");       // before the failure, "" for none
-        const QByteArray include =
-            "[Included Path File]\r\nIncluded Pathfile=..\\shared\\inc.kpj\r\n";
+        QTest::addColumn<QString>("active");
+        QTest::addColumn<QString>("message"); // before the failure, "" for none
+        const QString working = WorkingProjectName();
+        const QString itself = u"projects/A.kpj"_s;
         QTest::newRow("Single User")
-            << u"Single User"_s << QByteArray() << u"projects"_s << QString();
-        QTest::newRow("Shared") << u"Shared"_s << QByteArray() << QString() << QString();
-        QTest::newRow("Semi-Isolated") << u"Semi-Isolated"_s << include << u"shared"_s << QString();
+            << u"Single User"_s << QString(u"projects/"_s + working) << QString();
+        QTest::newRow("Shared") << u"Shared"_s << itself << QString();
+        QTest::newRow("Semi-Isolated")
+            << u"Semi-Isolated"_s << QString(u"shared/"_s + working) << QString();
         QTest::newRow("Semi-Isolated without include")
-            << u"Semi-Isolated"_s << QByteArray() << QString()
-            << u"Include file missing for semi-isolated mode."_s;
+            << u"Semi-Isolated"_s << itself << u"Include file missing for semi-isolated mode."_s;
         QTest::newRow("Semi-Isolated no checkout")
-            << u"Semi-Isolated no checkout"_s << QByteArray() << QString() << QString();
+            << u"Semi-Isolated no checkout"_s << itself << QString();
     }
 
     void checkOutWorksInTheProjectItsModeNeeds()
     {
         QFETCH(QString, mode);
-        QFETCH(QByteArray, include);
-        QFETCH(QString, workingFolder);
+        QFETCH(QString, active);
         QFETCH(QString, message);
-        Run run(mode, include);
+        const QByteArray include =
+            "[Included Path File]\r\nIncluded Pathfile=..\\shared\\inc.kpj\r\n";
+        Run run(mode, active.startsWith(u"shared"_s) ? include : QByteArray());
         const QString included = run.f.env.writeFile(
             u"shared/inc.kpj"_s, "[Project Defaults]\r\nMultiUser=Single User\r\n");
         const QByteArray before = ReadBytes(run.project) + ReadBytes(included);
-        const QString part = run.f.Document(u"part.kpt"_s, 4);
-        run.List({part});
+        const QString part = run.List(1).first();
         QString activeAtReserve;
         run.f.observed->onCall = [&](const QString &call) {
             if (call.startsWith(u"OpenDocument"_s))
-                activeAtReserve = run.f.server->ProjectHandler().ActiveProject();
+                activeAtReserve = run.f.ActiveProject();
         };
         if (!message.isEmpty())
             run.f.prompts.Message();
         const ReservationFailures failures = run.Change(true);
 
-        const bool reserved = workingFolder.isEmpty() ? mode == u"Shared" : true;
+        const bool reserved = active.contains(u"Temp$$$00"_s) || mode == u"Shared";
         QCOMPARE(failures.size(), reserved ? 0 : 1);
         QCOMPARE(run.Held(part)[0], reserved ? Anna : Available);
         QCOMPARE(run.Record(0), run.Held(part));
         QCOMPARE(run.changed, reserved ? QList<qsizetype>{0} : QList<qsizetype>{});
-        if (reserved)
-            QCOMPARE(activeAtReserve,
-                     workingFolder.isEmpty()
-                         ? run.project
-                         : run.f.env.path(workingFolder + u'/') + WorkingProjectName());
+        QCOMPARE(activeAtReserve, run.f.env.path(active));
         QCOMPARE(run.f.prompts.Shown(),
                  message.isEmpty() ? QStringList() : QStringList{MessageShown(message)});
         QCOMPARE(ReadBytes(run.project) + ReadBytes(included), before);
@@ -176,14 +171,13 @@ private slots:
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<bool>("reserve");
         QTest::addColumn<int>("failing");
-        QTest::newRow("check-out, twelve documents deleted")
-            << Fault::DeletedDocument << true << 12;
-        QTest::newRow("check-in, document deleted") << Fault::DeletedDocument << false << 1;
-        QTest::newRow("check-out, damaged record") << Fault::DamagedRecord << true << 1;
+        QTest::newRow("check-out, twelve documents deleted") << Fault::Deleted << true << 12;
+        QTest::newRow("check-in, document deleted") << Fault::Deleted << false << 1;
+        QTest::newRow("check-out, damaged record") << Fault::Damaged << true << 1;
         QTest::newRow("check-in, another holder since") << Fault::HolderChanged << false << 1;
         QTest::newRow("check-out, reserved meanwhile") << Fault::ReservedMeanwhile << true << 1;
         QTest::newRow("check-out, working project cannot be written")
-            << Fault::UnwritableProject << true << 1;
+            << Fault::NoWorkingProject << true << 1;
     }
 
     void failuresLeaveRecordsAsTheyWere()
@@ -191,42 +185,26 @@ private slots:
         QFETCH(Fault, fault);
         QFETCH(bool, reserve);
         QFETCH(int, failing);
-        const bool projectFault = fault == Fault::UnwritableProject;
+        const bool projectFault = fault == Fault::NoWorkingProject;
         const bool byProcess = fault == Fault::ReservedMeanwhile;
-        const bool otherHolder = byProcess || fault == Fault::HolderChanged;
         Run run(projectFault ? u"Single User"_s : u"Shared"_s);
-        QStringList names;
-        for (int i = 0; i < failing; ++i)
-            names.append(u"bad%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')));
-        names.append(u"good.kpt"_s);
-        QStringList paths;
-        for (const QString &name : names) {
-            paths.append(run.f.Document(name));
-            if (!reserve)
-                WriteScrivoReservation(paths.last(), Bob, QDateTime::currentDateTime(), 1);
-        }
-        run.List(paths);
+        // The failing documents first, then one that can be changed.
+        const QStringList paths = run.List(failing + 1, reserve ? QString() : Bob);
         const QStringList before = run.Record(0);
-        switch (fault) {
-        case Fault::DeletedDocument:
+        if (fault == Fault::Deleted) {
             for (int i = 0; i < failing; ++i)
                 QFile::remove(paths[i]);
-            break;
-        case Fault::DamagedRecord:
+        } else if (fault == Fault::Damaged) {
             WriteDamagedScrivoReservation(paths[0]);
-            break;
-        case Fault::HolderChanged:
+        } else if (fault == Fault::HolderChanged) {
             WriteScrivoReservation(paths[0], u"Carl"_s, QDateTime::currentDateTime(), 1);
-            break;
-        case Fault::ReservedMeanwhile: // by another process, just before this run reserves
+        } else if (byProcess) { // by another process, just before this run reserves
             run.f.observed->onCall = [&](const QString &call) {
                 if (call == u"OpenDocument "_s + paths[0])
                     QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, Bob, paths[0]}).exitCode, 0);
             };
-            break;
-        case Fault::UnwritableProject:
+        } else { // a folder where the working project is to be written
             QDir().mkpath(run.f.env.path(u"projects/"_s) + WorkingProjectName());
-            break;
         }
         const ReservationFailures failures = run.Change(reserve);
 
@@ -234,10 +212,12 @@ private slots:
         // has another holder than it showed shows that holder.
         if (!projectFault)
             QCOMPARE(run.Held(paths.last())[0], reserve ? Anna : Available);
-        QCOMPARE(run.Record(0), otherHolder ? run.Held(paths[0]) : before);
+        QCOMPARE(run.Record(0),
+                 byProcess || fault == Fault::HolderChanged ? run.Held(paths[0]) : before);
         QCOMPARE(failures.size(), projectFault ? failing + 1 : failing);
         for (int i = 0; i < failing; ++i)
-            QVERIFY(failures[i].FileName == names[i] && !failures[i].Reason.isEmpty());
+            QVERIFY(paths[i].endsWith(u'/' + failures[i].FileName) &&
+                    !failures[i].Reason.isEmpty());
         QVERIFY(!byProcess || failures[0].Reason.contains(Bob));
         const QStringList lines = ReservationFailureText(reserve, failures).split(u'\r');
         QCOMPARE(lines.first(), u"%1 document(s) could not be checked %2:"_s.arg(failures.size())
@@ -275,7 +255,7 @@ private slots:
         QFETCH(QString, user);
         ShellFixture f;
         f.server->SetUserName(Anna);
-        QVERIFY(f.Start(f.Project(u"A"_s, u"Shared"_s)));
+        QVERIFY(f.StartShared());
         const QString part = f.Document(u"part.kpt"_s);
         f.SearchDocs();
         f.prompts.Input(u"Zed"_s);
@@ -295,69 +275,50 @@ private slots:
         QCOMPARE(f.Column(0), QStringList{user});
     }
 
-    void aRunWaitsForAnotherProgramsRunAndCanBeCancelled()
+    void aRunWaitsForAnotherProgramsRunAndCancelEndsItWaitingOrHalfWay()
     {
         // Another program's run has the run turn of the Scrivo home: the window waits, says
-        // so, and its Cancel button ends the waiting without a run; once the turn is free the
-        // run is made.
-        ShellFixture f;
-        f.server->SetUserName(Anna);
-        QVERIFY(f.StartShared());
-        const QString part = f.Document(u"part.kpt"_s);
-        f.SearchDocs();
-        QProcess other;
-        other.start(u"flock"_s,
-                    {u"-o"_s, f.env.scrivoHome() + u"/run.lock"_s, u"sleep"_s, u"30"_s});
-        QVERIFY(other.waitForStarted(10000));
-        QTRY_VERIFY(QFile::exists(f.env.scrivoHome() + u"/run.lock"_s));
-        QThread::msleep(100);
-        QString waitingText;
-        auto *cancel = f.window->findChild<QPushButton *>(u"StatusBar1Cancel"_s);
-        QTimer::singleShot(300, [&] {
-            waitingText = f.Panel(1);
-            if (!cancel->isHidden())
-                cancel->click();
-        });
-        f.Select({0});
-        f.Trigger("mnuReserveSelectedFiles");
-        QCOMPARE(waitingText, u"Waiting for another check-out run…"_s);
-        QVERIFY(cancel->isHidden());
-        QCOMPARE(f.Panel(1), u"User name: "_s + Anna);
-        QVERIFY(!f.server->OpenDocument(part)->IsReserved());
-        other.kill();
-        QVERIFY(other.waitForFinished(5000));
-        f.Trigger("mnuReserveSelectedFiles");
-        QCOMPARE(f.server->OpenDocument(part)->ReservedBy(), Anna);
-    }
-
-    void aRunCancelledHalfWayLeavesEveryRowAsTheServerHoldsIt()
-    {
-        // The window's Cancel while the fourth document is being checked out: that one is
-        // finished, the rest are left free, and every row shows what the server holds.
+        // so, and its Cancel button ends the waiting before any document is opened.
         ShellFixture f;
         f.server->SetUserName(Anna);
         QVERIFY(f.StartShared());
         for (int i = 0; i < 10; ++i)
             f.Document(u"d%1.kpt"_s.arg(i));
         f.SearchDocs();
-        f.Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
         auto *cancel = f.window->findChild<QPushButton *>(u"StatusBar1Cancel"_s);
-        int opened = 0;
+        int opened = 0; // Cancel while the fourth document is being checked out
         f.observed->onCall = [&](const QString &call) {
             if (call.startsWith(u"OpenDocument"_s) && ++opened == 4)
                 QMetaObject::invokeMethod(cancel, &QPushButton::click,
                                           Qt::BlockingQueuedConnection);
         };
+        QProcess other;
+        other.start(u"flock"_s,
+                    {u"-o"_s, f.env.scrivoHome() + u"/run.lock"_s, u"sleep"_s, u"30"_s});
+        QVERIFY(other.waitForStarted(10000));
+        QThread::msleep(100);
+        QString waitingText;
+        QTimer::singleShot(300, [&] {
+            waitingText = f.Panel(1);
+            if (!cancel->isHidden())
+                cancel->click();
+        });
+        f.Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+        f.Trigger("mnuReserveSelectedFiles");
+        QCOMPARE(waitingText, u"Waiting for another check-out run…"_s);
+        QVERIFY(cancel->isHidden() && opened == 0);
+        QCOMPARE(f.Panel(1), u"User name: "_s + Anna);
+        // Once the turn is free the run is made; Cancel half-way finishes the document in hand,
+        // leaves the rest free, and every row shows what the server holds.
+        other.kill();
+        QVERIFY(other.waitForFinished(5000));
         f.Trigger("mnuReserveSelectedFiles");
         QCOMPARE(opened, 4);
-        QStringList held;
-        for (const QString &name : f.Column(2)) {
-            const ServerDocumentPtr doc =
-                f.server->OpenDocument(f.env.path(u"projects/docs/"_s + name));
-            held.append(doc->IsReserved() ? doc->ReservedBy() : Available);
-        }
-        QCOMPARE(f.Column(0), held);
-        QCOMPARE(held, QStringList(4, Anna) + QStringList(6, Available));
+        QCOMPARE(f.Column(0), QStringList(4, Anna) + QStringList(6, Available));
+        for (int row = 0; row < 10; ++row)
+            QCOMPARE(f.server->OpenDocument(f.env.path(u"projects/docs/"_s) + f.Column(2)[row])
+                         ->IsReserved(),
+                     row < 4);
         QVERIFY(cancel->isHidden());
     }
 
@@ -398,11 +359,10 @@ private slots:
         QVERIFY2(outOfDate(2).contains(u"does not exist"_s), qPrintable(outOfDate(2)));
         QVERIFY(f.List().index(2, 2).data(Qt::ToolTipRole).toString().endsWith(outOfDate(2)));
         f.Document(u"c.kpt"_s, 3);
-        // Nothing changed since: the saved list stays saved; F5 is the key.
+        // Nothing changed since: the saved list stays saved; F5 refreshes.
         f.Trigger("mnuSave");
         QVERIFY(f.window->ListSaved());
-        QCOMPARE(f.Action("pupmnuRefresh")->text() + f.Action("mnuRefresh")->shortcut().toString(),
-                 u"&RefreshF5"_s);
+        QCOMPARE(f.Action("mnuRefresh")->shortcut(), QKeySequence(Qt::Key_F5));
         f.Trigger("pupmnuRefresh");
         QVERIFY(f.window->ListSaved() && outOfDate(2).isEmpty());
         // A row that already shows another holder is left alone without a word.
@@ -423,15 +383,17 @@ private slots:
 
     void closingPutsTheServerBackAsItWasFound_data()
     {
-        // What is active when the program closes, and what it had found at start-up.
+        // The project files active when the program closes, found at start-up and active
+        // after, by their whole names, letter case as written; Default.kpj is Scrivo's own.
         QTest::addColumn<QString>("activeAtClose");
         QTest::addColumn<QString>("startupProject");
-        QTest::addColumn<QString>("activeAfter"); // "" : Scrivo's default project
-        QTest::newRow("a run's working project") << u"working"_s << u"A"_s << u"A"_s;
-        QTest::newRow("another project") << u"B"_s << u"A"_s << u"A"_s;
-        QTest::newRow("a default project stays") << u"DeFaulT.KPJ"_s << u"A"_s << u"DeFaulT.KPJ"_s;
+        QTest::addColumn<QString>("activeAfter");
+        QTest::newRow("a run's working project") << u"working"_s << u"A.kpj"_s << u"A.kpj"_s;
+        QTest::newRow("another project") << u"B.kpj"_s << u"A.kpj"_s << u"A.kpj"_s;
+        QTest::newRow("a default project stays")
+            << u"DeFaulT.KPJ"_s << u"A.kpj"_s << u"DeFaulT.KPJ"_s;
         QTest::newRow("a working project found at start-up is not brought back")
-            << u"working"_s << u"Temp$$$00-x.kpj"_s << QString();
+            << u"working"_s << u"Temp$$$00-x.kpj"_s << u"Default.kpj"_s;
     }
 
     void closingPutsTheServerBackAsItWasFound()
@@ -440,67 +402,46 @@ private slots:
         QFETCH(QString, startupProject);
         QFETCH(QString, activeAfter);
         Run run(u"Single User"_s);
-        // A name with an extension is the file's whole name, its letter case as written.
-        const auto project = [&](const QString &name) {
-            if (name == u"A"_s)
-                return run.project;
-            if (!name.contains(u'.'))
-                return run.f.Project(name, u"Shared"_s);
-            return run.f.env.writeFile(u"projects/"_s + name,
-                                       "[Project Defaults]\r\nMultiUser=Shared\r\n");
-        };
-        run.state.StartupProject = project(startupProject);
+        for (const QString &name : {u"B.kpj"_s, u"DeFaulT.KPJ"_s, u"Temp$$$00-x.kpj"_s})
+            QFile::copy(run.project, run.f.env.path(u"projects/"_s + name));
+        run.state.StartupProject = run.f.env.path(u"projects/"_s + startupProject);
         run.state.WorkingProject = BuildWorkingProject(run.project, true, run.project);
-        run.f.Activate(activeAtClose == u"working"_s ? run.state.WorkingProject
-                                                     : project(activeAtClose));
+        run.f.Activate(activeAtClose == u"working"_s
+                           ? run.state.WorkingProject
+                           : run.f.env.path(u"projects/"_s + activeAtClose));
         run.f.server->SetUserName(Bob);
         RestoreAtClose(*run.f.observed, run.state);
         QCOMPARE(run.f.server->UserName(), Anna);
-        QCOMPARE(QFileInfo(run.f.ActiveProject()).fileName(),
-                 activeAfter.isEmpty() ? u"Default.kpj"_s
-                                       : QFileInfo(project(activeAfter)).fileName());
+        QCOMPARE(QFileInfo(run.f.ActiveProject()).fileName(), activeAfter);
         QVERIFY(!QFile::exists(run.state.WorkingProject));
     }
 
     void startUpRecoversFromAKilledRunAndTellsWhatItHeld()
     {
         Run run(u"Single User"_s);
-        QStringList paths;
-        for (int i = 0; i < 8; ++i)
-            paths.append(run.f.Document(u"d%1.kpt"_s.arg(i)));
-        run.List(paths);
+        const QStringList paths = run.List(8);
         // A check-out killed after its third document left its working project active.
-        int done = 0;
         RunObserver observer;
-        observer.RowDone = [&done] {
+        observer.RowDone = [done = 0]() mutable {
             if (++done == 3)
                 ::raise(SIGKILL);
         };
-        const int status = RunInChildProcess([&] {
-            ChangeReservations(true, run.state, run.f.prompts, run.records, observer,
-                               [] { return true; });
-        });
+        const int status = RunInChildProcess([&] { run.Change(true, observer); });
         QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s).size(), 1);
 
         // The start-up makes the project active again and tells what the run holds.
         const std::optional<UnfinishedRun> recovered = RecoverFromUnfinishedRun(*run.f.observed);
         QVERIFY(recovered);
-        QCOMPARE(recovered->Source, run.project);
+        QCOMPARE(QStringList{recovered->Source} + recovered->Reserved.Holders,
+                 (QStringList{run.project, Anna}));
         QCOMPARE(recovered->Reserved.Count, 3);
-        QCOMPARE(recovered->Reserved.Holders, QStringList{Anna});
-        QStringList held;
-        for (const QString &path : paths)
-            if (run.Held(path).first() == Anna)
-                held.append(path);
+        QStringList held = paths;
+        held.removeIf([&run](const QString &path) { return run.Held(path).first() != Anna; });
         QStringList told = recovered->Reserved.Documents;
         told.sort();
         QCOMPARE(told, held);
-        QCOMPARE(run.f.ActiveProject(), run.project);
-        QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s),
-                 QStringList());
-        QCOMPARE(FolderEntries(run.f.env.stateHome() + u"/korvex-brevant"_s).filter(u".reserved"_s),
-                 QStringList());
+        run.VerifyRestored();
     }
 };
 
