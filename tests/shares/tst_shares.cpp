@@ -13,22 +13,12 @@
 
 #include <QHash>
 #include <QProcess>
-#include <atomic>
-#include <sys/stat.h>
-#include <thread>
+#include <ctime>
 #include <utime.h>
 
 namespace {
 
 const QStringList Users{u"anna"_s, u"ben"_s, u"carl"_s, u"dora"_s};
-const QString Christopher = u"christopher.maximilian.oberhauser"_s;
-
-QProcessEnvironment Home(const QString &home)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"KORVEX_SCRIVO_HOME"_s, home);
-    return environment;
-}
 
 // The documents' names, Part000.kpt ...
 QStringList PartNames(int count)
@@ -58,7 +48,7 @@ class TestShares : public QObject
 
     // A folder of its own in the share with a Shared project and the documents, and homes
     // for the users that have that project active through workstation 1 (anna, ben) or 2.
-    QString SetUp(const QStringList &documents, const QStringList &users = Users)
+    void SetUp(const QStringList &documents, const QStringList &users = Users)
     {
         NetworkShare &share = Share();
         folder = u"t%1"_s.arg(++used);
@@ -67,7 +57,6 @@ class TestShares : public QObject
             WriteScrivoDocument(share.Served(folder + u'/' + documents[i]), u"P"_s, 1 + i % 7);
         for (qsizetype i = 0; i < users.size(); ++i)
             Scrivo(users[i], i / 2 + 1, {u"activate"_s, u"S.kpj"_s});
-        return folder;
     }
     // The document as the workstation sees it.
     QString At(int workstation, const QString &name) const
@@ -79,21 +68,19 @@ class TestShares : public QObject
     // name a file of the test's folder ("S.kpj", "Part000.kpt") are its path there.
     ToolResult Scrivo(const QString &user, int workstation, QStringList arguments)
     {
-        return RunAs(user, Arguments(user, workstation, arguments));
-    }
-    QStringList Arguments(const QString &user, int workstation, QStringList arguments) const
-    {
         for (QString &argument : arguments)
             if (argument.endsWith(u".kpt"_s) || argument.endsWith(u".kpj"_s))
                 argument = At(workstation, argument);
         if (arguments.first() == u"reserve"_s || arguments.first() == u"release"_s)
             arguments.insert(1, user), arguments.insert(1, u"--user"_s);
-        return arguments;
+        return RunScrivo(arguments, 120000, HomeOf(user));
     }
-    // The same from any thread, with the arguments made beforehand.
-    ToolResult RunAs(const QString &user, const QStringList &arguments) const
+    // The environment of scrivo run as user: a Scrivo home of that user's own.
+    QProcessEnvironment HomeOf(const QString &user) const
     {
-        return RunScrivo(arguments, 120000, Home(env.path(u"homes/"_s + user)));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"KORVEX_SCRIVO_HOME"_s, env.path(u"homes/"_s + user));
+        return environment;
     }
     // What the server keeps in the test's folder.
     QStringList Served() { return FolderEntries(Share().Served(folder)); }
@@ -119,72 +106,6 @@ private slots:
     {
         for (auto &share : shares)
             share.reset();
-    }
-
-    void staleLookNeverDecidesACheckIn_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QList<int>>("delaysMs");
-        // Around the clients' cache times: the SMB client's second, sshfs's 20 s.
-        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << QList<int>{0, 300, 1200};
-        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << QList<int>{0, 2000, 21000};
-    }
-
-    void staleLookNeverDecidesACheckIn()
-    {
-        // Workstation 2 looks at anna's reservation; workstation 1 releases it and
-        // Christopher reserves (a record longer by a line, so a look that stops at the old
-        // size would cut it); then, after a while, workstation 2 checks in in anna's name, as the
-        // window does for a row that shows anna. It must decide on the record as it is: christopher
-        // keeps the document, and no moment comes in which dora could take it.
-        QFETCH(int, kind);
-        QFETCH(QList<int>, delaysMs);
-        const QStringList names = PartNames(int(delaysMs.size()));
-        SetUp(names, {u"anna"_s, Christopher, u"ben"_s, u"dora"_s});
-        const ToolResult reserved = Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names);
-        QCOMPARE(reserved.exitCode, 0);
-        // Where the share makes no hard links, the records are created in place, and the
-        // user is told so once.
-        QCOMPARE(reserved.err.count(u"cannot make hard links"_s),
-                 kind == int(NetworkShare::Kind::Smb) ? 1 : 0);
-        QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).out.count(u"\tanna\t"_s),
-                 names.size());
-        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"release"_s} + names).exitCode, 0);
-        QCOMPARE(Scrivo(Christopher, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
-        const ToolResult seen = Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names);
-        QVERIFY2(seen.exitCode == 0 && seen.out.count(u'\t' + Christopher + u'\t') == names.size(),
-                 qPrintable(seen.out + seen.err));
-
-        std::atomic<bool> checkedIn = false;
-        std::atomic<int> doraWon = 0;
-        const QStringList doraReserves = Arguments(u"dora"_s, 2, QStringList{u"reserve"_s} + names);
-        std::thread dora([&] {
-            while (!checkedIn) {
-                const ToolResult tried = RunAs(u"dora"_s, doraReserves);
-                doraWon += int(names.size() - tried.err.count(u"already reserved"_s));
-            }
-        });
-        QList<ToolResult> results(delaysMs.size());
-        std::vector<std::thread> stations;
-        for (qsizetype i = 0; i < delaysMs.size(); ++i)
-            stations.emplace_back(
-                [&, i, release = Arguments(u"anna"_s, 2, {u"release"_s, names[i]})] {
-                    QThread::msleep(ulong(delaysMs[i]));
-                    results[i] = RunAs(u"anna"_s, release);
-                });
-        for (std::thread &station : stations)
-            station.join();
-        checkedIn = true;
-        dora.join();
-
-        QCOMPARE(doraWon.load(), 0);
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            QVERIFY2(results[i].exitCode == 1 &&
-                         results[i].err.contains(u"by "_s + Christopher + u", not by anna"_s),
-                     qPrintable(results[i].err));
-            QVERIFY(ReadBytes(ScrivoReservationPath(Share().Served(folder + u'/' + names[i])))
-                        .contains(QByteArray("By=\"" + Christopher.toUtf8() + '"')));
-        }
     }
 
     void unfinishedRecordIsBeingReservedThenDamaged_data() { EachShare(); }
@@ -231,10 +152,7 @@ private slots:
         QVERIFY(f.Start(project));
         f.Search(At(1, QString()));
         QCOMPARE(f.List().Count(), names.size());
-        QList<int> all;
-        for (int row = 0; row < names.size(); ++row)
-            all.append(row);
-        f.Select(all);
+        f.Trigger("mnuSelectAll");
         f.Trigger("mnuReserveSelectedFiles");
         QCOMPARE(f.Column(0), QStringList(names.size(), u"anna"_s));
         const ToolResult seen = Scrivo(u"ben"_s, 2, {u"list"_s, At(2, QString())});
@@ -265,7 +183,7 @@ private slots:
             QStringList order{u"reserve"_s, u"--user"_s, Users[i]};
             for (const QString &name : names)
                 order.insert(i % 2 == 0 ? order.size() : 3, At(i / 2 + 1, name));
-            racers[i].setProcessEnvironment(Home(env.path(u"homes/"_s + Users[i])));
+            racers[i].setProcessEnvironment(HomeOf(Users[i]));
             racers[i].setStandardOutputFile(QProcess::nullDevice());
             racers[i].setStandardErrorFile(env.path(Users[i] + u".err"_s));
             racers[i].start(ScrivoToolPath(), order);

@@ -2,7 +2,6 @@
 // (group-writable, setgid, some with the sticky bit), each with a umask of their own, through
 // the scrivo tool and the engines run as their programs.
 
-#include "Hostile.h"
 #include "TestFiles.h"
 #include "Users.h"
 
@@ -29,7 +28,7 @@ class TestUsers_ : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestUsers> users;
+    TestUsers users;
     std::unique_ptr<TestEnvironment> env;
     QString team; // a team folder of this test
 
@@ -37,7 +36,7 @@ class TestUsers_ : public QObject
     QProcessEnvironment Environment(int user, const QString &sharedHome = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        const QString own = env->path(u"own/"_s + users->Name(user));
+        const QString own = env->path(u"own/"_s + users.Name(user));
         environment.insert(u"KORVEX_SCRIVO_HOME"_s,
                            sharedHome.isEmpty() ? own + u"/scrivo"_s : sharedHome);
         environment.insert(u"XDG_STATE_HOME"_s, own + u"/state"_s);
@@ -46,7 +45,7 @@ class TestUsers_ : public QObject
     ToolResult Scrivo(int user, const QStringList &arguments, int umask = TeamUmask,
                       const QString &sharedHome = {}) const
     {
-        return users->Run(user, umask, ScrivoToolPath(), arguments, Environment(user, sharedHome));
+        return users.Run(user, umask, ScrivoToolPath(), arguments, Environment(user, sharedHome));
     }
     // A Shared project in the team folder, active for both users.
     void ActivateSharedProject()
@@ -56,28 +55,33 @@ class TestUsers_ : public QObject
         for (int user : {Anna, Ben})
             QCOMPARE(Scrivo(user, {u"activate"_s, project}).exitCode, 0);
     }
+    // The engines run as user, with the user's own home.
+    ToolResult Engine(int user, const QStringList &arguments) const
+    {
+        return users.Run(user, TeamUmask, RunEngineToolPath(), arguments, Environment(user));
+    }
+    // A table of one bool column: the row named without, then the row named with.
+    static void BoolRows(const char *column, const char *without, const char *with)
+    {
+        QTest::addColumn<bool>(column);
+        QTest::newRow(without) << false;
+        QTest::newRow(with) << true;
+    }
 
 private slots:
-    void initTestCase()
-    {
-        users = std::make_unique<TestUsers>();
-        if (!users->Ready())
-            QSKIP(qPrintable(users->Problem()));
-    }
-
     void init()
     {
+        if (!users.Ready())
+            QSKIP(qPrintable(users.Problem()));
         env = std::make_unique<TestEnvironment>();
         team = env->path(u"team"_s);
-        users->MakeTeamFolder(team);
+        users.MakeTeamFolder(team);
         for (int user : {Anna, Ben}) {
-            const QString own = env->path(u"own/"_s + users->Name(user));
+            const QString own = env->path(u"own/"_s + users.Name(user));
             QDir().mkpath(own);
-            QVERIFY(::chown(QFile::encodeName(own).constData(), users->Uid(user), gid_t(-1)) == 0);
+            QVERIFY(::chown(QFile::encodeName(own).constData(), users.Uid(user), gid_t(-1)) == 0);
         }
     }
-
-    void cleanupTestCase() { users.reset(); }
 
     void everyUmaskLetsTheTeamSeeAReservation_data()
     {
@@ -89,26 +93,20 @@ private slots:
     void everyUmaskLetsTheTeamSeeAReservation()
     {
         // Whatever anna's umask, her record can be read by everyone who can read the
-        // document, and the team may write it; ben sees her as the holder and cannot release
-        // it in his name.
+        // document, and the team may write it; ben, refused the release in his name, is told
+        // she holds it.
         QFETCH(int, umask);
         ActivateSharedProject();
         const QString document = env->writeFile(u"team/A.kpt"_s, "[Document]\nVersion=2\n");
         QCOMPARE(Scrivo(Anna, {u"reserve"_s, document}, umask).exitCode, 0);
         QCOMPARE(ModeOf(ScrivoReservationPath(document)), mode_t(0664));
-        const ToolResult seen = Scrivo(Ben, {u"status"_s, document});
-        QVERIFY2(seen.out.contains(u'\t' + users->Name(Anna) + u'\t'), qPrintable(seen.err));
         const ToolResult refused = Scrivo(Ben, {u"release"_s, document});
-        QVERIFY2(refused.exitCode == 1 && refused.err.contains(u"not by "_s + users->Name(Ben)),
+        QVERIFY2(refused.exitCode == 1 && refused.err.contains(u"by "_s + users.Name(Anna) +
+                                                               u", not by "_s + users.Name(Ben)),
                  qPrintable(refused.err));
     }
 
-    void aRecordNobodyCanReadMayBeReleasedByAnyone_data()
-    {
-        QTest::addColumn<bool>("sticky");
-        QTest::addRow("team folder") << false;
-        QTest::addRow("sticky team folder") << true;
-    }
+    void aRecordNobodyCanReadMayBeReleasedByAnyone_data() { BoolRows("sticky", "team", "sticky"); }
 
     void aRecordNobodyCanReadMayBeReleasedByAnyone()
     {
@@ -121,21 +119,15 @@ private slots:
         const QByteArray record = QFile::encodeName(ScrivoReservationPath(document));
         QCOMPARE(Scrivo(Anna, {u"reserve"_s, document}).exitCode, 0);
         QVERIFY(::chmod(record.constData(), 0600) == 0);
-        users->MakeTeamFolder(team, sticky);
+        users.MakeTeamFolder(team, sticky);
         QVERIFY(Scrivo(Ben, {u"status"_s, document}).err.contains(u"Permission denied"_s));
         const ToolResult released = Scrivo(Ben, {u"release"_s, document});
         QCOMPARE(released.exitCode, int(sticky));
-        QVERIFY2(!sticky || released.err.contains(u"could not be removed"_s),
-                 qPrintable(released.err));
+        QCOMPARE(released.err.contains(u"could not be removed"_s), sticky);
         QCOMPARE(QFile::exists(record), sticky);
     }
 
-    void writersOfASharedHomeWaitForEachOther_data()
-    {
-        QTest::addColumn<bool>("sticky");
-        QTest::addRow("setgid home") << false;
-        QTest::addRow("sticky home") << true;
-    }
+    void writersOfASharedHomeWaitForEachOther_data() { BoolRows("sticky", "team", "sticky"); }
 
     void writersOfASharedHomeWaitForEachOther()
     {
@@ -143,31 +135,24 @@ private slots:
         // with the sticky bit ben may not replace anna's server.ini, only write it.
         QFETCH(bool, sticky);
         const QString home = env->path(u"home"_s);
-        users->MakeTeamFolder(home, sticky);
+        users.MakeTeamFolder(home, sticky);
         QCOMPARE(Scrivo(Anna, {u"user"_s, u"first"_s}, TeamUmask, home).exitCode, 0);
         QProcess writers[2];
         for (int user : {Anna, Ben})
-            users->Start(writers[user], user, TeamUmask, u"/bin/sh"_s,
-                         {u"-c"_s,
-                          u"for i in $(seq 150); do \"$0\" user \"$1$i\" || exit 1; done"_s,
-                          ScrivoToolPath(), users->Name(user)},
-                         Environment(user, home));
-        for (QProcess &writer : writers) {
-            QVERIFY(writer.waitForFinished(120000));
-            QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
-        }
+            users.Start(writers[user], user, TeamUmask, u"/bin/sh"_s,
+                        {u"-c"_s, u"for i in $(seq 150); do \"$0\" user \"$1$i\" || exit 1; done"_s,
+                         ScrivoToolPath(), users.Name(user)},
+                        Environment(user, home));
+        for (QProcess &writer : writers)
+            QVERIFY2(writer.waitForFinished(120000) && writer.exitCode() == 0,
+                     writer.readAllStandardError().constData());
         const QString last = Scrivo(Anna, {u"user"_s}, TeamUmask, home).out;
-        QVERIFY2(last == users->Name(Anna) + u"150\n"_s || last == users->Name(Ben) + u"150\n"_s,
+        QVERIFY2(last == users.Name(Anna) + u"150\n"_s || last == users.Name(Ben) + u"150\n"_s,
                  qPrintable(last));
         QCOMPARE(ModeOf(home + u"/server.ini"_s), mode_t(0664));
     }
 
-    void runsOnOneHomeTakeTurns_data()
-    {
-        QTest::addColumn<bool>("twoUsers");
-        QTest::addRow("two windows of one user") << false;
-        QTest::addRow("two users sharing a home") << true;
-    }
+    void runsOnOneHomeTakeTurns_data() { BoolRows("twoUsers", "one user", "two users"); }
 
     void runsOnOneHomeTakeTurns()
     {
@@ -177,25 +162,24 @@ private slots:
         QFETCH(bool, twoUsers);
         constexpr int Documents = 200;
         const QString home = env->path(u"home"_s);
-        users->MakeTeamFolder(home);
+        users.MakeTeamFolder(home);
         const QString project = env->writeFile(u"team/P.kpj"_s, "[Project Defaults]\n"
                                                                 "MultiUser=Single User\n");
         QProcess runs[2];
         for (int run : {0, 1}) {
             QStringList documents;
-            users->MakeTeamFolder(env->path(u"team/r%1"_s.arg(run)));
+            users.MakeTeamFolder(env->path(u"team/r%1"_s.arg(run)));
             for (int i = 0; i < Documents; ++i)
                 documents.append(env->writeFile(u"team/r%1/D%2.kpt"_s.arg(run).arg(i), "d"));
             const int user = twoUsers ? run : Anna;
-            users->Start(runs[run], user, TeamUmask, RunEngineToolPath(),
-                         QStringList{u"check-out"_s, project, users->Name(user)} + documents,
-                         Environment(user, home));
+            users.Start(runs[run], user, TeamUmask, RunEngineToolPath(),
+                        QStringList{u"check-out"_s, project, users.Name(user)} + documents,
+                        Environment(user, home));
         }
-        for (QProcess &run : runs) {
-            QVERIFY(run.waitForFinished(300000));
-            const QByteArray told = run.readAllStandardOutput() + run.readAllStandardError();
-            QVERIFY2(run.exitCode() == 0, told.left(2000).constData());
-        }
+        for (QProcess &run : runs)
+            QVERIFY2(
+                run.waitForFinished(300000) && run.exitCode() == 0,
+                QByteArray(run.readAllStandardOutput() + run.readAllStandardError()).left(2000));
         for (int run : {0, 1})
             QCOMPARE(FolderEntries(env->path(u"team/r%1"_s.arg(run))).size(), 2 * Documents);
         QCOMPARE(FolderEntries(team).filter(u"Temp$$$00"_s), QStringList());
@@ -205,37 +189,30 @@ private slots:
     {
         // With /proc mounted hidepid=2, ben cannot see anna's processes: her running run's
         // working project must still not count as left behind.
+        if (QProcess::execute(u"unshare"_s,
+                              {u"-m"_s, u"--propagation"_s, u"private"_s, u"mount"_s, u"-t"_s,
+                               u"proc"_s, u"-o"_s, u"hidepid=2"_s, u"proc"_s, u"/proc"_s}) != 0)
+            QSKIP("this kernel does not let the test mount a /proc with hidepid=2");
         const QString project = env->writeFile(u"team/P.kpj"_s, "[Project Defaults]\n");
         QProcess run;
-        users->Start(run, Anna, TeamUmask, RunEngineToolPath(), {u"hold"_s, project},
-                     Environment(Anna));
+        users.Start(run, Anna, TeamUmask, RunEngineToolPath(), {u"hold"_s, project},
+                    Environment(Anna));
         QVERIFY(run.waitForReadyRead(30000));
         const QString working = QString::fromUtf8(run.readLine()).trimmed();
-        QVERIFY2(QFileInfo::exists(working), qPrintable(working));
 
-        QProcess probe;
-        probe.start(u"unshare"_s, {u"-m"_s, u"--propagation"_s, u"private"_s, u"mount"_s, u"-t"_s,
-                                   u"proc"_s, u"-o"_s, u"hidepid=2"_s, u"proc"_s, u"/proc"_s});
-        if (!probe.waitForFinished(10000) || probe.exitCode() != 0) {
-            run.close();
-            QSKIP("this kernel does not let the test mount a /proc with hidepid=2");
-        }
         QProcess clean;
         clean.setProcessEnvironment(Environment(Ben));
         clean.start(u"unshare"_s,
                     {u"-m"_s, u"--propagation"_s, u"private"_s, u"/bin/sh"_s, u"-c"_s,
                      u"mount -t proc -o hidepid=2 proc /proc && exec setpriv --reuid=\"$1\" "
                      "--regid=\"$1\" --init-groups -- \"$0\" clean \"$2\""_s,
-                     RunEngineToolPath(), users->Name(Ben), team});
+                     RunEngineToolPath(), users.Name(Ben), team});
         QVERIFY(clean.waitForFinished(30000) && clean.exitCode() == 0);
         QVERIFY(QFileInfo::exists(working));
         run.closeWriteChannel();
         QVERIFY(run.waitForFinished(30000));
         // Once the run is gone, its working project is left behind and goes.
-        QCOMPARE(
-            users->Run(Ben, TeamUmask, RunEngineToolPath(), {u"clean"_s, team}, Environment(Ben))
-                .exitCode,
-            0);
+        QCOMPARE(Engine(Ben, {u"clean"_s, team}).exitCode, 0);
         QVERIFY(!QFileInfo::exists(working));
     }
 
@@ -244,15 +221,11 @@ private slots:
         const QString korvex = env->path(u"korvex"_s);
         QVERIFY(QFile::copy(u"/bin/sleep"_s, korvex));
         QProcess application;
-        users->Start(application, Ben, TeamUmask, korvex, {u"60"_s}, Environment(Ben));
+        users.Start(application, Ben, TeamUmask, korvex, {u"60"_s}, Environment(Ben));
         QVERIFY(application.waitForStarted(10000));
         QThread::msleep(200);
-        QCOMPARE(
-            users->Run(Anna, TeamUmask, RunEngineToolPath(), {u"korvex"_s}, Environment(Anna)).out,
-            u"not running\n"_s);
-        QCOMPARE(
-            users->Run(Ben, TeamUmask, RunEngineToolPath(), {u"korvex"_s}, Environment(Ben)).out,
-            u"running\n"_s);
+        QCOMPARE(Engine(Anna, {u"korvex"_s}).out, u"not running\n"_s);
+        QCOMPARE(Engine(Ben, {u"korvex"_s}).out, u"running\n"_s);
         application.kill();
         application.waitForFinished(5000);
     }
@@ -260,9 +233,8 @@ private slots:
     void aFolderAnotherUserClosedIsLoggedAndCounted()
     {
         env->writeFile(u"team/open/A.kpt"_s, "a");
-        const QString closed = env->path(u"team/closed"_s);
-        env->writeFile(u"team/closed/B.kpt"_s, "b");
-        QVERIFY(::chown(QFile::encodeName(closed).constData(), users->Uid(Anna), gid_t(-1)) == 0);
+        const QString closed = QFileInfo(env->writeFile(u"team/closed/B.kpt"_s, "b")).path();
+        QVERIFY(::chown(QFile::encodeName(closed).constData(), users.Uid(Anna), gid_t(-1)) == 0);
         QVERIFY(::chmod(QFile::encodeName(closed).constData(), 0700) == 0);
         const ToolResult listed = Scrivo(Ben, {u"list"_s, team});
         QCOMPARE(listed.exitCode, 1);
@@ -291,15 +263,14 @@ private slots:
         env->writeFile(u"team/docs/A.kpt"_s, "a");
         const QString report = env->writeFile(u"team/held.txt"_s, "old report\r\n");
         const QByteArray native = QFile::encodeName(report);
-        QVERIFY(::chown(native.constData(), users->Uid(owner), users->TeamGroup()) == 0 &&
+        QVERIFY(::chown(native.constData(), users.Uid(owner), users.TeamGroup()) == 0 &&
                 ::chmod(native.constData(), mode_t(mode)) == 0);
         const ToolResult written =
             Scrivo(Ben, {u"list"_s, u"--report"_s, report, env->path(u"team/docs"_s)});
-        QCOMPARE(written.exitCode, replaced ? 0 : 1);
-        QCOMPARE(ReadBytes(report) == "old report\r\n", !replaced);
-        QCOMPARE(ModeOf(report), mode_t(mode));
-        if (!replaced)
-            QVERIFY2(written.err.contains(u"Permission denied"_s), qPrintable(written.err));
+        // Exit code, "Permission denied", the old report kept, and the report's mode as it was.
+        QCOMPARE((QList<int>{written.exitCode, written.err.contains(u"Permission denied"_s),
+                             ReadBytes(report) == "old report\r\n", int(ModeOf(report))}),
+                 (QList<int>{!replaced, !replaced, !replaced, mode}));
     }
 };
 
