@@ -12,29 +12,20 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Runs action on the modal dialog once it is up (bounded: gives up after five seconds).
-template <typename Dialog> void WhenDialogOpens(std::function<void(Dialog *)> action)
+// Runs action on the modal dialog once it is up: looks every 20 ms, and after `tries` looks
+// closes whatever modal window is up instead, so a test never hangs on a dialog.
+template <typename Dialog>
+static void WhenDialogOpens(std::function<void(Dialog *)> action, int tries = 250)
 {
-    auto *timer = new QTimer;
-    auto *tries = new int(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, action] {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dialog && ++*tries <= 250)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (dialog)
+    QTimer::singleShot(20, [action, tries] {
+        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget()))
             action(dialog);
+        else if (tries > 0)
+            WhenDialogOpens<Dialog>(action, tries - 1);
         else if (QWidget *other = QApplication::activeModalWidget())
             other->close();
     });
-    timer->start(20);
 }
-
-} // namespace
 
 class TestPlatform : public QObject
 {
@@ -55,37 +46,34 @@ private slots:
             prompts.SetMousePointer(MousePointer::Default);
             QVERIFY(!QGuiApplication::overrideCursor());
         }
-        QString shownText;
-        WhenDialogOpens<QMessageBox>([&](QMessageBox *box) {
-            shownText = box->text();
-            QCOMPARE(box->icon(), QMessageBox::Warning);
-            QCOMPARE(box->buttons().size(), 2);
-            box->button(QMessageBox::No)->click();
-        });
-        QCOMPARE(prompts.MessageBox(u"first\rsecond\nthird"_s, PromptButtons::YesNo,
-                                    PromptIcon::Exclamation, BrevantTitle),
-                 PromptAnswer::No);
-        QCOMPARE(shownText, u"first\nsecond\nthird"_s);
-        // Escape and the close box dismiss a Yes/No box without answering No; a message with
-        // a long path wraps within the screen.
-        // It shows no character the message does not hold, only line breaks, the first after
-        // the path's separator.
+        // A Yes/No box answers No with its No button; Escape and the close box dismiss it
+        // without answering No. A message with a long path wraps within the screen; it shows
+        // every CR and LF as a line break, no character the message does not hold, and the
+        // path's first break after its separator.
         const QString longPath = u"/srv/"_s + QString(50, u'x') + u'/' + QString(300, u'y');
+        const QString message = u"first\rsecond\nSaved to:\r"_s + longPath;
         const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
-        for (const bool escape : {true, false}) {
-            int shownWidth = 0;
+        for (const int way : {0, 1, 2}) { // No, Escape, the close box
+            QString shownText;
+            bool fits = false; // a warning with two buttons, within the screen
             WhenDialogOpens<QMessageBox>([&](QMessageBox *box) {
-                shownWidth = box->width();
                 shownText = box->text();
-                escape ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
+                fits = box->icon() == QMessageBox::Warning && box->buttons().size() == 2 &&
+                       box->width() > 0 && box->width() <= screenWidth;
+                if (way == 0)
+                    box->button(QMessageBox::No)->click();
+                else if (way == 1)
+                    QTest::keyClick(box, Qt::Key_Escape);
+                else
+                    box->close();
             });
-            QCOMPARE(prompts.MessageBox(u"Saved to:\r"_s + longPath, PromptButtons::YesNo,
-                                        PromptIcon::None, BrevantTitle),
-                     PromptAnswer::Cancel);
-            QVERIFY2(shownWidth > 0 && shownWidth <= screenWidth,
-                     qPrintable(QString::number(shownWidth)));
-            QCOMPARE(shownText.section(u'\n', 1, 1), u"/srv/"_s + QString(50, u'x') + u'/');
-            QCOMPARE(QString(shownText).remove(u'\n'), u"Saved to:"_s + longPath);
+            QCOMPARE(prompts.MessageBox(message, PromptButtons::YesNo, PromptIcon::Exclamation,
+                                        BrevantTitle),
+                     way == 0 ? PromptAnswer::No : PromptAnswer::Cancel);
+            QVERIFY(fits);
+            QCOMPARE(shownText.section(u'\n', 0, 3),
+                     u"first\nsecond\nSaved to:\n/srv/"_s + QString(50, u'x') + u'/');
+            QCOMPARE(QString(shownText).remove(u'\n'), u"firstsecondSaved to:"_s + longPath);
         }
     }
 };
