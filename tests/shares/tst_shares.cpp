@@ -13,6 +13,7 @@
 
 #include <QHash>
 #include <QProcess>
+#include <QThread>
 #include <ctime>
 #include <utime.h>
 
@@ -106,6 +107,41 @@ private slots:
     {
         for (auto &share : shares)
             share.reset();
+    }
+
+    void staleLookNeverDecidesACheckIn_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QList<int>>("delaysMs");
+        // Around the clients' cache times: the SMB client's second, sshfs's 20 s.
+        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << QList<int>{0, 1200};
+        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << QList<int>{0, 2000, 21000};
+    }
+
+    void staleLookNeverDecidesACheckIn()
+    {
+        // Workstation 2 looks at anna's reservations; through workstation 1 she releases them
+        // and a user with a longer name reserves (a longer record, so a look that stops at the
+        // old size would cut it). Each delay later workstation 2 checks in in anna's name, as
+        // the window does for a row that shows anna: the record as it is decides.
+        QFETCH(QList<int>, delaysMs);
+        const QString newer = u"christopher.maximilian"_s;
+        const QStringList names = PartNames(int(delaysMs.size()));
+        SetUp(names, {u"anna"_s, newer, u"ben"_s});
+        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).out.count(u"\tanna\t"_s),
+                 names.size());
+        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"release"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(newer, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            QThread::msleep(ulong(delaysMs[i]));
+            const ToolResult checkIn = Scrivo(u"anna"_s, 2, {u"release"_s, names[i]});
+            QVERIFY2(checkIn.exitCode == 1 &&
+                         checkIn.err.contains(u"by "_s + newer + u", not by anna"_s),
+                     qPrintable(checkIn.err));
+        }
+        const ToolResult seen = Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names);
+        QCOMPARE(seen.out.count(u'\t' + newer + u'\t'), names.size());
     }
 
     void unfinishedRecordIsBeingReservedThenDamaged_data() { EachShare(); }
