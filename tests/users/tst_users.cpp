@@ -152,39 +152,6 @@ private slots:
         QCOMPARE(ModeOf(home + u"/server.ini"_s), mode_t(0664));
     }
 
-    void runsOnOneHomeTakeTurns_data() { BoolRows("twoUsers", "one user", "two users"); }
-
-    void runsOnOneHomeTakeTurns()
-    {
-        // Two check-out runs in a Single User project at once, on one Scrivo home: each
-        // switches the active project to a working project of its own, and neither may pull
-        // it from under the other. Both check out all their documents.
-        QFETCH(bool, twoUsers);
-        constexpr int Documents = 200;
-        const QString home = env->path(u"home"_s);
-        users.MakeTeamFolder(home);
-        const QString project = env->writeFile(u"team/P.kpj"_s, "[Project Defaults]\n"
-                                                                "MultiUser=Single User\n");
-        QProcess runs[2];
-        for (int run : {0, 1}) {
-            QStringList documents;
-            users.MakeTeamFolder(env->path(u"team/r%1"_s.arg(run)));
-            for (int i = 0; i < Documents; ++i)
-                documents.append(env->writeFile(u"team/r%1/D%2.kpt"_s.arg(run).arg(i), "d"));
-            const int user = twoUsers ? run : Anna;
-            users.Start(runs[run], user, TeamUmask, RunEngineToolPath(),
-                        QStringList{u"check-out"_s, project, users.Name(user)} + documents,
-                        Environment(user, home));
-        }
-        for (QProcess &run : runs)
-            QVERIFY2(
-                run.waitForFinished(300000) && run.exitCode() == 0,
-                QByteArray(run.readAllStandardOutput() + run.readAllStandardError()).left(2000));
-        for (int run : {0, 1})
-            QCOMPARE(FolderEntries(env->path(u"team/r%1"_s.arg(run))).size(), 2 * Documents);
-        QCOMPARE(FolderEntries(team).filter(u"Temp$$$00"_s), QStringList());
-    }
-
     void aRunWhoseProcessIsHiddenIsAlive()
     {
         // With /proc mounted hidepid=2, ben cannot see anna's processes: her running run's
