@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(FolderEntries(f.env.path(u"projects"_s)).filter(u"Temp"_s), QStringList());
     }
 
-    void closingPutsTheStartUpStateBackAndTheLayoutFollowsTheWindow()
+    void closingPutsTheStartUpStateBackAndTheLayoutFollowsTheWindowIntoTheNextSession()
     {
         ShellFixture f;
         const QString a = f.Project(u"A"_s, u"Shared"_s);
@@ -188,10 +188,21 @@ private slots:
                  MessageShown(u"Korvex Brevant Version 1.03\rBuild: 9.00.096e"_s));
         f.Combo()->setCurrentIndex(1);
         QCOMPARE(f.Panel(2), u"Multi-User mode: Shared"_s);
+        list->setColumnWidth(Column::FileName, 333);
+        f.Trigger("mnuGridlinesOff");
         f.Trigger("mnuExit");
+        QCOMPARE(f.ActiveProject(), a);
         f.Activate(b); // a second close does nothing
         QVERIFY(f.window->close());
         QCOMPARE(f.ActiveProject(), b);
+        // Size, column widths and grid lines come back in the next session, from the user's
+        // configuration folder.
+        QVERIFY(QFileInfo(f.env.configHome() + u"/korvex-brevant/window.conf"_s).isFile());
+        QVERIFY(f.Start(QString()));
+        list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
+        QCOMPARE(f.window->size(), QSize(700, 500));
+        QCOMPARE(list->columnWidth(Column::FileName), 333);
+        QVERIFY(!list->GridLines() && f.Action("mnuGridlinesOff")->isChecked());
     }
 
     void listShowsKeysAndBoxesSortsAndDeletesExactlyTheSelectedRecords()
@@ -374,27 +385,6 @@ private slots:
         f.Select({0});
         f.Trigger("mnuDeleteItems");
         QCOMPARE(list->currentIndex().row(), 0);
-    }
-
-    void layoutIsRememberedForTheNextSession()
-    {
-        // Size, column widths and grid lines come back in the next session, from the user's
-        // configuration folder.
-        ShellFixture f;
-        QVERIFY(f.StartShared());
-        f.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-        auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
-        f.window->resize(1000, 640);
-        list->setColumnWidth(Column::FileName, 333);
-        f.Trigger("mnuGridlinesOff");
-        f.Trigger("mnuExit");
-        QVERIFY(QFileInfo(f.env.configHome() + u"/korvex-brevant/window.conf"_s).isFile());
-        QVERIFY(f.Start(QString()));
-        list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
-        QCOMPARE(f.window->size(), QSize(1000, 640));
-        QCOMPARE(list->columnWidth(Column::FileName), 333);
-        QVERIFY(!list->GridLines() && f.Action("mnuGridlinesOff")->isChecked());
     }
 
     void projectPicksFollowTheModeAndWaitForAnEmptyList()
