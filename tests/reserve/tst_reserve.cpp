@@ -12,8 +12,6 @@
 #include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
 
-#include <QAction>
-#include <QFileInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>

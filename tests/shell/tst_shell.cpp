@@ -11,10 +11,8 @@
 #include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,7 +20,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QXmlStreamReader>
 #include <csignal>
