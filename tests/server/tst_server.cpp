@@ -431,6 +431,21 @@ private slots:
         QVERIFY(RunScrivo({u"projects"_s}).err.contains(u"16 MiB"_s));
     }
 
+    void toolFailsWhenItsStandardOutputCannotBeWritten()
+    {
+        // A nightly "scrivo list > file" on a full disk: more than a buffer of output, lost,
+        // and the run must not end as if it had been written.
+        for (int i = 0; i < 100; ++i)
+            env->writeFile(u"w/P%1.kpt"_s.arg(i), "x");
+        QProcess scrivo;
+        scrivo.setStandardOutputFile(u"/dev/full"_s);
+        scrivo.start(ScrivoToolPath(), {u"list"_s, env->path(u"w"_s)});
+        const ToolResult result = FinishTool(scrivo, 30000);
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err,
+                 u"scrivo: standard output could not be written: No space left on device\n"_s);
+    }
+
     void toolWritesTheSampleAndChecksItsArguments()
     {
         const QString folder = env->path(u"sample"_s);
