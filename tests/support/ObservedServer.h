@@ -4,17 +4,16 @@
 
 #include <QMutex>
 
-// The real server with a record of the calls a test looks at, in order: "MultiUserMode",
-// "OpenDocument <path>", "ReservationOf <path>" and "ReleaseReservationOf <path>". Each goes
-// to onCall first, which may throw a ServerError to fail on cue, or act as another process
-// would at that moment. Every call reaches the real server's own implementation.
+// The real server, telling a test of the calls it looks at: "MultiUserMode", "OpenDocument
+// <path>", "ReservationOf <path>" and "ReleaseReservationOf <path>". Each goes to onCall first,
+// which may throw a ServerError to fail on cue, count, or act as another process would at that
+// moment. Every call reaches the real server's own implementation.
 class ObservedServer : public DocumentServer
 {
 public:
     explicit ObservedServer(std::shared_ptr<DocumentServer> server) : real(std::move(server)) {}
 
     std::function<void(const QString &call)> onCall = [](const QString &) {};
-    QStringList calls;
 
     bool ConcurrentDocuments() const override { return real->ConcurrentDocuments(); }
     ServerDocumentPtr OpenDocument(const QString &path) override
@@ -38,12 +37,11 @@ public:
     int MultiUserMode() override { return Call(QStringLiteral("MultiUserMode")).MultiUserMode(); }
 
 private:
-    // Calls may come from several threads (see ConcurrentDocuments); each is recorded and
-    // told in turn. The real server, to make the call on.
+    // Calls may come from several threads (see ConcurrentDocuments); each is told in turn.
+    // The real server, to make the call on.
     DocumentServer &Call(const QString &call)
     {
         const QMutexLocker locked(&lock);
-        calls.append(call);
         onCall(call);
         return *real;
     }

@@ -31,9 +31,7 @@ bool ShellFixture::Start(const QString &project, int oks)
     for (int i = 0; i <= oks; ++i)
         prompts.Message();
     window = std::make_unique<frmMain>(prompts, [held = observed] { return held; });
-    const bool loaded = window->Load();
-    observed->calls.clear();
-    return loaded;
+    return window->Load();
 }
 
 FileListModel &ShellFixture::List() const
