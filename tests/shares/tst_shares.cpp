@@ -124,11 +124,16 @@ private slots:
         // and a user with a longer name reserves (a longer record, so a look that stops at the
         // old size would cut it). Each delay later workstation 2 checks in in anna's name, as
         // the window does for a row that shows anna: the record as it is decides.
+        QFETCH(int, kind);
         QFETCH(QList<int>, delaysMs);
         const QString newer = u"christopher.maximilian"_s;
         const QStringList names = PartNames(int(delaysMs.size()));
         SetUp(names, {u"anna"_s, newer, u"ben"_s});
-        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        // Where the share makes no hard links, records are created in place: told once.
+        const ToolResult reserved = Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names);
+        QCOMPARE(reserved.exitCode, 0);
+        QCOMPARE(reserved.err.count(u"cannot make hard links"_s),
+                 kind == int(NetworkShare::Kind::Smb) ? 1 : 0);
         QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).out.count(u"\tanna\t"_s),
                  names.size());
         QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"release"_s} + names).exitCode, 0);
@@ -185,7 +190,6 @@ private slots:
         f.server->RegisterProject(project);
         QVERIFY(f.Start(project));
         f.Search(At(1, QString()));
-        QCOMPARE(f.List().Count(), names.size());
         f.Trigger("mnuSelectAll");
         f.Trigger("mnuReserveSelectedFiles");
         QCOMPARE(f.Column(0), QStringList(names.size(), u"anna"_s));
