@@ -10,7 +10,9 @@
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QProcess>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -60,6 +62,12 @@ private slots:
         QVERIFY_SERVER_ERROR(server->RegisterProject(QString()), ProjectNotFound);
         QVERIFY_SERVER_ERROR(server->OpenDocument(QString()), InvalidArgument);
         projects.SetActiveProject(b); // an unregistered file may be active
+        // Not while another program's check-out run has the home's run turn.
+        const int turn =
+            ::open(QFile::encodeName(env->scrivoHome() + u"/run.lock"_s), O_RDWR | O_CREAT, 0644);
+        QVERIFY(::flock(turn, LOCK_EX) == 0);
+        QVERIFY_SERVER_ERROR(projects.SetActiveProject(a), RunInProgress, env->scrivoHome());
+        ::close(turn);
         for (const QString &kind : {u"dangling link"_s, u"folder"_s, u"fifo"_s, u"link loop"_s}) {
             MakeNode(kind, env->path(kind));
             QVERIFY_SERVER_ERROR(projects.SetActiveProject(env->path(kind)), ProjectNotFound,
@@ -71,7 +79,6 @@ private slots:
         QVERIFY(QFile::remove(defaultProject));
         projects.SetActiveProject(QString());
         QCOMPARE(projects.ActiveProject(), defaultProject);
-        QCOMPARE(server->MultiUserMode(), MultiUserModes::SingleUser);
 
         // A new server works as the default user, each under a name of its own.
         QCOMPARE(server->UserName(), QString::fromUtf8(::getpwuid(::geteuid())->pw_name));
@@ -449,6 +456,7 @@ private slots:
     void toolWritesTheSampleAndChecksItsArguments()
     {
         const QString folder = env->path(u"sample"_s);
+        QDir().mkpath(folder); // an empty folder holds nothing to overwrite
         QCOMPARE(RunScrivo({u"sample"_s, folder}).exitCode, 0);
         const QString project = folder + u"/Sample.kpj"_s;
         QCOMPARE(RunScrivo({u"projects"_s}).out, u"* "_s + project + u'\n');
