@@ -57,15 +57,17 @@ private slots:
         }
         QCOMPARE(IniDocument::FromFile(file).EntriesOf(u"a"_s).size(), 2);
         // Names compare byte by byte where both are ASCII: only letters match across case, so
-        // "[" is not "{" though they differ by the case bit; other names as text.
-        const QByteArrayList names{"MultiUser",  "[a",        "@",   "key", "ke",
-                                   "k\xC3\xA9y", "k\xC3\xA9", "1_2", "\xFF"};
-        const QStringList wanted{u"multiuser"_s, u"{a"_s, u"`"_s,   u"ke"_s,    u"key"_s,
-                                 u"K\u00C9Y"_s,  u"ke"_s, u"1_2"_s, u"\uFFFD"_s};
+        // "[" is not "{" though they differ by the case bit; other names as text (the Kelvin
+        // sign is a capital k).
+        const QByteArrayList names{"MultiUser",  "[a",        "@",   "key",  "ke",
+                                   "k\xC3\xA9y", "k\xC3\xA9", "1_2", "\xFF", "k"};
+        const QStringList wanted{u"multiuser"_s, u"{a"_s, u"`"_s,   u"ke"_s,     u"key"_s,
+                                 u"K\u00C9Y"_s,  u"ke"_s, u"1_2"_s, u"\uFFFD"_s, u"\u212A"_s};
         QList<bool> same;
         for (qsizetype i = 0; i < names.size(); ++i)
             same.append(IniNameIs(names[i], wanted[i]));
-        QCOMPARE(same, (QList<bool>{true, false, false, false, false, true, false, true, true}));
+        QCOMPARE(same,
+                 (QList<bool>{true, false, false, false, false, true, false, true, true, true}));
         QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.path(u"no.ini"_s)), QString());
         QVERIFY(FailureOf([&] { ReadINI(u"A"_s, u"k"_s, env.root()); }).contains(u"folder"_s));
     }
