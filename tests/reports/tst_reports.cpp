@@ -149,7 +149,7 @@ private slots:
         // A cell above 32767 characters is cut to them; the escape of a control character
         // counts as the seven characters it is stored as, and is never split.
         const QList<ReportRow> rows = {{u"ctl\x01char"_s + QChar(u'\0') + u"nul"_s, u"cr\rlf\n"_s,
-                                        u"b.kpt"_s, longPath, u"_x0041_"_s, u"3"_s},
+                                        u"b.kpt"_s, longPath, u"_x0049_"_s, u"3"_s},
                                        {u" lead"_s, u"tab\there"_s, u"c.kdw"_s, QString(),
                                         u"Bauteil ä 日本 😀 e\u0301 ＡＢ 한 _x00G1_ _x00"_s,
                                         u"10"_s},
