@@ -71,6 +71,13 @@ void FileListModel::RowsChanged(int first, int last)
     emit dataChanged(index(first, 0), index(last, Columns - 1));
 }
 
+void FileListModel::RowsChanged(const QList<int> &changed)
+{
+    if (!changed.isEmpty())
+        RowsChanged(*std::min_element(changed.cbegin(), changed.cend()),
+                    *std::max_element(changed.cbegin(), changed.cend()));
+}
+
 bool FileListModel::SetRefreshMarks(int row, const QString &outOfDate, bool changed)
 {
     Row &marked = rows.at(size_t(row));

@@ -60,6 +60,9 @@ public:
     void RecordChanged(int row) { RowsChanged(row, row); }
     // The records of the rows first to last (0-based) changed: the view shows them again.
     void RowsChanged(int first, int last);
+    // The same once over the span of these rows (any order), so that many changed rows cost
+    // the view (and the counts) one update; nothing when there are none.
+    void RowsChanged(const QList<int> &changed);
     // What a refresh found for the row: why its texts are out of date ("" when they are
     // current) and whether it changed them. Tells the view nothing, so that a refresh of many
     // rows tells it once (RowsChanged); returns whether the row's marks changed.

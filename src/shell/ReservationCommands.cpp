@@ -143,18 +143,14 @@ void ReservationCommands::RefreshAllRows()
     // Rows that could not be read are marked as out of date, and rows that changed as such,
     // until a refresh reads them again; the view (and the counts) hear of it once.
     FileListModel &model = *view.Model();
-    int first = model.Count();
-    int last = -1;
+    QList<int> marked;
     for (size_t i = 0; i < result.Readings.size(); ++i) {
         const RefreshResult::Reading &reading = result.Readings[i];
         const int row = rows.at(qsizetype(i));
-        if (reading.Tried && model.SetRefreshMarks(row, reading.Failure, reading.Changed)) {
-            first = qMin(first, row);
-            last = qMax(last, row);
-        }
+        if (reading.Tried && model.SetRefreshMarks(row, reading.Failure, reading.Changed))
+            marked.append(row);
     }
-    if (first <= last)
-        model.RowsChanged(first, last);
+    model.RowsChanged(marked);
     if (result.Changed > 0)
         list.SetSaved(false);
     QString note = Brevant::tr("Refreshed %1").arg(QTime::currentTime().toString(u"HH:mm:ss"));
@@ -197,15 +193,12 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
             const QMutexLocker locked(&pendingLock);
             taken.swap(pending);
         }
-        int first = model.Count();
-        int last = -1;
+        QList<int> shown;
         for (const auto &[position, texts] : std::as_const(taken)) {
             ShowTexts(*records.at(position), texts);
-            first = qMin(first, rows.at(position));
-            last = qMax(last, rows.at(position));
+            shown.append(rows.at(position));
         }
-        if (first <= last)
-            model.RowsChanged(first, last);
+        model.RowsChanged(shown);
     };
     observer.RowDone = [&] { ++done; };
     observer.Cancelled = [&] { return cancelled.load(); };
