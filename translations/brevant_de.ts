@@ -827,5 +827,17 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
         <source>Refresh every &amp;minute</source>
         <translation>Jede &amp;Minute aktualisieren</translation>
     </message>
+    <message>
+        <source>%1 was not reserved: the share still reports a reservation record that the file server no longer holds. Try again in a moment.</source>
+        <translation>%1 wurde nicht reserviert: Die Freigabe meldet noch eine Reservierungsdatei, die der Dateiserver nicht mehr hat. Versuchen Sie es gleich noch einmal.</translation>
+    </message>
+    <message>
+        <source>the share is not reachable (%1)</source>
+        <translation>die Freigabe ist nicht erreichbar (%1)</translation>
+    </message>
+    <message>
+        <source>it is no longer mounted at %1</source>
+        <translation>sie ist nicht mehr unter %1 eingehängt</translation>
+    </message>
 </context>
 </TS>

@@ -293,6 +293,28 @@ qint64 NetworkShare::Requests() const
     return requests;
 }
 
+void NetworkShare::CutConnections()
+{
+    // Each connection has a process of the server's group of its own (socat forks one for
+    // each, and it runs the server); the group's leader is the listener.
+    const qint64 group = servers.front()->process.processId();
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numbered = false;
+        const pid_t pid = pid_t(entry.toInt(&numbered));
+        if (numbered && pid != group && ::getpgid(pid) == pid_t(group))
+            ::kill(pid, SIGKILL);
+    }
+    for (int workstation = 1; workstation <= 2; ++workstation)
+        WaitFor([&] { return !IsMounted(At(QStringLiteral("m%1").arg(workstation))); });
+}
+
+void NetworkShare::KillClient(int workstation)
+{
+    const qint64 client = mounts[workstation - 1]->process.processId();
+    ::kill(-pid_t(client), SIGKILL);
+    mounts[workstation - 1]->process.waitForFinished(StartMs);
+}
+
 bool NetworkShare::Remount(int workstation)
 {
     Unmount(workstation);

@@ -44,6 +44,13 @@ public:
     // Unmounts workstation's mount and mounts it again: a client with empty caches.
     bool Remount(int workstation);
 
+    // The server ends every connection it has (its listener stays): sshfs then unmounts
+    // itself, and the mount points are empty folders until Remount.
+    void CutConnections();
+    // The workstation's client is killed: its mount stays, and every call on it fails with
+    // ENOTCONN until Remount.
+    void KillClient(int workstation);
+
     // The requests the SFTP server has answered so far (with countRequests), else -1.
     qint64 Requests() const;
 

@@ -2,6 +2,7 @@
 #include "system/Translation.h"
 
 #include "system/FileError.h"
+#include "system/FileSystems.h"
 #include "system/PathAt.h"
 
 #include <algorithm>
@@ -45,12 +46,28 @@ bool isDotOrDotDot(const char *name)
 
 DirectoryListing DirectoryListing::Read(const QString &folder)
 {
-    DirectoryListing listing;
     const QByteArray path = EncodeFileName(folder);
-    if (path.isEmpty()) {
-        listing.errorText = Brevant::tr("No folder given");
+    for (int attempt = 0;; ++attempt) {
+        DirectoryListing listing;
+        if (path.isEmpty()) {
+            listing.errorText = Brevant::tr("No folder given");
+            return listing;
+        }
+        const int error = listing.ReadFrom(path);
+        if (error == 0)
+            return listing;
+        // A FUSE network client that failed for a moment is asked again, as for documents.
+        if (error == EIO && IsFuseNetworkFileSystem(DeviceOfNearest(path)) &&
+            WaitAfterTransientFailure(attempt))
+            continue;
+        listing.errorText =
+            error == ENOENT || error == ENOTDIR ? MissingReason(path, error) : errnoText(error);
         return listing;
     }
+}
+
+int DirectoryListing::ReadFrom(const QByteArray &path)
+{
     // A folder nested past PATH_MAX is opened through PathAt.
     DIR *dir = nullptr;
     if (path.size() < PATH_MAX) {
@@ -64,18 +81,16 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
             errno = error;
         }
     }
-    if (!dir) {
-        listing.errorText = errnoText(errno);
-        return listing;
-    }
+    if (!dir)
+        return errno;
     const int fd = ::dirfd(dir);
     struct stat info;
     if (::fstat(fd, &info) != 0) {
-        listing.errorText = errnoText(errno);
+        const int error = errno;
         ::closedir(dir);
-        return listing;
+        return error;
     }
-    listing.identity = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+    identity = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
 
     // The names go into one buffer and the entries point into it: one allocation for a
     // folder instead of one for each of its entries.
@@ -91,30 +106,28 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
         const dirent *entry = ::readdir(dir);
         if (!entry) {
             if (errno != 0) {
-                listing.errorText = errnoText(errno);
+                const int error = errno;
                 ::closedir(dir);
-                return listing;
+                return error;
             }
             break;
         }
         if (isDotOrDotDot(entry->d_name))
             continue;
         const qsizetype length = qsizetype(std::strlen(entry->d_name));
-        found.push_back({listing.names.size(), length, entryIsFolder(fd, entry)});
-        listing.names.append(entry->d_name, length);
+        found.push_back({names.size(), length, entryIsFolder(fd, entry)});
+        names.append(entry->d_name, length);
     }
     ::closedir(dir);
 
-    listing.entries.reserve(found.size());
+    entries.reserve(found.size());
     for (const Found &entry : found)
-        listing.entries.push_back(
-            {QByteArray::fromRawData(listing.names.constData() + entry.offset, entry.length),
-             entry.isFolder});
-    std::sort(listing.entries.begin(), listing.entries.end(),
-              [](const DirectoryEntry &a, const DirectoryEntry &b) {
-                  return std::string_view(a.RawName.constData(), size_t(a.RawName.size())) <
-                         std::string_view(b.RawName.constData(), size_t(b.RawName.size()));
-              });
-    listing.open = true;
-    return listing;
+        entries.push_back({QByteArray::fromRawData(names.constData() + entry.offset, entry.length),
+                           entry.isFolder});
+    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry &a, const DirectoryEntry &b) {
+        return std::string_view(a.RawName.constData(), size_t(a.RawName.size())) <
+               std::string_view(b.RawName.constData(), size_t(b.RawName.size()));
+    });
+    open = true;
+    return 0;
 }

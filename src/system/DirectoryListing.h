@@ -48,6 +48,9 @@ public:
     const std::vector<DirectoryEntry> &Entries() const { return entries; }
 
 private:
+    // Reads the folder into this listing: 0, or the error.
+    int ReadFrom(const QByteArray &path);
+
     bool open = false;
     QString errorText;
     FolderIdentity identity;

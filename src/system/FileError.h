@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <stdexcept>
 
@@ -19,5 +20,10 @@ public:
     QString Reason;
 };
 
-// The operating system's text for an errno value.
+// The operating system's text for an errno value; where it means that a network file
+// system's server cannot be reached, "the share is not reachable (<text>)".
 QString SystemReason(int error);
+// Why path is not there (error: ENOENT or ENOTDIR): the system's text, or that the share it
+// was on is no longer mounted (an sshfs client that lost its connection unmounts itself, and
+// the folder it was mounted on is then empty).
+QString MissingReason(const QByteArray &path, int error);

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QThread>
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 namespace {
@@ -12,13 +13,20 @@ namespace {
 // that it does not know (a mount made since); a device that is in no mount (a btrfs
 // subvolume has a number of its own) is remembered as "" so the table is not read for each
 // of its files.
+struct Mounts
+{
+    QHash<quint64, QByteArray> types;
+    // The mount points of network file systems, by device.
+    QHash<quint64, QByteArray> networkPoints;
+};
+
 struct MountTable
 {
     QMutex lock;
-    QHash<quint64, QByteArray> types;
+    Mounts mounts;
 };
 
-MountTable &Mounts()
+MountTable &TheMountTable()
 {
     static MountTable table;
     return table;
@@ -29,14 +37,41 @@ quint64 Key(unsigned int major, unsigned int minor)
     return (quint64(major) << 32) | minor;
 }
 
+bool IsNetworkType(const QByteArray &type)
+{
+    static const QByteArrayList Kernel{"nfs",  "nfs4",      "cifs", "smb3",   "smbfs", "9p",
+                                       "ceph", "glusterfs", "afs",  "lustre", "ncpfs"};
+    return type.startsWith("fuse.") || Kernel.contains(type);
+}
+
+// A mount point as mountinfo writes it: a blank, tab, line break or backslash as \ooo.
+QByteArray UnescapedMountPoint(const QByteArray &field)
+{
+    QByteArray point;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                point.append(char(code));
+                i += 3;
+                continue;
+            }
+        }
+        point.append(field[i]);
+    }
+    return point;
+}
+
 // Each line: "id parent major:minor root mount-point options [optional fields] - type source
 // super-options".
-QHash<quint64, QByteArray> ReadMountTable()
+Mounts ReadMountTable()
 {
-    QHash<quint64, QByteArray> types;
+    Mounts mounts;
+    QHash<quint64, QByteArray> &types = mounts.types;
     QFile file(QStringLiteral("/proc/self/mountinfo"));
     if (!file.open(QIODevice::ReadOnly))
-        return types;
+        return mounts;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
         const QList<QByteArray> fields = line.split(' ');
@@ -48,30 +83,39 @@ QHash<quint64, QByteArray> ReadMountTable()
         bool minorOk = false;
         const uint major = numbers.value(0).toUInt(&majorOk);
         const uint minor = numbers.value(1).toUInt(&minorOk);
-        if (majorOk && minorOk)
-            types.insert(Key(major, minor), fields.at(separator + 1));
+        if (!majorOk || !minorOk || fields.size() < 5)
+            continue;
+        const QByteArray &type = fields.at(separator + 1);
+        types.insert(Key(major, minor), type);
+        if (IsNetworkType(type))
+            mounts.networkPoints.insert(Key(major, minor), UnescapedMountPoint(fields.at(4)));
     }
-    return types;
+    return mounts;
 }
 
 } // namespace
 
 QByteArray FileSystemTypeOf(dev_t device)
 {
-    MountTable &table = Mounts();
+    MountTable &table = TheMountTable();
     const QMutexLocker locked(&table.lock);
+    QHash<quint64, QByteArray> &types = table.mounts.types;
     const quint64 key = Key(major(device), minor(device));
-    if (const auto found = table.types.constFind(key); found != table.types.constEnd())
+    if (const auto found = types.constFind(key); found != types.constEnd())
         return *found;
-    QHash<quint64, QByteArray> fresh = ReadMountTable();
-    // The devices known as in no mount stay known so.
-    for (auto it = table.types.cbegin(); it != table.types.cend(); ++it)
-        if (it->isEmpty() && !fresh.contains(it.key()))
-            fresh.insert(it.key(), QByteArray());
-    table.types = std::move(fresh);
-    if (!table.types.contains(key))
-        table.types.insert(key, QByteArray());
-    return table.types.value(key);
+    Mounts fresh = ReadMountTable();
+    // The devices known as in no mount stay known so, and so do the network mounts seen: a
+    // share that went away is told as such (LostShareOf).
+    for (auto it = types.cbegin(); it != types.cend(); ++it)
+        if (it->isEmpty() && !fresh.types.contains(it.key()))
+            fresh.types.insert(it.key(), QByteArray());
+    for (auto it = table.mounts.networkPoints.cbegin(); it != table.mounts.networkPoints.cend();
+         ++it)
+        fresh.networkPoints.insert(it.key(), it.value());
+    table.mounts = std::move(fresh);
+    if (!types.contains(key))
+        types.insert(key, QByteArray());
+    return types.value(key);
 }
 
 namespace {
@@ -91,11 +135,9 @@ Kind KindOf(dev_t device)
     thread_local bool known = false;
     if (known && device == lastDevice)
         return last;
-    static const QByteArrayList Kernel{"nfs",  "nfs4",      "cifs", "smb3",   "smbfs", "9p",
-                                       "ceph", "glusterfs", "afs",  "lustre", "ncpfs"};
     const QByteArray type = FileSystemTypeOf(device);
     last.fuseNetwork = type.startsWith("fuse.");
-    last.network = last.fuseNetwork || Kernel.contains(type);
+    last.network = IsNetworkType(type);
     lastDevice = device;
     known = true;
     return last;
@@ -122,4 +164,41 @@ bool WaitAfterTransientFailure(int attempt)
         return false;
     QThread::msleep(qMin(20UL << attempt, 1500UL));
     return true;
+}
+
+void PauseMilliseconds(unsigned long milliseconds)
+{
+    QThread::msleep(milliseconds);
+}
+
+QByteArray LostShareOf(const QByteArray &path)
+{
+    MountTable &table = TheMountTable();
+    const QMutexLocker locked(&table.lock);
+    QByteArray point;
+    for (const QByteArray &seen : std::as_const(table.mounts.networkPoints))
+        if (seen.size() > point.size() && path.startsWith(seen) &&
+            (path.size() == seen.size() || path[seen.size()] == '/'))
+            point = seen;
+    if (point.isEmpty())
+        return {};
+    const Mounts now = ReadMountTable();
+    for (auto it = now.networkPoints.cbegin(); it != now.networkPoints.cend(); ++it)
+        if (it.value() == point)
+            return {};
+    return point;
+}
+
+dev_t DeviceOfNearest(const QByteArray &path)
+{
+    QByteArray at = path;
+    for (;;) {
+        struct stat st;
+        if (::stat(at.constData(), &st) == 0)
+            return st.st_dev;
+        const qsizetype slash = at.lastIndexOf('/');
+        if (slash <= 0)
+            return 0;
+        at.truncate(slash);
+    }
 }

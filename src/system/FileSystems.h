@@ -26,10 +26,20 @@ bool IsFuseNetworkFileSystem(dev_t device);
 // trip, and many in flight together take little longer than one.
 bool IsNetworkFileSystem(dev_t device);
 
+// The mount point of the network file system that path was on, when the programs saw that
+// share mounted there before and it is mounted there no more; "" otherwise.
+QByteArray LostShareOf(const QByteArray &path);
+
+// The device of path, or of the nearest folder above it that is there (0: none).
+dev_t DeviceOfNearest(const QByteArray &path);
+
 // A FUSE network client may fail a call with EIO for a moment: the FUSE SMB client drops its
 // connection when another workstation removes a file it is looking up, and fails what was in
 // flight on it. Waits a little before the next try; false when the tries are used up.
 bool WaitAfterTransientFailure(int attempt);
+
+// Sleeps this long (without a Qt event loop).
+void PauseMilliseconds(unsigned long milliseconds);
 
 // Makes the system call again while a FUSE network file system fails it for a moment (EIO),
 // for about six seconds at most; its last result, errno as it left it.
@@ -43,5 +53,20 @@ template <typename Call> auto RepeatWhileTransient(dev_t device, Call call) -> d
             errno = error;
             return result;
         }
+    }
+}
+
+// Makes the call again while it fails with EBUSY, for about two seconds: an SMB server refuses
+// to remove or rename a file for a moment while another client has it open (a workstation
+// reading it). Each try is repeated while the file system fails it for a moment.
+template <typename Call> int RepeatWhileBusy(dev_t device, Call call)
+{
+    for (unsigned long pause = 5;; pause *= 2) {
+        const int result = RepeatWhileTransient(device, call);
+        if (result == 0 || errno != EBUSY || pause > 1000)
+            return result;
+        const int error = errno;
+        PauseMilliseconds(pause);
+        errno = error;
     }
 }

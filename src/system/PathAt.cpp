@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -94,7 +95,10 @@ int RemovePath(const QByteArray &path)
     return Through(path, [](int folder, const char *name) { return ::unlinkat(folder, name, 0); });
 }
 
-int LinkPath(const QByteArray &from, const QByteArray &to)
+namespace {
+
+// Calls call(fromFolder, fromName, toFolder, toName) through both paths' PathAt.
+template <typename Call> int ThroughBoth(const QByteArray &from, const QByteArray &to, Call call)
 {
     const PathAt source(from);
     const PathAt target(to);
@@ -102,5 +106,35 @@ int LinkPath(const QByteArray &from, const QByteArray &to)
         errno = source.Folder() == -1 ? source.Error() : target.Error();
         return -1;
     }
-    return ::linkat(source.Folder(), source.Name(), target.Folder(), target.Name(), 0);
+    return call(source.Folder(), source.Name(), target.Folder(), target.Name());
+}
+
+} // namespace
+
+int LinkPath(const QByteArray &from, const QByteArray &to)
+{
+    return ThroughBoth(from, to,
+                       [](int fromFolder, const char *fromName, int toFolder, const char *toName) {
+                           return ::linkat(fromFolder, fromName, toFolder, toName, 0);
+                       });
+}
+
+int RenamePath(const QByteArray &from, const QByteArray &to, bool replace)
+{
+    return ThroughBoth(
+        from, to, [&](int fromFolder, const char *fromName, int toFolder, const char *toName) {
+            if (!replace) {
+                const int result =
+                    ::renameat2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE);
+                if (result == 0 || (errno != EINVAL && errno != ENOSYS))
+                    return result;
+            }
+            return ::renameat(fromFolder, fromName, toFolder, toName);
+        });
+}
+
+int ChangeModePath(const QByteArray &path, mode_t mode)
+{
+    return Through(path,
+                   [&](int folder, const char *name) { return ::fchmodat(folder, name, mode, 0); });
 }

@@ -37,3 +37,7 @@ int MakeFolder(const QByteArray &path, mode_t mode);
 int RemoveFolder(const QByteArray &path);
 int RemovePath(const QByteArray &path);
 int LinkPath(const QByteArray &from, const QByteArray &to);
+// With replace false, nothing at to is replaced where the file system can refuse it
+// (RENAME_NOREPLACE: local disks); elsewhere an empty folder or a file at to is replaced.
+int RenamePath(const QByteArray &from, const QByteArray &to, bool replace = true);
+int ChangeModePath(const QByteArray &path, mode_t mode);

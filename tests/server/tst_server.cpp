@@ -310,11 +310,29 @@ private slots:
         }
     }
 
+    void changesTakeTurnsSoNoReleaseRemovesARecordItDidNotLookAt_data()
+    {
+        // The turn's time as the server keeps it, moved by plantedSeconds; the second
+        // release's workstation clock, wrong by clockSeconds.
+        QTest::addColumn<int>("plantedSeconds");
+        QTest::addColumn<int>("clockSeconds");
+        QTest::addColumn<bool>("takenOver");
+        QTest::addRow("a clock two hours ahead") << 0 << 7200 << false;
+        QTest::addRow("a clock two hours behind") << 0 << -7200 << false;
+        QTest::addRow("a turn two minutes old") << -120 << 0 << true;
+        QTest::addRow("a turn from the server's future") << 7200 << 0 << true;
+    }
+
     void changesTakeTurnsSoNoReleaseRemovesARecordItDidNotLookAt()
     {
-        // anna's release in another process has looked at her record and stops before it
-        // removes it. Meanwhile nobody can reserve the document, and a second release of it
-        // waits for its turn, then finds nothing left to release.
+        // anna's release in another process has looked at her record in its turn and stalls
+        // before it takes the record away. A second release of it waits for the turn: nobody
+        // can reserve meanwhile. Only a turn more than a minute old on the server's clock is
+        // taken over, whatever the waiter's clock says; the stalled release, let go after
+        // ben reserved, then finds its turn gone, looks again and leaves ben's record.
+        QFETCH(int, plantedSeconds);
+        QFETCH(int, clockSeconds);
+        QFETCH(bool, takenOver);
         const QString path = WorkShared(u"anna"_s);
         server->OpenDocument(path)->Reserve();
         const QString pause = env->path(u"pause"_s);
@@ -323,26 +341,55 @@ private slots:
         first.setProcessEnvironment(PausedBefore(ScrivoReservationPath(path), pause));
         first.start(ScrivoToolPath(), {u"release"_s, u"--user"_s, u"anna"_s, path});
         QVERIFY(WaitUntilPaused(pause));
+        const QByteArray turn = QFile::encodeName(env->path(u"w/.Part.kpt.lock"_s));
+        const timeval planted[2] = {{::time(nullptr) + plantedSeconds, 0},
+                                    {::time(nullptr) + plantedSeconds, 0}};
+        QVERIFY(::utimes(turn.constData(), planted) == 0);
         QProcess second;
+        second.setProcessEnvironment(
+            WithPreload(QProcessEnvironment::systemEnvironment(),
+                        {{u"BREVANT_CLOCK_SHIFT"_s, QString::number(clockSeconds)}}));
         second.start(ScrivoToolPath(), {u"release"_s, u"--user"_s, u"anna"_s, path});
         ScrivoServer ben;
         ben.SetUserName(u"ben"_s);
-        for (int attempt = 0; attempt < 20; ++attempt)
+        if (takenOver) {
+            // Not before the waiter has itself waited a few seconds.
+            QVERIFY(!second.waitForFinished(3000));
+            QVERIFY(second.waitForFinished(20000) && second.exitCode() == 0);
+            ben.OpenDocument(path)->Reserve();
+        } else {
+            QVERIFY(!second.waitForFinished(8000));
             QVERIFY_SERVER_ERROR(ben.OpenDocument(path)->Reserve(), AlreadyReserved, u"anna"_s);
-        QVERIFY(!second.waitForFinished(300));
+        }
         LetGo(pause);
-        for (QProcess *release : {&first, &second})
-            QVERIFY(release->waitForFinished(30000) && release->exitCode() == 0);
-        QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
+        const ToolResult stalled = FinishTool(first, 30000);
+        const ToolResult waited = FinishTool(second, 30000);
+        QCOMPARE(stalled.exitCode, int(takenOver));
+        QVERIFY2(!takenOver || stalled.err.contains(u"reserved by ben, not by anna"_s),
+                 qPrintable(stalled.err));
+        QCOMPARE(waited.exitCode, 0);
+        QCOMPARE(server->OpenDocument(path)->Reservation().By, takenOver ? u"ben"_s : QString());
+        const QStringList left{u".Part.kpt.reservation"_s, u"Part.kpt"_s};
+        QCOMPARE(FolderEntries(env->path(u"w"_s)), takenOver ? left : left.mid(1));
+    }
 
-        // A turn left by a change that never ended is taken over after a minute.
+    void leftOverTurnsAreTakenOver()
+    {
+        // A turn left by a change that was killed, with what it had moved into its token,
+        // and an empty one as earlier versions left them: each is taken over after a minute.
+        const QString path = WorkShared(u"anna"_s);
         server->OpenDocument(path)->Reserve();
-        const QByteArray turn = QFile::encodeName(env->path(u"w/.Part.kpt.lock"_s));
-        QVERIFY(::mkdir(turn.constData(), 0755) == 0);
-        const timeval longAgo[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
-        QVERIFY(::utimes(turn.constData(), longAgo) == 0);
-        server->OpenDocument(path)->ReleaseReservation();
-        QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
+        const QString turn = env->path(u"w/.Part.kpt.lock"_s);
+        for (const QByteArray &left : {QByteArray("t1-left/gone"), QByteArray()}) {
+            if (!left.isEmpty())
+                WriteWhole(turn + u'/' + QString::fromLatin1(left), "[Reservation]\n");
+            QVERIFY(QDir().mkpath(turn));
+            const timeval longAgo[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+            QVERIFY(::utimes(QFile::encodeName(turn).constData(), longAgo) == 0);
+            server->OpenDocument(path)->ReleaseReservation();
+            QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
+            server->OpenDocument(path)->Reserve();
+        }
     }
 
     void commandLinesAreConventional_data()

@@ -278,6 +278,112 @@ private slots:
                      ReadBytes(env.path(Users[i] + u".release"_s)).left(2000));
         QCOMPARE(Served().size(), documents + 1);
     }
+
+    void aStalledCheckOutNeverPlacesItsRecordOverAnother_data() { EachShare(); }
+
+    void aStalledCheckOutNeverPlacesItsRecordOverAnother()
+    {
+        // anna's check-out through workstation 1 found the document free in its turn and
+        // stalls before it puts its record in place, for longer than a turn may last. ben's
+        // through workstation 2 takes the turn over and reserves; anna's, let go, finds its
+        // turn gone, looks again and is refused: ben's record stays.
+        SetUp({u"A.kpt"_s}, {u"anna"_s, u"carl"_s, u"ben"_s});
+        const QString pause = env.path(u"pause-%1"_s.arg(folder));
+        QDir().mkpath(pause);
+        QProcess anna;
+        anna.setProcessEnvironment(
+            PausedBefore(At(1, u".A.kpt.lock/t*/new"_s), pause, HomeOf(u"anna"_s)));
+        anna.start(ScrivoToolPath(), {u"reserve"_s, u"--user"_s, u"anna"_s, At(1, u"A.kpt"_s)});
+        QVERIFY(WaitUntilPaused(pause));
+        const QByteArray turn = QFile::encodeName(Share().Served(folder + u"/.A.kpt.lock"_s));
+        const utimbuf longAgo{::time(nullptr) - 120, ::time(nullptr) - 120};
+        QCOMPARE(::utime(turn.constData(), &longAgo), 0);
+        const ToolResult ben = Scrivo(u"ben"_s, 2, {u"reserve"_s, u"A.kpt"_s});
+        QVERIFY2(ben.exitCode == 0, qPrintable(ben.err));
+        LetGo(pause);
+        const ToolResult stalled = FinishTool(anna, 60000);
+        QVERIFY2(stalled.exitCode == 1 && stalled.err.contains(u"already reserved by ben"_s),
+                 qPrintable(stalled.err));
+        for (int workstation : {1, 2})
+            QVERIFY(Scrivo(u"carl"_s, workstation, {u"status"_s, u"A.kpt"_s})
+                        .out.contains(u"\tben\t"_s));
+        QCOMPARE(Served(), (QStringList{u".A.kpt.reservation"_s, u"A.kpt"_s, u"S.kpj"_s}));
+    }
+
+    void aNameTheOtherMountStillKnowsIsLookedAtAgain_data() { EachShare(); }
+
+    void aNameTheOtherMountStillKnowsIsLookedAtAgain()
+    {
+        // Workstation 2 has seen anna's records; she releases them through workstation 1.
+        // ben's check-out through workstation 2 right after finds them free, however long
+        // its client still remembers their names.
+        const QStringList names = PartNames(6);
+        SetUp(names, {u"anna"_s, u"carl"_s, u"ben"_s});
+        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"reserve"_s} + names).exitCode, 0);
+        QCOMPARE(Scrivo(u"ben"_s, 2, QStringList{u"status"_s} + names).out.count(u"\tanna\t"_s),
+                 names.size());
+        QCOMPARE(Scrivo(u"anna"_s, 1, QStringList{u"release"_s} + names).exitCode, 0);
+        const ToolResult ben = Scrivo(u"ben"_s, 2, QStringList{u"reserve"_s} + names);
+        QVERIFY2(ben.exitCode == 0, qPrintable(ben.err));
+        QCOMPARE(Scrivo(u"carl"_s, 1, QStringList{u"status"_s} + names).out.count(u"\tben\t"_s),
+                 names.size());
+    }
+
+    void aFolderListingThatFailsForAMomentIsAskedAgain_data() { EachShare(); }
+
+    void aFolderListingThatFailsForAMomentIsAskedAgain()
+    {
+        // Right after failed look-ups a FUSE client may fail a listing for a moment (EIO).
+        SetUp(PartNames(3), {u"anna"_s, u"carl"_s, u"ben"_s});
+        QProcess list;
+        list.setProcessEnvironment(
+            WithPreload(HomeOf(u"ben"_s), {{u"BREVANT_FAIL_LISTING"_s, u"*/"_s + folder},
+                                           {u"BREVANT_FAIL_TIMES"_s, u"2"_s}}));
+        list.start(ScrivoToolPath(), {u"list"_s, At(2, QString())});
+        const ToolResult listed = FinishTool(list, 60000);
+        QVERIFY2(listed.exitCode == 0, qPrintable(listed.err));
+        QCOMPARE(listed.out.count(u"\tavailable\t"_s), 3);
+    }
+
+    void aLostConnectionIsToldAsSuch_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("serverSide");
+        QTest::addColumn<QString>("why");
+        const int sshfs = int(NetworkShare::Kind::Sshfs);
+        QTest::addRow("the server ends the connection")
+            << sshfs << true << u"it is no longer mounted at "_s;
+        QTest::addRow("the client is killed")
+            << sshfs << false << u"Transport endpoint is not connected"_s;
+    }
+
+    void aLostConnectionIsToldAsSuch()
+    {
+        // A check-out run loses its share before it takes its first turn: the documents that
+        // exist there are not said to be missing.
+        QFETCH(bool, serverSide);
+        QFETCH(QString, why);
+        const QStringList names = PartNames(3);
+        SetUp(names, {u"anna"_s, u"carl"_s, u"ben"_s});
+        const QString pause = env.path(u"pause-%1"_s.arg(folder));
+        QDir().mkpath(pause);
+        QProcess run;
+        run.setProcessEnvironment(PausedBefore(At(2, u".trn-*"_s), pause, HomeOf(u"ben"_s)));
+        QStringList arguments{u"reserve"_s, u"--user"_s, u"ben"_s};
+        for (const QString &name : names)
+            arguments.append(At(2, name));
+        run.start(ScrivoToolPath(), arguments);
+        QVERIFY(WaitUntilPaused(pause));
+        if (serverSide)
+            Share().CutConnections();
+        else
+            Share().KillClient(2);
+        LetGo(pause);
+        const ToolResult ben = FinishTool(run, 120000);
+        QVERIFY(Share().Remount(1) && Share().Remount(2));
+        QCOMPARE(ben.exitCode, 1);
+        QCOMPARE(ben.err.count(u": the share is not reachable ("_s + why), names.size());
+    }
 };
 
 QTEST_MAIN(TestShares)

@@ -55,7 +55,7 @@ QString ScrivoToolPath()
 
 ToolResult FinishTool(QProcess &process, int timeoutMs)
 {
-    if (!process.waitForFinished(timeoutMs)) {
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
         return {};
@@ -74,15 +74,22 @@ ToolResult RunScrivo(const QStringList &arguments, int timeoutMs,
     return FinishTool(process, timeoutMs);
 }
 
-QProcessEnvironment PausedBefore(const QString &path, const QString &folder)
+QProcessEnvironment WithPreload(QProcessEnvironment base,
+                                const QList<std::pair<QString, QString>> &variables)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(BREVANT_PAUSE_PRELOAD));
-    environment.insert(QStringLiteral("BREVANT_PAUSE_PATH"), path);
-    environment.insert(QStringLiteral("BREVANT_PAUSE_FOLDER"), folder);
+    base.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(BREVANT_PAUSE_PRELOAD));
     // A sanitized build would refuse a library loaded before its runtime.
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
-    return environment;
+    base.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    for (const auto &[name, value] : variables)
+        base.insert(name, value);
+    return base;
+}
+
+QProcessEnvironment PausedBefore(const QString &pattern, const QString &folder,
+                                 const QProcessEnvironment &base)
+{
+    return WithPreload(base, {{QStringLiteral("BREVANT_PAUSE_PATH"), pattern},
+                              {QStringLiteral("BREVANT_PAUSE_FOLDER"), folder}});
 }
 
 bool WaitUntilPaused(const QString &folder)

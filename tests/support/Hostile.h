@@ -39,8 +39,8 @@ struct ToolResult
     QString err;
 };
 
-// Waits for the started process to end, killing it after timeoutMs, and collects its exit
-// code and output.
+// Waits for the started process to end (if it has not yet), killing it after timeoutMs, and
+// collects its exit code and output.
 ToolResult FinishTool(QProcess &process, int timeoutMs);
 
 QString ScrivoToolPath();
@@ -49,8 +49,14 @@ ToolResult
 RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
-// An environment in which a program stops before it renames or removes the file at path (see
-// PausePreload.cpp) until LetGo: it then created "<folder>/paused".
-QProcessEnvironment PausedBefore(const QString &path, const QString &folder);
+// The environment base with the tests' preload (PausePreload.cpp) and the variables that tell
+// it what to do.
+QProcessEnvironment WithPreload(QProcessEnvironment base,
+                                const QList<std::pair<QString, QString>> &variables);
+// An environment in which a program stops before it renames, links or removes a file whose
+// path matches pattern until LetGo: it then created "<folder>/paused".
+QProcessEnvironment
+PausedBefore(const QString &pattern, const QString &folder,
+             const QProcessEnvironment &base = QProcessEnvironment::systemEnvironment());
 bool WaitUntilPaused(const QString &folder);
 void LetGo(const QString &folder);

@@ -2,15 +2,16 @@
 #include "system/Translation.h"
 
 #include "server/ServerError.h"
+#include "system/DirectoryListing.h"
 #include "system/FileError.h"
+#include "system/FileNames.h"
 #include "system/FileSystems.h"
 #include "system/PathAt.h"
+#include "system/Umask.h"
 
-#include <QDateTime>
-#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QThread>
 #include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,14 +19,39 @@ namespace {
 // A change takes milliseconds. A waiter whose look at the record cannot settle it waits
 // this long: past the 20 s for which sshfs may still show a turn that another workstation
 // has removed.
-constexpr int WaitMs = 25000;
-// A turn this old was left by a change that never ended; a waiter looks at its age this often.
-constexpr qint64 LeftOverSeconds = 60;
+constexpr qint64 WaitMs = 25000;
+// A turn older than this on the server's clock was left by a change that never ended...
+constexpr qint64 LeftOverMs = 60000;
+// ...and is taken over only by a waiter that has waited for it this long itself.
+constexpr qint64 LeastWaitBeforeTakeOverMs = 5000;
+// How often a waiter looks at the turn's age.
 constexpr qint64 LeftOverCheckMs = 1000;
 
-bool IsLeftOver(const struct stat &st)
+// The folder would take no new entry: a change then goes on without a turn, and its own step
+// meets the same refusal.
+bool RefusesNewEntries(int error)
 {
-    return qAbs(QDateTime::currentSecsSinceEpoch() - qint64(st.st_mtim.tv_sec)) > LeftOverSeconds;
+    return error == EACCES || error == EPERM || error == EROFS || error == ENOSPC ||
+           error == EDQUOT;
+}
+
+// Whether a move through the token failed because the token is gone: its turn was taken
+// over (an NFS client that kept the removed folder's handle is told it is stale).
+bool TokenGone(int error)
+{
+    return error == ENOENT || error == ESTALE || error == ENOTDIR;
+}
+
+qint64 Milliseconds(const struct timespec &time)
+{
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
+}
+
+[[noreturn]] void ThrowChangeFailed(const QString &document, const QString &why)
+{
+    throw ServerError(
+        ServerErrors::WriteFailed,
+        Brevant::tr("The reservation of %1 could not be changed: %2").arg(document, why));
 }
 
 } // namespace
@@ -39,57 +65,65 @@ QByteArray DocumentTurn::TurnPathOf(const QByteArray &recordPath)
     return turn + ".lock";
 }
 
-DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const QString &document,
-                           const std::function<bool()> &waitOn)
-    : path(TurnPathOf(recordPath)), device(fileSystem)
+DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_t folderMode,
+                           const QString &document, const std::function<bool()> &waitOn)
+    : record(recordPath), path(TurnPathOf(recordPath)), device(fileSystem)
 {
-    QElapsedTimer waited;
-    waited.start();
-    qint64 lastChecked = 0;
+    if (!MakeOwnFolder(folderMode, document))
+        return;
+    qint64 lastChecked = -LeftOverCheckMs;
     unsigned long pause = 2;
     for (;;) {
-        // Anyone who may change records in the folder may end a turn left over.
-        if (RepeatWhileTransient(device, [&] { return MakeFolder(path, 0777); }) == 0) {
+        // Refused while another turn is at the name: it holds that change's token.
+        if (RepeatWhileTransient(device, [&] { return RenamePath(ownFolder, path, false); }) == 0) {
             taken = true;
+            token = path + "/" + tokenName;
+            ownFolder.clear();
             return;
         }
         const int error = errno;
-        // The turn is looked at only when the refusal does not tell (an SFTP server refuses
-        // a folder that is there in its own words) and now and then for its age: a look at
-        // a folder that another client is removing makes the FUSE SMB client drop its
-        // connection.
+        // A turn at the name is no reason for ENOENT: the own folder, or the record's, went.
+        if (error == ENOENT || error == ENOTDIR) {
+            const QString why = MissingReason(ownFolder, error);
+            RemoveOwnFolder();
+            ThrowChangeFailed(document, why);
+        }
+        // The turn is looked at when the refusal does not tell (an SFTP server refuses in its
+        // own words) and now and then for its age: a look at a folder that another client is
+        // removing makes the FUSE SMB client drop its connection.
         struct stat st;
-        const bool check = error != EEXIST || waited.elapsed() - lastChecked >= LeftOverCheckMs;
+        const bool told = error == EEXIST || error == ENOTEMPTY;
+        const bool check = !told || waited.elapsed() - lastChecked >= LeftOverCheckMs;
         if (check) {
             lastChecked = waited.elapsed();
             if (RepeatWhileTransient(device, [&] { return StatPath(path, st, false); }) != 0) {
-                if (error == EEXIST)
-                    continue; // gone meanwhile
-                // The folder takes no new entries: the change goes on without a turn, and its
-                // own step meets the same refusal.
-                if (error == EACCES || error == EPERM || error == EROFS || error == ENOSPC ||
-                    error == EDQUOT)
-                    return;
-                throw ServerError(ServerErrors::WriteFailed,
-                                  Brevant::tr("The reservation of %1 could not be changed: %2")
-                                      .arg(document, SystemReason(error)));
+                if (errno != ENOENT || waited.elapsed() >= WaitMs) {
+                    RemoveOwnFolder();
+                    ThrowChangeFailed(document, SystemReason(error));
+                }
+                continue; // gone meanwhile
             }
-            if (!S_ISDIR(st.st_mode))
-                return; // no turn in its place: the change goes on without one
+            if (!S_ISDIR(st.st_mode)) {
+                RemoveOwnFolder(); // no turn can be at its place: the change goes on without
+                return;
+            }
         }
         if (!waitOn()) {
             gaveUp = true;
+            RemoveOwnFolder();
             return;
         }
         if (check && IsLeftOver(st)) {
-            RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
+            TakeOver();
             continue;
         }
-        if (waited.elapsed() >= WaitMs)
+        if (waited.elapsed() >= WaitMs) {
+            RemoveOwnFolder();
             throw ServerError(ServerErrors::ReservationBusy,
                               Brevant::tr("The reservation of %1 is being changed by another "
                                           "process at the moment; it was not changed.")
                                   .arg(document));
+        }
         QThread::msleep(pause);
         pause = qMin<unsigned long>(pause * 2, 100);
     }
@@ -97,6 +131,123 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, const
 
 DocumentTurn::~DocumentTurn()
 {
-    if (taken)
+    End();
+}
+
+bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document)
+{
+    // Whoever may change records in the folder may take over a turn left there, which means
+    // removing what the turn holds: the turn and its token get the folder's access bits.
+    const QByteArray folder = record.left(qMax<qsizetype>(record.lastIndexOf('/'), 1));
+    const mode_t mode = S_IRWXU | (folderMode & 0077);
+    const auto make = [&](const QByteArray &at) {
+        if (RepeatWhileTransient(device, [&] { return MakeFolder(at, mode); }) != 0)
+            return false;
+        if ((mode & ProcessUmask()) != 0)
+            ChangeModePath(at, mode);
+        return true;
+    };
+    // A short private name, so every record whose own name fits can take a turn.
+    const QByteArray unique = QByteArray::number(::getpid()) + '-' +
+                              QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    ownFolder = folder + "/.trn-" + unique;
+    tokenName = 't' + unique;
+    if (make(ownFolder) && make(ownFolder + '/' + tokenName)) {
+        waited.start();
+        return true;
+    }
+    const int error = errno;
+    RemoveOwnFolder();
+    if (RefusesNewEntries(error))
+        return false;
+    ThrowChangeFailed(document, SystemReason(error));
+}
+
+void DocumentTurn::RemoveOwnFolder()
+{
+    if (ownFolder.isEmpty())
+        return;
+    RepeatWhileTransient(device, [&] { return RemoveFolder(ownFolder + '/' + tokenName); });
+    RepeatWhileTransient(device, [&] { return RemoveFolder(ownFolder); });
+    ownFolder.clear();
+}
+
+bool DocumentTurn::IsLeftOver(const struct stat &turn)
+{
+    if (waited.elapsed() < LeastWaitBeforeTakeOverMs)
+        return false;
+    if (serverStart.tv_sec == 0) {
+        // The server set the time of the waiter's own folder when its token was made, just
+        // before the waiter started counting.
+        struct stat own;
+        if (RepeatWhileTransient(device, [&] { return StatPath(ownFolder, own); }) != 0)
+            return false;
+        serverStart = own.st_mtim;
+    }
+    const qint64 serverNow = Milliseconds(serverStart) + waited.elapsed();
+    // A turn from the server's future is no more alive than one from long ago.
+    return qAbs(serverNow - Milliseconds(turn.st_mtim)) > LeftOverMs;
+}
+
+void DocumentTurn::TakeOver()
+{
+    // The tokens go first, each with what its change moved into it; then the turn. Whatever
+    // cannot be removed keeps the turn where it is, and the wait bound ends the wait.
+    const DirectoryListing listing = DirectoryListing::Read(DecodeFileName(path));
+    for (const DirectoryEntry &entry : listing.Entries()) {
+        const QByteArray inner = path + '/' + entry.RawName;
+        if (!entry.IsFolder) {
+            RepeatWhileTransient(device, [&] { return RemovePath(inner); });
+            continue;
+        }
+        for (const char *held : {"/gone", "/new"})
+            RepeatWhileTransient(device, [&] { return RemovePath(inner + held); });
+        RepeatWhileTransient(device, [&] { return RemoveFolder(inner); });
+    }
+    RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
+}
+
+DocumentTurn::Move DocumentTurn::TakeRecord()
+{
+    if (RepeatWhileBusy(device, [&] { return RenamePath(record, token + "/gone"); }) == 0) {
+        moved = true;
+        return Move::Done;
+    }
+    return TokenGone(errno) ? Move::TurnLost : Move::Failed;
+}
+
+QByteArray DocumentTurn::StageRecord()
+{
+    staged = true;
+    return token + "/new";
+}
+
+DocumentTurn::Move DocumentTurn::PutInPlace(bool byLink)
+{
+    const QByteArray from = token + "/new";
+    const int placed = RepeatWhileTransient(
+        device, [&] { return byLink ? LinkPath(from, record) : RenamePath(from, record, false); });
+    if (placed == 0) {
+        staged = byLink; // a link leaves the staged name, a rename takes it
+        return Move::Done;
+    }
+    return TokenGone(errno) ? Move::TurnLost : Move::Failed;
+}
+
+void DocumentTurn::End()
+{
+    if (!taken) {
+        RemoveOwnFolder();
+        return;
+    }
+    const int error = errno;
+    if (moved)
+        RepeatWhileTransient(device, [&] { return RemovePath(token + "/gone"); });
+    if (staged)
+        RepeatWhileTransient(device, [&] { return RemovePath(token + "/new"); });
+    // Without its token the turn at this name is no longer this change's: it was taken over,
+    // and whatever is there now belongs to another change.
+    if (RepeatWhileTransient(device, [&] { return RemoveFolder(token); }) == 0)
         RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
+    errno = error;
 }

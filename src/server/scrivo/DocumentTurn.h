@@ -1,32 +1,52 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // The turn of one change of a document's reservation: the folder ".<file name>.lock" beside
-// its record, made with mkdir(2) and removed when the change is done. Making a folder is
-// atomic on every server the programs were tried on (local disks, NFS, Samba, SFTP), also
-// through FUSE clients on which neither link(2) nor an exclusive create is, so workstations
-// with and without hard links take turns with each other. While a change holds the turn, no
-// other change of the document acts on its record: what a change looked at in its turn is
-// what it changes.
+// its record. While a change holds the turn, no other change of the document acts on its
+// record, so what a change looked at in its turn is what it changes.
+//
+// A turn is a lease: one left over by a change that stalled or was killed is taken over after
+// a minute. A change must therefore never act once its turn was taken over, however long it
+// stalled and at whichever step. So each turn holds a token, a folder of a name no other turn
+// has ("<turn>/<token>"), and the change reaches the record only through it: it moves the
+// record into the token to remove it, and moves a new record from the token into place. A
+// change whose token is gone finds nothing to move and is told (TurnLost); it never touches a
+// record it did not look at in a turn that is still its own.
+//
+// Taking the turn: the token is made inside a private folder, which then takes the turn's
+// name by rename(2). The rename is refused while another turn is there (it holds its own
+// token, so it is not empty), and a token is never made inside another change's turn. Making
+// folders and renaming them is atomic on every server the programs were tried on (local
+// disks, NFS, Samba, SFTP), also through FUSE clients on which neither link(2) nor an
+// exclusive create is.
+//
+// Taking over: a turn counts as left over when it is more than a minute old on the file
+// server's clock (the server set the times of both the turn and this waiter's own private
+// folder, so no workstation's clock is asked) and this waiter has itself waited for it for at
+// least five seconds (so no clock, however wrong, ends a turn a few seconds old). The taker
+// removes what the turn holds, its token first: once the token is gone, every later move of
+// the stalled change fails, and what the change had already moved into it (a record it
+// removed in its turn, or one it had not yet put in place) goes with it.
 //
 // While another change holds the turn, the waiter is asked each time whether to wait on: a
 // look at the record usually answers it at once (a reservation that is there, or gone),
 // which also keeps a client's stale cache (sshfs keeps a removed folder for 20 s) from
-// holding anyone up. A turn older than a minute is left over from a change that never ended
-// and is removed. A turn that stays longer than the wait bound fails with ServerError
+// holding anyone up. A turn that stays longer than the wait bound fails with ServerError
 // (ReservationBusy).
 class DocumentTurn
 {
 public:
-    // recordPath: the record's path as bytes; device: its file system; document: its
-    // document as shown in messages;
-    // waitOn: whether to wait while another has the turn (false: give up, Taken() false).
-    DocumentTurn(const QByteArray &recordPath, dev_t device, const QString &document,
-                 const std::function<bool()> &waitOn);
+    // recordPath: the record's path as bytes; device: its file system; folderMode: the mode
+    // of the record's folder; document: its document as shown in messages;
+    // waitOn: whether to wait while another has the turn (false: give up, GaveUp() true).
+    DocumentTurn(const QByteArray &recordPath, dev_t device, mode_t folderMode,
+                 const QString &document, const std::function<bool()> &waitOn);
     ~DocumentTurn();
     DocumentTurn(const DocumentTurn &) = delete;
     DocumentTurn &operator=(const DocumentTurn &) = delete;
@@ -38,12 +58,38 @@ public:
     // The waiter gave up (waitOn said no).
     bool GaveUp() const { return gaveUp; }
 
+    // What a move through the token did.
+    enum class Move { Done, TurnLost, Failed /* errno says why */ };
+    // Moves the record out of its place into the token, where it goes with the turn.
+    Move TakeRecord();
+    // Where a new record is written before PutInPlace; inside the token.
+    QByteArray StageRecord();
+    // Puts the staged record in its place: by a hard link where the share makes them (never
+    // over another record), else by renaming it there. Failed with EEXIST: a record is there.
+    Move PutInPlace(bool byLink);
+
     // The turn's name beside recordPath.
     static QByteArray TurnPathOf(const QByteArray &recordPath);
 
 private:
+    QByteArray record;
     QByteArray path;
+    QByteArray ownFolder; // where the turn is made before it takes its name
+    QByteArray tokenName; // a name no other turn's token has
+    QByteArray token;     // the token inside the turn once it is taken
     dev_t device;
     bool taken = false;
     bool gaveUp = false;
+    bool moved = false;  // the token holds the record taken
+    bool staged = false; // the token holds a new record
+    QElapsedTimer waited;
+    // The server's time when the waiter's own folder was made, and the waiter's own count
+    // since then: together the server's time now, for the age of a turn.
+    struct timespec serverStart = {};
+
+    bool MakeOwnFolder(mode_t folderMode, const QString &document);
+    void RemoveOwnFolder();
+    bool IsLeftOver(const struct stat &turn);
+    void TakeOver();
+    void End();
 };

@@ -16,8 +16,8 @@
 #include "system/PathAt.h"
 #include "system/Umask.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QThread>
 #include <cerrno>
 #include <fcntl.h>
 #include <iterator>
@@ -29,6 +29,10 @@ namespace {
 // A record is a few lines; anything much larger is not one.
 constexpr qsizetype MaxRecordSize = 64 * 1024;
 constexpr int CreateAttempts = 3;
+// A change whose turn was taken over while it stalled starts again this often.
+constexpr int TurnAttempts = 3;
+// How long a name that a network client still remembers is asked about again.
+constexpr qint64 RememberedNameMs = 25000;
 // A record without its last key is being written for at most this long; then it is left
 // over from a writer that stopped (or, after a power loss, from one that wrote it).
 constexpr qint64 BeingWrittenSeconds = 60;
@@ -58,19 +62,6 @@ ServerError ReadFailure(const QString &record, int error)
 bool SetModeAsked(int fd, mode_t mode)
 {
     return (mode & ProcessUmask()) == 0 || ::fchmod(fd, mode) == 0;
-}
-
-// Removes the file; an SMB server refuses for a moment while another client has it open
-// (a workstation reading the record), so a busy file is tried again for a while.
-int RemoveWhenFree(const QByteArray &path, dev_t device)
-{
-    for (unsigned long pause = 5;; pause *= 2) {
-        if (RepeatWhileTransient(device, [&] { return RemovePath(path); }) == 0)
-            return 0;
-        if (errno != EBUSY || pause > 1000)
-            return -1;
-        QThread::msleep(pause);
-    }
 }
 
 // A record's time: ISO 8601 with its UTC offset; a time without one would be read
@@ -192,8 +183,10 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Look{Kind::Damaged, {}, Brevant::tr("it is not a regular file")};
+        return Look{
+            Kind::Damaged, {}, Brevant::tr("it is not a regular file"), S_ISDIR(st.st_mode)};
     }
+    const ino_t inode = st.st_ino;
     // Read to its end, never to the size the status gives: a network client may still give
     // the size of the record this one replaced.
     QByteArray bytes;
@@ -208,6 +201,8 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
                          return ::fstat(fd, &now) == 0 ? qint64(now.st_mtim.tv_sec) : qint64(0);
                      });
     ::close(fd);
+    if (look)
+        look->inode = inode;
     return look;
 }
 
@@ -304,13 +299,18 @@ dev_t ReservationRecord::Device() const
     return device;
 }
 
+mode_t ReservationRecord::FolderMode() const
+{
+    struct stat folder;
+    if (!folderMode)
+        folderMode = StatPath(Folder(), folder) == 0 ? folder.st_mode : mode_t(0);
+    return *folderMode;
+}
+
 mode_t ReservationRecord::RecordMode(mode_t documentMode) const
 {
-    mode_t mode = S_IWUSR | (documentMode & (S_IRUSR | S_IRGRP | S_IROTH));
-    struct stat folder;
-    if (StatPath(Folder(), folder) == 0 && (folder.st_mode & S_IWGRP))
-        mode |= S_IWGRP;
-    return mode;
+    const mode_t mode = S_IWUSR | (documentMode & (S_IRUSR | S_IRGRP | S_IROTH));
+    return mode | (FolderMode() & S_IWGRP);
 }
 
 QByteArray ReservationRecord::PrivateName() const
@@ -342,7 +342,31 @@ ServerError ReservationRecord::WriteFailure(int error) const
                            .arg(documentPath, SystemReason(error)));
 }
 
-std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mode_t mode)
+bool ReservationRecord::SettleTakenName(const QByteArray &copy, const QElapsedTimer &since)
+{
+    // Decided on a fresh look, never on the refusal alone: an NFS client that sent link(2)
+    // again after its answer got lost is told EEXIST for the record it has just linked (the
+    // record is then the very file of the copy, which has two names now), and sshfs refuses
+    // a name it still remembers after another workstation removed the record. (A FUSE
+    // client's inode numbers are its own, but it sends no request twice.)
+    last = LookAtRecord();
+    struct stat mine;
+    if (last->kind == Kind::Held && !IsFuseNetworkFileSystem(Device()) &&
+        StatPath(copy, mine, false) == 0 && mine.st_ino == last->inode && mine.st_nlink > 1)
+        return true;
+    if (last->kind != Kind::Absent)
+        ThrowTaken(Answer(*last)); // a damaged record is told as such
+    if (since.elapsed() >= RememberedNameMs)
+        throw ServerError(ServerErrors::ReservationBusy,
+                          Brevant::tr("%1 was not reserved: the share still reports a "
+                                      "reservation record that the file server no longer "
+                                      "holds. Try again in a moment.")
+                              .arg(documentPath));
+    PauseMilliseconds(200);
+    return false;
+}
+
+bool ReservationRecord::LinkIntoPlace(const QByteArray &text, mode_t mode)
 {
     // The whole record goes into a private file first; link(2) then puts it in place only
     // when no record is there, so readers never see a part of it.
@@ -358,55 +382,103 @@ std::optional<bool> ReservationRecord::LinkIntoPlace(const QByteArray &text, mod
     // sees a partial record. After a power loss the newest records may come back empty,
     // which readers take as damaged once they are a minute old, and anyone may release them.
     // Flushing every record to disk made a check-out of a thousand documents take seconds.
+    WriteRecordFile(fd, text, mode, temporary);
+    const struct RemovedAtEnd
+    {
+        const QByteArray &path;
+        ~RemovedAtEnd() { RemovePath(path); }
+    } removed{temporary};
+    QElapsedTimer since;
+    since.start();
+    for (;;) {
+        const int linked =
+            RepeatWhileTransient(Device(), [&] { return LinkPath(temporary, nativeRecordPath); });
+        const int error = errno;
+        if (linked == 0 || (error == EEXIST && SettleTakenName(temporary, since)))
+            return true;
+        if (error == EEXIST)
+            continue;
+        if (RefusesHardLinks(error))
+            return false;
+        throw WriteFailure(error);
+    }
+}
+
+void ReservationRecord::WriteRecordFile(int fd, const QByteArray &text, mode_t mode,
+                                        const QByteArray &path) const
+{
     const bool whole = SetModeAsked(fd, mode) && WriteAll(fd, text);
     const int writeError = errno;
     if (::close(fd) != 0 || !whole) {
         const int error = whole ? errno : writeError;
-        RemovePath(temporary);
+        RemovePath(path);
         throw WriteFailure(error);
     }
-    const int linked =
-        RepeatWhileTransient(Device(), [&] { return LinkPath(temporary, nativeRecordPath); });
-    const int error = errno;
-    RemovePath(temporary);
-    if (linked == 0)
-        return true;
-    // A network file system may report the taken name in other words.
-    if (error == EEXIST || LookAtRecord().kind != Kind::Absent)
-        return false;
-    if (RefusesHardLinks(error))
-        return std::nullopt;
-    throw WriteFailure(error);
 }
 
-bool ReservationRecord::CreateInPlace(const QByteArray &text, mode_t mode)
+void ReservationRecord::TellNoHardLinks() const
 {
-    // Creating a file is not exclusive through every client (a FUSE SMB client opens a file
-    // that is there and cuts it), so the record is looked for first, in the document's turn.
-    if (LookAtRecord().kind != Kind::Absent)
-        return false;
-    const int fd = RepeatWhileTransient(Device(), [&] {
-        return OpenPath(nativeRecordPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        mode);
+    if (RememberRefusedHardLinks(Device()))
+        Notice(DecodeFileName(Folder()) +
+               Brevant::tr(": This folder's file system cannot make hard links; Scrivo "
+                           "reserves by exclusive creation here"));
+}
+
+bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
+{
+    const dev_t fileSystem = Device();
+    bool byLink = !KnownToRefuseHardLinks(fileSystem);
+    QElapsedTimer since;
+    since.start();
+    DocumentTurn turn(nativeRecordPath, fileSystem, FolderMode(), documentPath,
+                      [this] { return Answer(*(last = LookAtRecord())).Reserved == false; });
+    if (turn.GaveUp())
+        ThrowTaken(last->state);
+    if (!turn.Taken()) {
+        // No turn can be taken here (a read-only folder, a full disk): the link meets the
+        // same refusal, or decides alone.
+        if (!LinkIntoPlace(text, mode))
+            throw WriteFailure(EPERM);
+        return true;
+    }
+    // A rename puts the record over whatever is at its name, so it is looked for first; no
+    // other change can place one while this turn holds.
+    const auto lookBeforeRename = [&] {
+        if (!byLink && LookAtRecord().kind != Kind::Absent)
+            ThrowTaken(State());
+    };
+    lookBeforeRename();
+    const QByteArray staged = turn.StageRecord();
+    const int fd = RepeatWhileTransient(fileSystem, [&] {
+        return OpenPath(staged, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     });
     if (fd < 0) {
-        if (errno == EEXIST)
-            return false;
+        if (errno == ENOENT)
+            return false; // the token went: the turn was taken over
         throw WriteFailure(errno);
     }
-    // The mode first, so the record can be read as soon as it is there; a share that keeps
-    // no modes may refuse it. Then the record in one write: readers see it whole, or for a
-    // moment without its last line.
-    SetModeAsked(fd, mode);
-    const bool whole = WriteAll(fd, text);
-    const int writeError = errno;
-    if (::close(fd) != 0 || !whole) {
-        const int error = whole ? errno : writeError;
-        // In its turn, the record being written is this writer's to remove.
-        RemoveWhenFree(nativeRecordPath, Device());
-        throw WriteFailure(error);
+    WriteRecordFile(fd, text, mode, staged);
+    for (;;) {
+        switch (turn.PutInPlace(byLink)) {
+        case DocumentTurn::Move::Done:
+            return true;
+        case DocumentTurn::Move::TurnLost:
+            return false;
+        case DocumentTurn::Move::Failed:
+            break;
+        }
+        const int error = errno;
+        if (byLink && RefusesHardLinks(error)) {
+            TellNoHardLinks();
+            byLink = false;
+            lookBeforeRename();
+        } else if (error == EEXIST) {
+            if (SettleTakenName(staged, since))
+                return true;
+        } else {
+            throw WriteFailure(error);
+        }
     }
-    return true;
 }
 
 void ReservationRecord::ThrowTaken(const ReservationState &held) const
@@ -418,6 +490,14 @@ void ReservationRecord::ThrowTaken(const ReservationState &held) const
                                                  : Brevant::tr("another user")));
 }
 
+void ReservationRecord::ThrowTurnsLost() const
+{
+    throw ServerError(ServerErrors::ReservationBusy,
+                      Brevant::tr("The reservation of %1 is being changed by another "
+                                  "process at the moment; it was not changed.")
+                          .arg(documentPath));
+}
+
 void ReservationRecord::Create(const QString &user, int documentVersion, mode_t documentMode)
 {
     const mode_t mode = RecordMode(documentMode);
@@ -425,39 +505,42 @@ void ReservationRecord::Create(const QString &user, int documentVersion, mode_t 
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
     const QByteArray text = RecordText(user, documentVersion, stamped);
+    const Look written{Kind::Held, {true, user, stamped, documentVersion}, {}};
 
-    // A record created in place needs the document's turn; so does one linked into place
-    // wherever a workstation that makes no hard links may share the folder (a network file
-    // system), since its record is created in place. On a local disk the link alone decides.
-    // While another has the turn, a record that is there already settles it.
+    // On a local disk the link alone decides. Wherever a workstation that makes no hard
+    // links may share the folder (a network file system), records are placed in the
+    // document's turn, since such a workstation can only rename its record into place.
     const dev_t fileSystem = Device();
-    std::optional<DocumentTurn> turn;
-    const auto takeTurn = [&] {
-        turn.emplace(nativeRecordPath, fileSystem, documentPath,
-                     [this] { return Answer(*(last = LookAtRecord())).Reserved == false; });
-        if (turn->GaveUp())
-            ThrowTaken(last->state);
-    };
-    if (IsNetworkFileSystem(fileSystem) || KnownToRefuseHardLinks(fileSystem))
-        takeTurn();
+    const bool linkAlone = !IsNetworkFileSystem(fileSystem) && !KnownToRefuseHardLinks(fileSystem);
+    if (linkAlone && LinkIntoPlace(text, mode)) {
+        last = written;
+        return;
+    }
+    if (linkAlone)
+        TellNoHardLinks();
+    for (int attempt = 0; attempt < TurnAttempts; ++attempt)
+        if (PlaceInTurn(text, mode)) {
+            // What was just written is the last look: the holder, time and version need no
+            // read.
+            last = written;
+            return;
+        }
+    ThrowTurnsLost();
+}
 
-    std::optional<bool> placed;
-    if (!KnownToRefuseHardLinks(fileSystem)) {
-        placed = LinkIntoPlace(text, mode);
-        if (!placed && RememberRefusedHardLinks(fileSystem))
-            Notice(DecodeFileName(Folder()) +
-                   Brevant::tr(": This folder's file system cannot make hard links; Scrivo "
-                               "reserves by exclusive creation here"));
+DocumentTurn::Move ReservationRecord::TakeAway(DocumentTurn &turn) const
+{
+    // Only a file or a link is taken away; a folder in the record's place stays.
+    if (last->folder) {
+        errno = EISDIR;
+        return DocumentTurn::Move::Failed;
     }
-    if (!placed) {
-        if (!turn)
-            takeTurn();
-        placed = CreateInPlace(text, mode);
-    }
-    if (!*placed)
-        ThrowTaken(State()); // a damaged record is told as such
-    // What was just written is the last look: the holder, time and version need no read.
-    last = Look{Kind::Held, {true, user, stamped, documentVersion}, {}};
+    if (turn.Taken())
+        return turn.TakeRecord();
+    // Without a turn (the folder takes no new entry) the removal meets the same refusal.
+    return RepeatWhileBusy(Device(), [&] { return RemovePath(nativeRecordPath); }) == 0
+               ? DocumentTurn::Move::Done
+               : DocumentTurn::Move::Failed;
 }
 
 void ReservationRecord::Remove(const QString &user)
@@ -467,27 +550,31 @@ void ReservationRecord::Remove(const QString &user)
     const auto mayRelease = [&](const Look &look) {
         return look.kind == Kind::Damaged || (look.kind == Kind::Held && look.state.By == user);
     };
-    const DocumentTurn turn(nativeRecordPath, Device(), documentPath,
-                            [&] { return mayRelease(*(last = LookAtRecord())); });
-    if (!turn.GaveUp())
-        last = LookAtRecord();
-    if (last->kind == Kind::Absent)
-        return;
-    if (last->kind == Kind::BeingWritten)
-        throw ServerError(ServerErrors::BeingReserved,
-                          Brevant::tr("%1 is being reserved by another user right now; its "
-                                      "reservation was not released.")
-                              .arg(documentPath));
-    if (!mayRelease(*last))
-        throw ServerError(ServerErrors::NotTheHolder,
-                          Brevant::tr("%1 is reserved by %2, not by %3.")
-                              .arg(documentPath, last->state.By, user));
-    if (RemoveWhenFree(nativeRecordPath, Device()) != 0) {
-        const int error = errno;
-        if (!MeansNoRecord(error))
+    for (int attempt = 0; attempt < TurnAttempts; ++attempt) {
+        DocumentTurn turn(nativeRecordPath, Device(), FolderMode(), documentPath,
+                          [&] { return mayRelease(*(last = LookAtRecord())); });
+        if (!turn.GaveUp())
+            last = LookAtRecord();
+        if (last->kind == Kind::Absent)
+            return;
+        if (last->kind == Kind::BeingWritten)
+            throw ServerError(ServerErrors::BeingReserved,
+                              Brevant::tr("%1 is being reserved by another user right now; its "
+                                          "reservation was not released.")
+                                  .arg(documentPath));
+        if (!mayRelease(*last))
+            throw ServerError(ServerErrors::NotTheHolder,
+                              Brevant::tr("%1 is reserved by %2, not by %3.")
+                                  .arg(documentPath, last->state.By, user));
+        const DocumentTurn::Move move = TakeAway(turn);
+        if (move == DocumentTurn::Move::TurnLost)
+            continue; // looked at again in a turn of its own
+        if (move == DocumentTurn::Move::Failed && !MeansNoRecord(errno))
             throw ServerError(ServerErrors::WriteFailed,
                               Brevant::tr("The reservation record %1 could not be removed: %2")
-                                  .arg(Path(), SystemReason(error)));
+                                  .arg(Path(), SystemReason(errno)));
+        last = Look{};
+        return;
     }
-    last = Look{};
+    ThrowTurnsLost();
 }

@@ -2,8 +2,10 @@
 
 #include "server/DocumentServer.h"
 #include "server/ServerError.h"
+#include "server/scrivo/DocumentTurn.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -13,24 +15,28 @@
 // it (INI: "Reservation" / "By", "Time", "Version", and "Complete" as the last key; records
 // of earlier versions end without it).
 //
-// Writing. Where the folder's file system makes hard links, the whole record is written under
-// a private name and linked into place: it appears whole or not at all, and of two writers
-// exactly one wins. Where link(2) is refused (SMB shares through FUSE clients), the record is
-// created at its own name in the document's turn and written whole in one write; a reader
-// may see it for a moment without its last key.
+// Writing. The whole record is written under a private name first and then put in place, so
+// it appears whole or not at all. Where the folder's file system makes hard links, link(2)
+// puts it there, which never replaces a record: of two writers exactly one wins. Where link(2)
+// is refused (SMB shares through FUSE clients), the record is renamed into place in the
+// document's turn, after a look in that turn found no record. Records that earlier versions
+// created at their own name may be seen for a moment without their last key.
 //
 // Reading always looks at the record as it is now, past any cache of a network client (see
 // system/FileRead.h). A record that is not a regular file, cannot be read for lack of
 // permission or cannot be parsed is damaged: reads fail naming it, and any user may release
 // it. A record that stops short of its last key is being written: for a minute its document
 // counts as reserved by a holder not known yet (never released for anyone), then as damaged.
+// A refusal names a holder only when a fresh look found that holder; a name that a client
+// still remembers after the record went is asked about again.
 //
 // Changing. Releases of one document take turns (see DocumentTurn.h), and so do reservations
-// on network file systems (where a workstation that makes no hard links may create a record
-// in place): each decides on a look at the record taken in its turn and then places or
-// removes the record, so no release removes a reservation it did not look at, no reservation
-// replaces one, and a document is never without a record that is still its own. On a local
-// disk the link of a reservation alone decides.
+// on network file systems: each decides on a look at the record taken in its turn and then
+// moves the record out of its place, or a new one into it, through the turn's token. A change
+// whose turn was taken over while it stalled finds its token gone, moves nothing and starts
+// again with a look of its own. So no release removes a reservation it did not look at in a
+// turn that was still its own, no reservation replaces one, and a document is never without a
+// record that is still its own. On a local disk the link of a reservation alone decides.
 //
 // Failures throw ServerError naming the document or the record.
 class ReservationRecord
@@ -73,12 +79,15 @@ private:
     {
         Kind kind = Kind::Absent;
         ReservationState state;
-        QString damage; // why a damaged record cannot be used
+        QString damage;      // why a damaged record cannot be used
+        bool folder = false; // a damaged record that is a folder
+        ino_t inode = 0;     // the record's file, where one was read
     };
 
     QString documentPath;
     QByteArray nativeRecordPath;
     mutable dev_t device = 0; // looked up when first needed
+    mutable std::optional<mode_t> folderMode;
     // The last look at the record, or what this object wrote or removed last.
     std::optional<Look> last;
 
@@ -91,13 +100,24 @@ private:
     ReservationState LastState();
     dev_t Device() const;
     QByteArray Folder() const;
+    mode_t FolderMode() const;
     mode_t RecordMode(mode_t documentMode) const;
 
-    // The two ways to put a new record in place; false when the record's name was taken.
-    // LinkIntoPlace gives nullopt when the file system refuses hard links.
-    std::optional<bool> LinkIntoPlace(const QByteArray &text, mode_t mode);
-    bool CreateInPlace(const QByteArray &text, mode_t mode);
+    // Links a private copy of the record into place, which decides alone; false when the
+    // file system refuses hard links. Throws AlreadyReserved when a record is there.
+    bool LinkIntoPlace(const QByteArray &text, mode_t mode);
+    // Places the record in the document's turn; false when the turn was taken over before.
+    bool PlaceInTurn(const QByteArray &text, mode_t mode);
+    // After the record's name was refused as taken: true when the record there is copy, the
+    // file just linked; throws when another is there; false when there is none (try again).
+    bool SettleTakenName(const QByteArray &copy, const QElapsedTimer &since);
+    // Writes text into the new file fd and closes it; throws (removing path) on failure.
+    void WriteRecordFile(int fd, const QByteArray &text, mode_t mode, const QByteArray &path) const;
+    // Takes the record looked at last away from its place.
+    DocumentTurn::Move TakeAway(DocumentTurn &turn) const;
+    void TellNoHardLinks() const;
     [[noreturn]] void ThrowTaken(const ReservationState &held) const;
+    [[noreturn]] void ThrowTurnsLost() const;
     ServerError WriteFailure(int error) const;
     QByteArray PrivateName() const;
     static QByteArray RecordText(const QString &user, int version, const QDateTime &time);

@@ -33,6 +33,12 @@ const QString VersionKey = QStringLiteral("Version");
 
 [[noreturn]] void ThrowOpenFailed(const QString &path, int error)
 {
+    // A document on a share that is gone is not missing: it cannot be reached.
+    const QByteArray native = EncodeFileName(path);
+    if ((error == ENOENT || error == ENOTDIR) && !LostShareOf(native).isEmpty())
+        throw ServerError(ServerErrors::NotADocument,
+                          Brevant::tr("The document %1 could not be read: %2")
+                              .arg(path, MissingReason(native, error)));
     if (error == ENOENT)
         throw ServerError(ServerErrors::FileNotFound,
                           Brevant::tr("The document %1 does not exist.").arg(path));
