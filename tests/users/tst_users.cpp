@@ -2,11 +2,13 @@
 // (group-writable, setgid, some with the sticky bit), each with a umask of their own, through
 // the scrivo tool and the engines run as their programs.
 
+#include "Hostile.h"
 #include "TestFiles.h"
 #include "Users.h"
 
 #include <QThread>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -124,6 +126,30 @@ private slots:
         QCOMPARE(released.exitCode, int(sticky));
         QCOMPARE(released.err.contains(u"could not be removed"_s), sticky);
         QCOMPARE(QFile::exists(record), sticky);
+    }
+
+    void aTurnAnotherUsersKilledProgramLeftIsTakenOver()
+    {
+        // anna's release was killed in its turn, under a umask that keeps the group from
+        // writing what she makes; a minute later (on the server's clock) ben takes the turn
+        // over, with what it holds, and releases her reservation in her name.
+        ActivateSharedProject();
+        const QString document = env->writeFile(u"team/A.kpt"_s, "part");
+        QCOMPARE(Scrivo(Anna, {u"reserve"_s, document}).exitCode, 0);
+        const QString pause = env->path(u"own/"_s + users.Name(Anna));
+        QProcess killed;
+        users.Start(killed, Anna, 022, ScrivoToolPath(), {u"release"_s, document},
+                    PausedBefore(ScrivoReservationPath(document), pause, Environment(Anna)));
+        QVERIFY(WaitUntilPaused(pause));
+        killed.kill();
+        QVERIFY(killed.waitForFinished(10000));
+        const QByteArray turn = QFile::encodeName(team + u"/.A.kpt.lock"_s);
+        const timeval longAgo[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+        QVERIFY(::utimes(turn.constData(), longAgo) == 0);
+        const ToolResult released =
+            Scrivo(Ben, {u"release"_s, u"--user"_s, users.Name(Anna), document});
+        QVERIFY2(released.exitCode == 0, qPrintable(released.err));
+        QCOMPARE(FolderEntries(team), (QStringList{u"A.kpt"_s, u"S.kpj"_s}));
     }
 
     void writersOfASharedHomeWaitForEachOther_data() { BoolRows("sticky", "team", "sticky"); }
