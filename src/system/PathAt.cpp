@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <mutex>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -119,15 +121,37 @@ int LinkPath(const QByteArray &from, const QByteArray &to)
                        });
 }
 
-int RenamePath(const QByteArray &from, const QByteArray &to, bool replace)
+namespace {
+
+// The file systems that answered RENAME_NOREPLACE as unknown.
+std::mutex plainRenamesLock;
+std::set<dev_t> plainRenames;
+
+bool RenamesOnlyPlainly(dev_t device)
+{
+    const std::lock_guard<std::mutex> locked(plainRenamesLock);
+    return device != 0 && plainRenames.count(device) > 0;
+}
+
+void RememberPlainRenames(dev_t device)
+{
+    const std::lock_guard<std::mutex> locked(plainRenamesLock);
+    if (device != 0)
+        plainRenames.insert(device);
+}
+
+} // namespace
+
+int RenamePath(const QByteArray &from, const QByteArray &to, bool replace, dev_t device)
 {
     return ThroughBoth(
         from, to, [&](int fromFolder, const char *fromName, int toFolder, const char *toName) {
-            if (!replace) {
+            if (!replace && !RenamesOnlyPlainly(device)) {
                 const int result =
                     ::renameat2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE);
                 if (result == 0 || (errno != EINVAL && errno != ENOSYS))
                     return result;
+                RememberPlainRenames(device);
             }
             return ::renameat(fromFolder, fromName, toFolder, toName);
         });

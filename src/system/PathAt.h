@@ -39,5 +39,7 @@ int RemovePath(const QByteArray &path);
 int LinkPath(const QByteArray &from, const QByteArray &to);
 // With replace false, nothing at to is replaced where the file system can refuse it
 // (RENAME_NOREPLACE: local disks); elsewhere an empty folder or a file at to is replaced.
-int RenamePath(const QByteArray &from, const QByteArray &to, bool replace = true);
+// device, where given, is the file system of both: one that cannot refuse is asked plainly
+// from then on (on a network share, each refused asking costs a round trip).
+int RenamePath(const QByteArray &from, const QByteArray &to, bool replace = true, dev_t device = 0);
 int ChangeModePath(const QByteArray &path, mode_t mode);

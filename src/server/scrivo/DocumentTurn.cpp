@@ -75,7 +75,8 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_
     unsigned long pause = 2;
     for (;;) {
         // Refused while another turn is at the name: it holds that change's token.
-        if (RepeatWhileTransient(device, [&] { return RenamePath(ownFolder, path, false); }) == 0) {
+        if (RepeatWhileTransient(device,
+                                 [&] { return RenamePath(ownFolder, path, false, device); }) == 0) {
             taken = true;
             token = path + "/" + tokenName;
             ownFolder.clear();
@@ -225,8 +226,9 @@ QByteArray DocumentTurn::StageRecord()
 DocumentTurn::Move DocumentTurn::PutInPlace(bool byLink)
 {
     const QByteArray from = token + "/new";
-    const int placed = RepeatWhileTransient(
-        device, [&] { return byLink ? LinkPath(from, record) : RenamePath(from, record, false); });
+    const int placed = RepeatWhileTransient(device, [&] {
+        return byLink ? LinkPath(from, record) : RenamePath(from, record, false, device);
+    });
     if (placed == 0) {
         staged = byLink; // a link leaves the staged name, a rename takes it
         return Move::Done;
