@@ -11,6 +11,9 @@ TEST_PACKAGES=(python3-openpyxl xvfb xauth xdotool imagemagick clang libclang-rt
     samba smbnetfs sshfs socat openssh-sftp-server dpkg-dev lintian appstream locales
     util-linux)
 
+# What a developer's load run adds (scripts/test-under-load.sh).
+LOAD_PACKAGES=(stress-ng)
+
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
