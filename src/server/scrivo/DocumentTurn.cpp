@@ -83,8 +83,10 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_
             return;
         }
         const int error = errno;
-        // A turn at the name is no reason for ENOENT: the own folder, or the record's, went.
-        if (error == ENOENT || error == ENOTDIR) {
+        // A turn at the name is no reason for ENOENT, but smbnetfs gives it for one: the own
+        // folder, or the record's, went only when the own folder is no longer there.
+        struct stat own;
+        if ((error == ENOENT || error == ENOTDIR) && StatPath(ownFolder, own, false) != 0) {
             const QString why = MissingReason(ownFolder, error);
             RemoveOwnFolder();
             ThrowChangeFailed(document, why);
