@@ -340,7 +340,8 @@ private slots:
         QProcess first;
         first.setProcessEnvironment(PausedBefore(ScrivoReservationPath(path), pause));
         first.start(ScrivoToolPath(), {u"release"_s, u"--user"_s, u"anna"_s, path});
-        QVERIFY(WaitUntilPaused(pause));
+        const QString paused = WaitUntilPaused(pause, first);
+        QVERIFY2(paused.isEmpty(), qPrintable(paused));
         const QByteArray turn = QFile::encodeName(env->path(u"w/.Part.kpt.lock"_s));
         const timeval planted[2] = {{::time(nullptr) + plantedSeconds, 0},
                                     {::time(nullptr) + plantedSeconds, 0}};

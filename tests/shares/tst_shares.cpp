@@ -292,9 +292,10 @@ private slots:
         QDir().mkpath(pause);
         QProcess anna;
         anna.setProcessEnvironment(
-            PausedBefore(At(1, u".A.kpt.lock/t*/new"_s), pause, HomeOf(u"anna"_s)));
+            PausedBefore(At(1, u".A.kpt.lock/n*"_s), pause, HomeOf(u"anna"_s)));
         anna.start(ScrivoToolPath(), {u"reserve"_s, u"--user"_s, u"anna"_s, At(1, u"A.kpt"_s)});
-        QVERIFY(WaitUntilPaused(pause));
+        const QString paused = WaitUntilPaused(pause, anna);
+        QVERIFY2(paused.isEmpty(), qPrintable(paused));
         const QByteArray turn = QFile::encodeName(Share().Served(folder + u"/.A.kpt.lock"_s));
         const utimbuf longAgo{::time(nullptr) - 120, ::time(nullptr) - 120};
         QCOMPARE(::utime(turn.constData(), &longAgo), 0);
@@ -373,7 +374,8 @@ private slots:
         for (const QString &name : names)
             arguments.append(At(2, name));
         run.start(ScrivoToolPath(), arguments);
-        QVERIFY(WaitUntilPaused(pause));
+        const QString paused = WaitUntilPaused(pause, run);
+        QVERIFY2(paused.isEmpty(), qPrintable(paused));
         if (serverSide)
             Share().CutConnections();
         else

@@ -92,9 +92,25 @@ QProcessEnvironment PausedBefore(const QString &pattern, const QString &folder,
                               {QStringLiteral("BREVANT_PAUSE_FOLDER"), folder}});
 }
 
-bool WaitUntilPaused(const QString &folder)
+QString WaitUntilPaused(const QString &folder, QProcess &program)
 {
-    return QTest::qWaitFor([&] { return QDir(folder).exists(QStringLiteral("paused")); }, 20000);
+    // Bounded only so that a hung run ends: a busy machine may take long to get there.
+    constexpr int BoundMs = 120000;
+    const auto paused = [&] { return QDir(folder).exists(QStringLiteral("paused")); };
+    if (QTest::qWaitFor([&] { return paused() || program.state() == QProcess::NotRunning; },
+                        BoundMs) &&
+        paused())
+        return {};
+    if (program.state() == QProcess::NotRunning)
+        return QStringLiteral("the program ended (%1) before it reached the step to pause at: "
+                              "%2%3")
+            .arg(program.error() != QProcess::UnknownError
+                     ? program.errorString()
+                     : QStringLiteral("exit code %1").arg(program.exitCode()),
+                 QString::fromLocal8Bit(program.readAllStandardOutput().left(2000)),
+                 QString::fromLocal8Bit(program.readAllStandardError().left(2000)));
+    return QStringLiteral("the program did not reach the step to pause at within %1 s")
+        .arg(BoundMs / 1000);
 }
 
 void LetGo(const QString &folder)

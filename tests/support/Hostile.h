@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -58,5 +59,6 @@ QProcessEnvironment WithPreload(QProcessEnvironment base,
 QProcessEnvironment
 PausedBefore(const QString &pattern, const QString &folder,
              const QProcessEnvironment &base = QProcessEnvironment::systemEnvironment());
-bool WaitUntilPaused(const QString &folder);
+// Waits until program paused there; else why not (it ended first, or the bound passed).
+QString WaitUntilPaused(const QString &folder, QProcess &program);
 void LetGo(const QString &folder);

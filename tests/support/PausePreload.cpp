@@ -31,8 +31,8 @@ void PauseBefore(const char *path)
     paused = true;
     ::close(::open((std::string(folder) + "/paused").c_str(), O_WRONLY | O_CREAT, 0644));
     const std::string go = std::string(folder) + "/go";
-    // At most 30 s, so a test that fails cannot leave the program waiting for ever.
-    for (int i = 0; i < 3000 && ::access(go.c_str(), F_OK) != 0; ++i)
+    // At most 180 s, so a test that fails cannot leave the program waiting for ever.
+    for (int i = 0; i < 18000 && ::access(go.c_str(), F_OK) != 0; ++i)
         ::usleep(10000);
 }
 

@@ -140,7 +140,8 @@ private slots:
         QProcess killed;
         users.Start(killed, Anna, 022, ScrivoToolPath(), {u"release"_s, document},
                     PausedBefore(ScrivoReservationPath(document), pause, Environment(Anna)));
-        QVERIFY(WaitUntilPaused(pause));
+        const QString paused = WaitUntilPaused(pause, killed);
+        QVERIFY2(paused.isEmpty(), qPrintable(paused));
         killed.kill();
         QVERIFY(killed.waitForFinished(10000));
         const QByteArray turn = QFile::encodeName(team + u"/.A.kpt.lock"_s);

@@ -66,10 +66,11 @@ QByteArray DocumentTurn::TurnPathOf(const QByteArray &recordPath)
 }
 
 DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_t folderMode,
-                           const QString &document, const std::function<bool()> &waitOn)
-    : record(recordPath), path(TurnPathOf(recordPath)), device(fileSystem)
+                           const QString &document, const std::function<bool()> &waitOn,
+                           const Stage &stage)
+    : record(recordPath), path(TurnPathOf(recordPath)), device(fileSystem), placing(bool(stage))
 {
-    if (!MakeOwnFolder(folderMode, document))
+    if (!MakeOwnFolder(folderMode, document, stage))
         return;
     qint64 lastChecked = -LeftOverCheckMs;
     unsigned long pause = 2;
@@ -137,7 +138,7 @@ DocumentTurn::~DocumentTurn()
     End();
 }
 
-bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document)
+bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, const Stage &stage)
 {
     // Whoever may change records in the folder may take over a turn left there, which means
     // removing what the turn holds: the turn and its token get the folder's access bits.
@@ -154,8 +155,19 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document)
     const QByteArray unique = QByteArray::number(::getpid()) + '-' +
                               QByteArray::number(QRandomGenerator::global()->generate(), 36);
     ownFolder = folder + "/.trn-" + unique;
-    tokenName = 't' + unique;
-    if (make(ownFolder) && make(ownFolder + '/' + tokenName)) {
+    tokenName = (placing ? 'n' : 't') + unique;
+    if (placing && make(ownFolder)) {
+        try {
+            stage(ownFolder + '/' + tokenName);
+        } catch (...) {
+            RemoveOwnFolder();
+            throw;
+        }
+        staged = true;
+        waited.start();
+        return true;
+    }
+    if (!placing && make(ownFolder) && make(ownFolder + '/' + tokenName)) {
         waited.start();
         return true;
     }
@@ -166,11 +178,17 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document)
     ThrowChangeFailed(document, SystemReason(error));
 }
 
+int DocumentTurn::RemoveToken(const QByteArray &at)
+{
+    return RepeatWhileTransient(device,
+                                [&] { return placing ? RemovePath(at) : RemoveFolder(at); });
+}
+
 void DocumentTurn::RemoveOwnFolder()
 {
     if (ownFolder.isEmpty())
         return;
-    RepeatWhileTransient(device, [&] { return RemoveFolder(ownFolder + '/' + tokenName); });
+    RemoveToken(ownFolder + '/' + tokenName);
     RepeatWhileTransient(device, [&] { return RemoveFolder(ownFolder); });
     ownFolder.clear();
 }
@@ -219,17 +237,10 @@ DocumentTurn::Move DocumentTurn::TakeRecord()
     return TokenGone(errno) ? Move::TurnLost : Move::Failed;
 }
 
-QByteArray DocumentTurn::StageRecord()
-{
-    staged = true;
-    return token + "/new";
-}
-
 DocumentTurn::Move DocumentTurn::PutInPlace(bool byLink)
 {
-    const QByteArray from = token + "/new";
     const int placed = RepeatWhileTransient(device, [&] {
-        return byLink ? LinkPath(from, record) : RenamePath(from, record, false, device);
+        return byLink ? LinkPath(token, record) : RenamePath(token, record, false, device);
     });
     if (placed == 0) {
         staged = byLink; // a link leaves the staged name, a rename takes it
@@ -247,11 +258,10 @@ void DocumentTurn::End()
     const int error = errno;
     if (moved)
         RepeatWhileTransient(device, [&] { return RemovePath(token + "/gone"); });
-    if (staged)
-        RepeatWhileTransient(device, [&] { return RemovePath(token + "/new"); });
     // Without its token the turn at this name is no longer this change's: it was taken over,
-    // and whatever is there now belongs to another change.
-    if (RepeatWhileTransient(device, [&] { return RemoveFolder(token); }) == 0)
+    // and whatever is there now belongs to another change. (A staged record that was renamed
+    // into place took the token along while the turn was still this change's.)
+    if ((placing && !staged) || RemoveToken(token) == 0)
         RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
     errno = error;
 }

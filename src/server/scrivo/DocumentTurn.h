@@ -13,9 +13,10 @@
 //
 // A turn is a lease: one left over by a change that stalled or was killed is taken over after
 // a minute. A change must therefore never act once its turn was taken over, however long it
-// stalled and at whichever step. So each turn holds a token, a folder of a name no other turn
-// has ("<turn>/<token>"), and the change reaches the record only through it: it moves the
-// record into the token to remove it, and moves a new record from the token into place. A
+// stalled and at whichever step. So each turn holds a token of a name no other turn has
+// ("<turn>/<token>"), and the change reaches the record only through it. A change that
+// removes the record has a folder for a token and moves the record into it; a change that
+// places a new record has the new record itself for a token and moves it into place. A
 // change whose token is gone finds nothing to move and is told (TurnLost); it never touches a
 // record it did not look at in a turn that is still its own.
 //
@@ -42,11 +43,17 @@
 class DocumentTurn
 {
 public:
+    // Writes a new record, whole, at the path given; throws when it cannot.
+    using Stage = std::function<void(const QByteArray &path)>;
+
     // recordPath: the record's path as bytes; device: its file system; folderMode: the mode
     // of the record's folder; document: its document as shown in messages;
-    // waitOn: whether to wait while another has the turn (false: give up, GaveUp() true).
+    // waitOn: whether to wait while another has the turn (false: give up, GaveUp() true);
+    // stage: for a change that places a new record, writes it (its token) before the turn is
+    // taken.
     DocumentTurn(const QByteArray &recordPath, dev_t device, mode_t folderMode,
-                 const QString &document, const std::function<bool()> &waitOn);
+                 const QString &document, const std::function<bool()> &waitOn,
+                 const Stage &stage = {});
     ~DocumentTurn();
     DocumentTurn(const DocumentTurn &) = delete;
     DocumentTurn &operator=(const DocumentTurn &) = delete;
@@ -62,8 +69,8 @@ public:
     enum class Move { Done, TurnLost, Failed /* errno says why */ };
     // Moves the record out of its place into the token, where it goes with the turn.
     Move TakeRecord();
-    // Where a new record is written before PutInPlace; inside the token.
-    QByteArray StageRecord();
+    // The staged record in the turn.
+    QByteArray Staged() const { return token; }
     // Puts the staged record in its place: by a hard link where the share makes them (never
     // over another record), else by renaming it there. Failed with EEXIST: a record is there.
     Move PutInPlace(bool byLink);
@@ -80,14 +87,16 @@ private:
     dev_t device;
     bool taken = false;
     bool gaveUp = false;
-    bool moved = false;  // the token holds the record taken
-    bool staged = false; // the token holds a new record
+    bool placing = false; // the token is a new record, not a folder
+    bool moved = false;   // the token folder holds the record taken
+    bool staged = false;  // the staged record is still at the token's name
     QElapsedTimer waited;
     // The server's time when the waiter's own folder was made, and the waiter's own count
     // since then: together the server's time now, for the age of a turn.
     struct timespec serverStart = {};
 
-    bool MakeOwnFolder(mode_t folderMode, const QString &document);
+    bool MakeOwnFolder(mode_t folderMode, const QString &document, const Stage &stage);
+    int RemoveToken(const QByteArray &at);
     void RemoveOwnFolder();
     bool IsLeftOver(const struct stat &turn);
     void TakeOver();

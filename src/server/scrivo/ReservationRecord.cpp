@@ -430,8 +430,18 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
     bool byLink = !KnownToRefuseHardLinks(fileSystem);
     QElapsedTimer since;
     since.start();
-    DocumentTurn turn(nativeRecordPath, fileSystem, FolderMode(), documentPath,
-                      [this] { return Answer(*(last = LookAtRecord())).Reserved == false; });
+    // The new record is written whole before the turn is taken: it is the turn's token.
+    const auto stage = [&](const QByteArray &at) {
+        const int fd = RepeatWhileTransient(fileSystem, [&] {
+            return OpenPath(at, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        });
+        if (fd < 0)
+            throw WriteFailure(errno);
+        WriteRecordFile(fd, text, mode, at);
+    };
+    DocumentTurn turn(
+        nativeRecordPath, fileSystem, FolderMode(), documentPath,
+        [this] { return Answer(*(last = LookAtRecord())).Reserved == false; }, stage);
     if (turn.GaveUp())
         ThrowTaken(last->state);
     if (!turn.Taken()) {
@@ -448,16 +458,7 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
             ThrowTaken(State());
     };
     lookBeforeRename();
-    const QByteArray staged = turn.StageRecord();
-    const int fd = RepeatWhileTransient(fileSystem, [&] {
-        return OpenPath(staged, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    });
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return false; // the token went: the turn was taken over
-        throw WriteFailure(errno);
-    }
-    WriteRecordFile(fd, text, mode, staged);
+    const QByteArray staged = turn.Staged();
     for (;;) {
         switch (turn.PutInPlace(byLink)) {
         case DocumentTurn::Move::Done:
