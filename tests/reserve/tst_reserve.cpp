@@ -290,26 +290,37 @@ private slots:
                 QMetaObject::invokeMethod(cancel, &QPushButton::click,
                                           Qt::BlockingQueuedConnection);
         };
+        // Another program holds the run's lock (it says so once it does) ...
         QProcess other;
-        other.start(u"flock"_s,
-                    {u"-o"_s, f.env.scrivoHome() + u"/run.lock"_s, u"sleep"_s, u"30"_s});
-        QVERIFY(other.waitForStarted(10000));
-        QThread::msleep(100);
+        const QString held = f.env.path(u"held"_s);
+        other.start(u"flock"_s, {u"-o"_s, f.env.scrivoHome() + u"/run.lock"_s, u"-c"_s,
+                                 u"touch '%1' && exec sleep 120"_s.arg(held)});
+        QVERIFY2(QTest::qWaitFor([&] { return QFileInfo::exists(held); }, 120000),
+                 "flock did not take the run's lock within 120 s");
+        // ... and this run, once it tells it waits for it (or after a bound that only ends a
+        // hung run), is cancelled.
+        const QString waits = u"Waiting for another check-out run…"_s;
         QString waitingText;
-        QTimer::singleShot(300, [&] {
+        QElapsedTimer since;
+        since.start();
+        QTimer waiting;
+        QObject::connect(&waiting, &QTimer::timeout, [&] {
+            if (cancel->isHidden() || (f.Panel(1) != waits && since.elapsed() < 120000))
+                return;
+            waiting.stop();
             waitingText = f.Panel(1);
-            if (!cancel->isHidden())
-                cancel->click();
+            cancel->click();
         });
+        waiting.start(20);
         f.Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
         f.Trigger("mnuReserveSelectedFiles");
-        QCOMPARE(waitingText, u"Waiting for another check-out run…"_s);
+        QCOMPARE(waitingText, waits);
         QVERIFY(cancel->isHidden() && opened == 0);
         QCOMPARE(f.Panel(1), u"User name: "_s + Anna);
         // Once the turn is free the run is made; Cancel half-way finishes the document in hand,
         // leaves the rest free, and every row shows what the server holds.
         other.kill();
-        QVERIFY(other.waitForFinished(5000));
+        QVERIFY(other.waitForFinished(60000));
         f.Trigger("mnuReserveSelectedFiles");
         QCOMPARE(opened, 4);
         QCOMPARE(f.Column(0), QStringList(4, Anna) + QStringList(6, Available));

@@ -281,8 +281,9 @@ private slots:
               std::pair{QStringList{u"--reserved"_s, u"--"_s}, QStringList{a, b}},
               std::pair{QStringList{u"--user"_s, u"ben"_s}, QStringList{b}},
               std::pair{QStringList{u"--mine"_s}, QStringList{a}}})
-            QCOMPARE(RunScrivo(QStringList{u"list"_s} + filter + QStringList{root}, 30000, utc).out,
-                     lines.join(u'\n') + u'\n');
+            QCOMPARE(
+                RunScrivo(QStringList{u"list"_s} + filter + QStringList{root}, 120000, utc).out,
+                lines.join(u'\n') + u'\n');
         const QJsonArray json =
             QJsonDocument::fromJson(RunScrivo({u"list"_s, u"--json"_s, root}).out.toUtf8()).array();
         QCOMPARE(json.size(), 4);

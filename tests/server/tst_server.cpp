@@ -292,8 +292,8 @@ private slots:
         MakeNode(kind, node);
         const QString target = place == u"document" ? node : document;
         // Status reads no project; a reservation reads the mode of the active project.
-        const ToolResult status = RunScrivo({u"status"_s, target}, 5000);
-        const ToolResult reserve = RunScrivo({u"reserve"_s, u"--user"_s, u"anna"_s, target}, 5000);
+        const ToolResult status = RunScrivo({u"status"_s, target});
+        const ToolResult reserve = RunScrivo({u"reserve"_s, u"--user"_s, u"anna"_s, target});
         QCOMPARE(reserve.exitCode, 1);
         QVERIFY2(reserve.err.contains(node), qPrintable(reserve.err));
         QCOMPARE(status.exitCode, place == u"Default.kpj" || place == u"project file" ? 0 : 1);
@@ -302,7 +302,7 @@ private slots:
             // never a folder.
             QVERIFY2(status.err.contains(u"damaged"_s), qPrintable(status.err));
             const bool folder = kind == u"folder";
-            QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"ben"_s, document}, 5000).exitCode,
+            QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, u"ben"_s, document}).exitCode,
                      int(folder));
             const QStringList left = folder ? QStringList{QFileInfo(node).fileName(), u"Part.kpt"_s}
                                             : QStringList{u"Part.kpt"_s};
@@ -356,15 +356,15 @@ private slots:
         if (takenOver) {
             // Not before the waiter has itself waited a few seconds.
             QVERIFY(!second.waitForFinished(3000));
-            QVERIFY(second.waitForFinished(20000) && second.exitCode() == 0);
+            QVERIFY(second.waitForFinished(120000) && second.exitCode() == 0);
             ben.OpenDocument(path)->Reserve();
         } else {
             QVERIFY(!second.waitForFinished(8000));
             QVERIFY_SERVER_ERROR(ben.OpenDocument(path)->Reserve(), AlreadyReserved, u"anna"_s);
         }
         LetGo(pause);
-        const ToolResult stalled = FinishTool(first, 30000);
-        const ToolResult waited = FinishTool(second, 30000);
+        const ToolResult stalled = FinishTool(first, 120000);
+        const ToolResult waited = FinishTool(second, 120000);
         QCOMPARE(stalled.exitCode, int(takenOver));
         QVERIFY2(!takenOver || stalled.err.contains(u"reserved by ben, not by anna"_s),
                  qPrintable(stalled.err));
@@ -433,7 +433,7 @@ private slots:
         run.setWorkingDirectory(env->root());
         run.setProcessEnvironment(noDisplay);
         run.start(qEnvironmentVariable("BREVANT_BIN_DIR") + u'/' + command.first(), command.mid(1));
-        const ToolResult result = FinishTool(run, 30000);
+        const ToolResult result = FinishTool(run, 120000);
         QCOMPARE(result.exitCode, exitCode);
         const QString out = result.out + result.err;
         QVERIFY2(out.startsWith(printed), qPrintable(out));
@@ -461,7 +461,7 @@ private slots:
                        "[Reservation]\nBy=anna\nTime=" + written.toLatin1() + "\nVersion=1\n");
         QProcessEnvironment inZone = QProcessEnvironment::systemEnvironment();
         inZone.insert(u"TZ"_s, zone);
-        const ToolResult status = RunScrivo({u"status"_s, document}, 30000, inZone);
+        const ToolResult status = RunScrivo({u"status"_s, document}, 120000, inZone);
         QCOMPARE(status.out, document + u"\tanna\t"_s + shown + u"\t1\n"_s);
         // A name that holds a tab and a line break stays on its line, as scrivo list writes it.
         const QString odd = env->writeFile(u"w/a\tb\nc.kpt"_s, "x");
@@ -495,7 +495,7 @@ private slots:
         QProcess scrivo;
         scrivo.setStandardOutputFile(u"/dev/full"_s);
         scrivo.start(ScrivoToolPath(), {u"list"_s, env->path(u"w"_s)});
-        const ToolResult result = FinishTool(scrivo, 30000);
+        const ToolResult result = FinishTool(scrivo, 120000);
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err,
                  u"scrivo: standard output could not be written: No space left on device\n"_s);

@@ -302,7 +302,7 @@ private slots:
         const ToolResult ben = Scrivo(u"ben"_s, 2, {u"reserve"_s, u"A.kpt"_s});
         QVERIFY2(ben.exitCode == 0, qPrintable(ben.err));
         LetGo(pause);
-        const ToolResult stalled = FinishTool(anna, 60000);
+        const ToolResult stalled = FinishTool(anna, 120000);
         QVERIFY2(stalled.exitCode == 1 && stalled.err.contains(u"already reserved by ben"_s),
                  qPrintable(stalled.err));
         for (int workstation : {1, 2})
@@ -341,7 +341,7 @@ private slots:
             WithPreload(HomeOf(u"ben"_s), {{u"BREVANT_FAIL_LISTING"_s, u"*/"_s + folder},
                                            {u"BREVANT_FAIL_TIMES"_s, u"2"_s}}));
         list.start(ScrivoToolPath(), {u"list"_s, At(2, QString())});
-        const ToolResult listed = FinishTool(list, 60000);
+        const ToolResult listed = FinishTool(list, 120000);
         QVERIFY2(listed.exitCode == 0, qPrintable(listed.err));
         QCOMPARE(listed.out.count(u"\tavailable\t"_s), 3);
     }

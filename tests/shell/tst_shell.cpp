@@ -121,7 +121,7 @@ private slots:
         if (fault == Fault::KorvexRuns) {
             QVERIFY(QFile::copy(u"/bin/sleep"_s, f.env.path(u"korvex"_s)));
             korvex.start(f.env.path(u"korvex"_s), {u"60"_s});
-            QVERIFY(korvex.waitForStarted(5000));
+            QVERIFY(korvex.waitForStarted(60000));
         }
         if (fault == Fault::ServerFails)
             f.observed->onCall = [](const QString &call) {

@@ -47,7 +47,7 @@ ToolResult FinishTool(QProcess &process, int timeoutMs);
 QString ScrivoToolPath();
 // The scrivo tool of the build, run to its end in the test's environment or the given one.
 ToolResult
-RunScrivo(const QStringList &arguments, int timeoutMs = 30000,
+RunScrivo(const QStringList &arguments, int timeoutMs = 120000,
           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
 // The environment base with the tests' preload (PausePreload.cpp) and the variables that tell

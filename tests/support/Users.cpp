@@ -15,7 +15,7 @@ bool Succeeds(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    return FinishTool(process, 30000).exitCode == 0;
+    return FinishTool(process, 120000).exitCode == 0;
 }
 
 } // namespace

@@ -130,7 +130,7 @@ private slots:
         };
         QProcessEnvironment inHome = QProcessEnvironment::systemEnvironment();
         inHome.insert(u"KORVEX_SCRIVO_HOME"_s, home);
-        told(u"home/server.ini"_s, RunScrivo({u"user"_s, u"bob"_s}, 30000, inHome).err);
+        told(u"home/server.ini"_s, RunScrivo({u"user"_s, u"bob"_s}, 120000, inHome).err);
         told(u"home/server.ini"_s,
              FailureOf([&] { ScrivoServer(home).ProjectHandler().SetActiveProject(other); }));
         told(u"new/Default.kpj"_s, FailureOf([&] { ScrivoServer{disk.path(u"new"_s)}; }));

@@ -143,7 +143,7 @@ private slots:
         const QString paused = WaitUntilPaused(pause, killed);
         QVERIFY2(paused.isEmpty(), qPrintable(paused));
         killed.kill();
-        QVERIFY(killed.waitForFinished(10000));
+        QVERIFY(killed.waitForFinished(60000));
         const QByteArray turn = QFile::encodeName(team + u"/.A.kpt.lock"_s);
         const timeval longAgo[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
         QVERIFY(::utimes(turn.constData(), longAgo) == 0);
@@ -200,10 +200,10 @@ private slots:
                      u"mount -t proc -o hidepid=2 proc /proc && exec setpriv --reuid=\"$1\" "
                      "--regid=\"$1\" --init-groups -- \"$0\" clean \"$2\""_s,
                      RunEngineToolPath(), users.Name(Ben), team});
-        QVERIFY(clean.waitForFinished(30000) && clean.exitCode() == 0);
+        QVERIFY(clean.waitForFinished(120000) && clean.exitCode() == 0);
         QVERIFY(QFileInfo::exists(working));
         run.closeWriteChannel();
-        QVERIFY(run.waitForFinished(30000));
+        QVERIFY(run.waitForFinished(120000));
         // Once the run is gone, its working project is left behind and goes.
         QCOMPARE(Engine(Ben, {u"clean"_s, team}).exitCode, 0);
         QVERIFY(!QFileInfo::exists(working));
@@ -215,8 +215,10 @@ private slots:
         QVERIFY(QFile::copy(u"/bin/sleep"_s, korvex));
         QProcess application;
         users.Start(application, Ben, TeamUmask, korvex, {u"60"_s}, Environment(Ben));
-        QVERIFY(application.waitForStarted(10000));
-        QThread::msleep(200);
+        // Running once the account's process has become the program (setpriv execs it).
+        const QString command = u"/proc/%1/comm"_s.arg(application.processId());
+        QVERIFY2(QTest::qWaitFor([&] { return ReadBytes(command).trimmed() == "korvex"; }, 120000),
+                 "the other account's korvex did not start within 120 s");
         QCOMPARE(Engine(Anna, {u"korvex"_s}).out, u"not running\n"_s);
         QCOMPARE(Engine(Ben, {u"korvex"_s}).out, u"running\n"_s); // killed with the object
     }
