@@ -21,27 +21,70 @@ const QString ScrivoPath = QStringLiteral(BREVANT_BIN_DIR "/scrivo");
 const QString Shots = QStringLiteral(BREVANT_SMOKE_SHOTS "/smoke_");
 const QString Failed = u"<failed>"_s;
 
-// Runs a tool to its end (at most 20 s); its standard output, or Failed.
+// Runs a tool to its end (at most 60 s); its standard output, or Failed.
 QString Run(const QString &program, const QStringList &arguments,
             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitCode() != 0)
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
         return Failed;
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
-// The first visible window whose name matches, waiting up to 30 s; "" when there is none.
+// The first visible window whose name matches, waiting up to 120 s; "" when there is none.
 QString WaitForWindow(const QString &pattern, bool gone = false)
 {
-    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(200)) {
+    for (QDeadlineTimer deadline(120000); !deadline.hasExpired(); QTest::qWait(200)) {
         const auto ids = Run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, pattern});
         if ((ids == Failed) == gone)
             return gone ? u"gone"_s : ids.section(u'\n', 0, 0);
     }
     return QString();
+}
+
+// The CPU time the process has used and whether any of its threads is running or waits for
+// the disk, from /proc.
+std::pair<qint64, bool> CpuAndBusy(qint64 pid)
+{
+    qint64 ticks = 0;
+    bool busy = false;
+    const QString tasks = u"/proc/%1/task"_s.arg(pid);
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks + u'/' + task + u"/stat"_s);
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ... utime stime ...": the fields after the command's closing
+        // parenthesis, state first; utime and stime are the 12th and 13th of them.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            continue;
+        busy = busy || fields[0] == "R" || fields[0] == "D";
+        ticks += fields[11].toLongLong() + fields[12].toLongLong();
+    }
+    return {ticks, busy};
+}
+
+// The program driven, once started.
+qint64 ProgramId = 0;
+
+// Waits until the program has done what it was asked: none of its threads ran for this many
+// tenths of a second (at most 120 s, so that only a hung program ends the wait). A busy
+// machine only makes this take longer, where a fixed pause would guess.
+bool WaitUntilIdle(int quietTenths = 5)
+{
+    qint64 last = -1;
+    int quiet = 0;
+    for (QDeadlineTimer deadline(120000); !deadline.hasExpired(); QTest::qWait(100)) {
+        const auto [ticks, busy] = CpuAndBusy(ProgramId);
+        quiet = !busy && ticks == last ? quiet + 1 : 0;
+        last = ticks;
+        if (quiet >= quietTenths)
+            return true;
+    }
+    return false;
 }
 
 // Gives the window the focus and presses the keys, or types the text, one after the other.
@@ -50,7 +93,9 @@ bool Keys(const QString &window, const QStringList &keys, const QString &text = 
     if (Run(u"xdotool"_s, {u"windowfocus"_s, u"--sync"_s, window}) == Failed)
         return false;
     for (const QString &key : keys) {
-        QTest::qWait(300);
+        // The key before has been handled (a menu it opens is shown).
+        if (!WaitUntilIdle(2))
+            return false;
         if (Run(u"xdotool"_s, {u"key"_s, key}) == Failed)
             return false;
     }
@@ -99,16 +144,18 @@ class TestSmoke : public QObject
             return false;
         program.setProcessEnvironment(environment);
         program.start(QStringLiteral(BREVANT_BIN_DIR "/korvex-brevant"), {});
-        if (!program.waitForStarted(10000) || !InDialog(u"Korvex Brevant"_s, {u"Return"_s}))
+        if (!program.waitForStarted(60000))
+            return false;
+        ProgramId = program.processId();
+        if (!InDialog(u"Korvex Brevant"_s, {u"Return"_s}))
             return false;
         window = WaitForWindow(u"^Korvex Brevant - (Unnamed|Unbenannt)$"_s);
-        QTest::qWait(500);
-        return !window.isEmpty();
+        return !window.isEmpty() && WaitUntilIdle();
     }
 
     bool Ended()
     {
-        return (program.state() == QProcess::NotRunning || program.waitForFinished(20000)) &&
+        return (program.state() == QProcess::NotRunning || program.waitForFinished(120000)) &&
                program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
     }
 
@@ -133,7 +180,7 @@ private slots:
         QVERIFY(Keys(window, {u"ctrl+f"_s}));
         QVERIFY(InDialog(u"Korvex Brevant"_s, {u"Return"_s}));
         QVERIFY(InDialog(u"Select Directory for search Korvex Files:"_s, {}, Sample()));
-        QTest::qWait(2000);
+        QVERIFY2(WaitUntilIdle(), "the search did not end within 120 s");
         // Without the mouse: "/" goes to the filter, "roller" leaves Roller.kpt (free) shown,
         // Tab Tab to the list, Select All, then File > Check Out for User carla and File >
         // Check Out selected files (Alt+F K: S is Save); Escape in the filter shows all again.
@@ -141,14 +188,14 @@ private slots:
                               u"Tab"_s, u"ctrl+a"_s, u"alt+f"_s, u"u"_s}));
         QVERIFY(InDialog(u"Korvex Brevant"_s, {u"ctrl+a"_s}, u"carla"_s));
         QVERIFY(Keys(window, {u"alt+f"_s, u"k"_s}));
-        QTest::qWait(1500);
+        QVERIFY2(WaitUntilIdle(), "the check-out did not end within 120 s");
         QVERIFY(Keys(window, {u"ctrl+l"_s, u"Escape"_s}));
-        QTest::qWait(1500);
+        QVERIFY(WaitUntilIdle());
         QVERIFY(Run(u"import"_s, {u"-window"_s, window, Shots + u"search.png"_s}) != Failed);
         // Exit on the unsaved list: Escape on the save question keeps the window.
         QVERIFY(Keys(window, {u"alt+f"_s, u"e"_s}));
         QVERIFY(InDialog(u"Korvex Brevant"_s, {u"Escape"_s}));
-        QTest::qWait(1000);
+        QVERIFY(WaitUntilIdle());
         QCOMPARE(program.state(), QProcess::Running);
         // File > Save As with the text filter (the type box after the name field) over an old
         // report, its name typed without the extension: only the program asks before it is
