@@ -348,14 +348,10 @@ private slots:
 
     void aLostConnectionIsToldAsSuch_data()
     {
-        QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("serverSide");
         QTest::addColumn<QString>("why");
-        const int sshfs = int(NetworkShare::Kind::Sshfs);
-        QTest::addRow("the server ends the connection")
-            << sshfs << true << u"it is no longer mounted at "_s;
-        QTest::addRow("the client is killed")
-            << sshfs << false << u"Transport endpoint is not connected"_s;
+        QTest::addRow("the server ends the connection") << true << u"it is no longer mounted at "_s;
+        QTest::addRow("the client is killed") << false << u"Transport endpoint is not connected"_s;
     }
 
     void aLostConnectionIsToldAsSuch()

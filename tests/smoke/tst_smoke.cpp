@@ -44,43 +44,26 @@ QString WaitForWindow(const QString &pattern, bool gone = false)
     return QString();
 }
 
-// The CPU time the process has used and whether any of its threads is running or waits for
-// the disk, from /proc.
-std::pair<qint64, bool> CpuAndBusy(qint64 pid)
-{
-    qint64 ticks = 0;
-    bool busy = false;
-    const QString tasks = u"/proc/%1/task"_s.arg(pid);
-    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(tasks + u'/' + task + u"/stat"_s);
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (comm) state ... utime stime ...": the fields after the command's closing
-        // parenthesis, state first; utime and stime are the 12th and 13th of them.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() < 13)
-            continue;
-        busy = busy || fields[0] == "R" || fields[0] == "D";
-        ticks += fields[11].toLongLong() + fields[12].toLongLong();
-    }
-    return {ticks, busy};
-}
-
 // The program driven, once started.
 qint64 ProgramId = 0;
 
-// Waits until the program has done what it was asked: none of its threads ran for this many
-// tenths of a second (at most 120 s, so that only a hung program ends the wait). A busy
-// machine only makes this take longer, where a fixed pause would guess.
+// Waits until the program has done what it was asked: it neither ran nor waited for the disk
+// for this many tenths of a second (at most 120 s, so that only a hung program ends the
+// wait). A busy machine only makes this take longer, where a fixed pause would guess.
 bool WaitUntilIdle(int quietTenths = 5)
 {
-    qint64 last = -1;
+    QByteArray last;
     int quiet = 0;
     for (QDeadlineTimer deadline(120000); !deadline.hasExpired(); QTest::qWait(100)) {
-        const auto [ticks, busy] = CpuAndBusy(ProgramId);
-        quiet = !busy && ticks == last ? quiet + 1 : 0;
-        last = ticks;
+        // "pid (comm) state ...": the state, then, 12th and 13th after it, the CPU time the
+        // process's threads have used.
+        QFile stat(u"/proc/%1/stat"_s.arg(ProgramId));
+        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const QByteArray now =
+            fields.size() > 12 ? QByteArray(fields[11] + ' ' + fields[12]) : QByteArray();
+        quiet = now == last && !line.contains(") R ") && !line.contains(") D ") ? quiet + 1 : 0;
+        last = now;
         if (quiet >= quietTenths)
             return true;
     }

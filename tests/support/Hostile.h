@@ -6,24 +6,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
-// Hostile environments: a disk that fills up, a process killed in the middle of its work,
+// Hostile environments: a process killed in the middle of its work,
 // the scrivo tool as another user's program, and a process paused between two steps.
-
-// A tmpfs of a few hundred KiB the test mounts itself (tests run as root), unmounted when
-// the object goes. Fill() writes a filler file until the disk is full.
-class SmallDisk
-{
-public:
-    SmallDisk();
-    ~SmallDisk();
-    bool mounted() const { return isMounted; }
-    QString path(const QString &relative) const { return dir.filePath(relative); }
-    void Fill() const;
-
-private:
-    QTemporaryDir dir;
-    bool isMounted = false;
-};
 
 // A file system object that is no regular file at path: "fifo", "socket", "device", "folder",
 // "dangling link" or "link loop"; fails the test when it cannot be made.

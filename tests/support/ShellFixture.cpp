@@ -76,11 +76,3 @@ void ShellFixture::Search(const QString &folder)
     prompts.Message().Folder(folder);
     Trigger("mnuDocumentsSearch");
 }
-
-QString BackupShown()
-{
-    return MessageShown(QStringLiteral("It is highly recommended to make a backup copy of your "
-                                       "files before you use this tool.\r") +
-                            QString(42, u' '),
-                        PromptIcon::Exclamation);
-}

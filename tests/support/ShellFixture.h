@@ -52,6 +52,3 @@ struct ShellFixture
     std::shared_ptr<ObservedServer> observed = std::make_shared<ObservedServer>(server);
     std::unique_ptr<frmMain> window;
 };
-
-// The backup warning as the scripted prompts show it.
-QString BackupShown();

@@ -16,6 +16,9 @@
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
 
+#include <QScopeGuard>
+#include <sys/mount.h>
+
 class TestSystem : public QObject
 {
     Q_OBJECT
@@ -93,39 +96,47 @@ private slots:
 
     void fullDiskLeavesEveryFileAsItWas()
     {
-        SmallDisk disk;
-        QVERIFY2(disk.mounted(), "a tmpfs could not be mounted (tests run as root)");
-        const QString home = disk.path(u"home"_s);
-        const QString project = disk.path(u"p/Main.kpj"_s);
-        const QString other = disk.path(u"p/Other.kpj"_s);
+        // A tmpfs of a few hundred KiB (tests run as root).
+        const QTemporaryDir dir;
+        const QByteArray mountPoint = QFile::encodeName(dir.path());
+        QVERIFY2(::mount("tmpfs", mountPoint, "tmpfs", 0, "size=512k,nr_inodes=4096") == 0,
+                 "a tmpfs could not be mounted (tests run as root)");
+        const auto unmount = qScopeGuard([&] { ::umount2(mountPoint, MNT_DETACH); });
+        const auto at = [&](const QString &relative) { return dir.filePath(relative); };
+        const QString home = at(u"home"_s);
+        const QString project = at(u"p/Main.kpj"_s);
+        const QString other = at(u"p/Other.kpj"_s);
         const QStringList folders{u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s};
         for (const QString &folder : folders)
-            QDir().mkpath(disk.path(folder));
+            QDir().mkpath(at(folder));
         WriteINI(u"Project Defaults"_s, u"MultiUser"_s, u"Shared"_s, project);
         QFile::copy(project, other);
-        const QString doc = WriteScrivoDocument(disk.path(u"p/doc.kpt"_s), u"D"_s);
+        const QString doc = WriteScrivoDocument(at(u"p/doc.kpt"_s), u"D"_s);
         ScrivoServer(home).ProjectHandler().SetActiveProject(project);
         const QList<ReportRow> rows(200, {u"anna"_s, u"t"_s, u"a.kpt"_s, u"/p"_s, u"A"_s, u"3"_s});
-        WriteTextReportFile(disk.path(u"r/list.txt"_s), rows);
-        WriteSpreadsheetReportFile(disk.path(u"r/list.xls"_s), rows);
-        ErrorLog log(disk.path(u"state/Error.log"_s));
+        WriteTextReportFile(at(u"r/list.txt"_s), rows);
+        WriteSpreadsheetReportFile(at(u"r/list.xls"_s), rows);
+        ErrorLog log(at(u"state/Error.log"_s));
         log.Append(u"/p/old.kpt"_s);
         log.Flush();
         // Every entry of the folders with the bytes it holds.
         const auto entries = [&] {
             QByteArrayList all;
             for (const QString &folder : folders)
-                for (const QString &name : FolderEntries(disk.path(folder)))
-                    all << name.toUtf8() + '\t' + ReadBytes(disk.path(folder + u'/' + name));
+                for (const QString &name : FolderEntries(at(folder)))
+                    all << name.toUtf8() + '\t' + ReadBytes(at(folder + u'/' + name));
             return all;
         };
         const QByteArrayList before = entries();
-        disk.Fill();
+        QFile filler(at(u".filler"_s));
+        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        for (const int size : {4096, 1}) // then the last bytes that fit
+            while (filler.write(QByteArray(size, 'f')) > 0) {
+            }
 
         // Each writer fails naming its file and the system's reason.
         const auto told = [&](const QString &file, const QString &failure) {
-            QVERIFY2(failure.contains(disk.path(file)) &&
-                         failure.contains(u"No space left on device"_s),
+            QVERIFY2(failure.contains(at(file)) && failure.contains(u"No space left on device"_s),
                      qPrintable(file + u": "_s + failure));
         };
         QProcessEnvironment inHome = QProcessEnvironment::systemEnvironment();
@@ -133,17 +144,16 @@ private slots:
         told(u"home/server.ini"_s, RunScrivo({u"user"_s, u"bob"_s}, 120000, inHome).err);
         told(u"home/server.ini"_s,
              FailureOf([&] { ScrivoServer(home).ProjectHandler().SetActiveProject(other); }));
-        told(u"new/Default.kpj"_s, FailureOf([&] { ScrivoServer{disk.path(u"new"_s)}; }));
+        told(u"new/Default.kpj"_s, FailureOf([&] { ScrivoServer{at(u"new"_s)}; }));
         told(u"p/Main.kpj"_s,
              FailureOf([&] { WriteINI(u"W"_s, u"k"_s, QString(8192, u'w'), project); }));
         told(u"p/doc.kpt"_s, FailureOf([&] { ScrivoServer(home).OpenDocument(doc)->Reserve(); }));
         told(u"p/"_s + WorkingProjectName(),
              FailureOf([&] { BuildWorkingProject(project, true, project); }));
         told(u"r/list.txt"_s,
-             FailureOf([&] { WriteTextReportFile(disk.path(u"r/list.txt"_s), rows + rows); }));
-        told(u"r/list.xls"_s, FailureOf([&] {
-                 WriteSpreadsheetReportFile(disk.path(u"r/list.xls"_s), rows + rows);
-             }));
+             FailureOf([&] { WriteTextReportFile(at(u"r/list.txt"_s), rows + rows); }));
+        told(u"r/list.xls"_s,
+             FailureOf([&] { WriteSpreadsheetReportFile(at(u"r/list.xls"_s), rows + rows); }));
         for (int i = 0; i < 500; ++i)
             log.Append(u"/p/"_s + QString(100, u'n') + u".kpt"_s);
         log.Flush();
