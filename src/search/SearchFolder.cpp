@@ -1,54 +1,21 @@
 #include "search/SearchFolder.h"
 
-#include "search/ReadAheadWalk.h"
 #include "server/FileProcessing.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
-#include <stdexcept>
+#include <QMutex>
+#include <QThreadPool>
+#include <QWaitCondition>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <vector>
 
 SearchContext::SearchContext(DocumentServer &server, clsFiles &files, QStringList &listBoxDirs,
                              bool &stopSearch)
     : Server(server), Files(files), ListBoxDirs(listBoxDirs), StopSearch(stopSearch),
       ProcessEvents([] { QCoreApplication::processEvents(); })
 {
-}
-
-namespace {
-
-// Whether the three characters end in KPT, KAM or KDW, in any letter case; only ASCII
-// letters can match, so the bytes of a name on disk answer as its decoded text would.
-template <typename Char> bool isDocumentEnding(Char a, Char b, Char c)
-{
-    const auto upper = [](Char ch) { return ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : int(ch); };
-    const int x = upper(a), y = upper(b), z = upper(c);
-    return x == 'K' && ((y == 'P' && z == 'T') || (y == 'A' && z == 'M') || (y == 'D' && z == 'W'));
-}
-
-bool isDocumentName(const QByteArray &rawName)
-{
-    const qsizetype n = rawName.size();
-    return n >= 3 && isDocumentEnding(rawName[n - 3], rawName[n - 2], rawName[n - 1]);
-}
-
-} // namespace
-
-bool IsKorvexDocumentName(const QString &fullName)
-{
-    const qsizetype n = fullName.size();
-    return n >= 3 && isDocumentEnding(fullName[n - 3].unicode(), fullName[n - 2].unicode(),
-                                      fullName[n - 1].unicode());
-}
-
-void TakeReading(SearchContext &context, const QString &fullName, const DocumentReading &reading)
-{
-    AppendRecord(context.Files, reading);
-    if (!reading.Damage.isEmpty()) {
-        context.Log.Append(fullName);
-        ++context.FailedDocuments;
-    }
-    if (context.DocumentRead)
-        context.DocumentRead(fullName, reading);
 }
 
 QString TrimBlanks(const QString &text)
@@ -64,118 +31,269 @@ QString TrimBlanks(const QString &text)
 
 namespace {
 
-bool matchesPattern(const QString &pattern, const QString &name)
+// Whether the name ends in KPT, KAM or KDW, in any letter case (no dot needed); only ASCII
+// letters can match, so the bytes of a name on disk answer as its decoded text would.
+bool isDocumentName(const QByteArray &rawName)
 {
-    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
-    return re.match(name).hasMatch();
-}
-
-// Runs one step of the search; a failure is logged under the entry's full name and the
-// search goes on with the next step. Returns whether the step succeeded.
-template <typename Step> bool loggedStep(SearchContext &context, const QString &fullName, Step step)
-{
-    try {
-        step();
-        return true;
-    } catch (...) {
-        context.Log.Append(fullName);
+    const qsizetype n = rawName.size();
+    if (n < 3)
         return false;
-    }
+    const auto upper = [](char ch) { return ch >= 'a' && ch <= 'z' ? char(ch - 'a' + 'A') : ch; };
+    const char x = upper(rawName[n - 3]), y = upper(rawName[n - 2]), z = upper(rawName[n - 1]);
+    return x == 'K' && ((y == 'P' && z == 'T') || (y == 'A' && z == 'M') || (y == 'D' && z == 'W'));
 }
 
-void readDocument(SearchContext &context, const QString &fullName)
+// Appends the record of a document the walk read and tells DocumentRead. A damaged
+// reservation record is listed as such, and logged and counted as a document that could not
+// be read.
+void TakeReading(SearchContext &context, const QString &fullName, const DocumentReading &reading)
 {
-    ServerDocumentPtr doc;
-    const bool opened =
-        loggedStep(context, fullName, [&] { doc = context.Server.OpenDocument(fullName); });
-    // Reading a document that was not obtained fails too, so an unopenable document leaves
-    // two lines in the log, one for each failed step.
-    DocumentReading reading;
-    const bool read = loggedStep(context, fullName, [&] {
-        if (!doc)
-            throw std::runtime_error("no document to read");
-        reading = ReadDocument(*doc);
-    });
-    if (read)
-        TakeReading(context, fullName, reading);
-    if (!opened || !read)
+    AppendRecord(context.Files, reading);
+    if (!reading.Damage.isEmpty()) {
+        context.Log.Append(fullName);
         ++context.FailedDocuments;
+    }
+    if (context.DocumentRead)
+        context.DocumentRead(fullName, reading);
 }
 
-QString withTrailingSeparator(const QString &folder)
+// One document of a listed folder, read by the pool.
+struct DocumentJob
 {
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
-} // namespace
-
-namespace {
-
-// The lines a folder's search logged are written when it is done, in one write.
-struct FlushLogAtEnd
-{
-    ErrorLog &log;
-    ~FlushLogAtEnd() { log.Flush(); }
+    QString fullName;
+    bool started = false;
+    bool opened = false;
+    bool read = false;
+    DocumentReading reading;
+    bool done = false;
 };
 
-} // namespace
-
-void SearchFolder(SearchContext &context, const QString &folder, const QString &pattern)
+// One folder ahead of the walk: its listing, and its documents once it is listed.
+struct FolderJob
 {
-    if (context.StopSearch)
-        return;
-    const FlushLogAtEnd flush{context.Log};
-    const DirectoryListing listing = DirectoryListing::Read(folder);
-    if (!listing.IsOpen()) {
-        context.Log.Append(folder);
+    QString folder;
+    bool listed = false;
+    bool open = false;
+    FolderIdentity identity;
+    QStringList subfolders;
+    std::vector<std::unique_ptr<DocumentJob>> documents;
+};
+
+// Lists the folders and reads the documents of the walk ahead of it. Where the server takes
+// several documents at once (context.Width > 1) a pool of that many threads does it, many
+// requests in flight, for folders on a file server where each waits a network round trip.
+// Else each job runs on the walk's own thread when the walk waits for it, in the order asked
+// for: one request at a time, none ahead.
+class ReadAhead
+{
+public:
+    ReadAhead(SearchContext &walked) : context(walked), inThreads(context.Width > 1)
+    {
+        pool.setMaxThreadCount(qMax(1, context.Width));
+    }
+    ~ReadAhead()
+    {
+        // No job outlives what it writes into.
+        cancelled = true;
+        pool.waitForDone();
+    }
+
+    // Starts listing the folder; its documents are read as soon as it is listed.
+    FolderJob *List(const QString &folder)
+    {
+        jobs.push_back(std::make_unique<FolderJob>());
+        FolderJob *job = jobs.back().get();
+        job->folder = folder;
+        // Listings come first: they find the work of the reads.
+        Start([this, job] { ListFolder(*job); }, 1);
+        return job;
+    }
+
+    // How many folders are listed ahead of the walk: a few for each thread.
+    qsizetype Lookahead() const { return inThreads ? 2 * qsizetype(context.Width) : 1; }
+
+    // Waits until done() holds, letting pending events run; false when the search was
+    // stopped meanwhile, unless inFlight() holds: what is already being read is finished, as
+    // the walk one request at a time finishes the document it reads when the stop comes.
+    template <typename Done, typename InFlight> bool WaitUntil(Done done, InFlight inFlight)
+    {
+        QMutexLocker locked(&lock);
+        while (!done()) {
+            if (context.StopSearch && !inFlight())
+                return false;
+            if (!inThreads) {
+                locked.unlock();
+                if (!RunNext())
+                    return false; // nothing left that could make it so
+                locked.relock();
+                continue;
+            }
+            finished.wait(&lock, 10);
+            locked.unlock();
+            if (context.ProcessEvents)
+                context.ProcessEvents();
+            locked.relock();
+        }
+        return true;
+    }
+
+    void Stop() { cancelled = true; }
+
+private:
+    void Start(std::function<void()> job, int priority = 0)
+    {
+        if (inThreads)
+            pool.start(std::move(job), priority);
+        else
+            queued.push_back(std::move(job));
+    }
+
+    bool RunNext()
+    {
+        if (queued.empty())
+            return false;
+        const std::function<void()> job = std::move(queued.front());
+        queued.pop_front();
+        job();
+        return true;
+    }
+
+    void ListFolder(FolderJob &job)
+    {
+        if (!cancelled) {
+            const DirectoryListing listing = DirectoryListing::Read(job.folder);
+            const QString prefix = job.folder.endsWith(u'/') ? job.folder : job.folder + u'/';
+            QStringList names;
+            for (const DirectoryEntry &entry : listing.Entries()) {
+                // Folders not starting with "." (so neither "." nor ".."), documents by their
+                // last three letters, both by the name the listing gives. Most entries are
+                // other files: they are passed over before their names are decoded.
+                if (entry.IsFolder) {
+                    const QString name = entry.Name();
+                    if (!name.startsWith(u'.'))
+                        job.subfolders.append(prefix + name);
+                } else if (isDocumentName(entry.RawName)) {
+                    names.append(prefix + entry.Name());
+                }
+            }
+            job.open = listing.IsOpen();
+            job.identity = listing.Identity();
+            for (const QString &name : std::as_const(names)) {
+                job.documents.push_back(std::make_unique<DocumentJob>());
+                job.documents.back()->fullName = name;
+            }
+        }
+        for (const std::unique_ptr<DocumentJob> &document : job.documents)
+            Start([this, document = document.get()] { ReadOne(*document); });
+        const QMutexLocker locked(&lock);
+        job.listed = true;
+        finished.wakeAll();
+    }
+
+    void ReadOne(DocumentJob &job)
+    {
+        {
+            const QMutexLocker locked(&lock);
+            job.started = !cancelled;
+        }
+        if (job.started) {
+            // A document that was not obtained is not read.
+            ServerDocumentPtr document;
+            try {
+                document = context.Server.OpenDocument(job.fullName);
+                job.opened = true;
+            } catch (...) {
+            }
+            if (document) {
+                try {
+                    job.reading = ReadDocument(*document);
+                    job.read = true;
+                } catch (...) {
+                }
+            }
+        }
+        const QMutexLocker locked(&lock);
+        job.done = true;
+        finished.wakeAll();
+    }
+
+    SearchContext &context;
+    const bool inThreads;
+    std::deque<std::function<void()>> queued; // the jobs not yet run, without threads
+    QThreadPool pool;
+    std::atomic<bool> cancelled = false;
+    QMutex lock;
+    QWaitCondition finished;
+    // Every job made, kept until the pool is done with them.
+    std::vector<std::unique_ptr<FolderJob>> jobs;
+};
+
+// Searches one listed folder: appends its sub-folders to the work list and the record of each
+// part, assembly and drawing document in it to Files, in the listing's order. A folder that
+// cannot be listed, and a document that cannot be opened or read, go to the error log (a
+// document not opened twice, once for each failed step); the search goes on. A folder
+// searched before in this search is passed over.
+void SearchFolder(SearchContext &context, ReadAhead &ahead, const FolderJob &job)
+{
+    struct FlushLogAtEnd
+    {
+        ErrorLog &log;
+        ~FlushLogAtEnd() { log.Flush(); }
+    } flush{context.Log};
+    if (!job.open) {
+        context.Log.Append(job.folder);
         ++context.FailedFolders;
         return;
     }
-    if (context.VisitedFolders.contains(listing.Identity()))
+    if (context.VisitedFolders.contains(job.identity))
         return;
-    context.VisitedFolders.insert(listing.Identity());
-
-    const QString prefix = withTrailingSeparator(folder);
-    const bool everyEntry = pattern == u"*.*" || pattern == u"*";
+    context.VisitedFolders.insert(job.identity);
+    context.ListBoxDirs.append(job.subfolders);
     bool first = true;
-    for (const DirectoryEntry &entry : listing.Entries()) {
+    for (const std::unique_ptr<DocumentJob> &document : job.documents) {
         if (!first && context.ProcessEvents)
             context.ProcessEvents();
         first = false;
-
-        // Most entries are other files: they are passed over before their names are decoded.
-        if (everyEntry && !entry.IsFolder && !isDocumentName(entry.RawName))
-            continue;
-        const QString name = entry.Name();
-        if (!everyEntry && !matchesPattern(pattern, name))
-            continue;
-        if (entry.IsFolder) {
-            if (!name.startsWith(u'.'))
-                context.ListBoxDirs.append(prefix + name);
+        // A stop takes effect before the next document; the one being read when it comes is
+        // finished.
+        if (context.StopSearch ||
+            !ahead.WaitUntil([&] { return document->done; }, [&] { return document->started; }))
+            return;
+        if (!document->opened)
+            context.Log.Append(document->fullName);
+        if (!document->read) {
+            context.Log.Append(document->fullName);
+            ++context.FailedDocuments;
             continue;
         }
-        const QString fullName = prefix + name;
-        if (!IsKorvexDocumentName(fullName))
-            continue;
-        if (context.StopSearch)
-            return;
-        readDocument(context, fullName);
+        TakeReading(context, document->fullName, document->reading);
     }
 }
+
+} // namespace
 
 void WalkFolderTree(SearchContext &context, const QString &startFolder,
                     const std::function<void(const QString &)> &progress)
 {
-    if (context.Width > 1) {
-        WalkFolderTreeReadingAhead(context, startFolder, progress);
-        return;
-    }
+    ReadAhead ahead(context);
+    std::deque<FolderJob *> listing;
     context.ListBoxDirs.append(startFolder);
     while (!context.ListBoxDirs.isEmpty()) {
         const QString folder = context.ListBoxDirs.first();
         if (progress)
             progress(folder);
-        SearchFolder(context, folder, QStringLiteral("*.*"));
+        if (!context.StopSearch) {
+            for (qsizetype k = qsizetype(listing.size());
+                 k < qMin(context.ListBoxDirs.size(), ahead.Lookahead()); ++k)
+                listing.push_back(ahead.List(context.ListBoxDirs.at(k)));
+            FolderJob &job = *listing.front();
+            if (ahead.WaitUntil([&] { return job.listed; }, [] { return false; }))
+                SearchFolder(context, ahead, job);
+        }
+        if (context.StopSearch)
+            ahead.Stop();
+        if (!listing.empty())
+            listing.pop_front();
         if (!context.ListBoxDirs.isEmpty())
             context.ListBoxDirs.removeFirst();
     }

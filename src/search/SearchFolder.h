@@ -33,7 +33,8 @@ struct SearchContext
     // Told about each document read into Files (its record is the last one there), with its
     // full name and what was read.
     std::function<void(const QString &fullName, const DocumentReading &reading)> DocumentRead;
-    // How many documents the walk reads at once (see ReadAheadWalk.h); 1: one at a time.
+    // How many documents the walk reads at once, on as many threads; 1: one at a time, on the
+    // walk's own thread. More than 1 only where the server allows ConcurrentDocuments.
     int Width = 1;
     // Documents that could not be opened or read during this search, and folders that could
     // not be listed; each is named in the error log.
@@ -41,30 +42,17 @@ struct SearchContext
     int FailedFolders = 0;
 };
 
-// Appends the record of a document the walk read and tells DocumentRead. A damaged
-// reservation record is listed as such, and logged and counted as a document that could not
-// be read.
-void TakeReading(SearchContext &context, const QString &fullName, const DocumentReading &reading);
-
-// True when the full name ends in KPT, KAM or KDW, in any letter case (no dot needed).
-bool IsKorvexDocumentName(const QString &fullName);
-
 // The folder the folder browser returned, without leading and trailing blanks. Only that
 // folder is trimmed: names from the listing are used exactly as they are.
 QString TrimBlanks(const QString &text);
 
-// Searches one folder: reads every part, assembly and drawing document directly in it into
-// Files and appends its sub-folders (except those whose names begin with ".") to the work
-// list. Returns at once when StopSearch is set, and before the next document once it is set.
-// Failures to open or read a document, and a folder that cannot be listed (no permission,
-// an I/O error), go to the error log; the search goes on. A folder searched before in this
-// search is passed over. pattern
-// "*.*" or "*" means every entry; any other pattern is matched against entry names.
-void SearchFolder(SearchContext &context, const QString &folder,
-                  const QString &pattern = QStringLiteral("*.*"));
-
-// The search-mode walk over a folder tree: queues startFolder, then takes the folders off
-// the front of the work list one by one, telling progress about each before searching it.
-// The work list is empty afterwards, also after a stop.
+// The search-mode walk over a folder tree, breadth first: queues startFolder, then takes
+// the folders off the front of the work list one by one, telling progress about each before
+// it searches it: its documents are read into Files (the records in the listing's order), its
+// sub-folders (except those whose names begin with ".") appended to the work list. Failures
+// to list a folder or to open or read a document go to the error log, and the walk goes on;
+// a folder searched before (a link back up the tree) is passed over. Pending user-interface
+// events run once per document; a stop takes effect before the next document. The work list
+// is empty afterwards, also after a stop.
 void WalkFolderTree(SearchContext &context, const QString &startFolder,
                     const std::function<void(const QString &folder)> &progress = {});

@@ -117,12 +117,6 @@ private slots:
         QCOMPARE(opened, 14);
         QCOMPARE(walk.files.Item(3)->CheckedOutBy(), u"alice"_s);
         QVERIFY(walk.dirs.isEmpty() && !QFile::exists(LogPath()));
-        // One folder searched for a pattern: the names it matches in their letter case (not
-        // p.KPT), a matching folder queued.
-        Walk matched(*f->observed);
-        SearchFolder(matched.context, root + u'/', u"*.kpt"_s);
-        QCOMPARE(Below(matched.Listed()), (QStringList{u".c.kpt"_s, u"b.kpt"_s}));
-        QCOMPARE(matched.dirs, QStringList{At(u"x.kpt"_s)});
 
         // A broken link named like a part cannot be opened (two log lines), a damaged record
         // cannot be read (one); links up the tree and a second link to a folder lead only to
