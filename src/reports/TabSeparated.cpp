@@ -19,6 +19,22 @@ QString Escaped(const QString &text)
     return escaped;
 }
 
+QString Unescaped(const QString &field)
+{
+    QString text;
+    text.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QChar c = field.at(i);
+        if (c != u'\\' || i + 1 == field.size()) {
+            text += c;
+            continue;
+        }
+        const QChar next = field.at(++i);
+        text += next == u't' ? u'\t' : next == u'n' ? u'\n' : next == u'r' ? u'\r' : next;
+    }
+    return text;
+}
+
 QString TabSeparatedLines(const QList<ReportRow> &rows)
 {
     QString lines;

@@ -65,10 +65,10 @@ JournalContents ReadRunJournal(const QString &workingProject)
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() != 2)
             continue;
-        const QString holder = QString::fromUtf8(fields.at(0));
+        const QString holder = Unescaped(QString::fromUtf8(fields.at(0)));
         if (!contents.Holders.contains(holder))
             contents.Holders.append(holder);
-        contents.Documents.append(QString::fromUtf8(fields.at(1)));
+        contents.Documents.append(Unescaped(QString::fromUtf8(fields.at(1))));
         ++contents.Count;
     }
     return contents;

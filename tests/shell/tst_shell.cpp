@@ -96,7 +96,7 @@ private slots:
         QTest::newRow("a killed check-out held two documents")
             << Fault::KilledRun << 2
             << told(killed + u"\rIt had checked out 2 document(s) for Lena, Max.\r"
-                             "<root>/docs/d0.kpt\r<root>/docs/d1.kpt"_s);
+                             "<root>/docs/d0\\\t.kpt\r<root>/docs/d1\\\t.kpt"_s);
         QTest::newRow("a killed check-out held eleven documents")
             << Fault::KilledRun << 11
             << told(killed + u"\rIt had checked out 11 document(s) for Lena, Max.\rFind Korvex "
@@ -139,7 +139,7 @@ private slots:
                              RunJournal journal(f.ActiveProject());
                              for (int i = 0; i < held; ++i)
                                  journal.Reserved(i % 2 ? u"Max"_s : u"Lena"_s,
-                                                  f.env.path(u"docs/d%1.kpt"_s.arg(i)));
+                                                  f.env.path(u"docs/d%1\\\t.kpt"_s.arg(i)));
                          },
                          true),
                      SIGKILL);
