@@ -47,23 +47,23 @@ bool isDotOrDotDot(const char *name)
 DirectoryListing DirectoryListing::Read(const QString &folder)
 {
     const QByteArray path = EncodeFileName(folder);
-    for (int attempt = 0;; ++attempt) {
-        DirectoryListing listing;
-        if (path.isEmpty()) {
-            listing.errorText = Brevant::tr("No folder given");
-            return listing;
-        }
-        const int error = listing.ReadFrom(path);
-        if (error == 0)
-            return listing;
-        // A FUSE network client that failed for a moment is asked again, as for documents.
-        if (error == EIO && IsFuseNetworkFileSystem(DeviceOfNearest(path)) &&
-            WaitAfterTransientFailure(attempt))
-            continue;
-        listing.errorText =
-            error == ENOENT || error == ENOTDIR ? MissingReason(path, error) : errnoText(error);
+    DirectoryListing listing;
+    if (path.isEmpty()) {
+        listing.errorText = Brevant::tr("No folder given");
         return listing;
     }
+    // A FUSE network client that failed for a moment is asked again, as for documents.
+    const int error = RepeatWhileTransientFailure(
+        [&] {
+            listing = DirectoryListing();
+            return errno = listing.ReadFrom(path);
+        },
+        [](int failure) { return failure != 0; },
+        [&] { return IsFuseNetworkFileSystem(DeviceOfNearest(path)); });
+    if (error != 0)
+        listing.errorText =
+            error == ENOENT || error == ENOTDIR ? MissingReason(path, error) : errnoText(error);
+    return listing;
 }
 
 int DirectoryListing::ReadFrom(const QByteArray &path)

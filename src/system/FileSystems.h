@@ -41,19 +41,29 @@ bool WaitAfterTransientFailure(int attempt);
 // Sleeps this long (without a Qt event loop).
 void PauseMilliseconds(unsigned long milliseconds);
 
-// Makes the system call again while a FUSE network file system fails it for a moment (EIO),
-// for about six seconds at most; its last result, errno as it left it.
-template <typename Call> auto RepeatWhileTransient(dev_t device, Call call) -> decltype(call())
+// Makes the call again while it fails for a moment on a FUSE network file system (EIO), for
+// about six seconds at most: failed(result) tells a failure, errno then saying why, and
+// onFuse() whether the file system is such a client (asked only after such a failure). Its
+// last result, errno as it left it.
+template <typename Call, typename Failed, typename OnFuse>
+auto RepeatWhileTransientFailure(Call call, Failed failed, OnFuse onFuse) -> decltype(call())
 {
     for (int attempt = 0;; ++attempt) {
-        const auto result = call();
+        auto result = call();
         const int error = errno;
-        if (result >= 0 || error != EIO || !IsFuseNetworkFileSystem(device) ||
-            !WaitAfterTransientFailure(attempt)) {
+        if (!failed(result) || error != EIO || !onFuse() || !WaitAfterTransientFailure(attempt)) {
             errno = error;
             return result;
         }
     }
+}
+
+// The same for a system call on the device, which fails with a negative result.
+template <typename Call> auto RepeatWhileTransient(dev_t device, Call call) -> decltype(call())
+{
+    return RepeatWhileTransientFailure(
+        call, [](const auto &result) { return result < 0; },
+        [device] { return IsFuseNetworkFileSystem(device); });
 }
 
 // Makes the call again while it fails with EBUSY, for about two seconds: an SMB server refuses

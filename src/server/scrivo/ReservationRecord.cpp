@@ -135,14 +135,18 @@ QString ReservationRecord::Path() const
 
 ReservationRecord::Look ReservationRecord::LookAtRecord() const
 {
-    for (int attempt = 0;; ++attempt) {
-        int error = 0;
-        if (const std::optional<Look> look = LookOnce(error))
-            return *look;
-        if (error != EIO || !IsFuseNetworkFileSystem(Device()) ||
-            !WaitAfterTransientFailure(attempt))
-            throw ReadFailure(Path(), error);
-    }
+    int error = 0;
+    const std::optional<Look> look = RepeatWhileTransientFailure(
+        [&] {
+            std::optional<Look> once = LookOnce(error);
+            errno = error;
+            return once;
+        },
+        [](const std::optional<Look> &once) { return !once; },
+        [this] { return IsFuseNetworkFileSystem(Device()); });
+    if (!look)
+        throw ReadFailure(Path(), error);
+    return *look;
 }
 
 std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) const

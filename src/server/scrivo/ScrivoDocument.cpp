@@ -106,17 +106,22 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     // The reversible coding of the directory listing: a name that is not valid UTF-8 comes
     // back as the very bytes on disk.
     const QByteArray native = EncodeFileName(path);
-    for (int attempt = 0;; ++attempt) {
-        int error = 0;
-        if (std::shared_ptr<ScrivoDocument> document = OpenOnce(path, native, session, error))
-            return document;
-        // A FUSE network client that failed for a moment is asked again.
-        struct stat folder;
-        const QByteArray parent = native.left(qMax<qsizetype>(native.lastIndexOf('/'), 1));
-        if (error != EIO || StatPath(parent, folder) != 0 ||
-            !IsFuseNetworkFileSystem(folder.st_dev) || !WaitAfterTransientFailure(attempt))
-            ThrowOpenFailed(path, error);
-    }
+    int error = 0;
+    std::shared_ptr<ScrivoDocument> document = RepeatWhileTransientFailure(
+        [&] {
+            std::shared_ptr<ScrivoDocument> once = OpenOnce(path, native, session, error);
+            errno = error;
+            return once;
+        },
+        [](const std::shared_ptr<ScrivoDocument> &once) { return !once; },
+        [&] {
+            struct stat folder;
+            const QByteArray parent = native.left(qMax<qsizetype>(native.lastIndexOf('/'), 1));
+            return StatPath(parent, folder) == 0 && IsFuseNetworkFileSystem(folder.st_dev);
+        });
+    if (!document)
+        ThrowOpenFailed(path, error);
+    return document;
 }
 
 std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
