@@ -145,7 +145,10 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, con
     const QByteArray folder = record.left(qMax<qsizetype>(record.lastIndexOf('/'), 1));
     const mode_t mode = S_IRWXU | (folderMode & 0077);
     const auto make = [&](const QByteArray &at) {
-        if (RepeatWhileTransient(device, [&] { return MakeFolder(at, mode); }) != 0)
+        // The name is this change's own: EEXIST is a make that a FUSE SMB client failed with
+        // EIO after the server had made the folder, asked again.
+        if (RepeatWhileTransient(device, [&] { return MakeFolder(at, mode); }) != 0 &&
+            errno != EEXIST)
             return false;
         if ((mode & ProcessUmask()) != 0)
             ChangeModePath(at, mode);

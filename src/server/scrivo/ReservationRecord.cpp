@@ -434,10 +434,13 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
     bool byLink = !KnownToRefuseHardLinks(fileSystem);
     QElapsedTimer since;
     since.start();
-    // The new record is written whole before the turn is taken: it is the turn's token.
+    // The new record is written whole before the turn is taken: it is the turn's token. Its
+    // name is in this change's own new folder, so no exclusive create is needed, and none
+    // may be asked: a create that a FUSE SMB client failed with EIO after the server made
+    // the file would be refused when asked again.
     const auto stage = [&](const QByteArray &at) {
         const int fd = RepeatWhileTransient(fileSystem, [&] {
-            return OpenPath(at, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            return OpenPath(at, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
         });
         if (fd < 0)
             throw WriteFailure(errno);
