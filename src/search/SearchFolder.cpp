@@ -57,7 +57,7 @@ void TakeReading(SearchContext &context, const QString &fullName, const Document
         context.DocumentRead(fullName, reading);
 }
 
-// One document of a listed folder, read by the pool.
+// One document of a listed folder, read ahead of the walk.
 struct DocumentJob
 {
     QString fullName;

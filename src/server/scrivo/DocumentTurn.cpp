@@ -159,7 +159,14 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, con
                               QByteArray::number(QRandomGenerator::global()->generate(), 36);
     ownFolder = folder + "/.trn-" + unique;
     tokenName = (placing ? 'n' : 't') + unique;
-    if (placing && make(ownFolder)) {
+    if (!make(ownFolder) || (!placing && !make(ownFolder + '/' + tokenName))) {
+        const int error = errno;
+        RemoveOwnFolder();
+        if (RefusesNewEntries(error))
+            return false;
+        ThrowChangeFailed(document, SystemReason(error));
+    }
+    if (placing) {
         try {
             stage(ownFolder + '/' + tokenName);
         } catch (...) {
@@ -167,18 +174,9 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, con
             throw;
         }
         staged = true;
-        waited.start();
-        return true;
     }
-    if (!placing && make(ownFolder) && make(ownFolder + '/' + tokenName)) {
-        waited.start();
-        return true;
-    }
-    const int error = errno;
-    RemoveOwnFolder();
-    if (RefusesNewEntries(error))
-        return false;
-    ThrowChangeFailed(document, SystemReason(error));
+    waited.start();
+    return true;
 }
 
 int DocumentTurn::RemoveToken(const QByteArray &at)
