@@ -390,11 +390,6 @@ private slots:
                                                          gone));
         QCOMPARE(f.Combo()->currentIndex(), 0);
         QCOMPARE(f.Panel(2), u"Multi-User mode: Brevant"_s);
-        // While rows are listed the list snaps back.
-        f.Document(u"x.kpt"_s);
-        f.SearchDocs();
-        f.Combo()->setCurrentIndex(1);
-        QCOMPARE(f.Combo()->currentIndex(), 0);
         QCOMPARE(f.ActiveProject(), f.window->State().SelectedProject);
     }
 
