@@ -839,5 +839,13 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
         <source>it is no longer mounted at %1</source>
         <translation>sie ist nicht mehr unter %1 eingehängt</translation>
     </message>
+    <message>
+        <source>%1 was stopped by a failure:<byte value="xd"/>%2</source>
+        <translation>%1 wurde durch einen Fehler abgebrochen:<byte value="xd"/>%2</translation>
+    </message>
+    <message>
+        <source>an unexpected failure</source>
+        <translation>ein unerwarteter Fehler</translation>
+    </message>
 </context>
 </TS>

@@ -12,16 +12,15 @@
 #include "shell/ListSession.h"
 #include "shell/MainThreadPrompts.h"
 #include "shell/StatusPanels.h"
+#include "system/BesideEvents.h"
 #include "system/Failure.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMutex>
 #include <QTime>
 #include <QTimer>
 #include <atomic>
-#include <thread>
 
 namespace {
 
@@ -120,8 +119,7 @@ void ReservationCommands::Refresh()
 
 void ReservationCommands::RefreshWhenIdle()
 {
-    if (guard.MayRun() && !guard.Busy() && !QApplication::activeModalWidget() &&
-        view.Model()->Count() > 0)
+    if (!QApplication::activeModalWidget() && view.Model()->Count() > 0)
         Refresh();
 }
 
@@ -134,11 +132,14 @@ void ReservationCommands::RefreshAllRows()
     {
         const HourglassPointer hourglass(prompts);
         const std::shared_ptr<DocumentServer> server = state.DocumentServer;
-        OffTheWindow(RefreshingText(), rows,
-                     [&](const QList<clsFilePtr> &records, const RunObserver &observer,
-                         const std::function<bool()> &) {
-                         result = RefreshReservations(*server, records, observer);
-                     });
+        const bool ranThrough =
+            OffTheWindow(RefreshingText(), rows,
+                         [&](const QList<clsFilePtr> &records, const RunObserver &observer,
+                             const std::function<bool()> &) {
+                             result = RefreshReservations(*server, records, observer);
+                         });
+        if (!ranThrough)
+            return;
     }
     // Rows that could not be read are marked as out of date, and rows that changed as such,
     // until a refresh reads them again; the view (and the counts) hear of it once.
@@ -159,7 +160,7 @@ void ReservationCommands::RefreshAllRows()
     status.SetNote(note);
 }
 
-void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &rows,
+bool ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &rows,
                                        const BackgroundWork &work)
 {
     // The work gets copies of the rows' records: the window shows the records while the work
@@ -226,19 +227,18 @@ void ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
     QObject::connect(&progress, &QTimer::timeout, this, tell);
     progress.start(ProgressIntervalMs);
 
-    QEventLoop loop;
-    std::thread worker([&] {
-        work(copies, observer, waiting);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
+    const std::optional<QString> failure =
+        RunBesideEvents([&] { work(copies, observer, waiting); });
 
     progress.stop();
     showChanges();
     QObject::disconnect(cancel);
     status.ShowCancel(false);
     status.Update();
+    if (failure)
+        prompts.MessageBox(Brevant::tr("%1 was stopped by a failure:\r%2").arg(doing, *failure),
+                           PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+    return !failure;
 }
 
 void ReservationCommands::ChooseCheckOutUser()

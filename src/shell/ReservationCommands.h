@@ -47,8 +47,9 @@ private:
         std::function<void(const QList<clsFilePtr> &records, const RunObserver &observer,
                            const std::function<bool()> &waiting)>;
     // Runs work over the records of rows (0-based), telling "<doing>: n of m" in the status
-    // bar with a Cancel button, and returns when it has returned.
-    void OffTheWindow(const QString &doing, const QList<int> &rows, const BackgroundWork &work);
+    // bar with a Cancel button, and returns when it has returned: true when it ran through,
+    // false when it failed (which is then told).
+    bool OffTheWindow(const QString &doing, const QList<int> &rows, const BackgroundWork &work);
 
     ProgramState &state;
     Prompts &prompts;

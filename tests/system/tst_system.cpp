@@ -11,12 +11,15 @@
 #include "reports/TextReport.h"
 #include "search/ErrorLog.h"
 #include "server/scrivo/ScrivoServer.h"
+#include "system/BesideEvents.h"
 #include "system/FileError.h"
 #include "system/FileLock.h"
 #include "system/FileNames.h"
 #include "system/FileWrite.h"
 
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QTimer>
 #include <sys/mount.h>
 
 class TestSystem : public QObject
@@ -92,6 +95,25 @@ private slots:
         QVERIFY(QFile::exists(lockPath));
         const QString noFolder = FailureOf([&] { FileLock(env.path(u"gone/x.lock"_s), 50); });
         QVERIFY2(noFolder.contains(u"No such file or directory"_s), qPrintable(noFolder));
+    }
+
+    void workBesideEventsLetsEventsRunAndBringsBackWhatItThrew()
+    {
+        // The work waits for a timer of this thread: it ends only when events go on meanwhile.
+        QSemaphore ticked;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ticked.release(); });
+        tick.start(10);
+        bool heard = false;
+        QCOMPARE(RunBesideEvents([&] { heard = ticked.tryAcquire(1, 120000); }), std::nullopt);
+        QVERIFY2(heard, "no timer event came within 120 s while the work ran");
+
+        const QList<std::pair<std::function<void()>, QString>> thrown{
+            {[] { throw FileError(u"/p/a.kpt"_s, u"No space left on device"_s); },
+             u"/p/a.kpt: No space left on device"_s},
+            {[] { throw 42; }, u"an unexpected failure"_s}};
+        for (const auto &[work, reason] : thrown)
+            QCOMPARE(RunBesideEvents(work), reason);
     }
 
     void fullDiskLeavesEveryFileAsItWas()
