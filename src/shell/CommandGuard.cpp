@@ -1,5 +1,6 @@
 #include "shell/CommandGuard.h"
 
+#include <QScopedValueRollback>
 #include <utility>
 
 CommandGuard::Hold::Hold(CommandGuard &held, Activity activity)
@@ -16,4 +17,10 @@ CommandGuard::Hold::~Hold()
         guard.changed();
     if (guard.activity == Activity::Idle && std::exchange(guard.closeRequested, false))
         guard.close();
+}
+
+bool CommandGuard::AskToClose(const std::function<bool()> &question)
+{
+    const QScopedValueRollback<bool> asking(closing, true);
+    return question();
 }

@@ -19,15 +19,18 @@ public:
     }
 
     bool MayRun() const { return loaded && !unloaded && !closing && activity == Activity::Idle; }
+    // The start-up runs: it is the command in progress, and what it causes runs inside it.
+    bool Starting() const { return !loaded && !unloaded; }
     Activity CurrentActivity() const { return activity; }
     bool Searching() const { return activity == Activity::Searching; }
     bool Busy() const { return activity != Activity::Idle; }
 
     void SetLoaded() { loaded = true; }
     void SetUnloaded() { unloaded = true; }
-    // The window asks its closing question: no command runs, and a second close request
-    // has nothing to add.
-    bool &Closing() { return closing; }
+    // Asks the window's closing question: while it is asked no command runs, and a second
+    // close request has nothing to add. Returns the answer.
+    bool AskToClose(const std::function<bool()> &question);
+    bool AskingToClose() const { return closing; }
 
     // Runs command as the activity when a command may run now; false when it may not.
     bool Run(Activity as, const std::function<void()> &command)

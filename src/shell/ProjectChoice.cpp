@@ -12,6 +12,7 @@
 #include "system/Translation.h"
 
 #include <QComboBox>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 namespace {
@@ -70,7 +71,7 @@ QString SelectedListText(const QComboBox *list)
 }
 
 ProjectChoice::ProjectChoice(ProgramState &programState, Prompts &dialogs,
-                             const CommandGuard &commandGuard, const FileListModel &listed,
+                             CommandGuard &commandGuard, const FileListModel &listed,
                              StatusPanels &statusPanels, QComboBox *projects)
     : state(programState), prompts(dialogs), guard(commandGuard), list(listed),
       status(statusPanels), Combo1(projects)
@@ -84,18 +85,30 @@ std::optional<QString> ProjectChoice::TakeStartupFailure()
 
 void ProjectChoice::Combo1Changed()
 {
-    // Slots must not throw. While the start-up runs, a server failure ends it; afterwards
-    // the choice is undone and the failure shown.
     const QString previous = state.SelectedProject;
     const QString chosen = SelectedListText(Combo1);
-    // No project change in the middle of a command (or after the window was unloaded).
-    if (!loading && !guard.MayRun()) {
-        if (state.DocumentServer) {
-            const QSignalBlocker quiet(Combo1);
-            IgnoringErrors([&] { SelectProjectInList(*state.DocumentServer, previous, Combo1); });
-        }
+    // The start-up, and this handling when it moves the list itself, choose inside their own
+    // command.
+    if (guard.Starting() || choosing) {
+        Choose(previous, chosen);
         return;
     }
+    const bool ran = guard.Run(CommandGuard::Activity::Running, [&] {
+        const QScopedValueRollback<bool> inside(choosing, true);
+        Choose(previous, chosen);
+    });
+    // No project change in the middle of a command (or after the window was unloaded): the
+    // list goes back to the project in use.
+    if (!ran && state.DocumentServer) {
+        const QSignalBlocker quiet(Combo1);
+        IgnoringErrors([&] { SelectProjectInList(*state.DocumentServer, previous, Combo1); });
+    }
+}
+
+void ProjectChoice::Choose(const QString &previous, const QString &chosen)
+{
+    // Slots must not throw. While the start-up runs, a server failure ends it; afterwards
+    // the choice is undone and the failure shown.
     try {
         Combo1Click();
     } catch (const std::exception &error) {
@@ -105,17 +118,16 @@ void ProjectChoice::Combo1Changed()
         const bool badProjectFile = !serverError ||
                                     serverError->number == ServerErrors::ProjectNotFound ||
                                     serverError->number == ServerErrors::ProjectUnreadable;
-        if (loading && !badProjectFile) {
+        if (guard.Starting() && !badProjectFile) {
             if (!startupFailure)
                 startupFailure = ReasonOf(error);
             return;
         }
         state.SelectedProject = previous;
-        try {
+        IgnoringErrors([&] {
             const QSignalBlocker quiet(Combo1);
             SelectProjectInList(*state.DocumentServer, previous, Combo1);
-        } catch (const std::exception &) {
-        }
+        });
         prompts.MessageBox(
             Brevant::tr("The project could not be selected:\r%1\r%2").arg(chosen, ReasonOf(error)),
             PromptButtons::OK, PromptIcon::Information, BrevantTitle);

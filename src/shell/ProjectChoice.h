@@ -31,25 +31,27 @@ class ProjectChoice : public QObject
     Q_OBJECT
 
 public:
-    ProjectChoice(ProgramState &state, Prompts &prompts, const CommandGuard &guard,
+    ProjectChoice(ProgramState &state, Prompts &prompts, CommandGuard &guard,
                   const FileListModel &list, StatusPanels &status, QComboBox *projects);
 
     // While the start-up runs, a server failure inside the selection handling is kept for
     // the start-up to end with, instead of being shown on its own.
-    bool loading = false;
     std::optional<QString> TakeStartupFailure();
 
 public slots:
     void Combo1Changed();
 
 private:
+    void Choose(const QString &previous, const QString &chosen);
     void Combo1Click();
 
     ProgramState &state;
     Prompts &prompts;
-    const CommandGuard &guard;
+    CommandGuard &guard;
     const FileListModel &list;
     StatusPanels &status;
     QComboBox *Combo1;
     std::optional<QString> startupFailure;
+    // The selection handling runs: a change of the entry it makes runs it once more, nested.
+    bool choosing = false;
 };

@@ -32,7 +32,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSessionManager>
 #include <QShortcut>
@@ -372,8 +371,6 @@ void frmMain::ConnectCommands()
 
 bool frmMain::Load()
 {
-    const QScopedValueRollback<bool> loadingUntilReturn(projectChoice->loading, true);
-
     state.Files = std::make_shared<clsFiles>();
     bool startupProjectRead = false;
     try {
@@ -547,7 +544,7 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (guard.Closing()) {
+    if (guard.AskingToClose()) {
         event->ignore();
         return;
     }
@@ -565,12 +562,7 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    bool closing = false;
-    {
-        const QScopedValueRollback<bool> asking(guard.Closing(), true);
-        closing = session->QueryUnload(sessionEnding);
-    }
-    if (!closing) {
+    if (!guard.AskToClose([this] { return session->QueryUnload(sessionEnding); })) {
         event->ignore();
         return;
     }

@@ -29,10 +29,10 @@ void frmMain::DeleteSelectedListViewItem()
 
 void frmMain::DeleteItems()
 {
-    if (!guard.MayRun())
-        return;
-    DeleteSelectedListViewItem();
-    list.SetSaved(false);
+    guard.Run(CommandGuard::Activity::Running, [this] {
+        DeleteSelectedListViewItem();
+        list.SetSaved(false);
+    });
 }
 
 void frmMain::ListViewFilesRightMouseDown(QPoint globalPosition)
