@@ -9,46 +9,65 @@ namespace {
 // or the project waits; Stop is there only for the search.
 enum class WhileBusy { Held, Free, OnlyWhileSearching };
 
+// The lists in which an entry is available: nothing listed since start-up or New, a
+// search's list, an opened document's list.
+constexpr unsigned InNoList = 0;
+constexpr unsigned InEmpty = 1;
+constexpr unsigned InListed = 2;
+constexpr unsigned InOpened = 4;
+constexpr unsigned InAnyList = InEmpty | InListed | InOpened;
+
 struct Entry
 {
     const char *name;
-    bool empty;  // nothing listed since start-up or New
-    bool listed; // a search's list
-    bool opened; // an opened document's list
+    unsigned stages;
     WhileBusy busy;
     bool needsRows = false;
 };
 
 using enum WhileBusy;
 constexpr Entry Table[] = {
-    {"mnuNew", true, true, true, Held},
-    {"mnuOpen", true, true, false, Held},
-    {"mnuReserveForUser", true, true, true, Held},
-    {"mnuReserveSelectedFiles", true, true, true, Held},
-    {"mnuUnreserveSelectedFiles", true, true, true, Held},
-    {"mnuSave", false, true, true, Held},
-    {"mnuSaveAs", false, true, true, Held},
-    {"mnuExit", true, true, true, Free},
-    {"mnuDocumentsSearch", true, true, true, Held},
-    {"mnuCopy", true, true, true, Free},
-    {"mnuSelectAll", true, true, true, Free},
-    {"mnuDeleteItems", true, true, true, Held},
-    {"mnuStopDocumentsSearch", false, false, false, OnlyWhileSearching},
-    {"mnuRefresh", true, true, true, Held},
-    {"mnuAutoRefresh", true, true, true, Free},
-    {"mnuGridlinesOn", true, true, true, Free},
-    {"mnuGridlinesOff", true, true, true, Free},
-    {"mnuInfo", true, true, true, Free},
-    {"pupmnuDeleteItems", true, true, true, Held, true},
-    {"pupmnuSelectAll", true, true, true, Free},
-    {"pupmnuReserve", true, true, true, Held},
-    {"pupmnuUnreserve", true, true, true, Held},
-    {"pupmnuRefresh", true, true, true, Held},
-    {"pupmnuCopyPaths", true, true, true, Free},
-    {"pupmnuOpenFolder", true, true, true, Free},
+    {.name = "mnuNew", .stages = InAnyList, .busy = Held},
+    {.name = "mnuOpen", .stages = InEmpty | InListed, .busy = Held},
+    {.name = "mnuReserveForUser", .stages = InAnyList, .busy = Held},
+    {.name = "mnuReserveSelectedFiles", .stages = InAnyList, .busy = Held},
+    {.name = "mnuUnreserveSelectedFiles", .stages = InAnyList, .busy = Held},
+    {.name = "mnuSave", .stages = InListed | InOpened, .busy = Held},
+    {.name = "mnuSaveAs", .stages = InListed | InOpened, .busy = Held},
+    {.name = "mnuExit", .stages = InAnyList, .busy = Free},
+    {.name = "mnuDocumentsSearch", .stages = InAnyList, .busy = Held},
+    {.name = "mnuCopy", .stages = InAnyList, .busy = Free},
+    {.name = "mnuSelectAll", .stages = InAnyList, .busy = Free},
+    {.name = "mnuDeleteItems", .stages = InAnyList, .busy = Held},
+    {.name = "mnuStopDocumentsSearch", .stages = InNoList, .busy = OnlyWhileSearching},
+    {.name = "mnuRefresh", .stages = InAnyList, .busy = Held},
+    {.name = "mnuAutoRefresh", .stages = InAnyList, .busy = Free},
+    {.name = "mnuGridlinesOn", .stages = InAnyList, .busy = Free},
+    {.name = "mnuGridlinesOff", .stages = InAnyList, .busy = Free},
+    {.name = "mnuInfo", .stages = InAnyList, .busy = Free},
+    {.name = "pupmnuDeleteItems", .stages = InAnyList, .busy = Held, .needsRows = true},
+    {.name = "pupmnuSelectAll", .stages = InAnyList, .busy = Free},
+    {.name = "pupmnuReserve", .stages = InAnyList, .busy = Held},
+    {.name = "pupmnuUnreserve", .stages = InAnyList, .busy = Held},
+    {.name = "pupmnuRefresh", .stages = InAnyList, .busy = Held},
+    {.name = "pupmnuCopyPaths", .stages = InAnyList, .busy = Free},
+    {.name = "pupmnuOpenFolder", .stages = InAnyList, .busy = Free},
     // The project stays while a list is shown.
-    {"Combo1", true, false, false, Held},
+    {.name = "Combo1", .stages = InEmpty, .busy = Held},
 };
+
+unsigned StageBit(ListStage stage)
+{
+    switch (stage) {
+    case ListStage::Empty:
+        return InEmpty;
+    case ListStage::Listed:
+        return InListed;
+    case ListStage::Opened:
+        return InOpened;
+    }
+    return InNoList;
+}
 
 bool Enabled(const Entry &entry, ListStage stage, CommandGuard::Activity activity, bool hasRows)
 {
@@ -59,29 +78,25 @@ bool Enabled(const Entry &entry, ListStage stage, CommandGuard::Activity activit
         return false;
     if (entry.needsRows && !hasRows)
         return false;
-    switch (stage) {
-    case ListStage::Empty:
-        return entry.empty;
-    case ListStage::Listed:
-        return entry.listed;
-    case ListStage::Opened:
-        return entry.opened;
-    }
-    return false;
+    return (entry.stages & StageBit(stage)) != 0;
 }
 
 } // namespace
 
 MenuState::MenuState(const QObject &window)
 {
-    for (const Entry &entry : Table)
-        entries.append(window.findChild<QObject *>(QLatin1String(entry.name)));
+    for (const Entry &entry : Table) {
+        QObject *found = window.findChild<QObject *>(QLatin1String(entry.name));
+        // A name of the table the window lacks is a fault of the program, never of its input.
+        if (!found)
+            qFatal("The window has no entry named %s", entry.name);
+        entries.append(found);
+    }
 }
 
 void MenuState::Apply(ListStage stage, CommandGuard::Activity activity, bool hasRows) const
 {
     // Actions and widgets both carry the "enabled" property.
     for (qsizetype i = 0; i < entries.size(); ++i)
-        if (entries.at(i))
-            entries.at(i)->setProperty("enabled", Enabled(Table[i], stage, activity, hasRows));
+        entries.at(i)->setProperty("enabled", Enabled(Table[i], stage, activity, hasRows));
 }
