@@ -67,7 +67,21 @@ private slots:
             ::open(QFile::encodeName(env->scrivoHome() + u"/run.lock"_s), O_RDWR | O_CREAT, 0644);
         QVERIFY(::flock(turn, LOCK_EX) == 0);
         QVERIFY_SERVER_ERROR(projects.SetActiveProject(a), RunInProgress, env->scrivoHome());
+        // This process's own turn of another home is no reason to pass over the check here;
+        // its turn of this home is.
+        {
+            ScrivoServer otherHome(env->path(u"other-home"_s));
+            const RunTurnPtr elsewhere = otherHome.TakeRunTurn([] { return false; });
+            QVERIFY(elsewhere);
+            QVERIFY_SERVER_ERROR(projects.SetActiveProject(a), RunInProgress, env->scrivoHome());
+        }
         ::close(turn);
+        {
+            const RunTurnPtr own = server->TakeRunTurn([] { return false; });
+            QVERIFY(own);
+            projects.SetActiveProject(a);
+            projects.SetActiveProject(b);
+        }
         for (const QString &kind : {u"dangling link"_s, u"folder"_s, u"fifo"_s, u"link loop"_s}) {
             MakeNode(kind, env->path(kind));
             QVERIFY_SERVER_ERROR(projects.SetActiveProject(env->path(kind)), ProjectNotFound,

@@ -15,9 +15,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <optional>
 #include <sys/stat.h>
@@ -298,27 +298,59 @@ QString ScrivoHome::MissingActiveProject() const
 
 namespace {
 
-// The run turns this process holds: while it holds one, its own changes of the active
-// project need no check.
-std::atomic<int> runTurnsHeld = 0;
+// The run turns this process holds, by the run lock they hold: while it holds the turn of a
+// home, its own changes of that home's active project need no check (the lock, taken once
+// more, would refuse them). Another home's turn is no reason to skip the check.
+class HeldRunTurns
+{
+public:
+    static void Add(const QString &lock)
+    {
+        const QMutexLocker locked(&mutex);
+        ++count[lock];
+    }
+    static void Drop(const QString &lock)
+    {
+        const QMutexLocker locked(&mutex);
+        if (--count[lock] == 0)
+            count.remove(lock);
+    }
+    static bool Holds(const QString &lock)
+    {
+        const QMutexLocker locked(&mutex);
+        return count.contains(lock);
+    }
+
+private:
+    static inline QMutex mutex;
+    static inline QHash<QString, int> count;
+};
+
+// The same home reached by another path names the same lock.
+QString LockIdentity(const QString &lockPath)
+{
+    return QFileInfo(lockPath).canonicalFilePath();
+}
 
 class ScrivoRunTurn : public RunTurn
 {
 public:
-    ScrivoRunTurn(const QString &path, const std::function<bool()> &waiting) : lock(path, waiting)
+    ScrivoRunTurn(const QString &path, const std::function<bool()> &waiting)
+        : lock(path, waiting), identity(lock.Held() ? LockIdentity(path) : QString())
     {
         if (lock.Held())
-            ++runTurnsHeld;
+            HeldRunTurns::Add(identity);
     }
     ~ScrivoRunTurn() override
     {
         if (lock.Held())
-            --runTurnsHeld;
+            HeldRunTurns::Drop(identity);
     }
     bool Held() const { return lock.Held(); }
 
 private:
     FileLock lock;
+    QString identity;
 };
 
 } // namespace
@@ -354,7 +386,7 @@ void ScrivoHome::SetActiveProject(const QString &projectFile) const
         return;
     // A run of another program works in the active project until it ends.
     std::optional<FileLock> runs;
-    if (runTurnsHeld == 0) {
+    if (!HeldRunTurns::Holds(LockIdentity(RunLock()))) {
         try {
             runs.emplace(RunLock(), [] { return false; });
         } catch (const FileError &error) {
