@@ -108,6 +108,16 @@ bool IsUnfinishedRecord(const QByteArray &bytes)
 
 } // namespace
 
+Placing PlacingOn(dev_t device)
+{
+    // Wherever a workstation that makes no hard links may share the folder (a network file
+    // system), records are placed in the document's turn, since such a workstation can only
+    // rename its record into place.
+    if (KnownToRefuseHardLinks(device))
+        return Placing::RenameInTurn;
+    return IsNetworkFileSystem(device) ? Placing::LinkInTurn : Placing::Link;
+}
+
 ReservationRecord::ReservationRecord(const QString &document, const QString &resolved,
                                      dev_t fileSystem)
     : ReservationRecord(document, EncodeFileName(resolved), fileSystem)
@@ -167,14 +177,14 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
         if (MeansNoRecord(error))
             return Look{};
         if (error == ELOOP)
-            return Look{Kind::Damaged, {}, Brevant::tr("it is a link, not a file")};
+            return Look{RecordState::Damaged, {}, Brevant::tr("it is a link, not a file")};
         if (error == ENXIO) // a socket
-            return Look{Kind::Damaged, {}, Brevant::tr("it is not a regular file")};
+            return Look{RecordState::Damaged, {}, Brevant::tr("it is not a regular file")};
         // A record its writer's umask kept from the others can never be read by them: it
         // is of no use to anybody but in the way, so whoever may remove it may release it.
         if (error == EACCES || error == EPERM)
             return Look{
-                Kind::Damaged, {}, Brevant::tr("it cannot be read: ") + SystemReason(error)};
+                RecordState::Damaged, {}, Brevant::tr("it cannot be read: ") + SystemReason(error)};
         return std::nullopt;
     }
     // The record's time is asked again only when the record's age matters (one stopping short
@@ -188,7 +198,7 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         return Look{
-            Kind::Damaged, {}, Brevant::tr("it is not a regular file"), S_ISDIR(st.st_mode)};
+            RecordState::Damaged, {}, Brevant::tr("it is not a regular file"), S_ISDIR(st.st_mode)};
     }
     const ino_t inode = st.st_ino;
     // Read to its end, never to the size the status gives: a network client may still give
@@ -199,7 +209,7 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
     std::optional<Look> look;
     if (read)
         look = bytes.size() > MaxRecordSize
-                   ? Look{Kind::Damaged, {}, Brevant::tr("it is too large")}
+                   ? Look{RecordState::Damaged, {}, Brevant::tr("it is too large")}
                    : Parse(bytes, [fd] {
                          struct stat now;
                          return ::fstat(fd, &now) == 0 ? qint64(now.st_mtim.tv_sec) : qint64(0);
@@ -255,7 +265,7 @@ ReservationRecord::Parse(const QByteArray &bytes,
     else if (!numbered)
         damage = Brevant::tr("its version \"%1\" is not a whole number").arg(versionText);
     if (damage.isEmpty())
-        return {Kind::Held, {true, by, time.toLocalTime(), number}, {}};
+        return {RecordState::Held, {true, by, time.toLocalTime(), number}, {}};
 
     // The start of a record written at its own name a moment ago, by a writer that has not
     // yet written the rest.
@@ -264,14 +274,14 @@ ReservationRecord::Parse(const QByteArray &bytes,
         ReservationState unknown;
         unknown.Reserved = true;
         unknown.HolderUnknown = true;
-        return {Kind::BeingWritten, unknown, {}};
+        return {RecordState::BeingWritten, unknown, {}};
     }
-    return {Kind::Damaged, {}, damage};
+    return {RecordState::Damaged, {}, damage};
 }
 
 ReservationState ReservationRecord::Answer(const Look &look) const
 {
-    if (look.kind == Kind::Damaged)
+    if (look.kind == RecordState::Damaged)
         throw ServerError(
             ServerErrors::ReservationRecordDamaged,
             Brevant::tr("The reservation record %1 is damaged: %2.").arg(Path(), look.damage));
@@ -355,10 +365,10 @@ bool ReservationRecord::SettleTakenName(const QByteArray &copy, const QElapsedTi
     // client's inode numbers are its own, but it sends no request twice.)
     last = LookAtRecord();
     struct stat mine;
-    if (last->kind == Kind::Held && !IsFuseNetworkFileSystem(Device()) &&
+    if (last->kind == RecordState::Held && !IsFuseNetworkFileSystem(Device()) &&
         StatPath(copy, mine, false) == 0 && mine.st_ino == last->inode && mine.st_nlink > 1)
         return true;
-    if (last->kind != Kind::Absent)
+    if (last->kind != RecordState::Absent)
         ThrowTaken(Answer(*last)); // a damaged record is told as such
     if (since.elapsed() >= RememberedNameMs)
         throw ServerError(ServerErrors::ReservationBusy,
@@ -431,7 +441,7 @@ void ReservationRecord::TellNoHardLinks() const
 bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
 {
     const dev_t fileSystem = Device();
-    bool byLink = !KnownToRefuseHardLinks(fileSystem);
+    Placing placing = PlacingOn(fileSystem);
     QElapsedTimer since;
     since.start();
     // The new record is written whole before the turn is taken: it is the turn's token. Its
@@ -461,13 +471,13 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
     // A rename puts the record over whatever is at its name, so it is looked for first; no
     // other change can place one while this turn holds.
     const auto lookBeforeRename = [&] {
-        if (!byLink && LookAtRecord().kind != Kind::Absent)
+        if (placing == Placing::RenameInTurn && LookAtRecord().kind != RecordState::Absent)
             ThrowTaken(State());
     };
     lookBeforeRename();
     const QByteArray staged = turn.Staged();
     for (;;) {
-        switch (turn.PutInPlace(byLink)) {
+        switch (turn.PutInPlace(placing != Placing::RenameInTurn)) {
         case DocumentTurn::Move::Done:
             return true;
         case DocumentTurn::Move::TurnLost:
@@ -476,9 +486,9 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
             break;
         }
         const int error = errno;
-        if (byLink && RefusesHardLinks(error)) {
+        if (placing != Placing::RenameInTurn && RefusesHardLinks(error)) {
             TellNoHardLinks();
-            byLink = false;
+            placing = PlacingOn(fileSystem);
             lookBeforeRename();
         } else if (error == EEXIST) {
             if (SettleTakenName(staged, since))
@@ -513,19 +523,15 @@ void ReservationRecord::Create(const QString &user, int documentVersion, mode_t 
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
     const QByteArray text = RecordText(user, documentVersion, stamped);
-    const Look written{Kind::Held, {true, user, stamped, documentVersion}, {}};
+    const Look written{RecordState::Held, {true, user, stamped, documentVersion}, {}};
 
-    // On a local disk the link alone decides. Wherever a workstation that makes no hard
-    // links may share the folder (a network file system), records are placed in the
-    // document's turn, since such a workstation can only rename its record into place.
-    const dev_t fileSystem = Device();
-    const bool linkAlone = !IsNetworkFileSystem(fileSystem) && !KnownToRefuseHardLinks(fileSystem);
-    if (linkAlone && LinkIntoPlace(text, mode)) {
-        last = written;
-        return;
-    }
-    if (linkAlone)
+    if (PlacingOn(Device()) == Placing::Link) {
+        if (LinkIntoPlace(text, mode)) {
+            last = written;
+            return;
+        }
         TellNoHardLinks();
+    }
     for (int attempt = 0; attempt < TurnAttempts; ++attempt)
         if (PlaceInTurn(text, mode)) {
             // What was just written is the last look: the holder, time and version need no
@@ -556,16 +562,17 @@ void ReservationRecord::Remove(const QString &user)
     // In this change's turn, the record looked at is the record removed. While another has
     // the turn, waiting is needed only while the record is one this user may release.
     const auto mayRelease = [&](const Look &look) {
-        return look.kind == Kind::Damaged || (look.kind == Kind::Held && look.state.By == user);
+        return look.kind == RecordState::Damaged ||
+               (look.kind == RecordState::Held && look.state.By == user);
     };
     for (int attempt = 0; attempt < TurnAttempts; ++attempt) {
         DocumentTurn turn(nativeRecordPath, Device(), FolderMode(), documentPath,
                           [&] { return mayRelease(*(last = LookAtRecord())); });
         if (!turn.GaveUp())
             last = LookAtRecord();
-        if (last->kind == Kind::Absent)
+        if (last->kind == RecordState::Absent)
             return;
-        if (last->kind == Kind::BeingWritten)
+        if (last->kind == RecordState::BeingWritten)
             throw ServerError(ServerErrors::BeingReserved,
                               Brevant::tr("%1 is being reserved by another user right now; its "
                                           "reservation was not released.")

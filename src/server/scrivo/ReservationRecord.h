@@ -38,7 +38,36 @@
 // turn that was still its own, no reservation replaces one, and a document is never without a
 // record that is still its own. On a local disk the link of a reservation alone decides.
 //
-// Failures throw ServerError naming the document or the record.
+// Failures throw ServerError naming the document or the record. docs/RESERVATIONS.md
+// describes the record, its states and the protocol for implementers of other programs.
+
+// What a look at a record finds, and how a record goes from one state to another:
+//
+//   from          to            by
+//   Absent        Held          a reservation: the new record is put in place (Placing)
+//   Held          Absent        a release by the holder, decided on a look in its turn
+//   Damaged       Absent        a release by anyone (a folder in its place stays)
+//   BeingWritten  Held          its writer (an earlier version) writing the last line
+//   BeingWritten  Damaged       a minute after it was last written
+//
+// No other change is made: a reservation over a record, and a release of a record being
+// written, are refused.
+enum class RecordState {
+    Absent,       // no record: the document is free
+    Held,         // a whole record naming its holder, time and version
+    BeingWritten, // the start of a record, written less than a minute ago
+    Damaged,      // anything else at the record's name
+};
+
+// How a new record is put in place on a file system, chosen once for it.
+enum class Placing {
+    Link,         // a local disk that makes hard links: link(2) alone decides, no turn
+    LinkInTurn,   // a network share that makes them: linked in the document's turn, since a
+                  // workstation that makes none may share the folder
+    RenameInTurn, // one that refuses hard links: renamed in the turn after a look found none
+};
+Placing PlacingOn(dev_t device);
+
 class ReservationRecord
 {
 public:
@@ -74,10 +103,9 @@ public:
     static QByteArray CompletionLine() { return QByteArrayLiteral("Complete=yes\n"); }
 
 private:
-    enum class Kind { Absent, Held, BeingWritten, Damaged };
     struct Look
     {
-        Kind kind = Kind::Absent;
+        RecordState kind = RecordState::Absent;
         ReservationState state;
         QString damage;      // why a damaged record cannot be used
         bool folder = false; // a damaged record that is a folder
