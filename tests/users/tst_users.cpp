@@ -128,6 +128,26 @@ private slots:
         QCOMPARE(QFile::exists(record), sticky);
     }
 
+    void anActiveProjectItsUserCannotReachIsToldNeverReplaced()
+    {
+        // anna's active project lies in a folder closed to her since she chose it: her
+        // check-out is refused naming that project and why, not the default project in its
+        // place.
+        const QString closed = env->path(u"closed"_s);
+        QVERIFY(QDir().mkpath(closed));
+        const QString project = env->writeFile(u"closed/C.kpj"_s, "[Project Defaults]\n"
+                                                                  "MultiUser=Shared\n");
+        QVERIFY(::chmod(QFile::encodeName(closed).constData(), 0755) == 0);
+        QCOMPARE(Scrivo(Anna, {u"activate"_s, project}).exitCode, 0);
+        QVERIFY(::chmod(QFile::encodeName(closed).constData(), 0700) == 0);
+        const QString document = env->writeFile(u"team/A.kpt"_s, "part");
+        const ToolResult refused = Scrivo(Anna, {u"reserve"_s, document});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(project + u" cannot be read: Permission denied"_s),
+                 qPrintable(refused.err));
+        QVERIFY(!QFile::exists(ScrivoReservationPath(document)));
+    }
+
     void aTurnAnotherUsersKilledProgramLeftIsTakenOver()
     {
         // anna's release was killed in its turn, under a umask that keeps the group from

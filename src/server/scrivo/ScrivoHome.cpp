@@ -96,10 +96,18 @@ void CheckProjectFile(const QString &path)
         throw ServerError(number, problem);
 }
 
+// Whether a file is at path. Only a path that is surely not there counts as missing: a look
+// that a share fails for a moment (asked again while it lasts), or that is refused, is no
+// reason to fall back to the default project in its place. Reading the file then tells what
+// is wrong with it.
 bool Exists(const QString &path)
 {
+    const QByteArray native = EncodeFileName(path);
     struct stat st;
-    return ::lstat(EncodeFileName(path).constData(), &st) == 0;
+    const int looked = RepeatWhileTransientFailure(
+        [&] { return ::lstat(native.constData(), &st); }, [](int result) { return result != 0; },
+        [&] { return IsFuseNetworkFileSystem(DeviceOfNearest(native)); });
+    return looked == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 } // namespace
