@@ -70,19 +70,40 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_
                            const Stage &stage)
     : record(recordPath), path(TurnPathOf(recordPath)), device(fileSystem), placing(bool(stage))
 {
-    if (!MakeOwnFolder(folderMode, document, stage))
-        return;
+    if (MakeOwnFolder(folderMode, document, stage))
+        WaitForTurn(document, waitOn);
+}
+
+bool DocumentTurn::TryToTake()
+{
+    // Refused while another turn is at the name: it holds that change's token.
+    if (RepeatWhileTransient(device, [&] { return RenamePath(ownFolder, path, false, device); }) !=
+        0)
+        return false;
+    taken = true;
+    token = path + "/" + tokenName;
+    ownFolder.clear();
+    return true;
+}
+
+DocumentTurn::TurnLook DocumentTurn::LookAtTurn(struct stat &turn, int refusal,
+                                                const QString &document)
+{
+    if (RepeatWhileTransient(device, [&] { return StatPath(path, turn, false); }) != 0) {
+        if (errno != ENOENT || waited.elapsed() >= WaitMs) {
+            RemoveOwnFolder();
+            ThrowChangeFailed(document, SystemReason(refusal));
+        }
+        return TurnLook::Gone;
+    }
+    return S_ISDIR(turn.st_mode) ? TurnLook::There : TurnLook::NoTurnCanBeThere;
+}
+
+void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool()> &waitOn)
+{
     qint64 lastChecked = -LeftOverCheckMs;
     unsigned long pause = 2;
-    for (;;) {
-        // Refused while another turn is at the name: it holds that change's token.
-        if (RepeatWhileTransient(device,
-                                 [&] { return RenamePath(ownFolder, path, false, device); }) == 0) {
-            taken = true;
-            token = path + "/" + tokenName;
-            ownFolder.clear();
-            return;
-        }
+    while (!TryToTake()) {
         const int error = errno;
         // A turn at the name is no reason for ENOENT, but smbnetfs gives it for one: the own
         // folder, or the record's, went only when the own folder is no longer there.
@@ -95,20 +116,16 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_
         // The turn is looked at when the refusal does not tell (an SFTP server refuses in its
         // own words) and now and then for its age: a look at a folder that another client is
         // removing makes the FUSE SMB client drop its connection.
-        struct stat st;
+        struct stat turn;
         const bool told = error == EEXIST || error == ENOTEMPTY;
         const bool check = !told || waited.elapsed() - lastChecked >= LeftOverCheckMs;
         if (check) {
             lastChecked = waited.elapsed();
-            if (RepeatWhileTransient(device, [&] { return StatPath(path, st, false); }) != 0) {
-                if (errno != ENOENT || waited.elapsed() >= WaitMs) {
-                    RemoveOwnFolder();
-                    ThrowChangeFailed(document, SystemReason(error));
-                }
-                continue; // gone meanwhile
-            }
-            if (!S_ISDIR(st.st_mode)) {
-                RemoveOwnFolder(); // no turn can be at its place: the change goes on without
+            const TurnLook look = LookAtTurn(turn, error, document);
+            if (look == TurnLook::Gone)
+                continue;
+            if (look == TurnLook::NoTurnCanBeThere) {
+                RemoveOwnFolder(); // the change goes on without a turn
                 return;
             }
         }
@@ -117,7 +134,7 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_
             RemoveOwnFolder();
             return;
         }
-        if (check && IsLeftOver(st)) {
+        if (check && IsLeftOver(turn)) {
             TakeOver();
             continue;
         }

@@ -96,6 +96,14 @@ private:
     struct timespec serverStart = {};
 
     bool MakeOwnFolder(mode_t folderMode, const QString &document, const Stage &stage);
+    // Waits for the turn, taking over one left over, until it is taken, waitOn says no, or
+    // no turn can be at its name.
+    void WaitForTurn(const QString &document, const std::function<bool()> &waitOn);
+    // One try to rename the own folder to the turn's name.
+    bool TryToTake();
+    // What is at the turn's name after a refused try (refusal: why it was refused).
+    enum class TurnLook { There, Gone, NoTurnCanBeThere };
+    TurnLook LookAtTurn(struct stat &turn, int refusal, const QString &document);
     int RemoveToken(const QByteArray &at);
     void RemoveOwnFolder();
     bool IsLeftOver(const struct stat &turn);

@@ -106,6 +106,42 @@ bool IsUnfinishedRecord(const QByteArray &bytes)
     return rest.startsWith(Lines[whole]) || Lines[whole].startsWith(rest);
 }
 
+// The keys of a record's first Reservation section, each from its first line.
+struct RecordKeys
+{
+    bool seenSection = false;
+    QString by;
+    QString time;
+    QString version;
+};
+
+RecordKeys RecordKeysOf(const QByteArray &bytes)
+{
+    RecordKeys keys;
+    bool inReservation = false;
+    bool haveBy = false, haveTime = false, haveVersion = false;
+    ScanIni(bytes, [&](const IniLine &line) {
+        if (line.IsSection) {
+            if (keys.seenSection && inReservation)
+                return false;
+            inReservation = IniNameIs(line.Name, ReservationSection);
+            keys.seenSection = keys.seenSection || inReservation;
+        } else if (inReservation) {
+            const auto take = [&](const QString &key, bool &have, QString &value) {
+                if (!have && IniNameIs(line.Name, key)) {
+                    value = IniText(line.Value);
+                    have = true;
+                }
+            };
+            take(ByKey, haveBy, keys.by);
+            take(TimeKey, haveTime, keys.time);
+            take(VersionKey, haveVersion, keys.version);
+        }
+        return true;
+    });
+    return keys;
+}
+
 } // namespace
 
 Placing PlacingOn(dev_t device)
@@ -174,49 +210,55 @@ std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) c
         OpenPath(nativeRecordPath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
-        if (MeansNoRecord(error))
-            return Look{};
-        if (error == ELOOP)
-            return Look{RecordState::Damaged, {}, Brevant::tr("it is a link, not a file")};
-        if (error == ENXIO) // a socket
-            return Look{RecordState::Damaged, {}, Brevant::tr("it is not a regular file")};
-        // A record its writer's umask kept from the others can never be read by them: it
-        // is of no use to anybody but in the way, so whoever may remove it may release it.
-        if (error == EACCES || error == EPERM)
-            return Look{
-                RecordState::Damaged, {}, Brevant::tr("it cannot be read: ") + SystemReason(error)};
-        return std::nullopt;
+        return LookAtRefusedOpen(error);
     }
-    // The record's time is asked again only when the record's age matters (one stopping short
-    // of its last line).
+    std::optional<Look> look = ReadOpenRecord(fd, error);
+    ::close(fd);
+    return look;
+}
+
+std::optional<ReservationRecord::Look> ReservationRecord::LookAtRefusedOpen(int error)
+{
+    if (MeansNoRecord(error))
+        return Look{};
+    if (error == ELOOP)
+        return Look{RecordState::Damaged, {}, Brevant::tr("it is a link, not a file")};
+    if (error == ENXIO) // a socket
+        return Look{RecordState::Damaged, {}, Brevant::tr("it is not a regular file")};
+    // A record its writer's umask kept from the others can never be read by them: it is of
+    // no use to anybody but in the way, so whoever may remove it may release it.
+    if (error == EACCES || error == EPERM)
+        return Look{
+            RecordState::Damaged, {}, Brevant::tr("it cannot be read: ") + SystemReason(error)};
+    return std::nullopt;
+}
+
+std::optional<ReservationRecord::Look> ReservationRecord::ReadOpenRecord(int fd, int &error) const
+{
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         error = errno;
-        ::close(fd);
         return std::nullopt;
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!S_ISREG(st.st_mode))
         return Look{
             RecordState::Damaged, {}, Brevant::tr("it is not a regular file"), S_ISDIR(st.st_mode)};
-    }
-    const ino_t inode = st.st_ino;
     // Read to its end, never to the size the status gives: a network client may still give
     // the size of the record this one replaced.
     QByteArray bytes;
-    const bool read = ReadCurrentContent(fd, st, MaxRecordSize + 1, bytes);
-    error = errno;
-    std::optional<Look> look;
-    if (read)
-        look = bytes.size() > MaxRecordSize
-                   ? Look{RecordState::Damaged, {}, Brevant::tr("it is too large")}
-                   : Parse(bytes, [fd] {
-                         struct stat now;
-                         return ::fstat(fd, &now) == 0 ? qint64(now.st_mtim.tv_sec) : qint64(0);
-                     });
-    ::close(fd);
-    if (look)
-        look->inode = inode;
+    if (!ReadCurrentContent(fd, st, MaxRecordSize + 1, bytes)) {
+        error = errno;
+        return std::nullopt;
+    }
+    if (bytes.size() > MaxRecordSize)
+        return Look{RecordState::Damaged, {}, Brevant::tr("it is too large"), false, st.st_ino};
+    // The record's time is asked again only when the record's age matters (one stopping short
+    // of its last line).
+    Look look = Parse(bytes, [fd] {
+        struct stat now;
+        return ::fstat(fd, &now) == 0 ? qint64(now.st_mtim.tv_sec) : qint64(0);
+    });
+    look.inode = st.st_ino;
     return look;
 }
 
@@ -224,48 +266,22 @@ ReservationRecord::Look
 ReservationRecord::Parse(const QByteArray &bytes,
                          const std::function<qint64()> &modifiedSeconds) const
 {
-    // The first Reservation section, the first line of each key.
-    bool inReservation = false;
-    bool seenSection = false;
-    QString by;
-    QString timeText;
-    QString versionText;
-    bool haveBy = false, haveTime = false, haveVersion = false;
-    ScanIni(bytes, [&](const IniLine &line) {
-        if (line.IsSection) {
-            if (seenSection && inReservation)
-                return false;
-            inReservation = IniNameIs(line.Name, ReservationSection);
-            seenSection = seenSection || inReservation;
-        } else if (inReservation) {
-            const auto take = [&](const QString &key, bool &have, QString &value) {
-                if (!have && IniNameIs(line.Name, key)) {
-                    value = IniText(line.Value);
-                    have = true;
-                }
-            };
-            take(ByKey, haveBy, by);
-            take(TimeKey, haveTime, timeText);
-            take(VersionKey, haveVersion, versionText);
-        }
-        return true;
-    });
-
+    const RecordKeys keys = RecordKeysOf(bytes);
     QString damage;
     bool numbered = false;
-    const int number = versionText.toInt(&numbered);
-    const QDateTime time = RecordTime(timeText);
-    if (!seenSection)
+    const int number = keys.version.toInt(&numbered);
+    const QDateTime time = RecordTime(keys.time);
+    if (!keys.seenSection)
         damage = Brevant::tr("it holds no reservation");
-    else if (!IsValidUserName(by) || IsAvailableMarker(by))
+    else if (!IsValidUserName(keys.by) || IsAvailableMarker(keys.by))
         damage = Brevant::tr("it names no valid holder");
     else if (!time.isValid())
         damage =
-            Brevant::tr("its time \"%1\" is not a date and time with UTC offset").arg(timeText);
+            Brevant::tr("its time \"%1\" is not a date and time with UTC offset").arg(keys.time);
     else if (!numbered)
-        damage = Brevant::tr("its version \"%1\" is not a whole number").arg(versionText);
+        damage = Brevant::tr("its version \"%1\" is not a whole number").arg(keys.version);
     if (damage.isEmpty())
-        return {RecordState::Held, {true, by, time.toLocalTime(), number}, {}};
+        return {RecordState::Held, {true, keys.by, time.toLocalTime(), number}, {}};
 
     // The start of a record written at its own name a moment ago, by a writer that has not
     // yet written the rest.
@@ -438,27 +454,26 @@ void ReservationRecord::TellNoHardLinks() const
                            "reserves by exclusive creation here"));
 }
 
+void ReservationRecord::StageRecord(const QByteArray &at, const QByteArray &text, mode_t mode) const
+{
+    // The name is in this change's own new folder, so no exclusive create is needed, and none
+    // may be asked: a create that a FUSE SMB client failed with EIO after the server made the
+    // file would be refused when asked again.
+    const int fd = RepeatWhileTransient(Device(), [&] {
+        return OpenPath(at, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
+    });
+    if (fd < 0)
+        throw WriteFailure(errno);
+    WriteRecordFile(fd, text, mode, at);
+}
+
 bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
 {
-    const dev_t fileSystem = Device();
-    Placing placing = PlacingOn(fileSystem);
-    QElapsedTimer since;
-    since.start();
-    // The new record is written whole before the turn is taken: it is the turn's token. Its
-    // name is in this change's own new folder, so no exclusive create is needed, and none
-    // may be asked: a create that a FUSE SMB client failed with EIO after the server made
-    // the file would be refused when asked again.
-    const auto stage = [&](const QByteArray &at) {
-        const int fd = RepeatWhileTransient(fileSystem, [&] {
-            return OpenPath(at, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
-        });
-        if (fd < 0)
-            throw WriteFailure(errno);
-        WriteRecordFile(fd, text, mode, at);
-    };
+    // The new record is written whole before the turn is taken: it is the turn's token.
     DocumentTurn turn(
-        nativeRecordPath, fileSystem, FolderMode(), documentPath,
-        [this] { return Answer(*(last = LookAtRecord())).Reserved == false; }, stage);
+        nativeRecordPath, Device(), FolderMode(), documentPath,
+        [this] { return Answer(*(last = LookAtRecord())).Reserved == false; },
+        [&](const QByteArray &at) { StageRecord(at, text, mode); });
     if (turn.GaveUp())
         ThrowTaken(last->state);
     if (!turn.Taken()) {
@@ -468,6 +483,14 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
             throw WriteFailure(EPERM);
         return true;
     }
+    return PutStagedInPlace(turn);
+}
+
+bool ReservationRecord::PutStagedInPlace(DocumentTurn &turn)
+{
+    Placing placing = PlacingOn(Device());
+    QElapsedTimer since;
+    since.start();
     // A rename puts the record over whatever is at its name, so it is looked for first; no
     // other change can place one while this turn holds.
     const auto lookBeforeRename = [&] {
@@ -475,7 +498,6 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
             ThrowTaken(State());
     };
     lookBeforeRename();
-    const QByteArray staged = turn.Staged();
     for (;;) {
         switch (turn.PutInPlace(placing != Placing::RenameInTurn)) {
         case DocumentTurn::Move::Done:
@@ -488,13 +510,12 @@ bool ReservationRecord::PlaceInTurn(const QByteArray &text, mode_t mode)
         const int error = errno;
         if (placing != Placing::RenameInTurn && RefusesHardLinks(error)) {
             TellNoHardLinks();
-            placing = PlacingOn(fileSystem);
+            placing = PlacingOn(Device());
             lookBeforeRename();
-        } else if (error == EEXIST) {
-            if (SettleTakenName(staged, since))
-                return true;
-        } else {
+        } else if (error != EEXIST) {
             throw WriteFailure(error);
+        } else if (SettleTakenName(turn.Staged(), since)) {
+            return true;
         }
     }
 }

@@ -122,6 +122,10 @@ private:
     Look LookAtRecord() const;
     // One look; nullopt with error set when the record could not be read.
     std::optional<Look> LookOnce(int &error) const;
+    // What a refusal to open the record tells of it; nullopt when it tells nothing.
+    static std::optional<Look> LookAtRefusedOpen(int error);
+    // Reads the record open at fd; nullopt with error set when it could not be read.
+    std::optional<Look> ReadOpenRecord(int fd, int &error) const;
     // modifiedSeconds: when the record was last written, asked only where it matters.
     Look Parse(const QByteArray &bytes, const std::function<qint64()> &modifiedSeconds) const;
     ReservationState Answer(const Look &look) const;
@@ -136,6 +140,11 @@ private:
     bool LinkIntoPlace(const QByteArray &text, mode_t mode);
     // Places the record in the document's turn; false when the turn was taken over before.
     bool PlaceInTurn(const QByteArray &text, mode_t mode);
+    // Writes the record whole at the turn's token, at.
+    void StageRecord(const QByteArray &at, const QByteArray &text, mode_t mode) const;
+    // Puts the turn's staged record in its place as the file system allows; false when the
+    // turn was taken over.
+    bool PutStagedInPlace(DocumentTurn &turn);
     // After the record's name was refused as taken: true when the record there is copy, the
     // file just linked; throws when another is there; false when there is none (try again).
     bool SettleTakenName(const QByteArray &copy, const QElapsedTimer &since);

@@ -124,19 +124,29 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
     return document;
 }
 
+namespace {
+
+// Opens the document for reading. Non-blocking, so that a named pipe in place of a document
+// cannot stop the server. A link as the last part of the path is opened in a second step
+// (throughLink), which then finds the file it leads to; a link to a folder on the way leads
+// to the same folder.
+int OpenDocumentFile(const QByteArray &native, bool &throughLink)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = OpenPath(native, flags | O_NOFOLLOW);
+    throughLink = fd < 0 && errno == ELOOP;
+    return throughLink ? OpenPath(native, flags) : fd;
+}
+
+} // namespace
+
 std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
                                                          const QByteArray &native,
                                                          std::shared_ptr<ScrivoSession> session,
                                                          int &error)
 {
-    // Non-blocking, so that a named pipe in place of a document cannot stop the server. A
-    // link as the last part of the path is opened in a second step, which then finds the
-    // file it leads to; a link to a folder on the way leads to the same folder.
-    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = OpenPath(native, flags | O_NOFOLLOW);
-    const bool throughLink = fd < 0 && errno == ELOOP;
-    if (throughLink)
-        fd = OpenPath(native, flags);
+    bool throughLink = false;
+    const int fd = OpenDocumentFile(native, throughLink);
     error = errno;
     if (fd < 0)
         return nullptr;
