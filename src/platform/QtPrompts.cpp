@@ -91,6 +91,37 @@ public:
     }
 };
 
+QMessageBox::Icon BoxIcon(PromptIcon icon)
+{
+    switch (icon) {
+    case PromptIcon::None:
+        break;
+    case PromptIcon::Information:
+        return QMessageBox::Information;
+    case PromptIcon::Exclamation:
+        return QMessageBox::Warning;
+    case PromptIcon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+PromptAnswer AnswerOf(QMessageBox::StandardButton clicked, PromptButtons buttons)
+{
+    switch (clicked) {
+    case QMessageBox::Yes:
+        return PromptAnswer::Yes;
+    case QMessageBox::No:
+        return PromptAnswer::No;
+    case QMessageBox::Cancel:
+        return PromptAnswer::Cancel;
+    default:
+        break;
+    }
+    // A box closed without a button: the answer that changes least.
+    return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
+}
+
 } // namespace
 
 PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
@@ -101,20 +132,7 @@ PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, P
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(MessageTextForDisplay(text));
-    switch (icon) {
-    case PromptIcon::None:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case PromptIcon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case PromptIcon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case PromptIcon::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    }
+    box.setIcon(BoxIcon(icon));
     switch (buttons) {
     case PromptButtons::OK:
         box.setStandardButtons(QMessageBox::Ok);
@@ -134,18 +152,7 @@ PromptAnswer QtPrompts::MessageBox(const QString &text, PromptButtons buttons, P
         break;
     }
     box.exec();
-    switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Yes:
-        return PromptAnswer::Yes;
-    case QMessageBox::No:
-        return PromptAnswer::No;
-    case QMessageBox::Cancel:
-        return PromptAnswer::Cancel;
-    default:
-        break;
-    }
-    // A box closed without a button: the answer that changes least.
-    return buttons == PromptButtons::OK ? PromptAnswer::OK : PromptAnswer::Cancel;
+    return AnswerOf(box.standardButton(box.clickedButton()), buttons);
 }
 
 QString QtPrompts::InputBox(const QString &prompt, const QString &title, const QString &defaultText,

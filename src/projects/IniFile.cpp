@@ -311,6 +311,50 @@ bool IniNameIs(QByteArrayView name, const QString &wanted)
     return SameName(IniText(name), wanted);
 }
 
+namespace {
+
+// A section header "[name]" from begin to end (trimmed); false when it has no "]".
+bool SectionLine(const char *data, qsizetype begin, qsizetype end, IniLine &line)
+{
+    const char *close = static_cast<const char *>(std::memchr(data + begin, ']', end - begin));
+    if (!close)
+        return false;
+    qsizetype nameBegin = begin + 1;
+    qsizetype nameEnd = close - data;
+    Trim(data, nameBegin, nameEnd);
+    line.IsSection = true;
+    line.Name = QByteArrayView(data + nameBegin, nameEnd - nameBegin);
+    return true;
+}
+
+// A key line "name = value" from begin (trimmed) to lineEnd; false when it has no "=" or no
+// name.
+bool KeyLine(const char *data, qsizetype begin, qsizetype lineEnd, IniLine &line)
+{
+    const char *equals = static_cast<const char *>(std::memchr(data + begin, '=', lineEnd - begin));
+    if (!equals)
+        return false;
+    qsizetype keyBegin = begin;
+    qsizetype keyEnd = equals - data;
+    Trim(data, keyBegin, keyEnd);
+    if (keyBegin == keyEnd)
+        return false;
+    qsizetype valueBegin = equals - data + 1;
+    qsizetype valueEnd = lineEnd;
+    Trim(data, valueBegin, valueEnd);
+    // Matching quotes around the value are dropped, as Unquoted does.
+    if (valueEnd - valueBegin >= 2 && (data[valueBegin] == '"' || data[valueBegin] == '\'') &&
+        data[valueEnd - 1] == data[valueBegin]) {
+        ++valueBegin;
+        --valueEnd;
+    }
+    line.Name = QByteArrayView(data + keyBegin, keyEnd - keyBegin);
+    line.Value = QByteArrayView(data + valueBegin, valueEnd - valueBegin);
+    return true;
+}
+
+} // namespace
+
 void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)> &visit)
 {
     // The lines as Classify sees them, read in place: this runs for every document a search
@@ -328,39 +372,10 @@ void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)>
         if (begin == end || data[begin] == ';')
             continue;
         IniLine line;
-        if (data[begin] == '[') {
-            const char *close =
-                static_cast<const char *>(std::memchr(data + begin, ']', end - begin));
-            if (!close)
-                continue;
-            qsizetype nameBegin = begin + 1;
-            qsizetype nameEnd = close - data;
-            Trim(data, nameBegin, nameEnd);
-            line.IsSection = true;
-            line.Name = QByteArrayView(data + nameBegin, nameEnd - nameBegin);
-        } else {
-            const char *equals =
-                static_cast<const char *>(std::memchr(data + begin, '=', lineEnd - begin));
-            if (!equals)
-                continue;
-            qsizetype keyBegin = begin;
-            qsizetype keyEnd = equals - data;
-            Trim(data, keyBegin, keyEnd);
-            if (keyBegin == keyEnd)
-                continue;
-            qsizetype valueBegin = equals - data + 1;
-            qsizetype valueEnd = lineEnd;
-            Trim(data, valueBegin, valueEnd);
-            // Matching quotes around the value are dropped, as Unquoted does.
-            if (valueEnd - valueBegin >= 2 &&
-                (data[valueBegin] == '"' || data[valueBegin] == '\'') &&
-                data[valueEnd - 1] == data[valueBegin]) {
-                ++valueBegin;
-                --valueEnd;
-            }
-            line.Name = QByteArrayView(data + keyBegin, keyEnd - keyBegin);
-            line.Value = QByteArrayView(data + valueBegin, valueEnd - valueBegin);
-        }
+        const bool parsed = data[begin] == '[' ? SectionLine(data, begin, end, line)
+                                               : KeyLine(data, begin, lineEnd, line);
+        if (!parsed)
+            continue;
         if (!visit(line))
             return;
     }

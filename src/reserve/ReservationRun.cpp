@@ -189,6 +189,57 @@ std::vector<std::vector<size_t>> RowGroups(const std::vector<RunRecord> &rows, b
     return groups;
 }
 
+// Makes the working project the run works in and activates it. False when that fails: no
+// document can be changed without it, so every row fails for that reason (with no row
+// selected, the project does, so the failure is still told).
+bool PrepareRun(ProgramState &state, Prompts &prompts, DocumentServer &server,
+                const std::vector<RunRecord> &rows, ReservationFailures &failures)
+{
+    try {
+        server.CloseAllDocuments();
+        server.ProjectHandler().SetActiveProject(QString());
+        // A temporary project an earlier run may have left.
+        DeleteTemporaryProject(state.WorkingProject);
+        state.WorkingProject = PrepareWorkingProject(server, prompts, state.SelectedProject);
+        server.ProjectHandler().SetActiveProject(state.WorkingProject);
+        return true;
+    } catch (const std::exception &error) {
+        const QString reason = ReasonOf(error);
+        for (const RunRecord &row : rows)
+            failures.append({row.record.FileName(), reason});
+        if (rows.empty())
+            failures.append({FileNameOf(state.SelectedProject), reason});
+        return false;
+    }
+}
+
+// Checks every row out or in; each row keeps its own failure.
+void ChangeEveryRow(const ProgramState &state, DocumentServer &server, std::vector<RunRecord> &rows,
+                    const RunObserver &observer, bool reserve)
+{
+    // What the run reserves is written down as it goes, for the start-up after a kill; only
+    // a run's own working project tells that start-up that a run was killed.
+    std::optional<RunJournal> journal;
+    if (reserve && IsWorkingProjectName(FileNameOf(state.WorkingProject)))
+        journal.emplace(state.WorkingProject);
+    const int width = RequestWidthFor(server, rows.front().record.FilePath());
+    // One at a time, each row sets the user it acts as; with many in flight the user is set
+    // before them, for all rows of one holder at once.
+    for (const std::vector<size_t> &group : RowGroups(rows, !reserve && width > 1)) {
+        const QString user =
+            reserve ? state.CheckOutUser : rows[group.front()].record.CheckedOutBy();
+        if (width > 1)
+            server.SetUserName(user);
+        const QString userToSet = width > 1 ? QString() : user;
+        WorkOnRows(rows, group, width, observer, [&](RunRecord &row) {
+            if (!reserve)
+                CheckInRow(server, width > 1 ? QString() : row.record.CheckedOutBy(), row);
+            else if (CheckOutRow(server, userToSet, row) && journal)
+                journal->Reserved(row.record.CheckedOutBy(), DocumentPathOf(row.record));
+        });
+    }
+}
+
 ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                                    const QList<clsFilePtr> &records, const RunObserver &observer,
                                    bool reserve)
@@ -206,48 +257,9 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                                     observer.Changed(i);
                             }});
 
-    bool ready = false;
-    try {
-        server.CloseAllDocuments();
-        server.ProjectHandler().SetActiveProject(QString());
-        // A temporary project an earlier run may have left.
-        DeleteTemporaryProject(state.WorkingProject);
-        state.WorkingProject = PrepareWorkingProject(server, prompts, state.SelectedProject);
-        server.ProjectHandler().SetActiveProject(state.WorkingProject);
-        ready = true;
-    } catch (const std::exception &error) {
-        // No document can be changed without the working project.
-        const QString reason = ReasonOf(error);
-        for (const RunRecord &row : rows)
-            failures.append({row.record.FileName(), reason});
-        // With no row selected the failure still has to be told.
-        if (rows.empty())
-            failures.append({FileNameOf(state.SelectedProject), reason});
-    }
-
-    if (ready && !rows.empty()) {
+    if (PrepareRun(state, prompts, server, rows, failures) && !rows.empty()) {
         const HourglassPointer hourglass(prompts);
-        // What the run reserves is written down as it goes, for the start-up after a kill;
-        // only a run's own working project tells that start-up that a run was killed.
-        std::optional<RunJournal> journal;
-        if (reserve && IsWorkingProjectName(FileNameOf(state.WorkingProject)))
-            journal.emplace(state.WorkingProject);
-        const int width = RequestWidthFor(server, rows.front().record.FilePath());
-        // One at a time, each row sets the user it acts as; with many in flight the user is
-        // set before them, for all rows of one holder at once.
-        for (const std::vector<size_t> &group : RowGroups(rows, !reserve && width > 1)) {
-            const QString user =
-                reserve ? state.CheckOutUser : rows[group.front()].record.CheckedOutBy();
-            if (width > 1)
-                server.SetUserName(user);
-            const QString userToSet = width > 1 ? QString() : user;
-            WorkOnRows(rows, group, width, observer, [&](RunRecord &row) {
-                if (!reserve)
-                    CheckInRow(server, width > 1 ? QString() : row.record.CheckedOutBy(), row);
-                else if (CheckOutRow(server, userToSet, row) && journal)
-                    journal->Reserved(row.record.CheckedOutBy(), DocumentPathOf(row.record));
-            });
-        }
+        ChangeEveryRow(state, server, rows, observer, reserve);
         for (const RunRecord &row : rows)
             if (row.failure)
                 failures.append(*row.failure);

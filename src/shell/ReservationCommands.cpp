@@ -63,6 +63,58 @@ int QuarterRoundedToEven(int length)
     return whole % 2 == 0 ? whole : whole + 1;
 }
 
+// The rows a run works over. The work gets copies of their records: the window shows the
+// records while the work runs. The texts of a copy that changed wait here, as the work left
+// them, until the window's thread writes them into the row's record: a few times a second,
+// in one update of the rows they are in.
+class RunRows
+{
+public:
+    RunRows(FileListModel &listed, const QList<int> &rowsRun) : model(listed), rows(rowsRun)
+    {
+        for (const int row : rows) {
+            records.append(model.Record(row));
+            copies.append(std::make_shared<clsFile>(*model.Record(row)));
+        }
+    }
+
+    const QList<clsFilePtr> &Copies() const { return copies; }
+
+    // On the work's thread: the copy at position changed.
+    void Changed(qsizetype position)
+    {
+        const clsFile &changed = *copies.at(position);
+        const QMutexLocker locked(&pendingLock);
+        pending.append({position,
+                        {changed.CheckedOutBy(), changed.CheckedOutTime(),
+                         changed.CheckedOutVersion(), changed.CheckedOutSince()}});
+    }
+
+    // On the window's thread: the changed texts into their rows.
+    void ShowChanges()
+    {
+        QList<QPair<qsizetype, ReservationTexts>> taken;
+        {
+            const QMutexLocker locked(&pendingLock);
+            taken.swap(pending);
+        }
+        QList<int> shown;
+        for (const auto &[position, texts] : std::as_const(taken)) {
+            ShowTexts(*records.at(position), texts);
+            shown.append(rows.at(position));
+        }
+        model.RowsChanged(shown);
+    }
+
+private:
+    FileListModel &model;
+    const QList<int> rows;
+    QList<clsFilePtr> records;
+    QList<clsFilePtr> copies;
+    QMutex pendingLock;
+    QList<QPair<qsizetype, ReservationTexts>> pending;
+};
+
 } // namespace
 
 ReservationCommands::ReservationCommands(ProgramState &programState, Prompts &dialogs,
@@ -163,44 +215,12 @@ void ReservationCommands::RefreshAllRows()
 bool ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &rows,
                                        const BackgroundWork &work)
 {
-    // The work gets copies of the rows' records: the window shows the records while the work
-    // runs, and the texts of a row that changed are written into its record here, on the
-    // window's thread.
-    FileListModel &model = *view.Model();
-    QList<clsFilePtr> records;
-    QList<clsFilePtr> copies;
-    for (const int row : rows) {
-        records.append(model.Record(row));
-        copies.append(std::make_shared<clsFile>(*model.Record(row)));
-    }
+    RunRows run(*view.Model(), rows);
     std::atomic<int> done = 0;
     std::atomic<bool> cancelled = false;
     std::atomic<bool> waitingForTurn = false;
-    // The changed texts wait here, as the work left them, until the window takes them: a few
-    // times a second, in one update of the rows they are in.
-    QMutex pendingLock;
-    QList<QPair<qsizetype, ReservationTexts>> pending;
     RunObserver observer;
-    observer.Changed = [&](qsizetype position) {
-        const clsFile &changed = *copies.at(position);
-        const QMutexLocker locked(&pendingLock);
-        pending.append({position,
-                        {changed.CheckedOutBy(), changed.CheckedOutTime(),
-                         changed.CheckedOutVersion(), changed.CheckedOutSince()}});
-    };
-    const auto showChanges = [&] {
-        QList<QPair<qsizetype, ReservationTexts>> taken;
-        {
-            const QMutexLocker locked(&pendingLock);
-            taken.swap(pending);
-        }
-        QList<int> shown;
-        for (const auto &[position, texts] : std::as_const(taken)) {
-            ShowTexts(*records.at(position), texts);
-            shown.append(rows.at(position));
-        }
-        model.RowsChanged(shown);
-    };
+    observer.Changed = [&run](qsizetype position) { run.Changed(position); };
     observer.RowDone = [&] { ++done; };
     observer.Cancelled = [&] { return cancelled.load(); };
     const auto waiting = [&] {
@@ -214,24 +234,24 @@ bool ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
         &status, &StatusPanels::CancelClicked, this, [&cancelled] { cancelled = true; });
     QTimer progress;
     const auto tell = [&] {
-        showChanges();
+        run.ShowChanges();
         if (guard.CloseRequested())
             cancelled = true;
         const bool waits = waitingForTurn && done == 0;
-        status.SetPanelText(1, waits ? WaitingForRunText()
-                                     : Brevant::tr("%1: %2 of %3")
-                                           .arg(doing, QString::number(done.load()),
-                                                QString::number(copies.size())));
+        status.SetPanelText(
+            1, waits ? WaitingForRunText()
+                     : Brevant::tr("%1: %2 of %3")
+                           .arg(doing, QString::number(done.load()), QString::number(rows.size())));
         status.ShowCancel(true);
     };
     QObject::connect(&progress, &QTimer::timeout, this, tell);
     progress.start(ProgressIntervalMs);
 
     const std::optional<QString> failure =
-        RunBesideEvents([&] { work(copies, observer, waiting); });
+        RunBesideEvents([&] { work(run.Copies(), observer, waiting); });
 
     progress.stop();
-    showChanges();
+    run.ShowChanges();
     QObject::disconnect(cancel);
     status.ShowCancel(false);
     status.Update();

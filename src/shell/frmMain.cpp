@@ -89,6 +89,16 @@ void FitLabelBeforeCombo(QLabel *label)
     label->move(left, TwipsToPixels(140));
 }
 
+// A menu (in the menu bar, a sub-menu or the popup) named for the tests and the settings;
+// its entry in the menu above is named "<name>Item".
+QMenu *NewMenu(const char *name, const QString &caption, QWidget *owner)
+{
+    auto *created = new QMenu(caption, owner);
+    created->setObjectName(QString::fromLatin1(name));
+    created->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
+    return created;
+}
+
 } // namespace
 
 frmMain::frmMain(Prompts &dialogs, DocumentServerFactory factory, QWidget *parent)
@@ -172,14 +182,19 @@ QAction *frmMain::AddSeparator(QMenu *menu, const char *name)
 
 void frmMain::CreateMenus()
 {
-    auto menu = [this](const char *name, const QString &caption, QWidget *owner) {
-        auto *created = new QMenu(caption, owner);
-        created->setObjectName(QString::fromLatin1(name));
-        created->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
-        return created;
-    };
+    CreateFileMenu();
+    CreateEditMenu();
+    CreateViewMenu();
+    mnuHelp = NewMenu("mnuHelp", QStringLiteral("&?"), this);
+    mnuInfo = AddMenuItem(mnuHelp, "mnuInfo", Brevant::tr("&Info..."));
+    for (QMenu *top : {mnuFile, mnuEdit, mnuView, mnuHelp})
+        menuBar()->addMenu(top);
+    CreatePopupMenu();
+}
 
-    mnuFile = menu("mnuFile", Brevant::tr("&File"), this);
+void frmMain::CreateFileMenu()
+{
+    mnuFile = NewMenu("mnuFile", Brevant::tr("&File"), this);
     mnuNew = AddMenuItem(mnuFile, "mnuNew", Brevant::tr("&New"));
     mnuNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     mnuOpen = AddMenuItem(mnuFile, "mnuOpen", Brevant::tr("&Open..."));
@@ -197,8 +212,11 @@ void frmMain::CreateMenus()
     mnuSaveAs = AddMenuItem(mnuFile, "mnuSaveAs", Brevant::tr("Save &As..."));
     AddSeparator(mnuFile, "mnuSpacer3");
     mnuExit = AddMenuItem(mnuFile, "mnuExit", Brevant::tr("&Exit"));
+}
 
-    mnuEdit = menu("mnuEdit", Brevant::tr("&Edit"), this);
+void frmMain::CreateEditMenu()
+{
+    mnuEdit = NewMenu("mnuEdit", Brevant::tr("&Edit"), this);
     mnuDocumentsSearch =
         AddMenuItem(mnuEdit, "mnuDocumentsSearch", Brevant::tr("&Find Korvex Documents..."));
     mnuDocumentsSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -212,28 +230,28 @@ void frmMain::CreateMenus()
     AddSeparator(mnuEdit, "mnuSpacer5");
     mnuStopDocumentsSearch =
         AddMenuItem(mnuEdit, "mnuStopDocumentsSearch", Brevant::tr("St&op Documents Search"));
+}
 
-    mnuView = menu("mnuView", Brevant::tr("&View"), this);
+void frmMain::CreateViewMenu()
+{
+    mnuView = NewMenu("mnuView", Brevant::tr("&View"), this);
     mnuRefresh = AddMenuItem(mnuView, "mnuRefresh", Brevant::tr("&Refresh"));
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     mnuAutoRefresh = AddMenuItem(mnuView, "mnuAutoRefresh", Brevant::tr("Refresh every &minute"));
     mnuAutoRefresh->setCheckable(true);
     AddSeparator(mnuView, "mnuSpacer6");
-    mnuGridlines = menu("mnuGridlines", Brevant::tr("&Gridlines"), mnuView);
+    mnuGridlines = NewMenu("mnuGridlines", Brevant::tr("&Gridlines"), mnuView);
     mnuView->addMenu(mnuGridlines);
     mnuGridlinesOn = AddMenuItem(mnuGridlines, "mnuGridlinesOn", Brevant::tr("&On"));
     mnuGridlinesOff = AddMenuItem(mnuGridlines, "mnuGridlinesOff", Brevant::tr("O&ff"));
     mnuGridlinesOn->setCheckable(true);
     mnuGridlinesOff->setCheckable(true);
+}
 
-    mnuHelp = menu("mnuHelp", QStringLiteral("&?"), this);
-    mnuInfo = AddMenuItem(mnuHelp, "mnuInfo", Brevant::tr("&Info..."));
-
-    for (QMenu *top : {mnuFile, mnuEdit, mnuView, mnuHelp})
-        menuBar()->addMenu(top);
-
+void frmMain::CreatePopupMenu()
+{
     // The list's popup menu is not in the menu bar.
-    pupmnuListView = menu("pupmnuListView", QStringLiteral("ListviewMenu"), this);
+    pupmnuListView = NewMenu("pupmnuListView", QStringLiteral("ListviewMenu"), this);
     pupmnuDeleteItems = AddMenuItem(pupmnuListView, "pupmnuDeleteItems", Brevant::tr("&Delete"));
     pupmnuSelectAll = AddMenuItem(pupmnuListView, "pupmnuSelectAll", Brevant::tr("&Select all"));
     AddSeparator(pupmnuListView, "pupmnuSpacer1");
@@ -328,6 +346,19 @@ void frmMain::ConnectCommands()
     on(pupmnuReserve, reservation.get(), &ReservationCommands::CheckOut);
     on(pupmnuUnreserve, reservation.get(), &ReservationCommands::CheckIn);
     on(pupmnuRefresh, reservation.get(), &ReservationCommands::Refresh);
+    on(mnuCopy, listCommands.get(), &ListCommands::CopyRows);
+    on(pupmnuCopyPaths, listCommands.get(), &ListCommands::CopyPaths);
+    on(pupmnuOpenFolder, listCommands.get(), &ListCommands::OpenContainingFolder);
+    connect(Combo1, &QComboBox::currentIndexChanged, projectChoice.get(),
+            &ProjectChoice::Combo1Changed);
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager &) { EndSession(); });
+    ConnectAutoRefresh();
+    ConnectListView();
+}
+
+void frmMain::ConnectAutoRefresh()
+{
     // Off until the user switches it on; a minute is long enough that a refresh of a long
     // list on a share never takes a noticeable part of the user's time.
     autoRefresh = new QTimer(this);
@@ -337,16 +368,14 @@ void frmMain::ConnectCommands()
             &ReservationCommands::RefreshWhenIdle);
     connect(mnuAutoRefresh, &QAction::toggled, autoRefresh,
             [this](bool checked) { checked ? autoRefresh->start() : autoRefresh->stop(); });
+}
 
-    connect(Combo1, &QComboBox::currentIndexChanged, projectChoice.get(),
-            &ProjectChoice::Combo1Changed);
+void frmMain::ConnectListView()
+{
     connect(ListViewFiles->header(), &QHeaderView::sectionClicked, this,
             &frmMain::ListViewFilesColumnClick);
     connect(ListViewFiles, &FileListView::RightMouseDown, this,
             &frmMain::ListViewFilesRightMouseDown);
-    on(mnuCopy, listCommands.get(), &ListCommands::CopyRows);
-    on(pupmnuCopyPaths, listCommands.get(), &ListCommands::CopyPaths);
-    on(pupmnuOpenFolder, listCommands.get(), &ListCommands::OpenContainingFolder);
     connect(ListViewFiles, &FileListView::CopyRequested, listCommands.get(),
             &ListCommands::CopyRows);
     connect(ListViewFiles, &QAbstractItemView::doubleClicked, listCommands.get(),
@@ -365,8 +394,6 @@ void frmMain::ConnectCommands()
     connect(&filter, &QAbstractItemModel::dataChanged, counts, &ListCommands::ShowCounts);
     connect(ListViewFiles->selectionModel(), &QItemSelectionModel::selectionChanged, counts,
             &ListCommands::ShowCounts);
-    connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager &) { EndSession(); });
 }
 
 bool frmMain::Load()
@@ -392,36 +419,14 @@ bool frmMain::Load()
 
         state.StartupProject = server.ProjectHandler().ActiveProject();
         startupProjectRead = true;
-        state.SelectedProject = state.StartupProject;
-        FillProjectList(server, Combo1);
-
-        if (IsDeponaProject(state.SelectedProject)) {
-            SelectProjectInList(server, ResetActiveProject(server), Combo1);
-            if (const std::optional<QString> failure = projectChoice->TakeStartupFailure())
-                throw ServerError(0, *failure);
-        }
-        SetMultiUserModeText(state, server.MultiUserMode());
-        SelectProjectInList(server, state.SelectedProject, Combo1);
-        if (const std::optional<QString> failure = projectChoice->TakeStartupFailure())
-            throw ServerError(0, *failure);
-
-        state.StartupUserName = server.UserName();
-        state.CheckOutUser = state.StartupUserName;
-        ListViewFiles->Filter()->SetUser(state.CheckOutUser);
+        SelectStartupProject(server);
     } catch (const std::exception &error) {
         ShowServerStartFailure(ReasonOf(error));
         if (startupProjectRead)
             PutStartupProjectBack();
         return false;
     }
-
-    setTabOrder(Combo1, FilterText);
-    setTabOrder(FilterText, FilterShow);
-    setTabOrder(FilterShow, ListViewFiles);
-    ShowListSession();
-    UpdateStatusbar();
-    SetGridLines(RecallWindowLayout(*this, *ListViewFiles));
-    listCommands->ShowCounts();
+    ShowLoadedWindow();
 
     if (IsKorvexRunning()) {
         prompts.SetMousePointer(MousePointer::Default);
@@ -434,6 +439,36 @@ bool frmMain::Load()
     }
     guard.SetLoaded();
     return true;
+}
+
+void frmMain::SelectStartupProject(DocumentServer &server)
+{
+    state.SelectedProject = state.StartupProject;
+    FillProjectList(server, Combo1);
+    if (IsDeponaProject(state.SelectedProject)) {
+        SelectProjectInList(server, ResetActiveProject(server), Combo1);
+        if (const std::optional<QString> failure = projectChoice->TakeStartupFailure())
+            throw ServerError(0, *failure);
+    }
+    SetMultiUserModeText(state, server.MultiUserMode());
+    SelectProjectInList(server, state.SelectedProject, Combo1);
+    if (const std::optional<QString> failure = projectChoice->TakeStartupFailure())
+        throw ServerError(0, *failure);
+
+    state.StartupUserName = server.UserName();
+    state.CheckOutUser = state.StartupUserName;
+    ListViewFiles->Filter()->SetUser(state.CheckOutUser);
+}
+
+void frmMain::ShowLoadedWindow()
+{
+    setTabOrder(Combo1, FilterText);
+    setTabOrder(FilterText, FilterShow);
+    setTabOrder(FilterShow, ListViewFiles);
+    ShowListSession();
+    UpdateStatusbar();
+    SetGridLines(RecallWindowLayout(*this, *ListViewFiles));
+    listCommands->ShowCounts();
 }
 
 void frmMain::RecoverFromUnfinishedRun(DocumentServer &server)

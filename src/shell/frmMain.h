@@ -75,12 +75,19 @@ private:
     // Window and controls (frmMain.cpp).
     void CreateControls();
     void CreateMenus();
+    void CreateFileMenu();
+    void CreateEditMenu();
+    void CreateViewMenu();
+    void CreatePopupMenu();
     QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
     QAction *AddSeparator(QMenu *menu, const char *name);
     void CreateFilterBar();
     void CreateCommands();
     // Every menu item to the command it starts.
     void ConnectCommands();
+    void ConnectAutoRefresh();
+    // The list's header, popup, copy and double click, the filter, and the counts.
+    void ConnectListView();
     // Lays the controls out for the client area; does nothing while minimized.
     void ArrangeControls();
     void ShowServerStartFailure(const QString &description);
@@ -88,6 +95,11 @@ private:
     void RecoverFromUnfinishedRun(DocumentServer &server);
     // At start-up: the active project file that no longer exists.
     void TellMissingActiveProject(DocumentServer &server);
+    // At start-up: the projects in the drop-down, the one to work in selected, and the
+    // check-out user. Throws when the server fails.
+    void SelectStartupProject(DocumentServer &server);
+    // At start-up: the tab order, the caption, the status bar and the list's layout.
+    void ShowLoadedWindow();
     void PutStartupProjectBack();
     void Unload();
     // The caption ("Korvex Brevant - " and the report file or "Unnamed") and the menu

@@ -42,6 +42,48 @@ bool isDotOrDotDot(const char *name)
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+// Opens the folder for reading its entries; null with errno set when it cannot. A folder
+// nested past PATH_MAX is opened through PathAt.
+DIR *OpenFolder(const QByteArray &path)
+{
+    if (path.size() < PATH_MAX)
+        return ::opendir(path.constData());
+    const int folderFd = OpenPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    DIR *dir = folderFd < 0 ? nullptr : ::fdopendir(folderFd);
+    if (!dir && folderFd >= 0) {
+        const int error = errno;
+        ::close(folderFd);
+        errno = error;
+    }
+    return dir;
+}
+
+// One entry read: its name's place in the buffer of names.
+struct FoundEntry
+{
+    qsizetype offset;
+    qsizetype length;
+    bool isFolder;
+};
+
+// Reads every entry of dir but "." and "..", their names into one buffer; 0, or the error
+// that ended the reading.
+int ReadAllEntries(DIR *dir, QByteArray &names, std::vector<FoundEntry> &found)
+{
+    const int fd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            return errno;
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        const qsizetype length = qsizetype(std::strlen(entry->d_name));
+        found.push_back({names.size(), length, entryIsFolder(fd, entry)});
+        names.append(entry->d_name, length);
+    }
+}
+
 } // namespace
 
 DirectoryListing DirectoryListing::Read(const QString &folder)
@@ -68,24 +110,11 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
 
 int DirectoryListing::ReadFrom(const QByteArray &path)
 {
-    // A folder nested past PATH_MAX is opened through PathAt.
-    DIR *dir = nullptr;
-    if (path.size() < PATH_MAX) {
-        dir = ::opendir(path.constData());
-    } else {
-        const int folderFd = OpenPath(path, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-        dir = folderFd < 0 ? nullptr : ::fdopendir(folderFd);
-        if (!dir && folderFd >= 0) {
-            const int error = errno;
-            ::close(folderFd);
-            errno = error;
-        }
-    }
+    DIR *dir = OpenFolder(path);
     if (!dir)
         return errno;
-    const int fd = ::dirfd(dir);
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
+    if (::fstat(::dirfd(dir), &info) != 0) {
         const int error = errno;
         ::closedir(dir);
         return error;
@@ -94,34 +123,14 @@ int DirectoryListing::ReadFrom(const QByteArray &path)
 
     // The names go into one buffer and the entries point into it: one allocation for a
     // folder instead of one for each of its entries.
-    struct Found
-    {
-        qsizetype offset;
-        qsizetype length;
-        bool isFolder;
-    };
-    std::vector<Found> found;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (!entry) {
-            if (errno != 0) {
-                const int error = errno;
-                ::closedir(dir);
-                return error;
-            }
-            break;
-        }
-        if (isDotOrDotDot(entry->d_name))
-            continue;
-        const qsizetype length = qsizetype(std::strlen(entry->d_name));
-        found.push_back({names.size(), length, entryIsFolder(fd, entry)});
-        names.append(entry->d_name, length);
-    }
+    std::vector<FoundEntry> found;
+    const int error = ReadAllEntries(dir, names, found);
     ::closedir(dir);
+    if (error != 0)
+        return error;
 
     entries.reserve(found.size());
-    for (const Found &entry : found)
+    for (const FoundEntry &entry : found)
         entries.push_back({QByteArray::fromRawData(names.constData() + entry.offset, entry.length),
                            entry.isFolder});
     std::sort(entries.begin(), entries.end(), [](const DirectoryEntry &a, const DirectoryEntry &b) {

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -119,31 +120,11 @@ int ChangeReservations(ScrivoServer &server, const ParsedCommand &command, bool 
     });
 }
 
-int Run(const QStringList &arguments)
+// Reads the command's own options and arguments into parsed by the command's shape; the exit
+// status of a usage error when they do not fit it.
+std::optional<int> ParseCommand(const QString &command, const QStringList &words,
+                                ParsedCommand &parsed)
 {
-    // The options before the command are the tool's own; what follows it is the command's.
-    QCommandLineParser tool;
-    tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  Brevant::tr("Show the commands."));
-    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
-                                     Brevant::tr("Show the version."));
-    tool.addOptions({help, version});
-    if (!tool.parse(QStringList{QStringLiteral("scrivo")} + arguments))
-        return UsageError(tool.errorText());
-    const QStringList words = tool.positionalArguments();
-    const QString command = words.value(0);
-    if (tool.isSet(help) || command == QLatin1String("help")) {
-        PrintBytes(Brevant::tr(UsageText).toUtf8());
-        return ExitSuccess;
-    }
-    if (tool.isSet(version) || command == QLatin1String("version")) {
-        Print(QStringLiteral("scrivo ") + QStringLiteral(BREVANT_VERSION));
-        return ExitSuccess;
-    }
-    if (command.isEmpty())
-        return UsageError(Brevant::tr("no command given"));
-
     // Each command, the options it takes and the number of its arguments (-1: one or more).
     struct Shape
     {
@@ -164,7 +145,6 @@ int Run(const QStringList &arguments)
     });
     if (shape == shapes.cend())
         return UsageError(Brevant::tr("unknown command %1").arg(command));
-    ParsedCommand parsed;
     parsed.parser.addOptions(shape->options);
     if (!parsed.parser.parse(QStringList{QStringLiteral("scrivo ") + command} + words.mid(1)))
         return UsageError(QStringLiteral("%1: %2").arg(command, parsed.parser.errorText()));
@@ -176,7 +156,13 @@ int Run(const QStringList &arguments)
                                      : Brevant::tr("%1: no document given"))
                                     .arg(command)
                               : Brevant::tr("%1: wrong number of arguments").arg(command));
+    return std::nullopt;
+}
 
+// Runs the parsed command on Scrivo; its exit status.
+int RunCommand(const QString &command, const ParsedCommand &parsed)
+{
+    const QStringList rest = parsed.parser.positionalArguments();
     ScrivoServer server;
     if (command == QLatin1String("projects"))
         return ListProjects(server);
@@ -207,6 +193,36 @@ int Run(const QStringList &arguments)
         return ChangeReservations(server, parsed, command == QLatin1String("reserve"));
     Print(WriteSampleProject(rest.first(), server));
     return ExitSuccess;
+}
+
+int Run(const QStringList &arguments)
+{
+    // The options before the command are the tool's own; what follows it is the command's.
+    QCommandLineParser tool;
+    tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  Brevant::tr("Show the commands."));
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
+                                     Brevant::tr("Show the version."));
+    tool.addOptions({help, version});
+    if (!tool.parse(QStringList{QStringLiteral("scrivo")} + arguments))
+        return UsageError(tool.errorText());
+    const QStringList words = tool.positionalArguments();
+    const QString command = words.value(0);
+    if (tool.isSet(help) || command == QLatin1String("help")) {
+        PrintBytes(Brevant::tr(UsageText).toUtf8());
+        return ExitSuccess;
+    }
+    if (tool.isSet(version) || command == QLatin1String("version")) {
+        Print(QStringLiteral("scrivo ") + QStringLiteral(BREVANT_VERSION));
+        return ExitSuccess;
+    }
+    if (command.isEmpty())
+        return UsageError(Brevant::tr("no command given"));
+    ParsedCommand parsed;
+    if (const std::optional<int> usageError = ParseCommand(command, words, parsed))
+        return *usageError;
+    return RunCommand(command, parsed);
 }
 
 } // namespace
