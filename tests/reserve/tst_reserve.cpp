@@ -169,14 +169,28 @@ private slots:
     {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<bool>("reserve");
-        QTest::addColumn<int>("failing");
-        QTest::newRow("check-out, twelve documents deleted") << Fault::Deleted << true << 12;
-        QTest::newRow("check-in, document deleted") << Fault::Deleted << false << 1;
-        QTest::newRow("check-out, damaged record") << Fault::Damaged << true << 1;
-        QTest::newRow("check-in, another holder since") << Fault::HolderChanged << false << 1;
-        QTest::newRow("check-out, reserved meanwhile") << Fault::ReservedMeanwhile << true << 1;
+        QTest::addColumn<int>("failing"); // the documents the fault is put on
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<bool>("goodOneDone"); // the document after them is changed
+        QTest::addColumn<bool>("showsNewHolder");
+        QTest::addColumn<QString>("reasonNames"); // in the first failure's reason
+        QTest::addColumn<int>("lineCount");       // of the message: at most ten failures named
+        QTest::addColumn<QString>("lastLine");    // "" when it names every failure
+        const QString none;
+        QTest::newRow("check-out, twelve documents deleted")
+            << Fault::Deleted << true << 12 << 12 << true << false << none << 12
+            << u"... and 2 more"_s;
+        QTest::newRow("check-in, document deleted")
+            << Fault::Deleted << false << 1 << 1 << true << false << none << 2 << none;
+        QTest::newRow("check-out, damaged record")
+            << Fault::Damaged << true << 1 << 1 << true << false << none << 2 << none;
+        QTest::newRow("check-in, another holder since")
+            << Fault::HolderChanged << false << 1 << 1 << true << true << u"Carl"_s << 2 << none;
+        QTest::newRow("check-out, reserved meanwhile")
+            << Fault::ReservedMeanwhile << true << 1 << 1 << true << true << Bob << 2 << none;
+        // The run cannot start: every row fails, the good one too.
         QTest::newRow("check-out, working project cannot be written")
-            << Fault::NoWorkingProject << true << 1;
+            << Fault::NoWorkingProject << true << 1 << 2 << false << false << none << 3 << none;
     }
 
     void failuresLeaveRecordsAsTheyWere()
@@ -184,49 +198,57 @@ private slots:
         QFETCH(Fault, fault);
         QFETCH(bool, reserve);
         QFETCH(int, failing);
-        const bool projectFault = fault == Fault::NoWorkingProject;
-        const bool byProcess = fault == Fault::ReservedMeanwhile;
-        Run run(projectFault ? u"Single User"_s : u"Shared"_s);
+        QFETCH(int, failures);
+        QFETCH(bool, goodOneDone);
+        QFETCH(bool, showsNewHolder);
+        QFETCH(QString, reasonNames);
+        QFETCH(int, lineCount);
+        QFETCH(QString, lastLine);
+        Run run(fault == Fault::NoWorkingProject ? u"Single User"_s : u"Shared"_s);
         // The failing documents first, then one that can be changed.
         const QStringList paths = run.List(failing + 1, reserve ? QString() : Bob);
         const QStringList before = run.Record(0);
-        if (fault == Fault::Deleted) {
+        const QString blocking = run.f.env.path(u"projects/"_s) + WorkingProjectName();
+        switch (fault) {
+        case Fault::Deleted:
             for (int i = 0; i < failing; ++i)
                 QFile::remove(paths[i]);
-        } else if (fault == Fault::Damaged) {
+            break;
+        case Fault::Damaged:
             WriteDamagedScrivoReservation(paths[0]);
-        } else if (fault == Fault::HolderChanged) {
+            break;
+        case Fault::HolderChanged:
             WriteScrivoReservation(paths[0], u"Carl"_s, QDateTime::currentDateTime(), 1);
-        } else if (byProcess) { // by another process, just before this run reserves
+            break;
+        case Fault::ReservedMeanwhile: // by another process, just before this run reserves
             run.f.observed->onCall = [&](const QString &call) {
                 if (call == u"OpenDocument "_s + paths[0])
                     QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, Bob, paths[0]}).exitCode, 0);
             };
-        } else { // a folder where the working project is to be written
-            QDir().mkpath(run.f.env.path(u"projects/"_s) + WorkingProjectName());
+            break;
+        case Fault::NoWorkingProject: // a folder where the working project is to be written
+            QDir().mkpath(blocking);
+            break;
         }
-        const ReservationFailures failures = run.Change(reserve);
+        const ReservationFailures told = run.Change(reserve);
 
-        // The good document is done unless the run could not be set up; a record whose document
-        // has another holder than it showed shows that holder.
-        if (!projectFault)
-            QCOMPARE(run.Held(paths.last())[0], reserve ? Anna : Available);
-        QCOMPARE(run.Record(0),
-                 byProcess || fault == Fault::HolderChanged ? run.Held(paths[0]) : before);
-        QCOMPARE(failures.size(), projectFault ? failing + 1 : failing);
+        const QString changedTo = reserve ? Anna : Available;
+        QCOMPARE(run.Held(paths.last())[0] == changedTo, goodOneDone);
+        QCOMPARE(run.Record(0), showsNewHolder ? run.Held(paths[0]) : before);
+        QCOMPARE(told.size(), failures);
         for (int i = 0; i < failing; ++i)
-            QVERIFY(paths[i].endsWith(u'/' + failures[i].FileName) &&
-                    !failures[i].Reason.isEmpty());
-        QVERIFY(!byProcess || failures[0].Reason.contains(Bob));
-        const QStringList lines = ReservationFailureText(reserve, failures).split(u'\r');
-        QCOMPARE(lines.first(), u"%1 document(s) could not be checked %2:"_s.arg(failures.size())
-                                    .arg(reserve ? u"out"_s : u"in"_s));
-        QCOMPARE(lines.size(), failures.size() > 10 ? 12 : failures.size() + 1);
-        QVERIFY(failures.size() <= 10 || lines.last() == u"... and 2 more"_s);
-        if (projectFault)
-            QVERIFY(QFileInfo(run.f.env.path(u"projects/"_s) + WorkingProjectName()).isDir());
-        else
+            QVERIFY(paths[i].endsWith(u'/' + told[i].FileName) && !told[i].Reason.isEmpty());
+        QVERIFY2(told[0].Reason.contains(reasonNames), qPrintable(told[0].Reason));
+        const QStringList lines = ReservationFailureText(reserve, told).split(u'\r');
+        QCOMPARE(lines.first(), u"%1 document(s) could not be checked %2:"_s.arg(failures).arg(
+                                    reserve ? u"out"_s : u"in"_s));
+        QCOMPARE(lines.size(), lineCount);
+        if (!lastLine.isEmpty())
+            QCOMPARE(lines.last(), lastLine);
+        if (goodOneDone)
             run.VerifyRestored();
+        else
+            QVERIFY(QFileInfo(blocking).isDir());
     }
 
     void checkOutUserIsChosenAndMisleadingNamesRefused_data()
