@@ -30,13 +30,9 @@ constexpr int AssemblyFilter = 2;
 
 } // namespace
 
-OpenCommand::OpenCommand(ProgramState &programState, Prompts &dialogs, CommandGuard &commandGuard,
-                         ListSession &listSession, FileListView &listView,
-                         StatusPanels &statusPanels, SessionCommands &sessionCommands,
+OpenCommand::OpenCommand(const WindowParts &parts, SessionCommands &sessionCommands,
                          SearchCommand &searchCommand, QObject *parent)
-    : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard),
-      list(listSession), view(listView), status(statusPanels), session(sessionCommands),
-      search(searchCommand)
+    : WindowCommand(parts, parent), session(sessionCommands), search(searchCommand)
 {
 }
 

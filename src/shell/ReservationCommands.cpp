@@ -117,12 +117,8 @@ private:
 
 } // namespace
 
-ReservationCommands::ReservationCommands(ProgramState &programState, Prompts &dialogs,
-                                         CommandGuard &commandGuard, ListSession &session,
-                                         FileListView &listView, StatusPanels &statusPanels,
-                                         const QWidget &windowFrame)
-    : state(programState), prompts(dialogs), guard(commandGuard), list(session), view(listView),
-      status(statusPanels), frame(windowFrame)
+ReservationCommands::ReservationCommands(const WindowParts &parts, const QWidget &windowFrame)
+    : WindowCommand(parts), frame(windowFrame)
 {
 }
 

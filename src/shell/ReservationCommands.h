@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/WindowCommand.h"
+
 #include "reserve/ReservationRun.h"
 
 #include <QList>
@@ -7,23 +9,17 @@
 #include <QString>
 #include <functional>
 
-class CommandGuard;
-class FileListView;
-class ListSession;
 class QWidget;
-class StatusPanels;
 
 // Check Out for User..., Check Out selected files, Check In selected files, and Refresh of
 // the listed reservations (also from the list's popup menu).
-class ReservationCommands : public QObject
+class ReservationCommands : public WindowCommand
 {
     Q_OBJECT
 
 public:
     // The input box for the user is placed within frame, the window.
-    ReservationCommands(ProgramState &state, Prompts &prompts, CommandGuard &guard,
-                        ListSession &list, FileListView &view, StatusPanels &status,
-                        const QWidget &frame);
+    ReservationCommands(const WindowParts &parts, const QWidget &frame);
 
 public slots:
     void ChooseCheckOutUser();
@@ -51,11 +47,5 @@ private:
     // false when it failed (which is then told).
     bool OffTheWindow(const QString &doing, const QList<int> &rows, const BackgroundWork &work);
 
-    ProgramState &state;
-    Prompts &prompts;
-    CommandGuard &guard;
-    ListSession &list;
-    FileListView &view;
-    StatusPanels &status;
     const QWidget &frame;
 };

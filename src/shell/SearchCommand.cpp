@@ -38,12 +38,9 @@ constexpr int EventIntervalMs = 10;
 
 } // namespace
 
-SearchCommand::SearchCommand(ProgramState &programState, Prompts &dialogs,
-                             CommandGuard &commandGuard, ListSession &listSession,
-                             FileListView &listView, StatusPanels &statusPanels,
-                             SessionCommands &sessionCommands, QObject *parent)
-    : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard),
-      list(listSession), view(listView), status(statusPanels), session(sessionCommands)
+SearchCommand::SearchCommand(const WindowParts &parts, SessionCommands &sessionCommands,
+                             QObject *parent)
+    : WindowCommand(parts, parent), session(sessionCommands)
 {
 }
 

@@ -1,28 +1,22 @@
 #pragma once
 
+#include "shell/WindowCommand.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class CommandGuard;
 class ErrorLog;
-class FileListView;
-class ListSession;
-class Prompts;
 class SessionCommands;
-class StatusPanels;
-struct ProgramState;
 
 // Find Korvex Documents and Stop Documents Search, and the filling of the list from a
 // search or an Open (CollectDocuments).
-class SearchCommand : public QObject
+class SearchCommand : public WindowCommand
 {
     Q_OBJECT
 
 public:
-    SearchCommand(ProgramState &state, Prompts &prompts, CommandGuard &guard, ListSession &list,
-                  FileListView &view, StatusPanels &status, SessionCommands &session,
-                  QObject *parent = nullptr);
+    SearchCommand(const WindowParts &parts, SessionCommands &session, QObject *parent = nullptr);
 
     // Lists the documents below SearchPath (search mode) or the document at openPath with
     // the documents it references (open mode). In open mode a failure passes to the caller,
@@ -36,12 +30,6 @@ public slots:
 private:
     void ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log);
 
-    ProgramState &state;
-    Prompts &prompts;
-    CommandGuard &guard;
-    ListSession &list;
-    FileListView &view;
-    StatusPanels &status;
     SessionCommands &session;
     // The folder of the last search, or in open mode the full name of the opened document.
     QString SearchPath;

@@ -15,13 +15,9 @@ const QString ReportTitle = QStringLiteral("Brevant Report");
 
 } // namespace
 
-SessionCommands::SessionCommands(ProgramState &programState, Prompts &dialogs,
-                                 CommandGuard &commandGuard, ListSession &session,
-                                 FileListView &listView, StatusPanels &statusPanels,
-                                 QObject *parent)
-    : QObject(parent), state(programState), prompts(dialogs), guard(commandGuard), list(session),
-      view(listView), status(statusPanels),
-      reportSaver(dialogs, [this] { return ReportRowsOf(*view.Model(), view.RowsShown()); })
+SessionCommands::SessionCommands(const WindowParts &parts, QObject *parent)
+    : WindowCommand(parts, parent),
+      reportSaver(parts.prompts, [this] { return ReportRowsOf(*view.Model(), view.RowsShown()); })
 {
 }
 

@@ -1,24 +1,19 @@
 #pragma once
 
+#include "shell/WindowCommand.h"
+
 #include "reports/ReportSaver.h"
 
 #include <QObject>
 
-class CommandGuard;
-class FileListView;
-class ListSession;
-class StatusPanels;
-struct ProgramState;
-
 // The commands that act on the list as a whole: New, Save, Save As, Info, the save question
 // that guards New, Open, Find and closing, and the closing steps it decides.
-class SessionCommands : public QObject
+class SessionCommands : public WindowCommand
 {
     Q_OBJECT
 
 public:
-    SessionCommands(ProgramState &state, Prompts &prompts, CommandGuard &guard, ListSession &list,
-                    FileListView &view, StatusPanels &status, QObject *parent = nullptr);
+    explicit SessionCommands(const WindowParts &parts, QObject *parent = nullptr);
 
     // True: the command that asked is to be cancelled (the user wanted the list saved and it
     // was not saved, or dismissed the question).
@@ -37,12 +32,6 @@ private:
     // Saves the list as a report and remembers the file; true when it was written.
     bool SaveReport(bool saveAs);
 
-    ProgramState &state;
-    Prompts &prompts;
-    CommandGuard &guard;
-    ListSession &list;
-    FileListView &view;
-    StatusPanels &status;
     // Writes the list as a report; keeps the save dialog's last filter between saves.
     ReportSaver reportSaver;
 };

@@ -309,15 +309,12 @@ void frmMain::CreateCommands()
     menuState = std::make_unique<MenuState>(*this);
     projectChoice =
         std::make_unique<ProjectChoice>(state, prompts, guard, *listModel, *status, Combo1);
-    session =
-        std::make_unique<SessionCommands>(state, prompts, guard, list, *ListViewFiles, *status);
-    search = std::make_unique<SearchCommand>(state, prompts, guard, list, *ListViewFiles, *status,
-                                             *session);
-    open = std::make_unique<OpenCommand>(state, prompts, guard, list, *ListViewFiles, *status,
-                                         *session, *search);
+    const WindowParts parts{state, prompts, guard, list, *ListViewFiles, *status};
+    session = std::make_unique<SessionCommands>(parts);
+    search = std::make_unique<SearchCommand>(parts, *session);
+    open = std::make_unique<OpenCommand>(parts, *session, *search);
     listCommands = std::make_unique<ListCommands>(prompts, *ListViewFiles, *status);
-    reservation = std::make_unique<ReservationCommands>(state, prompts, guard, list, *ListViewFiles,
-                                                        *status, *this);
+    reservation = std::make_unique<ReservationCommands>(parts, *this);
 }
 
 void frmMain::ConnectCommands()
