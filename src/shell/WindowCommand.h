@@ -23,19 +23,11 @@ struct WindowParts
 };
 
 // A command object of the window, holding the parts it works with under their own names.
-class WindowCommand : public QObject
+class WindowCommand : public QObject, protected WindowParts
 {
 protected:
     explicit WindowCommand(const WindowParts &parts, QObject *parent = nullptr)
-        : QObject(parent), state(parts.state), prompts(parts.prompts), guard(parts.guard),
-          list(parts.list), view(parts.view), status(parts.status)
+        : QObject(parent), WindowParts(parts)
     {
     }
-
-    ProgramState &state;
-    Prompts &prompts;
-    CommandGuard &guard;
-    ListSession &list;
-    FileListView &view;
-    StatusPanels &status;
 };
