@@ -37,14 +37,3 @@ void clsFiles::Clear()
 {
     ReleaseElsewhere(std::exchange(records, {}));
 }
-
-void clsFiles::RemoveRecords(const QSet<const clsFile *> &doomed)
-{
-    records.removeIf([&](const clsFilePtr &record) { return doomed.contains(record.get()); });
-}
-
-void ClearFiles(const clsFilesPtr &Files)
-{
-    if (Files)
-        Files->Clear();
-}

@@ -27,17 +27,9 @@ public:
     // Empties the collection; what its records hold is freed on another thread.
     void Clear();
 
-    // Removes these very records in one pass, keeping the order of the rest.
-    void RemoveRecords(const QSet<const clsFile *> &doomed);
-
 private:
     void checkIndex(int Index) const;
 
     clsFilePtr searchCursor;
     QList<clsFilePtr> records;
 };
-
-using clsFilesPtr = std::shared_ptr<clsFiles>;
-
-// Empties Files when it exists; does nothing when it has been released.
-void ClearFiles(const clsFilesPtr &Files);

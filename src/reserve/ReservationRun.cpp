@@ -245,7 +245,7 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                                    bool reserve)
 {
     ReservationFailures failures;
-    if (!state.Files || !state.DocumentServer)
+    if (!state.DocumentServer)
         return failures;
     const std::shared_ptr<DocumentServer> serverHeld = state.DocumentServer;
     DocumentServer &server = *serverHeld;

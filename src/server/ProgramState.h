@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/clsFiles.h"
 #include "server/DocumentServer.h"
 
 #include <QString>
@@ -11,8 +10,6 @@
 struct ProgramState
 {
     std::shared_ptr<::DocumentServer> DocumentServer;
-    // The records of the current list; released when the window closes.
-    clsFilesPtr Files;
 
     // The project that was active when the program started.
     QString StartupProject;

@@ -9,7 +9,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSet>
 #include <QStyledItemDelegate>
 #include <vector>
 
@@ -87,12 +86,9 @@ QList<int> FileListView::RowsShown() const
     return filter->RowsShown();
 }
 
-void FileListView::ShowFiles(const clsFiles *files)
+void FileListView::ShowFiles(const clsFiles &files)
 {
-    if (files)
-        list->ShowFiles(*files);
-    else
-        list->Clear();
+    list->ShowFiles(files);
     header()->setSortIndicatorShown(false);
 }
 
@@ -106,20 +102,14 @@ void FileListView::SortByColumn(int column)
     header()->setSortIndicatorShown(true);
 }
 
-void FileListView::DeleteSelectedRows(clsFiles *files)
+void FileListView::DeleteSelectedRows()
 {
     const QList<int> doomedRows = SelectedRows();
     if (doomedRows.isEmpty())
         return;
-    QSet<const clsFile *> doomedRecords;
-    doomedRecords.reserve(doomedRows.size());
-    for (const int row : doomedRows)
-        doomedRecords.insert(list->Record(row).get());
     int firstShown = filter->rowCount();
     for (const QItemSelectionRange &range : selectionModel()->selection())
         firstShown = qMin(firstShown, range.top());
-    if (files)
-        files->RemoveRecords(doomedRecords);
     const int scrolled = verticalScrollBar()->value();
     list->RemoveRows(doomedRows);
     verticalScrollBar()->setValue(scrolled);

@@ -29,12 +29,12 @@ public:
     QList<int> RowsShown() const;
 
     // Shows every record of files (none for null) in record order, unsorted.
-    void ShowFiles(const clsFiles *files);
+    void ShowFiles(const clsFiles &files);
     // Sorts by a column; the same column again reverses the order.
     void SortByColumn(int column);
     // Removes the selected rows and exactly their own records from files; the view stays
     // where it was in the list, and the row after the first removed one becomes current.
-    void DeleteSelectedRows(clsFiles *files);
+    void DeleteSelectedRows();
 
 signals:
     // After the view has handled the press itself; also for the Menu key and Shift+F10, at

@@ -61,7 +61,6 @@ void OpenCommand::OpenChosenDocument()
     if (FileSelection.fileName.isEmpty())
         return;
 
-    ClearFiles(state.Files);
     std::optional<DocumentReadError> failure;
     try {
         search.CollectDocuments(true, FileSelection.fileName);
@@ -70,8 +69,6 @@ void OpenCommand::OpenChosenDocument()
     } catch (const std::exception &error) {
         failure = DocumentReadError(ServerError(0, ReasonOf(error)), FileSelection.fileName);
     }
-    if (failure)
-        view.ShowFiles(state.Files.get());
     status.Update();
     list.SetSaved(false);
     // The opened list has no report file yet: a plain Save must ask for a name.

@@ -85,12 +85,13 @@ void SearchCommand::ShowSearchFailures(int failedDocuments, int failedFolders, c
 
 void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
 {
-    ClearFiles(state.Files);
     view.Model()->Clear();
     // The failure panel speaks of the list shown; a new list starts without it.
     status.SetNote(QString());
+    // The records found go to the list once the search ended.
+    clsFiles found;
     if (!openMode) {
-        SearchContext context(*state.DocumentServer, *state.Files, ListBoxDirs, state.StopSearch);
+        SearchContext context(*state.DocumentServer, found, ListBoxDirs, state.StopSearch);
         QElapsedTimer sinceEvents;
         sinceEvents.start();
         context.ProcessEvents = [&sinceEvents] {
@@ -107,9 +108,14 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
     } else {
         SearchPath = openPath;
         status.SetPanelText(1, SearchingText() + SearchPath);
-        ReadDocumentWithReferences(*state.Files, *state.DocumentServer, SearchPath);
+        try {
+            ReadDocumentWithReferences(found, *state.DocumentServer, SearchPath);
+        } catch (...) {
+            view.ShowFiles(found); // what was read before the failure
+            throw;
+        }
     }
-    view.ShowFiles(state.Files.get());
+    view.ShowFiles(found);
     // The keyboard goes on in the new list (the project drop-down it may have been in is
     // held while a list is shown).
     view.setFocus(Qt::OtherFocusReason);

@@ -20,7 +20,7 @@ public:
 
     // Lists the documents below SearchPath (search mode) or the document at openPath with
     // the documents it references (open mode). In open mode a failure passes to the caller,
-    // the records read so far staying in Files.
+    // the records read so far shown.
     void CollectDocuments(bool openMode, const QString &openPath = QString());
 
 public slots:

@@ -31,7 +31,7 @@ bool SessionCommands::SaveReport(bool saveAs)
 
 bool SessionCommands::AskToSaveList()
 {
-    if (!state.Files || state.Files->Count() == 0 || list.Saved())
+    if (view.Model()->Count() == 0 || list.Saved())
         return false;
     const PromptAnswer answer =
         prompts.MessageBox(Brevant::tr("Do you want to save the display content ?"),
@@ -47,8 +47,7 @@ bool SessionCommands::AskToSaveList()
 bool SessionCommands::QueryUnload(bool sessionEnding)
 {
     if (!AskToSaveList()) {
-        ClearFiles(state.Files);
-        state.Files.reset();
+        view.Model()->Clear();
         return true;
     }
     // The user wanted the list saved and it was not: keep the window and the list open,
@@ -61,7 +60,6 @@ void SessionCommands::New()
     guard.Run(CommandGuard::Activity::Running, [this] {
         if (AskToSaveList())
             return;
-        ClearFiles(state.Files);
         view.Model()->Clear();
         list.SetSaved(false);
         list.SetReportPath(QString());

@@ -395,7 +395,6 @@ void frmMain::ConnectListView()
 
 bool frmMain::Load()
 {
-    state.Files = std::make_shared<clsFiles>();
     bool startupProjectRead = false;
     try {
         state.DocumentServer = serverFactory();

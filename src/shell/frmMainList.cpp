@@ -24,7 +24,7 @@ void frmMain::SelectAll()
 
 void frmMain::DeleteSelectedListViewItem()
 {
-    ListViewFiles->DeleteSelectedRows(state.Files.get());
+    ListViewFiles->DeleteSelectedRows();
 }
 
 void frmMain::DeleteItems()

@@ -34,7 +34,6 @@ struct Run
         project = f.Project(u"A"_s, mode, extra);
         f.Activate(project);
         state.DocumentServer = f.observed;
-        state.Files = std::make_shared<clsFiles>();
         state.SelectedProject = state.StartupProject = project;
         state.StartupUserName = state.CheckOutUser = Anna;
         f.server->SetUserName(Anna);
@@ -49,10 +48,10 @@ struct Run
             paths.append(f.Document(u"d%1.kpt"_s.arg(i, 2, 10, QLatin1Char('0')), 4));
             if (!holder.isEmpty())
                 WriteScrivoReservation(paths.last(), holder, QDateTime::currentDateTime(), 4);
-            ReadDocumentWithReferences(*state.Files, *f.observed, paths.last());
+            ReadDocumentWithReferences(listed, *f.observed, paths.last());
         }
-        for (int i = 1; i <= state.Files->Count(); ++i)
-            records.append(state.Files->Item(i));
+        for (int i = 1; i <= listed.Count(); ++i)
+            records.append(listed.Item(i));
         return paths;
     }
 
@@ -95,6 +94,7 @@ struct Run
     ShellFixture f;
     ProgramState state;
     QString project;
+    clsFiles listed;
     QList<clsFilePtr> records;
     QList<qsizetype> changed;
 };
