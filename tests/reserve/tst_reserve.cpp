@@ -9,6 +9,7 @@
 #include "model/FileListModel.h"
 #include "projects/WorkingProject.h"
 #include "reserve/ReservationRun.h"
+#include "reserve/RunJournal.h"
 #include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
 
@@ -444,10 +445,14 @@ private slots:
                            ? run.state.WorkingProject
                            : run.f.env.path(u"projects/"_s + activeAtClose));
         run.f.server->SetUserName(Bob);
+        RunJournal(run.state.WorkingProject).Reserved(Anna, run.project);
+        const QString journal = RunJournalPath(run.state.WorkingProject);
+        QVERIFY(QFile::exists(journal));
         RestoreAtClose(*run.f.observed, run.state);
         QCOMPARE(run.f.server->UserName(), Anna);
         QCOMPARE(QFileInfo(run.f.ActiveProject()).fileName(), activeAfter);
         QVERIFY(!QFile::exists(run.state.WorkingProject));
+        QVERIFY(!QFile::exists(journal)); // the next start-up finds no killed run
     }
 
     void startUpRecoversFromAKilledRunAndTellsWhatItHeld()
