@@ -95,13 +95,10 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
         return listing;
     }
     // A FUSE network client that failed for a moment is asked again, as for documents.
-    const int error = RepeatWhileTransientFailure(
-        [&] {
-            listing = DirectoryListing();
-            return errno = listing.ReadFrom(path);
-        },
-        [](int failure) { return failure != 0; },
-        [&] { return IsFuseNetworkFileSystem(DeviceOfNearest(path)); });
+    const int error = RepeatWhileTransientAt(path, [&] {
+        listing = DirectoryListing();
+        return errno = listing.ReadFrom(path);
+    });
     if (error != 0)
         listing.errorText =
             error == ENOENT || error == ENOTDIR ? MissingReason(path, error) : errnoText(error);

@@ -66,6 +66,16 @@ template <typename Call> auto RepeatWhileTransient(dev_t device, Call call) -> d
         [device] { return IsFuseNetworkFileSystem(device); });
 }
 
+// The same for a call on path, which fails with a result other than 0; the file system is
+// that of path, or of the nearest folder above it that is there.
+template <typename Call>
+auto RepeatWhileTransientAt(const QByteArray &path, Call call) -> decltype(call())
+{
+    return RepeatWhileTransientFailure(
+        call, [](const auto &result) { return result != 0; },
+        [&path] { return IsFuseNetworkFileSystem(DeviceOfNearest(path)); });
+}
+
 // Makes the call again while it fails with EBUSY, for about two seconds: an SMB server refuses
 // to remove or rename a file for a moment while another client has it open (a workstation
 // reading it). Each try is repeated while the file system fails it for a moment.

@@ -11,6 +11,7 @@
 #include "system/FileStamp.h"
 #include "system/FileSystems.h"
 #include "system/FileWrite.h"
+#include "system/PathAt.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -104,9 +105,7 @@ bool Exists(const QString &path)
 {
     const QByteArray native = EncodeFileName(path);
     struct stat st;
-    const int looked = RepeatWhileTransientFailure(
-        [&] { return ::lstat(native.constData(), &st); }, [](int result) { return result != 0; },
-        [&] { return IsFuseNetworkFileSystem(DeviceOfNearest(native)); });
+    const int looked = RepeatWhileTransientAt(native, [&] { return StatPath(native, st, false); });
     return looked == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
