@@ -23,9 +23,7 @@ struct Line
     QByteArray text; // without its line end
     QByteArray end;  // "\n", "\r\n", or "" for a last line without one
     Kind kind = Kind::Other;
-    QString name;          // section or key name, blanks dropped
-    QByteArray value;      // key value, blanks and enclosing quotes dropped
-    qsizetype equals = -1; // position of "=" in text for a key line
+    QString name; // section or key name, blanks dropped
 };
 
 struct Text
@@ -52,29 +50,79 @@ QString TextOf(const QByteArray &bytes)
     return decoder.decode(bytes);
 }
 
+bool IsAsciiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The part [begin, end) of bytes without blanks at either end, as QByteArray::trimmed cuts.
+void Trim(const char *bytes, qsizetype &begin, qsizetype &end)
+{
+    while (begin < end && IsAsciiSpace(bytes[begin]))
+        ++begin;
+    while (end > begin && IsAsciiSpace(bytes[end - 1]))
+        --end;
+}
+
+// A section header "[name]" from begin to end (trimmed); false when it has no "]".
+bool SectionLine(const char *data, qsizetype begin, qsizetype end, IniLine &line)
+{
+    const char *close = static_cast<const char *>(std::memchr(data + begin, ']', end - begin));
+    if (!close)
+        return false;
+    qsizetype nameBegin = begin + 1;
+    qsizetype nameEnd = close - data;
+    Trim(data, nameBegin, nameEnd);
+    line.IsSection = true;
+    line.Name = QByteArrayView(data + nameBegin, nameEnd - nameBegin);
+    return true;
+}
+
+// A key line "name = value" from begin (trimmed) to lineEnd; false when it has no "=" or no
+// name.
+bool KeyLine(const char *data, qsizetype begin, qsizetype lineEnd, IniLine &line)
+{
+    const char *equals = static_cast<const char *>(std::memchr(data + begin, '=', lineEnd - begin));
+    if (!equals)
+        return false;
+    qsizetype keyBegin = begin;
+    qsizetype keyEnd = equals - data;
+    Trim(data, keyBegin, keyEnd);
+    if (keyBegin == keyEnd)
+        return false;
+    qsizetype valueBegin = equals - data + 1;
+    qsizetype valueEnd = lineEnd;
+    Trim(data, valueBegin, valueEnd);
+    // Matching quotes around the value are dropped, as Unquoted does.
+    if (valueEnd - valueBegin >= 2 && (data[valueBegin] == '"' || data[valueBegin] == '\'') &&
+        data[valueEnd - 1] == data[valueBegin]) {
+        ++valueBegin;
+        --valueEnd;
+    }
+    line.Name = QByteArrayView(data + keyBegin, keyEnd - keyBegin);
+    line.Value = QByteArrayView(data + valueBegin, valueEnd - valueBegin);
+    return true;
+}
+
+// A section header or key line from begin to lineEnd (the line without its line end);
+// false for a blank line, a comment or any other line.
+bool ParseLine(const char *data, qsizetype begin, qsizetype lineEnd, IniLine &line)
+{
+    qsizetype end = lineEnd;
+    Trim(data, begin, end);
+    if (begin == end || data[begin] == ';')
+        return false;
+    return data[begin] == '[' ? SectionLine(data, begin, end, line)
+                              : KeyLine(data, begin, lineEnd, line);
+}
+
 void Classify(Line &line)
 {
-    const QByteArray trimmed = line.text.trimmed();
-    if (trimmed.isEmpty() || trimmed.startsWith(';'))
+    IniLine parsed;
+    if (!ParseLine(line.text.constData(), 0, line.text.size(), parsed))
         return;
-    if (trimmed.startsWith('[')) {
-        const qsizetype close = trimmed.indexOf(']');
-        if (close < 0)
-            return;
-        line.kind = Line::Kind::Section;
-        line.name = TextOf(trimmed.mid(1, close - 1).trimmed());
-        return;
-    }
-    const qsizetype equals = line.text.indexOf('=');
-    if (equals < 0)
-        return;
-    const QByteArray key = line.text.left(equals).trimmed();
-    if (key.isEmpty())
-        return;
-    line.kind = Line::Kind::Key;
-    line.name = TextOf(key);
-    line.value = Unquoted(line.text.mid(equals + 1).trimmed());
-    line.equals = equals;
+    line.kind = parsed.IsSection ? Line::Kind::Section : Line::Kind::Key;
+    line.name = IniText(parsed.Name);
 }
 
 Text Parse(const QByteArray &bytes)
@@ -200,7 +248,7 @@ void SetValue(Text &text, const QString &section, const QString &key, const QStr
             continue;
         if (SameName(line.name, key)) {
             // Keep the key as written and the blanks after "=": only the value changes.
-            qsizetype valueStart = line.equals + 1;
+            qsizetype valueStart = line.text.indexOf('=') + 1;
             while (valueStart < line.text.size() &&
                    (line.text.at(valueStart) == ' ' || line.text.at(valueStart) == '\t'))
                 ++valueStart;
@@ -260,24 +308,6 @@ QString InvalidChange(const IniChange &change)
 
 } // namespace
 
-namespace {
-
-bool IsAsciiSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// The part [begin, end) of bytes without blanks at either end, as QByteArray::trimmed cuts.
-void Trim(const char *bytes, qsizetype &begin, qsizetype &end)
-{
-    while (begin < end && IsAsciiSpace(bytes[begin]))
-        ++begin;
-    while (end > begin && IsAsciiSpace(bytes[end - 1]))
-        --end;
-}
-
-} // namespace
-
 QString IniText(QByteArrayView bytes)
 {
     // Without a copy where no byte-order mark starts the part.
@@ -311,50 +341,6 @@ bool IniNameIs(QByteArrayView name, const QString &wanted)
     return SameName(IniText(name), wanted);
 }
 
-namespace {
-
-// A section header "[name]" from begin to end (trimmed); false when it has no "]".
-bool SectionLine(const char *data, qsizetype begin, qsizetype end, IniLine &line)
-{
-    const char *close = static_cast<const char *>(std::memchr(data + begin, ']', end - begin));
-    if (!close)
-        return false;
-    qsizetype nameBegin = begin + 1;
-    qsizetype nameEnd = close - data;
-    Trim(data, nameBegin, nameEnd);
-    line.IsSection = true;
-    line.Name = QByteArrayView(data + nameBegin, nameEnd - nameBegin);
-    return true;
-}
-
-// A key line "name = value" from begin (trimmed) to lineEnd; false when it has no "=" or no
-// name.
-bool KeyLine(const char *data, qsizetype begin, qsizetype lineEnd, IniLine &line)
-{
-    const char *equals = static_cast<const char *>(std::memchr(data + begin, '=', lineEnd - begin));
-    if (!equals)
-        return false;
-    qsizetype keyBegin = begin;
-    qsizetype keyEnd = equals - data;
-    Trim(data, keyBegin, keyEnd);
-    if (keyBegin == keyEnd)
-        return false;
-    qsizetype valueBegin = equals - data + 1;
-    qsizetype valueEnd = lineEnd;
-    Trim(data, valueBegin, valueEnd);
-    // Matching quotes around the value are dropped, as Unquoted does.
-    if (valueEnd - valueBegin >= 2 && (data[valueBegin] == '"' || data[valueBegin] == '\'') &&
-        data[valueEnd - 1] == data[valueBegin]) {
-        ++valueBegin;
-        --valueEnd;
-    }
-    line.Name = QByteArrayView(data + keyBegin, keyEnd - keyBegin);
-    line.Value = QByteArrayView(data + valueBegin, valueEnd - valueBegin);
-    return true;
-}
-
-} // namespace
-
 void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)> &visit)
 {
     // The lines as Classify sees them, read in place: this runs for every document a search
@@ -365,18 +351,10 @@ void ScanIni(const QByteArray &bytes, const std::function<bool(const IniLine &)>
     while (pos < size) {
         const char *newline = static_cast<const char *>(std::memchr(data + pos, '\n', size - pos));
         const qsizetype lineEnd = newline ? newline - data : size;
-        qsizetype begin = pos;
-        qsizetype end = lineEnd;
-        pos = lineEnd + 1;
-        Trim(data, begin, end);
-        if (begin == end || data[begin] == ';')
-            continue;
         IniLine line;
-        const bool parsed = data[begin] == '[' ? SectionLine(data, begin, end, line)
-                                               : KeyLine(data, begin, lineEnd, line);
-        if (!parsed)
-            continue;
-        if (!visit(line))
+        const bool parsed = ParseLine(data, pos, lineEnd, line);
+        pos = lineEnd + 1;
+        if (parsed && !visit(line))
             return;
     }
 }
@@ -435,11 +413,9 @@ QString ReadINI(const QString &section, const QString &key, const QString &file)
 QByteArray IniWithChanges(const QByteArray &original, const QList<IniChange> &changes,
                           const QString &file)
 {
-    for (const IniChange &change : changes) {
-        const QString invalid = InvalidChange(change);
-        if (!invalid.isEmpty())
+    for (const IniChange &change : changes)
+        if (const QString invalid = InvalidChange(change); !invalid.isEmpty())
             throw FileError(file, invalid);
-    }
     Text text = Parse(original);
     for (const IniChange &change : changes) {
         if (change.key.isNull())

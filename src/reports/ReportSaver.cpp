@@ -8,17 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-// A normal file, not a folder or anything else, exists at path.
-bool RegularFileExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() && info.isFile();
-}
-
-} // namespace
-
 ReportSaver::ReportSaver(Prompts &askWith, Rows listed) : prompts(askWith), rows(std::move(listed))
 {
 }
@@ -32,7 +21,8 @@ QString ReportSaver::SaveReport(const QString &defaultName, bool saveAs, const Q
         return QString();
 
     // The old file is not removed here: the writers replace it only with a complete report.
-    if (ask && RegularFileExists(path)) {
+    // Only a normal file is asked about, not a folder or anything else.
+    if (ask && QFileInfo(path).isFile()) {
         const PromptAnswer answer =
             prompts.MessageBox(Brevant::tr("Do you want to override excisting file ?"),
                                PromptButtons::YesNoCancel, PromptIcon::None, BrevantTitle);

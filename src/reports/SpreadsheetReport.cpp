@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <memory>
 #include <sys/mman.h>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
@@ -34,10 +34,9 @@ bool IsEscapePatternAt(const QString &text, qsizetype i)
     if (i + 6 >= text.size() || text.at(i) != u'_' || text.at(i + 1) != u'x' ||
         text.at(i + 6) != u'_')
         return false;
-    for (qsizetype k = i + 2; k < i + 6; ++k) {
+    for (qsizetype k = i + 2; k < i + 6; ++k)
         if (!IsHexDigit(text.at(k)))
             return false;
-    }
     return true;
 }
 
@@ -92,24 +91,7 @@ void Check(const QString &path, lxw_error error)
 
 // Owns a workbook until workbook_close takes it over; a workbook given up on the way is
 // freed without writing anything.
-class WorkbookHandle
-{
-public:
-    explicit WorkbookHandle(lxw_workbook *created) : workbook(created) {}
-    ~WorkbookHandle()
-    {
-        if (workbook)
-            lxw_workbook_free(workbook);
-    }
-    WorkbookHandle(const WorkbookHandle &) = delete;
-    WorkbookHandle &operator=(const WorkbookHandle &) = delete;
-
-    lxw_workbook *get() const { return workbook; }
-    lxw_error Close() { return workbook_close(std::exchange(workbook, nullptr)); }
-
-private:
-    lxw_workbook *workbook;
-};
+using WorkbookHandle = std::unique_ptr<lxw_workbook, decltype(&lxw_workbook_free)>;
 
 // A file in memory that the library can write by name.
 class MemoryFile
@@ -137,6 +119,32 @@ public:
 
 private:
     int fd;
+};
+
+// The C locale for this thread while the object lives. libxlsxwriter writes the workbook's
+// numbers (column widths, page margins) with printf, which follows LC_NUMERIC: under a locale
+// with a decimal comma the XML would hold "18,71", which no spreadsheet application reads.
+class CLocaleOnThisThread
+{
+public:
+    CLocaleOnThisThread()
+        : c(::newlocale(LC_ALL_MASK, "C", locale_t(nullptr))),
+          previous(c ? ::uselocale(c) : locale_t(nullptr))
+    {
+    }
+    ~CLocaleOnThisThread()
+    {
+        if (c) {
+            ::uselocale(previous);
+            ::freelocale(c);
+        }
+    }
+    CLocaleOnThisThread(const CLocaleOnThisThread &) = delete;
+    CLocaleOnThisThread &operator=(const CLocaleOnThisThread &) = delete;
+
+private:
+    locale_t c;
+    locale_t previous;
 };
 
 int WriteCells(const QString &path, lxw_worksheet *sheet, lxw_row_t row, const ReportRow &texts)
@@ -189,10 +197,9 @@ std::array<double, 6> SpreadsheetColumnWidths(const QList<ReportRow> &rows)
     const ReportRow &headers = SpreadsheetHeaders();
     for (size_t column = 0; column < widths.size(); ++column)
         widths[column] = DisplayWidth(headers[column]) + HeaderPadding;
-    for (const ReportRow &row : rows) {
+    for (const ReportRow &row : rows)
         for (size_t column = 0; column < widths.size(); ++column)
             widths[column] = std::max(widths[column], DisplayWidth(row[column]) + CellPadding);
-    }
     for (double &width : widths)
         width = std::clamp(width, LXW_DEF_COL_WIDTH, MaximumColumnWidth);
     return widths;
@@ -221,36 +228,6 @@ QString SpreadsheetCellText(const QString &text, bool *cut)
     return escaped;
 }
 
-namespace {
-
-// The C locale for this thread while the object lives. libxlsxwriter writes the workbook's
-// numbers (column widths, page margins) with printf, which follows LC_NUMERIC: under a locale
-// with a decimal comma the XML would hold "18,71", which no spreadsheet application reads.
-class CLocaleOnThisThread
-{
-public:
-    CLocaleOnThisThread()
-        : c(::newlocale(LC_ALL_MASK, "C", locale_t(nullptr))),
-          previous(c ? ::uselocale(c) : locale_t(nullptr))
-    {
-    }
-    ~CLocaleOnThisThread()
-    {
-        if (c) {
-            ::uselocale(previous);
-            ::freelocale(c);
-        }
-    }
-    CLocaleOnThisThread(const CLocaleOnThisThread &) = delete;
-    CLocaleOnThisThread &operator=(const CLocaleOnThisThread &) = delete;
-
-private:
-    locale_t c;
-    locale_t previous;
-};
-
-} // namespace
-
 QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,
                                     int *cutCells)
 {
@@ -265,7 +242,8 @@ QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> 
     // be set before the first row is written.
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    WorkbookHandle workbook(workbook_new_opt(memory.Name().constData(), &options));
+    WorkbookHandle workbook(workbook_new_opt(memory.Name().constData(), &options),
+                            lxw_workbook_free);
     if (!workbook.get())
         throw FileError(path, Brevant::tr("the workbook could not be created"));
     const QByteArray sheetName = SpreadsheetSheetName.toUtf8();
@@ -283,7 +261,7 @@ QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> 
         *cutCells += WriteCells(path, sheet, row++, texts);
     Check(path, worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(rows.size()),
                                      ReportColumnCount - 1));
-    Check(path, workbook.Close());
+    Check(path, workbook_close(workbook.release()));
     return memory.Content(path);
 }
 

@@ -9,12 +9,16 @@ namespace {
 // or the project waits; Stop is there only for the search.
 enum class WhileBusy { Held, Free, OnlyWhileSearching };
 
-// The lists in which an entry is available: nothing listed since start-up or New, a
-// search's list, an opened document's list.
+// The lists in which an entry is available, one bit per stage: nothing listed since start-up
+// or New, a search's list, an opened document's list.
+constexpr unsigned StageBit(ListStage stage)
+{
+    return 1u << unsigned(stage);
+}
 constexpr unsigned InNoList = 0;
-constexpr unsigned InEmpty = 1;
-constexpr unsigned InListed = 2;
-constexpr unsigned InOpened = 4;
+constexpr unsigned InEmpty = StageBit(ListStage::Empty);
+constexpr unsigned InListed = StageBit(ListStage::Listed);
+constexpr unsigned InOpened = StageBit(ListStage::Opened);
 constexpr unsigned InAnyList = InEmpty | InListed | InOpened;
 
 struct Entry
@@ -55,19 +59,6 @@ constexpr Entry Table[] = {
     // The project stays while a list is shown.
     {.name = "Combo1", .stages = InEmpty, .busy = Held},
 };
-
-unsigned StageBit(ListStage stage)
-{
-    switch (stage) {
-    case ListStage::Empty:
-        return InEmpty;
-    case ListStage::Listed:
-        return InListed;
-    case ListStage::Opened:
-        return InOpened;
-    }
-    return InNoList;
-}
 
 bool Enabled(const Entry &entry, ListStage stage, CommandGuard::Activity activity, bool hasRows)
 {

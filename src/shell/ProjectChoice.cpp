@@ -57,10 +57,9 @@ void FillProjectList(DocumentServer &server, QComboBox *list)
 void SelectProjectInList(DocumentServer &server, const QString &path, QComboBox *list)
 {
     const QStringList projects = server.ProjectHandler().GetProjects();
-    int index = static_cast<int>(projects.indexOf(path));
-    if (index < 0)
-        index = 0;
-    // Index 0 of an empty list selects nothing; an unchanged index emits nothing.
+    // A path not listed selects entry 0. Index 0 of an empty list selects nothing; an unchanged
+    // index emits nothing.
+    const int index = qMax(0, static_cast<int>(projects.indexOf(path)));
     if (index < list->count())
         list->setCurrentIndex(index);
 }

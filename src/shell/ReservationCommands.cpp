@@ -4,7 +4,6 @@
 #include "model/FileListModel.h"
 #include "model/ListFilter.h"
 #include "model/UserNames.h"
-#include "reserve/ReservationRun.h"
 #include "server/FileProcessing.h"
 #include "server/ProgramState.h"
 #include "shell/CommandGuard.h"
@@ -16,7 +15,6 @@
 #include "system/Failure.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QMutex>
 #include <QTime>
 #include <QTimer>
@@ -32,18 +30,6 @@ QString WaitingForRunText()
 {
     return Brevant::tr("Waiting for another check-out run…");
 }
-QString CheckingOutText()
-{
-    return Brevant::tr("Checking out");
-}
-QString CheckingInText()
-{
-    return Brevant::tr("Checking in");
-}
-QString RefreshingText()
-{
-    return Brevant::tr("Refreshing");
-}
 // The status bar's progress is told this often while work runs off the window's thread.
 constexpr int ProgressIntervalMs = 100;
 QString ReservedUserNameRefusal()
@@ -56,11 +42,7 @@ int QuarterRoundedToEven(int length)
 {
     const int whole = length / 4;
     const int rest = length % 4;
-    if (rest < 2)
-        return whole;
-    if (rest > 2)
-        return whole + 1;
-    return whole % 2 == 0 ? whole : whole + 1;
+    return rest > 2 || (rest == 2 && whole % 2 != 0) ? whole + 1 : whole;
 }
 
 // The rows a run works over. The work gets copies of their records: the window shows the
@@ -124,17 +106,12 @@ ReservationCommands::ReservationCommands(const WindowParts &parts, const QWidget
 
 void ReservationCommands::CheckOut()
 {
-    ChangeReservation(true);
+    guard.Run(CommandGuard::Activity::Running, [this] { RunOverSelectedRows(true); });
 }
 
 void ReservationCommands::CheckIn()
 {
-    ChangeReservation(false);
-}
-
-void ReservationCommands::ChangeReservation(bool reserve)
-{
-    guard.Run(CommandGuard::Activity::Running, [&] { RunOverSelectedRows(reserve); });
+    guard.Run(CommandGuard::Activity::Running, [this] { RunOverSelectedRows(false); });
 }
 
 void ReservationCommands::RunOverSelectedRows(bool reserve)
@@ -147,7 +124,7 @@ void ReservationCommands::RunOverSelectedRows(bool reserve)
     // The records of the rows selected when the run starts, in display order.
     const QList<int> rows = view.SelectedRows();
     std::optional<ReservationFailures> failures;
-    OffTheWindow(reserve ? CheckingOutText() : CheckingInText(), rows,
+    OffTheWindow(reserve ? Brevant::tr("Checking out") : Brevant::tr("Checking in"), rows,
                  [&](const QList<clsFilePtr> &records, const RunObserver &observer,
                      const std::function<bool()> &waiting) {
                      MainThreadPrompts shownOnWindow(prompts, this);
@@ -181,7 +158,7 @@ void ReservationCommands::RefreshAllRows()
         const HourglassPointer hourglass(prompts);
         const std::shared_ptr<DocumentServer> server = state.DocumentServer;
         const bool ranThrough =
-            OffTheWindow(RefreshingText(), rows,
+            OffTheWindow(Brevant::tr("Refreshing"), rows,
                          [&](const QList<clsFilePtr> &records, const RunObserver &observer,
                              const std::function<bool()> &) {
                              result = RefreshReservations(*server, records, observer);
@@ -235,9 +212,9 @@ bool ReservationCommands::OffTheWindow(const QString &doing, const QList<int> &r
             cancelled = true;
         const bool waits = waitingForTurn && done == 0;
         status.SetPanelText(
-            1, waits ? WaitingForRunText()
-                     : Brevant::tr("%1: %2 of %3")
-                           .arg(doing, QString::number(done.load()), QString::number(rows.size())));
+            waits ? WaitingForRunText()
+                  : Brevant::tr("%1: %2 of %3")
+                        .arg(doing, QString::number(done.load()), QString::number(rows.size())));
         status.ShowCancel(true);
     };
     QObject::connect(&progress, &QTimer::timeout, this, tell);

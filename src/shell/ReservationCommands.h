@@ -32,7 +32,6 @@ public slots:
     void RefreshWhenIdle();
 
 private:
-    void ChangeReservation(bool reserve);
     void RunOverSelectedRows(bool reserve);
     void RefreshAllRows();
     void AskCheckOutUser();

@@ -57,7 +57,7 @@ void SearchCommand::Search()
         if (SearchPath.isEmpty())
             return;
 
-        status.SetPanelText(1, Brevant::tr("Search path: ") + SearchPath + QString(39, u' '));
+        status.SetPanelText(Brevant::tr("Search path: ") + SearchPath + QString(39, u' '));
         list.SetReportPath(QString());
         status.FixProgressWidth();
         {
@@ -102,12 +102,12 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
         };
         context.Width = RequestWidthFor(*state.DocumentServer, TrimBlanks(SearchPath));
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
-            status.SetPanelText(1, SearchingText() + folder);
+            status.SetPanelText(SearchingText() + folder);
         });
         ShowSearchFailures(context.FailedDocuments, context.FailedFolders, context.Log);
     } else {
         SearchPath = openPath;
-        status.SetPanelText(1, SearchingText() + SearchPath);
+        status.SetPanelText(SearchingText() + SearchPath);
         try {
             ReadDocumentWithReferences(found, *state.DocumentServer, SearchPath);
         } catch (...) {

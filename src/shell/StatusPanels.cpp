@@ -55,12 +55,9 @@ void StatusPanels::Update()
                   (brevantMode ? QStringLiteral("Brevant") : modeText));
 }
 
-void StatusPanels::SetPanelText(int panel, const QString &text)
+void StatusPanels::SetPanelText(const QString &text)
 {
-    if (panel == 1)
-        user->setText(text);
-    else if (panel == 2)
-        mode->setText(text);
+    user->setText(text);
 }
 
 void StatusPanels::FixProgressWidth()

@@ -20,8 +20,8 @@ public:
 
     // Both panels from CheckOutUser and MultiUserModeText, panel 1 sized to its text.
     void Update();
-    // Panel 1 or 2 shows text until the next Update.
-    void SetPanelText(int panel, const QString &text);
+    // Panel 1 shows text until the next Update.
+    void SetPanelText(const QString &text);
     // Panel 1 fixed at the window's inner width less 10 twips, as while a search shows its
     // progress there.
     void FixProgressWidth();

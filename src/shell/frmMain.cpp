@@ -60,11 +60,6 @@ QString KorvexRunningText()
                        "Please close Korvex and restart the Korvex Brevant tool.");
 }
 
-QString ServerStartFailureText()
-{
-    return Brevant::tr("Can't start the Korvex Scrivo Server.");
-}
-
 // A killed run's documents are named in the start-up message up to this many.
 constexpr int ListedHeldDocuments = 10;
 
@@ -173,11 +168,9 @@ QAction *frmMain::AddMenuItem(QMenu *menu, const char *name, const QString &capt
     return action;
 }
 
-QAction *frmMain::AddSeparator(QMenu *menu, const char *name)
+void frmMain::AddSeparator(QMenu *menu, const char *name)
 {
-    QAction *separator = menu->addSeparator();
-    separator->setObjectName(QString::fromLatin1(name));
-    return separator;
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
 }
 
 void frmMain::CreateMenus()
@@ -417,7 +410,8 @@ bool frmMain::Load()
         startupProjectRead = true;
         SelectStartupProject(server);
     } catch (const std::exception &error) {
-        ShowServerStartFailure(ReasonOf(error));
+        prompts.MessageBox(Brevant::tr("Can't start the Korvex Scrivo Server.") + ReasonOf(error),
+                           PromptButtons::OK, PromptIcon::Critical, BrevantTitle);
         if (startupProjectRead)
             PutStartupProjectBack();
         return false;
@@ -502,12 +496,6 @@ void frmMain::TellMissingActiveProject(DocumentServer &server)
                        PromptButtons::OK, PromptIcon::Information, BrevantTitle);
 }
 
-void frmMain::ShowServerStartFailure(const QString &description)
-{
-    prompts.MessageBox(ServerStartFailureText() + description, PromptButtons::OK,
-                       PromptIcon::Critical, BrevantTitle);
-}
-
 void frmMain::PutStartupProjectBack()
 {
     if (state.DocumentServer)
@@ -577,28 +565,22 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     if (guard.AskingToClose()) {
         event->ignore();
-        return;
-    }
-    if (!guard.MayRun() && !guard.Busy()) {
+    } else if (!guard.MayRun() && !guard.Busy()) {
         // Before the start-up finished or after the window was unloaded.
         event->accept();
-        return;
-    }
-    // A search (which lets pending events run) stops; it and any other command end with
-    // their own steps (a run makes the selected project active again and removes its
-    // working project) before the window closes.
-    if (guard.Busy()) {
+    } else if (guard.Busy()) {
+        // A search (which lets pending events run) stops; it and any other command end with
+        // their own steps (a run makes the selected project active again and removes its
+        // working project) before the window closes.
         state.StopSearch = state.StopSearch || guard.Searching();
         guard.RequestClose();
         event->ignore();
-        return;
-    }
-    if (!guard.AskToClose([this] { return session->QueryUnload(sessionEnding); })) {
+    } else if (!guard.AskToClose([this] { return session->QueryUnload(sessionEnding); })) {
         event->ignore();
-        return;
+    } else {
+        Unload();
+        event->accept();
     }
-    Unload();
-    event->accept();
 }
 
 void frmMain::EndSession()

@@ -80,7 +80,7 @@ private:
     void CreateViewMenu();
     void CreatePopupMenu();
     QAction *AddMenuItem(QMenu *menu, const char *name, const QString &caption);
-    QAction *AddSeparator(QMenu *menu, const char *name);
+    void AddSeparator(QMenu *menu, const char *name);
     void CreateFilterBar();
     void CreateCommands();
     // Every menu item to the command it starts.
@@ -90,7 +90,6 @@ private:
     void ConnectListView();
     // Lays the controls out for the client area; does nothing while minimized.
     void ArrangeControls();
-    void ShowServerStartFailure(const QString &description);
     // At start-up: the working project of a run that did not finish.
     void RecoverFromUnfinishedRun(DocumentServer &server);
     // At start-up: the active project file that no longer exists.
