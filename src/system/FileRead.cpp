@@ -2,60 +2,37 @@
 #include "system/Translation.h"
 
 #include "system/FileError.h"
-#include "system/FileIO.h"
 #include "system/FileNames.h"
 #include "system/FileSystems.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Opens without ever blocking: a FIFO without a writer would otherwise stop the reader.
-int OpenForReading(const QString &path)
-{
-    return ::open(EncodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-}
-
-QString NotRegularReason(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return Brevant::tr("it is a folder");
-    return Brevant::tr("it is not a regular file");
-}
-
-// Reads the open file fd whose status is st; closes fd.
+// Reads the open file fd whose status is st (the caller closes fd).
 QByteArray ReadOpenFile(int fd, const QString &path, const struct stat &st, qint64 limit)
 {
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw FileError(path, NotRegularReason(st.st_mode));
-    }
-    if (st.st_size > limit) {
-        ::close(fd);
+    if (!S_ISREG(st.st_mode))
+        throw FileError(path, S_ISDIR(st.st_mode) ? Brevant::tr("it is a folder")
+                                                  : Brevant::tr("it is not a regular file"));
+    if (st.st_size > limit)
         throw FileError(path, Brevant::tr("it is larger than %1 MiB").arg(limit >> 20));
-    }
     QByteArray bytes;
     // As much as the stat says and one byte more, so that a file that grew since shows; it is
     // then read on, up to one byte past the limit. Never a buffer of the limit's size for a
     // small file.
     qint64 wanted = qMin<qint64>(st.st_size, limit) + 1;
-    bool read = true;
-    int error = 0;
     for (;;) {
         QByteArray chunk;
-        read = ReadCurrentContent(fd, st, wanted, chunk);
-        error = errno;
+        if (!ReadCurrentContent(fd, st, wanted, chunk))
+            throw FileError(path, SystemReason(errno));
         bytes += chunk;
-        if (!read || chunk.size() < wanted || bytes.size() > limit)
+        if (chunk.size() < wanted || bytes.size() > limit)
             break;
         wanted = qMin<qint64>(bytes.size(), limit + 1 - bytes.size());
     }
-    ::close(fd);
-    if (!read)
-        throw FileError(path, SystemReason(error));
     if (bytes.size() > limit)
         throw FileError(path, Brevant::tr("it is larger than %1 MiB").arg(limit >> 20));
     return bytes;
@@ -100,18 +77,23 @@ bool ReadCurrentContent(int fd, const struct stat &st, qsizetype size, QByteArra
 
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit)
 {
-    const int fd = OpenForReading(path);
+    // Opened without ever blocking: a FIFO without a writer would otherwise stop the reader.
+    const int fd =
+        ::open(EncodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
             return std::nullopt;
         throw FileError(path, SystemReason(error));
     }
+    // Closed however the read ends, once the failure is told.
+    const struct ClosedAtEnd
+    {
+        int descriptor;
+        ~ClosedAtEnd() { ::close(descriptor); }
+    } closed{fd};
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw FileError(path, SystemReason(error));
-    }
+    if (::fstat(fd, &st) != 0)
+        throw FileError(path, SystemReason(errno));
     return ReadOpenFile(fd, path, st, limit);
 }

@@ -56,6 +56,14 @@ qint64 Milliseconds(const struct timespec &time)
 
 } // namespace
 
+void DocumentTurn::ThrowBusy(const QString &document)
+{
+    throw ServerError(ServerErrors::ReservationBusy,
+                      Brevant::tr("The reservation of %1 is being changed by another "
+                                  "process at the moment; it was not changed.")
+                          .arg(document));
+}
+
 QByteArray DocumentTurn::TurnPathOf(const QByteArray &recordPath)
 {
     static constexpr char RecordSuffix[] = ".reservation";
@@ -140,19 +148,11 @@ void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool
         }
         if (waited.elapsed() >= WaitMs) {
             RemoveOwnFolder();
-            throw ServerError(ServerErrors::ReservationBusy,
-                              Brevant::tr("The reservation of %1 is being changed by another "
-                                          "process at the moment; it was not changed.")
-                                  .arg(document));
+            ThrowBusy(document);
         }
         QThread::msleep(pause);
         pause = qMin<unsigned long>(pause * 2, 100);
     }
-}
-
-DocumentTurn::~DocumentTurn()
-{
-    End();
 }
 
 bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, const Stage &stage)
@@ -267,7 +267,7 @@ DocumentTurn::Move DocumentTurn::PutInPlace(bool byLink)
     return TokenGone(errno) ? Move::TurnLost : Move::Failed;
 }
 
-void DocumentTurn::End()
+DocumentTurn::~DocumentTurn()
 {
     if (!taken) {
         RemoveOwnFolder();

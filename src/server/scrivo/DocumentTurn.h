@@ -77,6 +77,9 @@ public:
 
     // The turn's name beside recordPath.
     static QByteArray TurnPathOf(const QByteArray &recordPath);
+    // Tells that another process is changing document's reservation, so this change was not
+    // made (ServerError, ReservationBusy).
+    [[noreturn]] static void ThrowBusy(const QString &document);
 
 private:
     QByteArray record;
@@ -108,5 +111,4 @@ private:
     void RemoveOwnFolder();
     bool IsLeftOver(const struct stat &turn);
     void TakeOver();
-    void End();
 };

@@ -4,8 +4,6 @@
 #include "model/DateText.h"
 #include "model/UserNames.h"
 #include "projects/IniFile.h"
-#include "server/ServerError.h"
-#include "server/scrivo/DocumentTurn.h"
 #include "system/FileError.h"
 #include "system/FileIO.h"
 #include "system/FileNames.h"
@@ -16,7 +14,6 @@
 #include "system/PathAt.h"
 #include "system/Umask.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -82,18 +79,14 @@ bool IsUnfinishedRecord(const QByteArray &bytes)
     constexpr qsizetype Count = qsizetype(std::size(Lines));
     const QList<QByteArray> lines = bytes.split('\n');
     const qsizetype whole = lines.size() - 1; // the lines that end in a line break
-    if (whole >= Count)
+    // With every line whole the record is finished (or none); the head line holds no value,
+    // so it matches whole.
+    if (whole >= Count || (whole > 0 && lines[0] != Lines[0]))
         return false;
-    for (qsizetype i = 0; i < whole; ++i) {
-        const QByteArray &line = lines[i];
-        if (i == 0 || i == Count - 1) {
-            if (line != Lines[i])
-                return false;
-            continue;
-        }
-        if (!line.startsWith(Lines[i]))
+    for (qsizetype i = 1; i < whole; ++i) {
+        if (!lines[i].startsWith(Lines[i]))
             return false;
-        const QString value = IniText(QByteArrayView(line).sliced(Lines[i].size()).trimmed());
+        const QString value = IniText(QByteArrayView(lines[i]).sliced(Lines[i].size()).trimmed());
         bool numbered = false;
         value.toInt(&numbered);
         const bool valid = i == 1   ? IsValidUserName(value) && !IsAvailableMarker(value)
@@ -286,12 +279,8 @@ ReservationRecord::Parse(const QByteArray &bytes,
     // The start of a record written at its own name a moment ago, by a writer that has not
     // yet written the rest.
     if (IsUnfinishedRecord(bytes) &&
-        qAbs(QDateTime::currentSecsSinceEpoch() - modifiedSeconds()) <= BeingWrittenSeconds) {
-        ReservationState unknown;
-        unknown.Reserved = true;
-        unknown.HolderUnknown = true;
-        return {RecordState::BeingWritten, unknown, {}};
-    }
+        qAbs(QDateTime::currentSecsSinceEpoch() - modifiedSeconds()) <= BeingWrittenSeconds)
+        return {RecordState::BeingWritten, {.Reserved = true, .HolderUnknown = true}, {}};
     return {RecordState::Damaged, {}, damage};
 }
 
@@ -529,14 +518,6 @@ void ReservationRecord::ThrowTaken(const ReservationState &held) const
                                                  : Brevant::tr("another user")));
 }
 
-void ReservationRecord::ThrowTurnsLost() const
-{
-    throw ServerError(ServerErrors::ReservationBusy,
-                      Brevant::tr("The reservation of %1 is being changed by another "
-                                  "process at the moment; it was not changed.")
-                          .arg(documentPath));
-}
-
 void ReservationRecord::Create(const QString &user, int documentVersion, mode_t documentMode)
 {
     const mode_t mode = RecordMode(documentMode);
@@ -546,21 +527,16 @@ void ReservationRecord::Create(const QString &user, int documentVersion, mode_t 
     const QByteArray text = RecordText(user, documentVersion, stamped);
     const Look written{RecordState::Held, {true, user, stamped, documentVersion}, {}};
 
-    if (PlacingOn(Device()) == Placing::Link) {
-        if (LinkIntoPlace(text, mode)) {
-            last = written;
-            return;
-        }
+    const bool linking = PlacingOn(Device()) == Placing::Link;
+    bool placed = linking && LinkIntoPlace(text, mode);
+    if (linking && !placed)
         TellNoHardLinks();
-    }
-    for (int attempt = 0; attempt < TurnAttempts; ++attempt)
-        if (PlaceInTurn(text, mode)) {
-            // What was just written is the last look: the holder, time and version need no
-            // read.
-            last = written;
-            return;
-        }
-    ThrowTurnsLost();
+    for (int attempt = 0; !placed && attempt < TurnAttempts; ++attempt)
+        placed = PlaceInTurn(text, mode);
+    if (!placed)
+        DocumentTurn::ThrowBusy(documentPath);
+    // What was just written is the last look: the holder, time and version need no read.
+    last = written;
 }
 
 DocumentTurn::Move ReservationRecord::TakeAway(DocumentTurn &turn) const
@@ -612,5 +588,5 @@ void ReservationRecord::Remove(const QString &user)
         last = Look{};
         return;
     }
-    ThrowTurnsLost();
+    DocumentTurn::ThrowBusy(documentPath);
 }

@@ -154,7 +154,6 @@ private:
     DocumentTurn::Move TakeAway(DocumentTurn &turn) const;
     void TellNoHardLinks() const;
     [[noreturn]] void ThrowTaken(const ReservationState &held) const;
-    [[noreturn]] void ThrowTurnsLost() const;
     ServerError WriteFailure(int error) const;
     QByteArray PrivateName() const;
     static QByteArray RecordText(const QString &user, int version, const QDateTime &time);

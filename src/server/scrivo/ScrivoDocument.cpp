@@ -12,7 +12,6 @@
 #include "system/FileSystems.h"
 #include "system/PathAt.h"
 
-#include <QDir>
 #include <QSet>
 #include <cerrno>
 #include <cstring>
@@ -60,6 +59,37 @@ QString ResolvedPathOf(int fd)
     if (length <= 0 || length >= ssize_t(sizeof target) || target[0] != '/')
         return QString();
     return DecodeFileName(QByteArray(target, length));
+}
+
+// Opens the document for reading. Non-blocking, so that a named pipe in place of a document
+// cannot stop the server. A link as the last part of the path is opened in a second step
+// (throughLink), which then finds the file it leads to; a link to a folder on the way leads
+// to the same folder.
+int OpenDocumentFile(const QByteArray &native, bool &throughLink)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = OpenPath(native, flags | O_NOFOLLOW);
+    throughLink = fd < 0 && errno == ELOOP;
+    return throughLink ? OpenPath(native, flags) : fd;
+}
+
+// The record of the document at path, found without reading the document; nullopt when the
+// last part of the path is a link (its record lies beside what it leads to: the document is
+// opened for it).
+std::optional<ReservationRecord> RecordOfDocumentAt(const QString &path)
+{
+    const QByteArray native = EncodeFileName(path);
+    struct stat st;
+    if (StatPath(native, st, false) != 0)
+        ThrowOpenFailed(path, errno);
+    if (S_ISLNK(st.st_mode))
+        return std::nullopt;
+    if (!S_ISREG(st.st_mode))
+        throw ServerError(ServerErrors::NotADocument,
+                          S_ISDIR(st.st_mode)
+                              ? Brevant::tr("%1 is a folder, not a document.").arg(path)
+                              : Brevant::tr("%1 is not a regular file.").arg(path));
+    return ReservationRecord(path, native, st.st_dev);
 }
 
 // A referenced entry that is not a document: it is listed where it stands, and every read
@@ -123,22 +153,6 @@ std::shared_ptr<ScrivoDocument> ScrivoDocument::Open(const QString &fullPath,
         ThrowOpenFailed(path, error);
     return document;
 }
-
-namespace {
-
-// Opens the document for reading. Non-blocking, so that a named pipe in place of a document
-// cannot stop the server. A link as the last part of the path is opened in a second step
-// (throughLink), which then finds the file it leads to; a link to a folder on the way leads
-// to the same folder.
-int OpenDocumentFile(const QByteArray &native, bool &throughLink)
-{
-    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const int fd = OpenPath(native, flags | O_NOFOLLOW);
-    throughLink = fd < 0 && errno == ELOOP;
-    return throughLink ? OpenPath(native, flags) : fd;
-}
-
-} // namespace
 
 std::shared_ptr<ScrivoDocument> ScrivoDocument::OpenOnce(const QString &path,
                                                          const QByteArray &native,
@@ -238,39 +252,10 @@ QString ScrivoDocument::DisplayName()
     return dot > 0 ? name.left(dot) : name;
 }
 
-QString ScrivoDocument::FullFileName()
-{
-    return path;
-}
-
-bool ScrivoDocument::IsReserved()
-{
-    return record.IsReserved();
-}
-
-QString ScrivoDocument::ReservedBy()
-{
-    return record.ReservedBy();
-}
-
-QDateTime ScrivoDocument::ReservedTime()
-{
-    return record.ReservedTime();
-}
-
-int ScrivoDocument::ReservedVersion()
-{
-    return record.ReservedVersion();
-}
-
-ReservationState ScrivoDocument::Reservation()
-{
-    return record.State();
-}
-
 void ScrivoDocument::CheckMayChangeReservation(const QString &path, const ScrivoSession &session,
-                                               const QString &user, bool reserving)
+                                               bool reserving)
 {
+    const QString &user = session.userName;
     const QString problem = UserNameProblem(user);
     if (!problem.isEmpty())
         throw ServerError(ServerErrors::InvalidUserName,
@@ -292,13 +277,11 @@ void ScrivoDocument::CheckMayChangeReservation(const QString &path, const Scrivo
 
 void ScrivoDocument::Reserve()
 {
-    const QString user = session->userName;
-    CheckMayChangeReservation(path, *session, user, true);
+    CheckMayChangeReservation(path, *session, true);
     // The document may have gone since it was opened (or its folder been replaced): no
     // record is written for a document that is not there.
-    const QByteArray native = EncodeFileName(path);
     struct stat st;
-    if (StatPath(native, st) != 0)
+    if (StatPath(EncodeFileName(path), st) != 0)
         ThrowOpenFailed(path, errno);
     if (!S_ISREG(st.st_mode))
         throw ServerError(ServerErrors::NotADocument,
@@ -311,38 +294,14 @@ void ScrivoDocument::Reserve()
                                       "reservation; it was not reserved.")
                               .arg(path)
                               .arg(st.st_nlink));
-    record.Create(user, version, st.st_mode);
+    record.Create(session->userName, version, st.st_mode);
 }
 
 void ScrivoDocument::ReleaseReservation()
 {
-    const QString user = session->userName;
-    CheckMayChangeReservation(path, *session, user, false);
-    record.Remove(user);
+    CheckMayChangeReservation(path, *session, false);
+    record.Remove(session->userName);
 }
-
-namespace {
-
-// The record of the document at path, found without reading the document; nullopt when the
-// last part of the path is a link (its record lies beside what it leads to: the document is
-// opened for it).
-std::optional<ReservationRecord> RecordOfDocumentAt(const QString &path)
-{
-    const QByteArray native = EncodeFileName(path);
-    struct stat st;
-    if (StatPath(native, st, false) != 0)
-        ThrowOpenFailed(path, errno);
-    if (S_ISLNK(st.st_mode))
-        return std::nullopt;
-    if (!S_ISREG(st.st_mode))
-        throw ServerError(ServerErrors::NotADocument,
-                          S_ISDIR(st.st_mode)
-                              ? Brevant::tr("%1 is a folder, not a document.").arg(path)
-                              : Brevant::tr("%1 is not a regular file.").arg(path));
-    return ReservationRecord(path, native, st.st_dev);
-}
-
-} // namespace
 
 ReservationState ScrivoDocument::ReservationAt(const QString &fullPath,
                                                std::shared_ptr<ScrivoSession> session)
@@ -355,11 +314,10 @@ ReservationState ScrivoDocument::ReservationAt(const QString &fullPath,
 void ScrivoDocument::ReleaseAt(const QString &fullPath, std::shared_ptr<ScrivoSession> session)
 {
     const QString path = AbsolutePathOf(fullPath);
-    const QString user = session->userName;
-    CheckMayChangeReservation(path, *session, user, false);
+    CheckMayChangeReservation(path, *session, false);
     std::optional<ReservationRecord> record = RecordOfDocumentAt(path);
     if (record)
-        record->Remove(user);
+        record->Remove(session->userName);
     else
         Open(path, std::move(session))->ReleaseReservation();
 }

@@ -18,15 +18,15 @@ public:
     static std::shared_ptr<ScrivoDocument> Open(const QString &fullPath,
                                                 std::shared_ptr<ScrivoSession> session);
 
-    bool IsReserved() override;
+    bool IsReserved() override { return record.IsReserved(); }
     void Reserve() override;
     void ReleaseReservation() override;
-    QString ReservedBy() override;
-    QDateTime ReservedTime() override;
-    int ReservedVersion() override;
-    ReservationState Reservation() override;
+    QString ReservedBy() override { return record.ReservedBy(); }
+    QDateTime ReservedTime() override { return record.ReservedTime(); }
+    int ReservedVersion() override { return record.ReservedVersion(); }
+    ReservationState Reservation() override { return record.State(); }
     QString DisplayName() override;
-    QString FullFileName() override;
+    QString FullFileName() override { return path; }
     QList<ServerDocumentPtr> ReferencedDocuments() override;
 
     // The reservation of the document at fullPath from its record alone, the document not
@@ -59,10 +59,10 @@ private:
                                                     std::shared_ptr<ScrivoSession> session,
                                                     int &error);
     void ReadMetadata(const QByteArray &head);
-    // Refuses a change of the reservation of the document at path by user (an invalid name,
-    // "available" for a reservation, an active project that is not Shared).
+    // Refuses a change of the reservation of the document at path by the session's user (an
+    // invalid name, "available" for a reservation, an active project that is not Shared).
     static void CheckMayChangeReservation(const QString &path, const ScrivoSession &session,
-                                          const QString &user, bool reserving);
+                                          bool reserving);
 };
 
 // What a server object shares with the documents it opened: they may outlive it.

@@ -1,9 +1,7 @@
 #include "server/scrivo/ScrivoHome.h"
 #include "system/Translation.h"
 
-#include "projects/IniFile.h"
 #include "projects/ProjectFiles.h"
-#include "server/DocumentServer.h"
 #include "server/ServerError.h"
 #include "system/FileError.h"
 #include "system/FileLock.h"
@@ -71,30 +69,23 @@ QString ProjectKey(int number)
     return QStringLiteral("Project%1").arg(number);
 }
 
-// Why path cannot be a project file ("" when it can): missing, a folder, a link loop, ...
-QString ProjectFileProblem(const QString &path, int *number)
-{
-    *number = ServerErrors::ProjectNotFound;
-    struct stat st;
-    if (::stat(EncodeFileName(path).constData(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR
-                   ? Brevant::tr("The project file %1 does not exist.").arg(path)
-                   : Brevant::tr("The project file %1 cannot be used: %2")
-                         .arg(path, SystemReason(errno));
-    if (S_ISDIR(st.st_mode))
-        return Brevant::tr("%1 is a folder, not a project file.").arg(path);
-    if (!S_ISREG(st.st_mode))
-        return Brevant::tr("%1 is not a regular file, so it cannot be a project file.").arg(path);
-    *number = 0;
-    return QString();
-}
-
+// Refuses a path that cannot be a project file: missing, a folder, a link loop, ...
 void CheckProjectFile(const QString &path)
 {
-    int number = 0;
-    const QString problem = ProjectFileProblem(path, &number);
+    struct stat st;
+    QString problem;
+    if (::stat(EncodeFileName(path).constData(), &st) != 0)
+        problem = errno == ENOENT || errno == ENOTDIR
+                      ? Brevant::tr("The project file %1 does not exist.").arg(path)
+                      : Brevant::tr("The project file %1 cannot be used: %2")
+                            .arg(path, SystemReason(errno));
+    else if (S_ISDIR(st.st_mode))
+        problem = Brevant::tr("%1 is a folder, not a project file.").arg(path);
+    else if (!S_ISREG(st.st_mode))
+        problem =
+            Brevant::tr("%1 is not a regular file, so it cannot be a project file.").arg(path);
     if (!problem.isEmpty())
-        throw ServerError(number, problem);
+        throw ServerError(ServerErrors::ProjectNotFound, problem);
 }
 
 // Whether a file is at path. Only a path that is surely not there counts as missing: a look
@@ -108,10 +99,6 @@ bool Exists(const QString &path)
     const int looked = RepeatWhileTransientAt(native, [&] { return StatPath(native, st, false); });
     return looked == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
-
-} // namespace
-
-namespace {
 
 // Whether path is absolute and has no empty, "." or ".." part and no trailing separator:
 // what cleaning would give back unchanged. Paths from a folder listing all are.
@@ -366,9 +353,7 @@ RunTurnPtr ScrivoHome::TakeRunTurn(const std::function<bool()> &waiting) const
 {
     try {
         auto turn = std::make_unique<ScrivoRunTurn>(RunLock(), waiting);
-        if (!turn->Held())
-            return nullptr;
-        return turn;
+        return turn->Held() ? std::move(turn) : nullptr;
     } catch (const FileError &error) {
         throw ServerError(ServerErrors::ServerHomeUnusable,
                           Brevant::tr("%1 could not be used: %2").arg(error.File, error.Reason));
@@ -445,28 +430,17 @@ struct ModeCache
     bool onNetworkClient = false;
 };
 
-// Runs ask for the mode from several threads at once.
-QMutex &ModeCacheLock()
-{
-    static QMutex lock;
-    return lock;
-}
-
 // How long a mode read from a FUSE network client counts.
 constexpr qint64 NetworkModeMs = 2000;
-
-ModeCache &LastMode()
-{
-    static ModeCache cache;
-    return cache;
-}
 
 } // namespace
 
 int ScrivoHome::MultiUserMode() const
 {
-    const QMutexLocker locked(&ModeCacheLock());
-    ModeCache &cache = LastMode();
+    // Runs ask for the mode from several threads at once.
+    static QMutex lock;
+    static ModeCache cache;
+    const QMutexLocker locked(&lock);
     // Stamped before they are read, so a change while they are read is seen next time.
     const std::optional<FileStamp> settings = StampOf(ServerIni());
     if (cache.valid && settings && cache.home == folder && cache.settings == *settings &&
