@@ -280,7 +280,7 @@ ReservationRecord::Parse(const QByteArray &bytes,
     // yet written the rest.
     if (IsUnfinishedRecord(bytes) &&
         qAbs(QDateTime::currentSecsSinceEpoch() - modifiedSeconds()) <= BeingWrittenSeconds)
-        return {RecordState::BeingWritten, {.Reserved = true, .HolderUnknown = true}, {}};
+        return {RecordState::BeingWritten, {true, {}, {}, 0, true}, {}};
     return {RecordState::Damaged, {}, damage};
 }
 
