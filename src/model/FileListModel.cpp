@@ -190,19 +190,18 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || size_t(index.row()) >= rows.size())
         return {};
-    const clsFile &record = *rows[size_t(index.row())].record;
+    const Row &row = rows[size_t(index.row())];
+    const clsFile &record = *row.record;
     switch (role) {
     case Qt::DisplayRole:
         return ColumnText(record, index.column());
-    case Qt::ToolTipRole: {
-        const QString &outOfDate = rows[size_t(index.row())].outOfDate;
-        return outOfDate.isEmpty() ? ColumnText(record, index.column())
-                                   : ColumnText(record, index.column()) + u'\n' + outOfDate;
-    }
+    case Qt::ToolTipRole:
+        return row.outOfDate.isEmpty() ? ColumnText(record, index.column())
+                                       : ColumnText(record, index.column()) + u'\n' + row.outOfDate;
     case OutOfDateRole:
-        return rows[size_t(index.row())].outOfDate;
+        return row.outOfDate;
     case ChangedRole:
-        return rows[size_t(index.row())].changed;
+        return row.changed;
     case Qt::CheckStateRole:
         if (index.column() != Column::CheckedOutBy)
             return {};

@@ -14,7 +14,7 @@ void ListFilter::SetText(const QString &typed)
     if (typed == text)
         return;
     text = typed;
-    Apply();
+    invalidateRowsFilter();
 }
 
 void ListFilter::SetShow(Show choice)
@@ -22,7 +22,7 @@ void ListFilter::SetShow(Show choice)
     if (choice == show)
         return;
     show = choice;
-    Apply();
+    invalidateRowsFilter();
 }
 
 void ListFilter::SetUser(const QString &name)
@@ -31,12 +31,7 @@ void ListFilter::SetUser(const QString &name)
         return;
     user = name;
     if (show == Show::Mine)
-        Apply();
-}
-
-void ListFilter::Apply()
-{
-    invalidateRowsFilter();
+        invalidateRowsFilter();
 }
 
 QList<int> ListFilter::RowsShown() const
@@ -52,22 +47,10 @@ bool ListFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
     const clsFile &record = *list.Record(sourceRow);
     const QString holder = record.CheckedOutBy();
-    switch (show) {
-    case Show::All:
-        break;
-    case Show::Mine:
-        if (holder != user)
-            return false;
-        break;
-    case Show::CheckedOut:
-        if (!IsCheckedOutText(holder))
-            return false;
-        break;
-    case Show::Free:
-        if (holder != Available)
-            return false;
-        break;
-    }
+    if ((show == Show::Mine && holder != user) ||
+        (show == Show::CheckedOut && !IsCheckedOutText(holder)) ||
+        (show == Show::Free && holder != Available))
+        return false;
     if (text.isEmpty())
         return true;
     return record.FileName().contains(text, Qt::CaseInsensitive) ||

@@ -19,9 +19,7 @@ public:
     FileListModel &List() const { return list; }
 
     void SetText(const QString &text);
-    QString Text() const { return text; }
     void SetShow(Show choice);
-    Show Showing() const { return show; }
     // "Mine" is the documents held by this user.
     void SetUser(const QString &name);
     QString User() const { return user; }
@@ -34,8 +32,6 @@ protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
-    void Apply();
-
     FileListModel &list;
     QString text;
     Show show = Show::All;

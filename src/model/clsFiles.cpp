@@ -6,7 +6,6 @@ int clsFiles::Search(const QString &Name)
 {
     int position = 1;
     for (const clsFilePtr &record : std::as_const(records)) {
-        searchCursor = record;
         if (record->FileName() == Name)
             return position;
         ++position;

@@ -30,6 +30,5 @@ public:
 private:
     void checkIndex(int Index) const;
 
-    clsFilePtr searchCursor;
     QList<clsFilePtr> records;
 };

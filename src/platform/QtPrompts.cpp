@@ -14,6 +14,27 @@ QtPrompts::~QtPrompts()
     SetMousePointer(MousePointer::Default);
 }
 
+QStringList NameFiltersOf(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString inParentheses = QStringLiteral(" (") + patterns.simplified() + u')';
+        // Qt takes the patterns from the last parentheses of a filter: a description that
+        // already ends in them is used as it is, any other gets them added.
+        const QString description = parts.at(i).trimmed();
+        filters.append(description.endsWith(inParentheses) ? description
+                                                           : description + inParentheses);
+    }
+    return filters;
+}
+
+namespace {
+
+// Message text with CR and LF shown as line breaks, and runs longer than a line (deep paths)
+// broken by line breaks, preferably after a separator; nothing else is added.
 QString MessageTextForDisplay(const QString &text)
 {
     // Every CR and every LF is a line break of its own, so "\r" and "\n" messages look alike.
@@ -46,31 +67,13 @@ QString MessageTextForDisplay(const QString &text)
     return shown;
 }
 
-QStringList NameFiltersOf(const QString &filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString inParentheses = QStringLiteral(" (") + patterns.simplified() + u')';
-        // Qt takes the patterns from the last parentheses of a filter: a description that
-        // already ends in them is used as it is, any other gets them added.
-        const QString description = parts.at(i).trimmed();
-        filters.append(description.endsWith(inParentheses) ? description
-                                                           : description + inParentheses);
-    }
-    return filters;
-}
-
+// The extension a "*.ext" pattern list starts with ("*.xls" -> "xls"), "" for wildcards.
 QString ExtensionOfNameFilter(const QString &nameFilter)
 {
     static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([^ *?;()]+)[^()]*\\)$"));
     const QRegularExpressionMatch match = pattern.match(nameFilter);
     return match.hasMatch() ? match.captured(1) : QString();
 }
-
-namespace {
 
 // Dismisses a dialog on Escape or its close box without any of its buttons.
 class Dismissal : public QObject
@@ -178,11 +181,6 @@ QString QtPrompts::runFileDialog(FileDialogRequest &request, bool save)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
 
     const QStringList filters = NameFiltersOf(request.filter);
-    if (!filters.isEmpty()) {
-        dialog.setNameFilters(filters);
-        const int index = qBound(1, request.selectedFilter, static_cast<int>(filters.size()));
-        dialog.selectNameFilter(filters.at(index - 1));
-    }
     // A name typed without extension gets the extension of the filter in use, as the
     // platform dialogs do; the request's own default stands for wildcard filters.
     auto applySuffix = [&dialog, &request](const QString &nameFilter) {
@@ -192,6 +190,9 @@ QString QtPrompts::runFileDialog(FileDialogRequest &request, bool save)
     if (filters.isEmpty()) {
         dialog.setDefaultSuffix(request.defaultExtension);
     } else {
+        dialog.setNameFilters(filters);
+        const int index = qBound(1, request.selectedFilter, static_cast<int>(filters.size()));
+        dialog.selectNameFilter(filters.at(index - 1));
         applySuffix(dialog.selectedNameFilter());
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
     }

@@ -9,11 +9,9 @@
 class QtPrompts : public Prompts
 {
 public:
-    explicit QtPrompts(QWidget *parentWidget = nullptr) : parent(parentWidget) {}
     ~QtPrompts() override;
 
     void SetParentWidget(QWidget *widget) { parent = widget; }
-    QWidget *ParentWidget() const { return parent; }
 
     PromptAnswer MessageBox(const QString &text, PromptButtons buttons, PromptIcon icon,
                             const QString &title) override;
@@ -35,10 +33,3 @@ private:
 // "desc|pattern|desc|pattern" as Qt name filters ("desc (pattern)"); a pattern list
 // separated by ";" becomes blanks. A trailing description without pattern is dropped.
 QStringList NameFiltersOf(const QString &filter);
-
-// The extension a "*.ext" pattern list starts with ("*.xls" -> "xls"), "" for wildcards.
-QString ExtensionOfNameFilter(const QString &nameFilter);
-
-// Message text with CR and LF shown as line breaks, and runs longer than a line (deep paths)
-// broken by line breaks, preferably after a separator; nothing else is added.
-QString MessageTextForDisplay(const QString &text);

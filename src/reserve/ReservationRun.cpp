@@ -15,6 +15,7 @@
 #include <QHash>
 #include <atomic>
 #include <functional>
+#include <numeric>
 #include <vector>
 
 QString CheckOutUserRefusal()
@@ -38,12 +39,6 @@ struct RunRecord
     void Fail(const QString &reason) { failure = ReservationFailure{record.FileName(), reason}; }
 };
 
-// The reservation as a row shows it, from one reading: a failing read changes nothing.
-ReservationTexts ReservationOf(ServerDocument &doc)
-{
-    return TextsOf(doc.Reservation());
-}
-
 // Writes the texts into the row and tells about it when they differ from what it showed.
 void ShowReservation(RunRecord &row, const ReservationTexts &held)
 {
@@ -51,18 +46,10 @@ void ShowReservation(RunRecord &row, const ReservationTexts &held)
         row.changed();
 }
 
-void ShowAvailable(RunRecord &row)
+// The reservation the server holds now, read without opening the document.
+void ShowServerReservation(DocumentServer &server, RunRecord &row)
 {
-    ShowReservation(row, {Available, Available, Available});
-}
-
-// After a failed step the row shows what the server holds now: a holder that has changed
-// since the list was read, a reservation made meanwhile, or a reservation that has gone.
-// A document that cannot be read leaves the row as it is.
-void ShowServerState(DocumentServer &server, RunRecord &row)
-{
-    IgnoringErrors(
-        [&] { ShowReservation(row, TextsOf(server.ReservationOf(DocumentPathOf(row.record)))); });
+    ShowReservation(row, TextsOf(server.ReservationOf(DocumentPathOf(row.record))));
 }
 
 ServerDocumentPtr OpenRowDocument(DocumentServer &server, const clsFile &record)
@@ -86,7 +73,7 @@ bool CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &ro
         if (!userToSet.isNull())
             server.SetUserName(userToSet);
         doc = OpenRowDocument(server, record);
-        const ReservationTexts held = ReservationOf(*doc);
+        const ReservationTexts held = TextsOf(doc->Reservation());
         if (held.By != Available) {
             // A reservation already there is left alone and shown; when the row offered the
             // document as free, the user is told.
@@ -97,17 +84,13 @@ bool CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &ro
         }
         doc->Reserve();
         // The holder, time and version of the reservation just made, as the server has them.
-        ReservationState made;
-        made.Reserved = true;
-        made.By = doc->ReservedBy();
-        made.Time = doc->ReservedTime();
-        made.Version = doc->ReservedVersion();
-        ShowReservation(row, TextsOf(made));
+        ShowReservation(row, TextsOf({true, doc->ReservedBy(), doc->ReservedTime(),
+                                      doc->ReservedVersion(), false}));
         return true;
     } catch (const std::exception &error) {
         row.Fail(ReasonOf(error));
         if (doc)
-            IgnoringErrors([&] { ShowReservation(row, ReservationOf(*doc)); });
+            IgnoringErrors([&] { ShowReservation(row, TextsOf(doc->Reservation())); });
     }
     return false;
 }
@@ -120,11 +103,33 @@ void CheckInRow(DocumentServer &server, const QString &userToSet, RunRecord &row
         if (!userToSet.isNull())
             server.SetUserName(userToSet);
         server.ReleaseReservationOf(DocumentPathOf(row.record));
-        ShowAvailable(row);
+        ShowReservation(row, {Available, Available, Available});
     } catch (const std::exception &error) {
         row.Fail(ReasonOf(error));
-        ShowServerState(server, row);
+        // The row shows what the server holds now: a holder that has changed since the list
+        // was read, a reservation made meanwhile, or a reservation that has gone. A document
+        // that cannot be read leaves the row as it is.
+        IgnoringErrors([&] { ShowServerReservation(server, row); });
     }
+}
+
+// The positions grouped by the key of each, the groups in the order their keys first appear.
+template <typename KeyOf>
+std::vector<std::vector<size_t>> GroupedBy(const std::vector<size_t> &which, KeyOf keyOf)
+{
+    std::vector<std::vector<size_t>> groups;
+    QHash<QString, size_t> groupOf;
+    for (const size_t row : which) {
+        const QString key = keyOf(row);
+        const auto found = groupOf.constFind(key);
+        if (found == groupOf.constEnd()) {
+            groupOf.insert(key, groups.size());
+            groups.push_back({row});
+        } else {
+            groups[*found].push_back(row);
+        }
+    }
+    return groups;
 }
 
 // The rows in an order that keeps the documents in flight at once in different folders,
@@ -134,18 +139,8 @@ void CheckInRow(DocumentServer &server, const QString &userToSet, RunRecord &row
 std::vector<size_t> AcrossFolders(const std::vector<RunRecord> &rows,
                                   const std::vector<size_t> &which)
 {
-    std::vector<std::vector<size_t>> folders;
-    QHash<QString, size_t> folderOf;
-    for (const size_t row : which) {
-        const QString folder = rows[row].record.FilePath();
-        const auto found = folderOf.constFind(folder);
-        if (found == folderOf.constEnd()) {
-            folderOf.insert(folder, folders.size());
-            folders.push_back({row});
-        } else {
-            folders[*found].push_back(row);
-        }
-    }
+    const std::vector<std::vector<size_t>> folders =
+        GroupedBy(which, [&](size_t row) { return rows[row].record.FilePath(); });
     std::vector<size_t> order;
     order.reserve(which.size());
     for (size_t round = 0; order.size() < which.size(); ++round)
@@ -174,19 +169,10 @@ void WorkOnRows(std::vector<RunRecord> &rows, const std::vector<size_t> &which, 
 // holders first appear): the server's user name is one for all documents in flight at once.
 std::vector<std::vector<size_t>> RowGroups(const std::vector<RunRecord> &rows, bool byHolder)
 {
-    std::vector<std::vector<size_t>> groups;
-    QHash<QString, size_t> groupOf;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const QString key = byHolder ? rows[i].record.CheckedOutBy() : QString();
-        const auto found = groupOf.constFind(key);
-        if (found == groupOf.constEnd()) {
-            groupOf.insert(key, groups.size());
-            groups.push_back({i});
-        } else {
-            groups[*found].push_back(i);
-        }
-    }
-    return groups;
+    std::vector<size_t> all(rows.size());
+    std::iota(all.begin(), all.end(), size_t(0));
+    return GroupedBy(
+        all, [&](size_t i) { return byHolder ? rows[i].record.CheckedOutBy() : QString(); });
 }
 
 // Makes the working project the run works in and activates it. False when that fails: no
@@ -240,6 +226,8 @@ void ChangeEveryRow(const ProgramState &state, DocumentServer &server, std::vect
     }
 }
 
+// The engine of a check-out (reserve) or check-in run over the records, inside the run frame
+// (see ChangeReservations); RestoreSelectedProject runs afterwards.
 ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                                    const QList<clsFilePtr> &records, const RunObserver &observer,
                                    bool reserve)
@@ -294,20 +282,6 @@ QString DocumentPathOf(const clsFile &record)
     return JoinPath(record.FilePath(), record.FileName());
 }
 
-ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts,
-                                         const QList<clsFilePtr> &records,
-                                         const RunObserver &observer)
-{
-    return RunOverRecords(state, prompts, records, observer, true);
-}
-
-ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
-                                           const QList<clsFilePtr> &records,
-                                           const RunObserver &observer)
-{
-    return RunOverRecords(state, prompts, records, observer, false);
-}
-
 RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr> &records,
                                   const RunObserver &observer)
 {
@@ -327,17 +301,16 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
                 reading.Tried = true;
                 try {
                     // Only the reservation is read: the document itself is not opened.
-                    ShowReservation(row, TextsOf(server.ReservationOf(DocumentPathOf(row.record))));
-                } catch (const ServerError &error) {
-                    if (error.number == ServerErrors::ReservationRecordDamaged) {
+                    ShowServerReservation(server, row);
+                } catch (const std::exception &error) {
+                    const auto *serverError = dynamic_cast<const ServerError *>(&error);
+                    if (serverError &&
+                        serverError->number == ServerErrors::ReservationRecordDamaged) {
                         ShowReservation(row, DamagedRecordTexts);
                     } else {
                         reading.Failure = ReasonOf(error);
                         ++unreadable;
                     }
-                } catch (const std::exception &error) {
-                    reading.Failure = ReasonOf(error);
-                    ++unreadable;
                 }
                 if (rowChanged) {
                     reading.Changed = true;
@@ -384,9 +357,7 @@ std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState
     }
     if (!turn)
         return std::nullopt;
-    const ReservationFailures failures =
-        reserve ? ReserveSelectedItems(state, prompts, records, observer)
-                : UnreserveSelectedItems(state, prompts, records, observer);
+    const ReservationFailures failures = RunOverRecords(state, prompts, records, observer, reserve);
     RestoreSelectedProject(state);
     return failures;
 }

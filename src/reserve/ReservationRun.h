@@ -49,22 +49,6 @@ bool IsRefusedCheckOutUser(const QString &name);
 // The full path of the record's document.
 QString DocumentPathOf(const clsFile &record);
 
-// The two engines. Each works on the records it is given (those of the selected rows, in
-// display order) inside the run frame: server documents closed, the working project prepared
-// and made active, the hourglass, the records, the default pointer, the start-up user name
-// written back. Each record it changes is told to the observer. Failures are in the order of
-// the records, however many were in flight. A record whose document cannot be
-// opened, reserved or released keeps its texts and is returned as a failure; so is a whole
-// run whose working project could not be set up (every record, with that reason). The
-// selected project is made active again by RestoreSelectedProject, which the caller runs
-// afterwards.
-ReservationFailures ReserveSelectedItems(ProgramState &state, Prompts &prompts,
-                                         const QList<clsFilePtr> &records,
-                                         const RunObserver &observer);
-ReservationFailures UnreserveSelectedItems(ProgramState &state, Prompts &prompts,
-                                           const QList<clsFilePtr> &records,
-                                           const RunObserver &observer);
-
 // What a refresh found: how many records changed, and how many documents could not be read.
 struct RefreshResult
 {
@@ -96,7 +80,14 @@ void RestoreSelectedProject(ProgramState &state);
 // first (runs of every program on the server take turns with its active project; waiting()
 // is asked every 50 ms while another run has it, and false cancels the run: nullopt), then
 // the engine over the records, then the selected project active again, all in the turn. A
-// turn that cannot be had fails every record with the reason.
+// turn that cannot be had fails every record with the reason. The engine works on the
+// records it is given (those of the selected rows, in display order) inside the run frame:
+// server documents closed, the working project prepared and made active, the hourglass, the
+// records, the default pointer, the start-up user name written back. Each record it changes
+// is told to the observer. Failures are in the order of the records, however many were in
+// flight. A record whose document cannot be opened, reserved or released keeps its texts and
+// is returned as a failure; so is a whole run whose working project could not be set up
+// (every record, with that reason).
 std::optional<ReservationFailures> ChangeReservations(bool reserve, ProgramState &state,
                                                       Prompts &prompts,
                                                       const QList<clsFilePtr> &records,

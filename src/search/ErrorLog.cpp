@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-ErrorLog::ErrorLog() : path(DefaultPath()) {}
-
 ErrorLog::ErrorLog(QString logPath) : path(std::move(logPath)) {}
 
 QString ErrorLog::DefaultPath()

@@ -12,11 +12,9 @@
 class ErrorLog
 {
 public:
-    ErrorLog();
-    explicit ErrorLog(QString path);
+    explicit ErrorLog(QString path = DefaultPath());
 
     static QString DefaultPath();
-    QString Path() const { return path; }
 
     // Takes one line; it is written by the next Flush.
     void Append(const QString &fullName);

@@ -163,7 +163,6 @@ private:
         if (!cancelled) {
             const DirectoryListing listing = DirectoryListing::Read(job.folder);
             const QString prefix = job.folder.endsWith(u'/') ? job.folder : job.folder + u'/';
-            QStringList names;
             for (const DirectoryEntry &entry : listing.Entries()) {
                 // Folders not starting with "." (so neither "." nor ".."), documents by their
                 // last three letters, both by the name the listing gives. Most entries are
@@ -173,15 +172,12 @@ private:
                     if (!name.startsWith(u'.'))
                         job.subfolders.append(prefix + name);
                 } else if (isDocumentName(entry.RawName)) {
-                    names.append(prefix + entry.Name());
+                    job.documents.push_back(std::make_unique<DocumentJob>());
+                    job.documents.back()->fullName = prefix + entry.Name();
                 }
             }
             job.open = listing.IsOpen();
             job.identity = listing.Identity();
-            for (const QString &name : std::as_const(names)) {
-                job.documents.push_back(std::make_unique<DocumentJob>());
-                job.documents.back()->fullName = name;
-            }
         }
         for (const std::unique_ptr<DocumentJob> &document : job.documents)
             Start([this, document = document.get()] { ReadOne(*document); });
@@ -197,19 +193,15 @@ private:
             job.started = !cancelled;
         }
         if (job.started) {
-            // A document that was not obtained is not read.
-            ServerDocumentPtr document;
             try {
-                document = context.Server.OpenDocument(job.fullName);
+                const ServerDocumentPtr document = context.Server.OpenDocument(job.fullName);
                 job.opened = true;
-            } catch (...) {
-            }
-            if (document) {
-                try {
+                // A document that was not obtained is not read.
+                if (document) {
                     job.reading = ReadDocument(*document);
                     job.read = true;
-                } catch (...) {
                 }
+            } catch (...) {
             }
         }
         const QMutexLocker locked(&lock);

@@ -52,21 +52,24 @@ ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading)
     return reading.State;
 }
 
-ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc)
+namespace {
+
+// Reads the document and appends its record. A failing read, and a damaged reservation
+// record, pass their error on and leave Files as it was.
+void ReadReservation(clsFiles &Files, ServerDocument &doc)
 {
     const DocumentReading reading = ReadDocument(doc);
     if (!reading.Damage.isEmpty())
         throw ServerError(ServerErrors::ReservationRecordDamaged, reading.Damage);
-    return AppendRecord(Files, reading);
+    AppendRecord(Files, reading);
 }
 
-namespace {
-
-// Reads one document's record; a failure is passed on with the name of the document.
-template <typename NameOf> void readDocument(clsFiles &Files, ServerDocument &doc, NameOf nameOf)
+// Runs one step of reading a document; a failure is passed on with the name of the document,
+// asked for only then.
+template <typename Step, typename NameOf> auto Naming(Step step, NameOf nameOf)
 {
     try {
-        ReadReservation(Files, doc);
+        return step();
     } catch (const ServerError &error) {
         throw DocumentReadError(error, nameOf());
     }
@@ -76,34 +79,27 @@ template <typename NameOf> void readDocument(clsFiles &Files, ServerDocument &do
 
 void ReadDocumentWithReferences(clsFiles &Files, DocumentServer &server, const QString &path)
 {
-    ServerDocumentPtr doc;
-    try {
-        doc = server.OpenDocument(path);
-    } catch (const ServerError &error) {
-        throw DocumentReadError(error, path);
-    }
+    const auto pathName = [&] { return path; };
+    const ServerDocumentPtr doc = Naming([&] { return server.OpenDocument(path); }, pathName);
     if (!doc)
         throw DocumentReadError(
             ServerError(ServerErrors::NotADocument,
                         Brevant::tr("The document could not be opened: ") + path),
             path);
-    readDocument(Files, *doc, [&] { return path; });
-    QList<ServerDocumentPtr> refs;
-    try {
-        refs = doc->ReferencedDocuments();
-    } catch (const ServerError &error) {
-        throw DocumentReadError(error, path);
-    }
+    Naming([&] { ReadReservation(Files, *doc); }, pathName);
+    const QList<ServerDocumentPtr> refs =
+        Naming([&] { return doc->ReferencedDocuments(); }, pathName);
     for (const ServerDocumentPtr &ref : refs) {
         if (!ref)
             continue;
         // The name is asked for only after a failure, so a good read keeps its call order.
-        readDocument(Files, *ref, [&] {
-            try {
-                return ref->FullFileName();
-            } catch (const ServerError &) {
-                return path;
-            }
-        });
+        Naming([&] { ReadReservation(Files, *ref); },
+               [&] {
+                   try {
+                       return ref->FullFileName();
+                   } catch (const ServerError &) {
+                       return path;
+                   }
+               });
     }
 }

@@ -43,10 +43,6 @@ DocumentReading ReadDocument(ServerDocument &doc);
 // damaged record "damaged record") to Files; returns its reservation.
 ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading);
 
-// Reads the document and appends its record. A failing read, and a damaged reservation
-// record, pass their error on and leave Files as it was. Returns the reservation as read.
-ReservationState ReadReservation(clsFiles &Files, ServerDocument &doc);
-
 // The server's error while a document was read, with the full name of the document that
 // failed (for a failure while its references were listed: the document whose references
 // they are; the server's description names the reference).

@@ -17,12 +17,6 @@
 
 namespace {
 
-QString errnoText(int error)
-{
-    // Listings are made on several threads at once: not strerror(3).
-    return SystemReason(error);
-}
-
 // The entry's type from the listing where the file system gives it; links and entries of
 // unknown type are looked up, following the link.
 bool entryIsFolder(int folderFd, const dirent *entry)
@@ -35,11 +29,6 @@ bool entryIsFolder(int folderFd, const dirent *entry)
     if (::fstatat(folderFd, entry->d_name, &info, 0) != 0)
         return false; // a broken link, or an entry that vanished meanwhile
     return S_ISDIR(info.st_mode);
-}
-
-bool isDotOrDotDot(const char *name)
-{
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 // Opens the folder for reading its entries; null with errno set when it cannot. A folder
@@ -76,7 +65,7 @@ int ReadAllEntries(DIR *dir, QByteArray &names, std::vector<FoundEntry> &found)
         const dirent *entry = ::readdir(dir);
         if (!entry)
             return errno;
-        if (isDotOrDotDot(entry->d_name))
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
         const qsizetype length = qsizetype(std::strlen(entry->d_name));
         found.push_back({names.size(), length, entryIsFolder(fd, entry)});
@@ -99,9 +88,10 @@ DirectoryListing DirectoryListing::Read(const QString &folder)
         listing = DirectoryListing();
         return errno = listing.ReadFrom(path);
     });
+    // Listings are made on several threads at once: the reason is not strerror(3)'s.
     if (error != 0)
         listing.errorText =
-            error == ENOENT || error == ENOTDIR ? MissingReason(path, error) : errnoText(error);
+            error == ENOENT || error == ENOTDIR ? MissingReason(path, error) : SystemReason(error);
     return listing;
 }
 

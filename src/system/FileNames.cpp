@@ -6,42 +6,31 @@ namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
 
-bool isContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
-
 // Length of the well-formed UTF-8 sequence at position i (overlong forms, surrogates and
 // code points above U+10FFFF are not well-formed), or 0 when the byte there starts none.
 int sequenceLength(const QByteArray &raw, qsizetype i)
 {
     const auto at = [&](qsizetype k) { return static_cast<unsigned char>(raw.at(k)); };
     const unsigned char lead = at(i);
-    const qsizetype left = raw.size() - i;
     if (lead < 0x80)
         return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return left >= 2 && isContinuation(at(i + 1)) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        if (left < 3 || !isContinuation(at(i + 1)) || !isContinuation(at(i + 2)))
+    const int length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                       : lead >= 0xE0 && lead <= 0xEF ? 3
+                       : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                      : 0;
+    if (length == 0 || raw.size() - i < length)
+        return 0;
+    for (int k = 1; k < length; ++k)
+        if ((at(i + k) & 0xC0) != 0x80) // not a continuation byte
             return 0;
-        if (lead == 0xE0 && at(i + 1) < 0xA0)
-            return 0; // overlong
-        if (lead == 0xED && at(i + 1) >= 0xA0)
-            return 0; // surrogate
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        if (left < 4 || !isContinuation(at(i + 1)) || !isContinuation(at(i + 2)) ||
-            !isContinuation(at(i + 3)))
-            return 0;
-        if (lead == 0xF0 && at(i + 1) < 0x90)
-            return 0; // overlong
-        if (lead == 0xF4 && at(i + 1) >= 0x90)
-            return 0; // above U+10FFFF
-        return 4;
-    }
-    return 0;
+    const unsigned char second = at(i + 1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xF0 && second < 0x90))
+        return 0; // overlong
+    if (lead == 0xED && second >= 0xA0)
+        return 0; // surrogate
+    if (lead == 0xF4 && second >= 0x90)
+        return 0; // above U+10FFFF
+    return length;
 }
 
 bool isEscape(char16_t c)
@@ -52,13 +41,7 @@ bool isEscape(char16_t c)
 // Whether every byte of raw belongs to a well-formed UTF-8 sequence.
 bool isValidUtf8(const QByteArray &raw)
 {
-    qsizetype i = 0;
-    const qsizetype size = raw.size();
-    while (i < size) {
-        if (static_cast<unsigned char>(raw.at(i)) < 0x80) {
-            ++i;
-            continue;
-        }
+    for (qsizetype i = 0; i < raw.size();) {
         const int length = sequenceLength(raw, i);
         if (length == 0)
             return false;

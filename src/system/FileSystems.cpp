@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QThread>
+#include <algorithm>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -68,7 +69,6 @@ QByteArray UnescapedMountPoint(const QByteArray &field)
 Mounts ReadMountTable()
 {
     Mounts mounts;
-    QHash<quint64, QByteArray> &types = mounts.types;
     QFile file(QStringLiteral("/proc/self/mountinfo"));
     if (!file.open(QIODevice::ReadOnly))
         return mounts;
@@ -86,7 +86,7 @@ Mounts ReadMountTable()
         if (!majorOk || !minorOk || fields.size() < 5)
             continue;
         const QByteArray &type = fields.at(separator + 1);
-        types.insert(Key(major, minor), type);
+        mounts.types.insert(Key(major, minor), type);
         if (IsNetworkType(type))
             mounts.networkPoints.insert(Key(major, minor), UnescapedMountPoint(fields.at(4)));
     }
@@ -109,9 +109,7 @@ QByteArray FileSystemTypeOf(dev_t device)
     for (auto it = types.cbegin(); it != types.cend(); ++it)
         if (it->isEmpty() && !fresh.types.contains(it.key()))
             fresh.types.insert(it.key(), QByteArray());
-    for (auto it = table.mounts.networkPoints.cbegin(); it != table.mounts.networkPoints.cend();
-         ++it)
-        fresh.networkPoints.insert(it.key(), it.value());
+    fresh.networkPoints.insert(table.mounts.networkPoints);
     table.mounts = std::move(fresh);
     if (!types.contains(key))
         types.insert(key, QByteArray());
@@ -182,11 +180,8 @@ QByteArray LostShareOf(const QByteArray &path)
             point = seen;
     if (point.isEmpty())
         return {};
-    const Mounts now = ReadMountTable();
-    for (auto it = now.networkPoints.cbegin(); it != now.networkPoints.cend(); ++it)
-        if (it.value() == point)
-            return {};
-    return point;
+    const QHash<quint64, QByteArray> now = ReadMountTable().networkPoints;
+    return std::find(now.cbegin(), now.cend(), point) != now.cend() ? QByteArray() : point;
 }
 
 dev_t DeviceOfNearest(const QByteArray &path)

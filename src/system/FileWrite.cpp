@@ -77,10 +77,6 @@ void SyncFolderOf(const QByteArray &path)
     }
 }
 
-} // namespace
-
-namespace {
-
 // Whether the file st (at target) may be renamed over by this process in a folder with the
 // sticky bit: only its owner (or the folder's) may, as in /tmp.
 bool StickyFolderKeeps(const QByteArray &target, const struct stat &st)
@@ -116,6 +112,27 @@ void RewriteInPlace(const QString &shownPath, const QByteArray &target, const QB
         Fail(shownPath, error);
 }
 
+// The file at target, created exclusively and written in place: for shares that make no hard
+// links, where a reader may see the new file for a moment before it is whole. Nothing of it
+// is left when the write fails.
+void CreateInPlace(const QString &shownPath, const QByteArray &target, const QByteArray &content)
+{
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          NewFileMode());
+    if (fd < 0) {
+        if (errno == EEXIST)
+            throw FileError(shownPath, Brevant::tr("something else is already there"));
+        Fail(shownPath, errno);
+    }
+    const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !ok) {
+        const int reason = ok ? errno : error;
+        ::unlink(target.constData());
+        Fail(shownPath, reason);
+    }
+}
+
 } // namespace
 
 void ReplaceFile(const QString &path, const QByteArray &content)
@@ -147,31 +164,6 @@ void ReplaceFile(const QString &path, const QByteArray &content)
     }
     SyncFolderOf(target);
 }
-
-namespace {
-
-// The file at target, created exclusively and written in place: for shares that make no hard
-// links, where a reader may see the new file for a moment before it is whole. Nothing of it
-// is left when the write fails.
-void CreateInPlace(const QString &shownPath, const QByteArray &target, const QByteArray &content)
-{
-    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          NewFileMode());
-    if (fd < 0) {
-        if (errno == EEXIST)
-            throw FileError(shownPath, Brevant::tr("something else is already there"));
-        Fail(shownPath, errno);
-    }
-    const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
-    const int error = errno;
-    if (::close(fd) != 0 || !ok) {
-        const int reason = ok ? errno : error;
-        ::unlink(target.constData());
-        Fail(shownPath, reason);
-    }
-}
-
-} // namespace
 
 void CreateNewFile(const QString &path, const QByteArray &content)
 {

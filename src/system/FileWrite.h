@@ -29,9 +29,6 @@ void AppendToFile(const QString &path, const QByteArray &content);
 // Removes the file at path when it is there; a missing file is no failure.
 void RemoveFile(const QString &path);
 
-// The length of the suffix a private file adds to the name it is written beside.
-inline constexpr int PrivateSuffixLength = 7; // ".XXXXXX"
-
 // A write past the process's file-size limit (ulimit -f) fails with "File too large", told and
 // cleaned up as any failed write, instead of killing the program (SIGXFSZ). Called once at
 // start.

@@ -13,22 +13,17 @@ namespace {
 int outputError = 0;
 bool outputErrorTold = false;
 
-void Write(const QByteArray &bytes)
-{
-    if (std::fputs(bytes.constData(), stdout) == EOF && outputError == 0)
-        outputError = errno;
-}
-
 } // namespace
 
 void Print(const QString &line)
 {
-    Write(EncodeFileName(line + u'\n'));
+    PrintBytes(EncodeFileName(line + u'\n'));
 }
 
 void PrintBytes(const QByteArray &bytes)
 {
-    Write(bytes);
+    if (std::fputs(bytes.constData(), stdout) == EOF && outputError == 0)
+        outputError = errno;
 }
 
 void PrintError(const QString &message)

@@ -166,32 +166,24 @@ int RunCommand(const QString &command, const ParsedCommand &parsed)
     ScrivoServer server;
     if (command == QLatin1String("projects"))
         return ListProjects(server);
-    if (command == QLatin1String("register")) {
-        server.RegisterProject(rest.first());
-        return ExitSuccess;
-    }
-    if (command == QLatin1String("unregister")) {
-        server.UnregisterProject(rest.first());
-        return ExitSuccess;
-    }
-    if (command == QLatin1String("activate")) {
-        server.ProjectHandler().SetActiveProject(rest.first());
-        return ExitSuccess;
-    }
-    if (command == QLatin1String("user")) {
-        if (rest.isEmpty())
-            Print(server.DefaultUserName());
-        else
-            server.SetDefaultUserName(rest.first());
-        return ExitSuccess;
-    }
     if (command == QLatin1String("status"))
         return ForEachDocument(rest, [&](const QString &path) { Print(StatusLine(server, path)); });
     if (command == QLatin1String("list"))
         return ListCommand(server, parsed);
     if (command == QLatin1String("reserve") || command == QLatin1String("release"))
         return ChangeReservations(server, parsed, command == QLatin1String("reserve"));
-    Print(WriteSampleProject(rest.first(), server));
+    if (command == QLatin1String("register"))
+        server.RegisterProject(rest.first());
+    else if (command == QLatin1String("unregister"))
+        server.UnregisterProject(rest.first());
+    else if (command == QLatin1String("activate"))
+        server.ProjectHandler().SetActiveProject(rest.first());
+    else if (command == QLatin1String("user") && rest.isEmpty())
+        Print(server.DefaultUserName());
+    else if (command == QLatin1String("user"))
+        server.SetDefaultUserName(rest.first());
+    else
+        Print(WriteSampleProject(rest.first(), server));
     return ExitSuccess;
 }
 
