@@ -302,15 +302,16 @@ RefreshResult RefreshReservations(DocumentServer &server, const QList<clsFilePtr
                 try {
                     // Only the reservation is read: the document itself is not opened.
                     ShowServerReservation(server, row);
-                } catch (const std::exception &error) {
-                    const auto *serverError = dynamic_cast<const ServerError *>(&error);
-                    if (serverError &&
-                        serverError->number == ServerErrors::ReservationRecordDamaged) {
+                } catch (const ServerError &error) {
+                    if (error.number == ServerErrors::ReservationRecordDamaged) {
                         ShowReservation(row, DamagedRecordTexts);
                     } else {
                         reading.Failure = ReasonOf(error);
                         ++unreadable;
                     }
+                } catch (const std::exception &error) {
+                    reading.Failure = ReasonOf(error);
+                    ++unreadable;
                 }
                 if (rowChanged) {
                     reading.Changed = true;
