@@ -39,13 +39,6 @@ private slots:
         QCOMPARE(NameFiltersOf(u"Excel 2002 Format (*.xls)|*.xls|Korvex|*.kpt;*.kam|dangling"_s),
                  (QStringList{u"Excel 2002 Format (*.xls)"_s, u"Korvex (*.kpt *.kam)"_s}));
         QtPrompts prompts;
-        // The hourglass goes again with the default pointer, and comes back when asked again.
-        for (int round = 0; round < 2; ++round) {
-            prompts.SetMousePointer(MousePointer::Hourglass);
-            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-            prompts.SetMousePointer(MousePointer::Default);
-            QVERIFY(!QGuiApplication::overrideCursor());
-        }
         // A Yes/No box answers No with its No button; Escape and the close box dismiss it
         // without answering No. A message with a long path wraps within the screen; it shows
         // every CR and LF as a line break, no character the message does not hold, and the

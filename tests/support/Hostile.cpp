@@ -66,11 +66,12 @@ QProcessEnvironment WithPreload(QProcessEnvironment base,
 QProcessEnvironment PausedBefore(const QString &pattern, const QString &folder,
                                  const QProcessEnvironment &base)
 {
+    QDir().mkpath(folder);
     return WithPreload(base, {{QStringLiteral("BREVANT_PAUSE_PATH"), pattern},
                               {QStringLiteral("BREVANT_PAUSE_FOLDER"), folder}});
 }
 
-QString WaitUntilPaused(const QString &folder, QProcess &program)
+bool WaitUntilPaused(const QString &folder, QProcess &program)
 {
     // Bounded only so that a hung run ends: a busy machine may take long to get there.
     const bool paused = QTest::qWaitFor(
@@ -79,13 +80,17 @@ QString WaitUntilPaused(const QString &folder, QProcess &program)
                    program.state() == QProcess::NotRunning;
         },
         120000);
-    if (program.state() != QProcess::NotRunning)
-        return paused ? QString() : QStringLiteral("the program did not pause within 120 s");
-    return QStringLiteral("the program ended before it paused (%1): %2")
-        .arg(program.error() == QProcess::FailedToStart
-                 ? program.errorString()
-                 : QStringLiteral("exit code %1").arg(program.exitCode()),
-             QString::fromLocal8Bit(program.readAllStandardError()));
+    if (program.state() != QProcess::NotRunning) {
+        if (!paused)
+            qWarning("the program did not pause within 120 s");
+        return paused;
+    }
+    qWarning("the program ended before it paused (%s): %s",
+             qPrintable(program.error() == QProcess::FailedToStart
+                            ? program.errorString()
+                            : QStringLiteral("exit code %1").arg(program.exitCode())),
+             program.readAllStandardError().constData());
+    return false;
 }
 
 void LetGo(const QString &folder)

@@ -39,10 +39,11 @@ RunScrivo(const QStringList &arguments, int timeoutMs = 120000,
 QProcessEnvironment WithPreload(QProcessEnvironment base,
                                 const QList<std::pair<QString, QString>> &variables);
 // An environment in which a program stops before it renames, links or removes a file whose
-// path matches pattern until LetGo: it then created "<folder>/paused".
+// path matches pattern until LetGo: it then creates "<folder>/paused" (the folder is made).
 QProcessEnvironment
 PausedBefore(const QString &pattern, const QString &folder,
              const QProcessEnvironment &base = QProcessEnvironment::systemEnvironment());
-// Waits until program paused there; else why not (it ended first, or the bound passed).
-QString WaitUntilPaused(const QString &folder, QProcess &program);
+// Waits until program paused there; else false, with why not (it ended first, or the bound
+// passed) printed.
+bool WaitUntilPaused(const QString &folder, QProcess &program);
 void LetGo(const QString &folder);

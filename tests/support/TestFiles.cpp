@@ -1,7 +1,9 @@
 #include "TestFiles.h"
 
 #include <cstdio>
+#include <ctime>
 #include <ftw.h>
+#include <sys/time.h>
 
 TestEnvironment::TestEnvironment()
 {
@@ -79,6 +81,12 @@ QStringList FolderEntries(const QString &folder)
 {
     return QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void SetTimes(const QString &path, int seconds)
+{
+    const timeval times[2] = {{::time(nullptr) + seconds, 0}, {::time(nullptr) + seconds, 0}};
+    QVERIFY2(::utimes(QFile::encodeName(path).constData(), times) == 0, qPrintable(path));
 }
 
 void MakeLink(const QString &target, const QString &path)

@@ -58,6 +58,8 @@ void WriteDamagedScrivoReservation(const QString &documentPath);
 QByteArray ReadBytes(const QString &path);
 // The names in the folder, hidden ones, broken links, FIFOs and sockets included, by name.
 QStringList FolderEntries(const QString &folder);
+// Sets the file's access and modification times to now plus seconds (minus: in the past).
+void SetTimes(const QString &path, int seconds);
 // A symbolic link at path to target (which need not exist); fails the test when it cannot.
 void MakeLink(const QString &target, const QString &path);
 
