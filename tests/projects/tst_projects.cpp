@@ -9,6 +9,8 @@
 #include "system/ProcessIdentity.h"
 
 #include <csignal>
+#include <sched.h>
+#include <unistd.h>
 
 // A working project's text: the copy's text and the record of the run, in the copy's line
 // ends.
@@ -161,6 +163,16 @@ private slots:
             ReadBytes(BuildWorkingProject(included, false, main)),
             WithRunRecord(
                 "[Project Defaults]\r\nMultiUser=Shared\r\n[Workspace]\r\nWorkspace=/t\r\n", main));
+        // A host name beyond letters and digits of ASCII (a machine of its own: a child in a
+        // UTS namespace of its own) is named with "_" for each other character.
+        QCOMPARE(RunInChildProcess([] {
+                     const char host[] = "w\xc3\xb6rk st\xc3\xa4tion.lan";
+                     if (::unshare(CLONE_NEWUTS) != 0 ||
+                         ::sethostname(host, sizeof host - 1) != 0 ||
+                         !WorkingProjectName().contains(u"-w_rk_st_tion.lan-"_s))
+                         ::_exit(1);
+                 }),
+                 0);
         // A source that cannot be copied, and one that is the working project itself.
         for (const QString &bad : {env.path(u"srv/Gone.kpj"_s), working})
             QVERIFY(FailureOf([&] { BuildWorkingProject(bad, false, main); }).contains(bad));

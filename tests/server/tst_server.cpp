@@ -450,6 +450,9 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addRow("summer in Berlin")
             << u"Europe/Berlin"_s << u"2026-07-01T10:00:00Z"_s << u"2026-07-01T12:00:00+02:00"_s;
+        // St. John's kept its local mean time, 3:30:52 behind UTC, which ISO cannot write.
+        QTest::addRow("an offset with seconds")
+            << u"America/St_Johns"_s << u"1900-01-01T12:00:00Z"_s << u"1900-01-01T12:00:00Z"_s;
     }
 
     void reservationTimesShowTheInstantTheyHold()

@@ -1,4 +1,4 @@
-// Working projects as a program of their own, so tests can run
+// Working projects and the CAD application check as a program of their own, so tests can run
 // them as another user (see Users.h), without a window:
 //
 //   brevant_run_engine hold PROJECT
@@ -6,7 +6,10 @@
 //       until standard input closes (a run that is still going)
 //   brevant_run_engine clean FOLDER
 //       removes the working projects in FOLDER whose runs are gone, as a start-up does
+//   brevant_run_engine korvex
+//       prints whether the CAD application of this account runs
 #include "projects/WorkingProject.h"
+#include "system/KorvexProcess.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -27,6 +30,10 @@ int main(int argc, char *argv[])
         }
         if (command == u"clean" && arguments.size() == 2) {
             RemoveAbandonedWorkingProjects(arguments[1]);
+            return 0;
+        }
+        if (command == u"korvex" && arguments.size() == 1) {
+            std::printf("%s\n", IsKorvexRunning() ? "running" : "not running");
             return 0;
         }
     } catch (const std::exception &error) {

@@ -225,6 +225,20 @@ private slots:
         QVERIFY(!QFileInfo::exists(working));
     }
 
+    void theCadApplicationOfAnotherAccountIsNotThisUsers()
+    {
+        const QString korvex = env->path(u"korvex"_s);
+        QVERIFY(QFile::copy(u"/bin/sleep"_s, korvex));
+        QProcess application;
+        users.Start(application, Ben, TeamUmask, korvex, {u"60"_s}, Environment(Ben));
+        // Running once the account's process has become the program (setpriv execs it).
+        const QString command = u"/proc/%1/comm"_s.arg(application.processId());
+        QVERIFY2(QTest::qWaitFor([&] { return ReadBytes(command).trimmed() == "korvex"; }, 120000),
+                 "the other account's korvex did not start within 120 s");
+        QCOMPARE(Engine(Anna, {u"korvex"_s}).out, u"not running\n"_s);
+        QCOMPARE(Engine(Ben, {u"korvex"_s}).out, u"running\n"_s); // killed with the object
+    }
+
     void aFolderAnotherUserClosedIsLoggedAndCounted()
     {
         env->writeFile(u"team/open/A.kpt"_s, "a");
