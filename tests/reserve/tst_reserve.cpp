@@ -100,7 +100,14 @@ struct Run
     QList<qsizetype> changed;
 };
 
-enum class Fault { Deleted, Damaged, HolderChanged, ReservedMeanwhile, NoWorkingProject };
+enum class Fault {
+    Deleted,
+    Damaged,
+    HolderChanged,
+    ReservedMeanwhile,
+    NoWorkingProject,
+    NoRunTurn
+};
 
 } // namespace
 
@@ -192,6 +199,8 @@ private slots:
         // The run cannot start: every row fails, the good one too.
         QTest::newRow("check-out, working project cannot be written")
             << Fault::NoWorkingProject << true << 1 << 2 << false << false << none << 3 << none;
+        QTest::newRow("check-out, the run's turn cannot be taken")
+            << Fault::NoRunTurn << true << 1 << 2 << false << false << u"run.lock"_s << 3 << none;
     }
 
     void failuresLeaveRecordsAsTheyWere()
@@ -230,6 +239,9 @@ private slots:
         case Fault::NoWorkingProject: // a folder where the working project is to be written
             QDir().mkpath(blocking);
             break;
+        case Fault::NoRunTurn: // a folder where the Scrivo home keeps the runs' turn
+            QDir().mkpath(run.f.env.scrivoHome() + u"/run.lock"_s);
+            break;
         }
         const ReservationFailures told = run.Change(reserve);
 
@@ -248,8 +260,8 @@ private slots:
             QCOMPARE(lines.last(), lastLine);
         if (goodOneDone)
             run.VerifyRestored();
-        else
-            QVERIFY(QFileInfo(blocking).isDir());
+        else // what stood in the run's way is left as it was
+            QVERIFY(QFileInfo(blocking).isDir() || fault == Fault::NoRunTurn);
     }
 
     void checkOutUserIsChosenAndMisleadingNamesRefused_data()
