@@ -2,17 +2,6 @@
 
 #include "model/ReleaseElsewhere.h"
 
-int clsFiles::Search(const QString &Name)
-{
-    int position = 1;
-    for (const clsFilePtr &record : std::as_const(records)) {
-        if (record->FileName() == Name)
-            return position;
-        ++position;
-    }
-    return -1;
-}
-
 void clsFiles::checkIndex(int Index) const
 {
     if (Index < 1 || Index > Count())
@@ -24,12 +13,6 @@ clsFilePtr clsFiles::Item(int Index) const
 {
     checkIndex(Index);
     return records.at(Index - 1);
-}
-
-void clsFiles::Remove(int Index)
-{
-    checkIndex(Index);
-    records.removeAt(Index - 1);
 }
 
 void clsFiles::Clear()

@@ -15,14 +15,8 @@ public:
 
     void Add(clsFilePtr oFile) { records.append(std::move(oFile)); }
 
-    // Position of the first record whose FileName equals Name exactly, or -1.
-    int Search(const QString &Name);
-
     // The stored record itself. Throws std::out_of_range outside 1..Count.
     clsFilePtr Item(int Index) const;
-
-    // Throws std::out_of_range outside 1..Count, leaving the list as it was.
-    void Remove(int Index);
 
     // Empties the collection; what its records hold is freed on another thread.
     void Clear();

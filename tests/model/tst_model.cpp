@@ -33,14 +33,6 @@ QStringList Names(const FileListModel &list)
     return names;
 }
 
-// The records' file names in record order, as an unsorted list shows them.
-QStringList Names(const clsFiles &files)
-{
-    FileListModel list;
-    list.ShowFiles(files);
-    return Names(list);
-}
-
 } // namespace
 
 class TestModel : public QObject
@@ -48,22 +40,6 @@ class TestModel : public QObject
     Q_OBJECT
 
 private slots:
-    void recordsAreFoundByExactNameAndRemovedByPosition()
-    {
-        clsFiles files;
-        const clsFilePtr first = Record(u"a"_s);
-        // The same record twice counts twice.
-        for (const clsFilePtr &record :
-             {first, Record(u"b"_s), Record(u"a"_s), Record(u"A"_s), first})
-            files.Add(record);
-        QCOMPARE((QList<int>{files.Search(u"a"_s), files.Search(u"A"_s), files.Search(u"a "_s)}),
-                 (QList<int>{1, 4, -1}));
-        files.Remove(1);
-        QCOMPARE(Names(files), (QStringList{u"b"_s, u"a"_s, u"A"_s, u"a"_s}));
-        for (const int bad : {0, 5, -1})
-            QVERIFY_THROWS_EXCEPTION(std::out_of_range, files.Remove(bad));
-    }
-
     void listSortsByValueStablyAndKeepsRowsInPlaceWhenTheyChange()
     {
         // Keys, boxes and header clicks are the window tests' part; here the model's order.

@@ -218,7 +218,10 @@ private slots:
         // The failing documents first, then one that can be changed.
         const QStringList paths = run.List(failing + 1, reserve ? QString() : Bob);
         const QStringList before = run.Record(0);
-        const QString blocking = run.f.env.path(u"projects/"_s) + WorkingProjectName();
+        // What stands in the way of a run that cannot start: a folder where it writes.
+        const QString blocking = fault == Fault::NoRunTurn
+                                     ? run.f.env.scrivoHome() + u"/run.lock"_s
+                                     : run.f.env.path(u"projects/"_s) + WorkingProjectName();
         switch (fault) {
         case Fault::Deleted:
             for (int i = 0; i < failing; ++i)
@@ -236,11 +239,9 @@ private slots:
                     QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, Bob, paths[0]}).exitCode, 0);
             };
             break;
-        case Fault::NoWorkingProject: // a folder where the working project is to be written
+        case Fault::NoWorkingProject: // where the working project is to be written
+        case Fault::NoRunTurn:        // where the Scrivo home keeps the runs' turn
             QDir().mkpath(blocking);
-            break;
-        case Fault::NoRunTurn: // a folder where the Scrivo home keeps the runs' turn
-            QDir().mkpath(run.f.env.scrivoHome() + u"/run.lock"_s);
             break;
         }
         const ReservationFailures told = run.Change(reserve);
@@ -261,7 +262,7 @@ private slots:
         if (goodOneDone)
             run.VerifyRestored();
         else // what stood in the run's way is left as it was
-            QVERIFY(QFileInfo(blocking).isDir() || fault == Fault::NoRunTurn);
+            QVERIFY(QFileInfo(blocking).isDir());
     }
 
     void checkOutUserIsChosenAndMisleadingNamesRefused_data()

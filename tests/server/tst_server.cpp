@@ -381,24 +381,6 @@ private slots:
         QCOMPARE(FolderEntries(env->path(u"w"_s)), takenOver ? left : left.mid(1));
     }
 
-    void leftOverTurnsAreTakenOver()
-    {
-        // A turn left by a change that was killed, with what it had moved into its token,
-        // and an empty one as earlier versions left them: each is taken over after a minute.
-        const QString path = WorkShared(u"anna"_s);
-        server->OpenDocument(path)->Reserve();
-        const QString turn = env->path(u"w/.Part.kpt.lock"_s);
-        for (const QByteArray &left : {QByteArray("t1-left/gone"), QByteArray()}) {
-            if (!left.isEmpty())
-                WriteWhole(turn + u'/' + QString::fromLatin1(left), "[Reservation]\n");
-            QVERIFY(QDir().mkpath(turn));
-            SetTimes(turn, -120);
-            server->OpenDocument(path)->ReleaseReservation();
-            QCOMPARE(FolderEntries(env->path(u"w"_s)), QStringList{u"Part.kpt"_s});
-            server->OpenDocument(path)->Reserve();
-        }
-    }
-
     void commandLinesAreConventional_data()
     {
         QTest::addColumn<QStringList>("command"); // the program, then its arguments
