@@ -96,8 +96,3 @@ ToolResult TestUsers::Run(int user, int umask, const QString &program, const QSt
     Start(process, user, umask, program, arguments, environment);
     return FinishTool(process, timeoutMs);
 }
-
-QString RunEngineToolPath()
-{
-    return qEnvironmentVariable("BREVANT_BIN_DIR") + u"/brevant_run_engine"_s;
-}

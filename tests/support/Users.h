@@ -43,6 +43,3 @@ private:
     QString names[2];
     QString problem;
 };
-
-// The engines run as a program of their own (see RunEngine.cpp).
-QString RunEngineToolPath();

@@ -1,13 +1,22 @@
 // Many people, one folder: two ordinary accounts of one group working in team folders
 // (group-writable, setgid, some with the sticky bit), each with a umask of their own, through
-// the scrivo tool and the engines run as their programs.
+// the scrivo tool and the engines run in a child process that has become the user.
 
 #include "Hostile.h"
 #include "TestFiles.h"
 #include "Users.h"
 
-#include <QThread>
+#include "projects/WorkingProject.h"
+#include "system/KorvexProcess.h"
+
+#include <csignal>
+#include <cstdio>
+#include <grp.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -55,10 +64,36 @@ class TestUsers_ : public QObject
         for (int user : {Anna, Ben})
             QCOMPARE(Scrivo(user, {u"activate"_s, project}).exitCode, 0);
     }
-    // The engines run as user, with the user's own home.
-    ToolResult Engine(int user, const QStringList &arguments) const
+    // Makes this (forked) process the user, with the account's own and supplementary groups
+    // and the team's umask; with hidden processes, it first mounts a /proc of its own with
+    // hidepid=2. Ends the process with 125 when it cannot become the user, with 126 when /proc
+    // could not be mounted.
+    void Become(int user, bool hiddenProcesses = false) const
     {
-        return users.Run(user, TeamUmask, RunEngineToolPath(), arguments, Environment(user));
+        if (hiddenProcesses && (::unshare(CLONE_NEWNS) != 0 ||
+                                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                                ::mount("proc", "/proc", "proc", 0, "hidepid=2") != 0))
+            ::_exit(126);
+        const QByteArray name = QFile::encodeName(users.Name(user));
+        const passwd *account = ::getpwnam(name.constData());
+        if (!account || ::initgroups(name.constData(), account->pw_gid) != 0 ||
+            ::setgid(account->pw_gid) != 0 || ::setuid(account->pw_uid) != 0)
+            ::_exit(125);
+        ::umask(TeamUmask);
+    }
+    // The engine's work as the user in a forked child: its result, 124 when it threw.
+    int AsUser(int user, const std::function<int()> &body, bool hiddenProcesses = false) const
+    {
+        const int status = RunInChildProcess([&] {
+            Become(user, hiddenProcesses);
+            try {
+                ::_exit(body());
+            } catch (const std::exception &error) {
+                std::fprintf(stderr, "%s\n", error.what());
+                ::_exit(124);
+            }
+        });
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // A table of one bool column: the row named without, then the row named with.
     static void BoolRows(const char *column, const char *without, const char *with)
@@ -198,30 +233,36 @@ private slots:
     {
         // With /proc mounted hidepid=2, ben cannot see anna's processes: her running run's
         // working project must still not count as left behind.
-        if (QProcess::execute(u"unshare"_s,
-                              {u"-m"_s, u"--propagation"_s, u"private"_s, u"mount"_s, u"-t"_s,
-                               u"proc"_s, u"-o"_s, u"hidepid=2"_s, u"proc"_s, u"/proc"_s}) != 0)
-            QSKIP("this kernel does not let the test mount a /proc with hidepid=2");
         const QString project = env->writeFile(u"team/P.kpj"_s, "[Project Defaults]\n");
-        QProcess run;
-        users.Start(run, Anna, TeamUmask, RunEngineToolPath(), {u"hold"_s, project},
-                    Environment(Anna));
-        QVERIFY(run.waitForReadyRead(30000));
-        const QString working = QString::fromUtf8(run.readLine()).trimmed();
-
-        QProcess clean;
-        clean.setProcessEnvironment(Environment(Ben));
-        clean.start(u"unshare"_s,
-                    {u"-m"_s, u"--propagation"_s, u"private"_s, u"/bin/sh"_s, u"-c"_s,
-                     u"mount -t proc -o hidepid=2 proc /proc && exec setpriv --reuid=\"$1\" "
-                     "--regid=\"$1\" --init-groups -- \"$0\" clean \"$2\""_s,
-                     RunEngineToolPath(), users.Name(Ben), team});
-        QVERIFY(clean.waitForFinished(120000) && clean.exitCode() == 0);
-        QVERIFY(QFileInfo::exists(working));
-        run.closeWriteChannel();
-        QVERIFY(run.waitForFinished(120000));
+        int built[2];
+        QVERIFY(::pipe(built) == 0);
+        const pid_t run = ::fork();
+        if (run == 0) { // anna's run, going until it is killed
+            Become(Anna);
+            const QByteArray working =
+                QFile::encodeName(BuildWorkingProject(project, false, project));
+            if (::write(built[1], working.constData(), size_t(working.size())) < 0)
+                ::_exit(1);
+            ::close(built[1]);
+            ::pause(); // until the test kills it
+        }
+        ::close(built[1]);
+        QFile pipe;
+        QVERIFY(pipe.open(built[0], QIODevice::ReadOnly, QFile::AutoCloseHandle));
+        const QString working = QFile::decodeName(pipe.readAll());
+        const auto clean = [this] {
+            RemoveAbandonedWorkingProjects(team);
+            return 0;
+        };
+        const int hidden = AsUser(Ben, clean, true);
+        ::kill(run, SIGKILL);
+        ::waitpid(run, nullptr, 0);
+        if (hidden == 126)
+            QSKIP("this kernel does not let the test mount a /proc with hidepid=2");
+        QCOMPARE(hidden, 0);
+        QVERIFY(!working.isEmpty() && QFileInfo::exists(working));
         // Once the run is gone, its working project is left behind and goes.
-        QCOMPARE(Engine(Ben, {u"clean"_s, team}).exitCode, 0);
+        QCOMPARE(AsUser(Ben, clean), 0);
         QVERIFY(!QFileInfo::exists(working));
     }
 
@@ -235,8 +276,9 @@ private slots:
         const QString command = u"/proc/%1/comm"_s.arg(application.processId());
         QVERIFY2(QTest::qWaitFor([&] { return ReadBytes(command).trimmed() == "korvex"; }, 120000),
                  "the other account's korvex did not start within 120 s");
-        QCOMPARE(Engine(Anna, {u"korvex"_s}).out, u"not running\n"_s);
-        QCOMPARE(Engine(Ben, {u"korvex"_s}).out, u"running\n"_s); // killed with the object
+        const auto running = [] { return int(IsKorvexRunning()); };
+        QCOMPARE(AsUser(Anna, running), 0);
+        QCOMPARE(AsUser(Ben, running), 1); // killed with the object
     }
 
     void aFolderAnotherUserClosedIsLoggedAndCounted()
