@@ -108,12 +108,11 @@ private slots:
         QCOMPARE(RunBesideEvents([&] { heard = ticked.tryAcquire(1, 120000); }), std::nullopt);
         QVERIFY2(heard, "no timer event came within 120 s while the work ran");
 
-        const QList<std::pair<std::function<void()>, QString>> thrown{
-            {[] { throw FileError(u"/p/a.kpt"_s, u"No space left on device"_s); },
-             u"/p/a.kpt: No space left on device"_s},
-            {[] { throw 42; }, u"an unexpected failure"_s}};
-        for (const auto &[work, reason] : thrown)
-            QCOMPARE(RunBesideEvents(work), reason);
+        // What the work threw comes back as the reason: a file's failure as it tells itself,
+        // anything else as unexpected.
+        QCOMPARE(RunBesideEvents([] { throw FileError(u"/p/a.kpt"_s, u"No space left"_s); }),
+                 u"/p/a.kpt: No space left"_s);
+        QCOMPARE(RunBesideEvents([] { throw 42; }), u"an unexpected failure"_s);
     }
 
     void fullDiskLeavesEveryFileAsItWas()
