@@ -13,10 +13,10 @@
 #include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
 
+#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QThread>
 #include <QTimer>
 #include <csignal>
 #include <sys/wait.h>
@@ -337,11 +337,10 @@ private slots:
         // hung run), is cancelled.
         const QString waits = u"Waiting for another check-out run…"_s;
         QString waitingText;
-        QElapsedTimer since;
-        since.start();
+        const QDeadlineTimer bound(120000);
         QTimer waiting;
         QObject::connect(&waiting, &QTimer::timeout, [&] {
-            if (cancel->isHidden() || (f.Panel(1) != waits && since.elapsed() < 120000))
+            if (cancel->isHidden() || (f.Panel(1) != waits && !bound.hasExpired()))
                 return;
             waiting.stop();
             waitingText = f.Panel(1);

@@ -12,7 +12,6 @@
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QHash>
-#include <QProcess>
 #include <QThread>
 
 namespace {
@@ -63,16 +62,22 @@ class TestShares : public QObject
         QFETCH(int, kind);
         return shares[kind]->Mount(workstation) + u'/' + folder + u'/' + name;
     }
-    // scrivo as user (with a home of that user's own) on the workstation; arguments that
-    // name a file of the test's folder ("S.kpj", "Part000.kpt") are its path there.
-    ToolResult Scrivo(const QString &user, int workstation, QStringList arguments)
+    // The arguments of scrivo as user on the workstation: those that name a file of the
+    // test's folder (the project "S.kpj" or a document) are its path there, and a reserve or
+    // release is made in the user's name.
+    QStringList Arguments(const QString &user, int workstation, QStringList arguments) const
     {
         for (QString &argument : arguments)
             if (argument.endsWith(u".kpt"_s) || argument.endsWith(u".kpj"_s))
                 argument = At(workstation, argument);
         if (arguments.first() == u"reserve"_s || arguments.first() == u"release"_s)
             arguments.insert(1, user), arguments.insert(1, u"--user"_s);
-        return RunScrivo(arguments, 120000, HomeOf(user));
+        return arguments;
+    }
+    // scrivo run to its end as user (with a home of that user's own) on the workstation.
+    ToolResult Scrivo(const QString &user, int workstation, const QStringList &arguments)
+    {
+        return RunScrivo(Arguments(user, workstation, arguments), 120000, HomeOf(user));
     }
     // The environment of scrivo run as user: a Scrivo home of that user's own.
     QProcessEnvironment HomeOf(const QString &user) const
@@ -215,13 +220,13 @@ private slots:
         SetUp(names);
         QProcess racers[4];
         for (int i = 0; i < 4; ++i) {
-            QStringList order{u"reserve"_s, u"--user"_s, Users[i]};
+            QStringList order{u"reserve"_s};
             for (const QString &name : names)
-                order.insert(i % 2 == 0 ? order.size() : 3, At(i / 2 + 1, name));
+                order.insert(i % 2 == 0 ? order.size() : 1, name);
             racers[i].setProcessEnvironment(HomeOf(Users[i]));
             racers[i].setStandardOutputFile(QProcess::nullDevice());
             racers[i].setStandardErrorFile(env.path(Users[i] + u".err"_s));
-            racers[i].start(ScrivoToolPath(), order);
+            racers[i].start(ScrivoToolPath(), Arguments(Users[i], i / 2 + 1, order));
         }
         for (QProcess &racer : racers)
             QVERIFY2(racer.waitForFinished(540000), "a claimant did not end within 9 minutes");
@@ -262,12 +267,11 @@ private slots:
 
         // Each checks in what it holds, through the other mount; nothing is left behind.
         for (int i = 0; i < 4; ++i) {
-            QStringList release{u"release"_s, u"--user"_s, Users[i], u"--"_s};
-            for (const QString &name : held[Users[i]])
-                release.append(At(2 - i / 2, name));
             racers[i].setStandardErrorFile(env.path(Users[i] + u".release"_s));
-            if (release.size() > 4)
-                racers[i].start(ScrivoToolPath(), release);
+            if (!held[Users[i]].isEmpty())
+                racers[i].start(ScrivoToolPath(),
+                                Arguments(Users[i], 2 - i / 2,
+                                          QStringList{u"release"_s, u"--"_s} + held[Users[i]]));
         }
         for (int i = 0; i < 4; ++i)
             QVERIFY2(racers[i].state() == QProcess::NotRunning ||
@@ -289,7 +293,7 @@ private slots:
         QProcess anna;
         anna.setProcessEnvironment(
             PausedBefore(At(1, u".A.kpt.lock/n*"_s), pause, HomeOf(u"anna"_s)));
-        anna.start(ScrivoToolPath(), {u"reserve"_s, u"--user"_s, u"anna"_s, At(1, u"A.kpt"_s)});
+        anna.start(ScrivoToolPath(), Arguments(u"anna"_s, 1, {u"reserve"_s, u"A.kpt"_s}));
         QVERIFY(WaitUntilPaused(pause, anna));
         SetTimes(Share().Served(folder + u"/.A.kpt.lock"_s), -120);
         const ToolResult ben = Scrivo(u"ben"_s, 2, {u"reserve"_s, u"A.kpt"_s});
@@ -329,12 +333,10 @@ private slots:
     {
         // Right after failed look-ups a FUSE client may fail a listing for a moment (EIO).
         SetUp(PartNames(3), {u"anna"_s, u"carl"_s, u"ben"_s});
-        QProcess list;
-        list.setProcessEnvironment(
-            WithPreload(HomeOf(u"ben"_s), {{u"BREVANT_FAIL_LISTING"_s, u"*/"_s + folder},
-                                           {u"BREVANT_FAIL_TIMES"_s, u"2"_s}}));
-        list.start(ScrivoToolPath(), {u"list"_s, At(2, QString())});
-        const ToolResult listed = FinishTool(list, 120000);
+        const ToolResult listed =
+            RunScrivo({u"list"_s, At(2, QString())}, 120000,
+                      WithPreload(HomeOf(u"ben"_s), {{u"BREVANT_FAIL_LISTING"_s, u"*/"_s + folder},
+                                                     {u"BREVANT_FAIL_TIMES"_s, u"2"_s}}));
         QVERIFY2(listed.exitCode == 0, qPrintable(listed.err));
         QCOMPARE(listed.out.count(u"\tavailable\t"_s), 3);
     }
@@ -363,10 +365,7 @@ private slots:
         const QString pause = env.path(u"pause-%1"_s.arg(folder));
         QProcess run;
         run.setProcessEnvironment(PausedBefore(At(2, u".trn-*"_s), pause, HomeOf(u"ben"_s)));
-        QStringList arguments{u"reserve"_s, u"--user"_s, u"ben"_s};
-        for (const QString &name : names)
-            arguments.append(At(2, name));
-        run.start(ScrivoToolPath(), arguments);
+        run.start(ScrivoToolPath(), Arguments(u"ben"_s, 2, QStringList{u"reserve"_s} + names));
         QVERIFY(WaitUntilPaused(pause, run));
         if (serverSide)
             Share().CutConnections();
