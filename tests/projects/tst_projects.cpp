@@ -29,10 +29,15 @@ class TestProjects : public QObject
 {
     Q_OBJECT
 
+    // Each test's own Scrivo home and files, made afresh for every test and data row.
+    std::optional<TestEnvironment> env;
+
 private slots:
+    void init() { env.emplace(); }
+    void cleanup() { env.reset(); }
+
     void readFollowsProfileRules()
     {
-        TestEnvironment env;
         const QByteArray text =
             "\xEF\xBB\xBF"
             "k0=before any section\n[A]\nk=v\nk=second\n[a]\nk=third\n"
@@ -40,7 +45,7 @@ private slots:
             "  [ Project Defaults ]  \n  multiuser   =   Single User   \n"
             "double = \"  quoted  \"\nsingle='x'\nmixed=\"open'\nempty=\"\"\n"
             ";comment=not a key\nno equals sign\nutf8=Grüße\nlong=";
-        const QString file = env.writeFile(u"a.ini"_s, text + QByteArray(600, 'x'));
+        const QString file = env->writeFile(u"a.ini"_s, text + QByteArray(600, 'x'));
         // Rows of "section|key|value": names without regard to case, blanks and matching
         // quotes dropped, the first of two names wins, values read whole, a U+FEFF inside the
         // file is text, bytes that are not UTF-8 read as U+FFFD.
@@ -68,8 +73,8 @@ private slots:
             same.append(IniNameIs(names[i], wanted[i]));
         QCOMPARE(same,
                  (QList<bool>{true, false, false, false, false, true, false, true, true, true}));
-        QCOMPARE(ReadINI(u"A"_s, u"k"_s, env.path(u"no.ini"_s)), QString());
-        QVERIFY(FailureOf([&] { ReadINI(u"A"_s, u"k"_s, env.root()); }).contains(u"folder"_s));
+        QCOMPARE(ReadINI(u"A"_s, u"k"_s, env->path(u"no.ini"_s)), QString());
+        QVERIFY(FailureOf([&] { ReadINI(u"A"_s, u"k"_s, env->root()); }).contains(u"folder"_s));
     }
 
     void writeChangesOnlyTheLinesItMust_data()
@@ -109,9 +114,8 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(IniChange, change);
         QFETCH(QByteArray, after);
-        TestEnvironment env;
         const QString file =
-            before.isNull() ? env.path(u"a.ini"_s) : env.writeFile(u"a.ini"_s, before);
+            before.isNull() ? env->path(u"a.ini"_s) : env->writeFile(u"a.ini"_s, before);
         WriteINIChanges({change}, file);
         QCOMPARE(ReadBytes(file), after.isNull() ? QByteArray("<unreadable>") : after);
         if (!change.key.isNull() && !change.removeKey)
@@ -120,12 +124,11 @@ private slots:
 
     void refusedWritesLeaveTheFileAsItWas()
     {
-        TestEnvironment env;
         const QByteArray original = "[A]\nk=v\n";
-        const QString file = env.writeFile(u"a.ini"_s, original);
+        const QString file = env->writeFile(u"a.ini"_s, original);
         // A name of 250 bytes: the file fits, the private file written beside it does not.
-        const QString longFile = env.writeFile(u"w/"_s + QString(246, u'n') + u".kpj"_s, original);
-        QDir().mkpath(env.path(u"folder.ini"_s));
+        const QString longFile = env->writeFile(u"w/"_s + QString(246, u'n') + u".kpj"_s, original);
+        QDir().mkpath(env->path(u"folder.ini"_s));
         // Rows of "section|key|value" no INI line can hold.
         for (const QString &row :
              {u"A|k|two\nlines"_s, u"A]|k|v"_s, u" |k|v"_s, u"A|k=x|v"_s, u"A|;k|v"_s}) {
@@ -134,35 +137,32 @@ private slots:
                      qPrintable(row));
         }
         // A private file that does not fit beside the file, a folder above and one in its place.
-        for (const QString &bad : {longFile, QString(env.writeFile(u"regular"_s, "x") + u"/a.ini"),
-                                   env.path(u"folder.ini"_s)})
+        for (const QString &bad : {longFile, QString(env->writeFile(u"regular"_s, "x") + u"/a.ini"),
+                                   env->path(u"folder.ini"_s)})
             QVERIFY(FailureOf([&] { WriteINI(u"A"_s, u"k"_s, u"w"_s, bad); }).startsWith(bad));
         QCOMPARE(ReadBytes(file) + ReadBytes(longFile), original + original);
-        QCOMPARE(FolderEntries(env.path(u"w"_s)).size(), 1);
+        QCOMPARE(FolderEntries(env->path(u"w"_s)).size(), 1);
     }
 
     void workingProjectIsASharedCopyRecordingItsRun()
     {
-        TestEnvironment env;
         const QByteArray source = "; Main project\n[Project Defaults]\nMultiUser=Single User\n\n"
                                   "[Workspace]\nWorkspace=.\\ws\n\n[Workgroup Search Paths]\n"
                                   "Old=/srv/old\n";
-        const QString main = env.writeFile(u"p/Main.kpj"_s, source);
+        const QString main = env->writeFile(u"p/Main.kpj"_s, source);
         const QString working = BuildWorkingProject(main, true, main);
-        QCOMPARE(working, env.path(u"p/"_s) + WorkingProjectName());
+        QCOMPARE(working, env->path(u"p/"_s) + WorkingProjectName());
         QCOMPARE(ReadBytes(working),
                  WithRunRecord("; Main project\n[Project Defaults]\nMultiUser=Shared\n\n"
                                "[Workgroup Search Paths]\nOld=/srv/old\nWorkgroup=.\\ws\n",
                                main));
         QCOMPARE(ReadBytes(main), source);
         // A copy of an included file keeps its workspace and records the selected project.
-        const QString included = env.writeFile(
-            u"srv/Team.kpj"_s,
-            "[Project Defaults]\r\nMultiUser=Single User\r\n[Workspace]\r\nWorkspace=/t\r\n");
-        QCOMPARE(
-            ReadBytes(BuildWorkingProject(included, false, main)),
-            WithRunRecord(
-                "[Project Defaults]\r\nMultiUser=Shared\r\n[Workspace]\r\nWorkspace=/t\r\n", main));
+        const QByteArray workspace = "[Workspace]\r\nWorkspace=/t\r\n";
+        const QString included = env->writeFile(
+            u"srv/Team.kpj"_s, "[Project Defaults]\r\nMultiUser=Single User\r\n" + workspace);
+        QCOMPARE(ReadBytes(BuildWorkingProject(included, false, main)),
+                 WithRunRecord("[Project Defaults]\r\nMultiUser=Shared\r\n" + workspace, main));
         // A host name beyond letters and digits of ASCII (a machine of its own: a child in a
         // UTS namespace of its own) is named with "_" for each other character.
         QCOMPARE(RunInChildProcess([] {
@@ -174,23 +174,22 @@ private slots:
                  }),
                  0);
         // A source that cannot be copied, and one that is the working project itself.
-        for (const QString &bad : {env.path(u"srv/Gone.kpj"_s), working})
+        for (const QString &bad : {env->path(u"srv/Gone.kpj"_s), working})
             QVERIFY(FailureOf([&] { BuildWorkingProject(bad, false, main); }).contains(bad));
     }
 
     void runsInOneFolderNeverMeetAndKilledRunsAreCleanedUp()
     {
-        TestEnvironment env;
         const QByteArray source = "[Project Defaults]\nMultiUser=Single User\n";
-        const QString main = env.writeFile(u"p/Main.kpj"_s, source);
+        const QString main = env->writeFile(u"p/Main.kpj"_s, source);
         // A killed run's working project names its project, and the next run removes it;
         // a link or folder planted under a working project's name stays, never followed.
         QCOMPARE(RunInChildProcess([&] { BuildWorkingProject(main, true, main); }, true), SIGKILL);
-        const QString killed = env.path(u"p/"_s + FolderEntries(env.path(u"p"_s)).last());
+        const QString killed = env->path(u"p/"_s + FolderEntries(env->path(u"p"_s)).last());
         QCOMPARE(AbandonedWorkingProjectSource(killed), std::optional(main));
-        const QString outside = env.path(u"outside.kpj"_s);
-        MakeLink(outside, env.path(u"p/Temp$$$00-planted.kpj"_s));
-        QDir().mkpath(env.path(u"p/Temp$$$00-folder.kpj"_s));
+        const QString outside = env->path(u"outside.kpj"_s);
+        MakeLink(outside, env->path(u"p/Temp$$$00-planted.kpj"_s));
+        QDir().mkpath(env->path(u"p/Temp$$$00-folder.kpj"_s));
         const QString mine = BuildWorkingProject(main, true, main);
         // Another process's run, start to end, while this one runs: it builds and removes
         // only its own.
@@ -200,10 +199,10 @@ private slots:
         QCOMPARE(ReadBytes(mine), WithRunRecord("[Project Defaults]\nMultiUser=Shared\n", main));
         QCOMPARE(AbandonedWorkingProjectSource(mine), std::nullopt);
         // The working project of older versions goes; the selected project itself never.
-        const QString legacy = env.writeFile(u"p/Temp$$$00.kpj"_s, source);
+        const QString legacy = env->writeFile(u"p/Temp$$$00.kpj"_s, source);
         DeleteTemporaryProject(legacy);
         DeleteTemporaryProject(main);
-        QCOMPARE(FolderEntries(env.path(u"p"_s)),
+        QCOMPARE(FolderEntries(env->path(u"p"_s)),
                  (QStringList{u"Main.kpj"_s, u"Temp$$$00-folder.kpj"_s, u"Temp$$$00-planted.kpj"_s,
                               WorkingProjectName()}));
         // This run's own name planted as a dangling link: nothing is written through it.
@@ -212,9 +211,9 @@ private slots:
         QVERIFY(FailureOf([&] { BuildWorkingProject(main, true, main); }).contains(mine));
         QVERIFY(!QFileInfo::exists(outside) && QFileInfo(mine).isSymLink());
         // A working project of a run on another host is never taken for a killed run's.
-        const QString remote = env.writeFile(u"p/Temp$$$00-x-elsewhere-1.kpj"_s,
-                                             "[Working Project]\nSource=" + main.toUtf8() +
-                                                 "\nHost=elsewhere\nProcess=1\nStarted=0\n");
+        const QString remote = env->writeFile(u"p/Temp$$$00-x-elsewhere-1.kpj"_s,
+                                              "[Working Project]\nSource=" + main.toUtf8() +
+                                                  "\nHost=elsewhere\nProcess=1\nStarted=0\n");
         QCOMPARE(AbandonedWorkingProjectSource(remote), std::nullopt);
     }
 };

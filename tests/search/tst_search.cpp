@@ -20,12 +20,19 @@
 
 namespace {
 
-// One walk: the records, the work list, the stop flag and the folders it told about.
+// One walk from start, made as the object is: the records, the work list, the stop flag and
+// the folders it told about. With stopAfter, the stop is set as the walk tells of a folder
+// whose path ends so, as the stop command sets it while pending events run.
 struct Walk
 {
-    explicit Walk(DocumentServer &server, int width = 1) : context(server, files, dirs, stop)
+    Walk(DocumentServer &server, const QString &start, int width = 1, const QString &stopAfter = {})
+        : context(server, files, dirs, stop)
     {
         context.Width = width;
+        WalkFolderTree(context, start, [&](const QString &folder) {
+            progress.append(folder);
+            stop = stop || (!stopAfter.isEmpty() && folder.endsWith(stopAfter));
+        });
     }
 
     clsFiles files;
@@ -34,10 +41,6 @@ struct Walk
     SearchContext context;
     QStringList progress;
 
-    void Run(const QString &start)
-    {
-        WalkFolderTree(context, start, [this](const QString &folder) { progress.append(folder); });
-    }
     QStringList Listed() const
     {
         QStringList names;
@@ -107,8 +110,7 @@ private slots:
         WriteScrivoReservation(At(u"b.kpt"_s), u"alice"_s, QDateTime::currentDateTime(), 4);
         int opened = 0; // only documents are opened
         f->observed->onCall = [&opened](const QString &) { ++opened; };
-        Walk walk(*f->observed, width);
-        walk.Run(root + u'/');
+        const Walk walk(*f->observed, root + u'/', width);
         QCOMPARE(Below(walk.Listed()),
                  (QStringList{u".c.kpt"_s, u"a.kam"_s, u"b.kpt"_s, u"drawingkdw"_s, u"kdw"_s,
                               u"p.KPT"_s, u"r.kDw"_s, u" lead/a.kpt"_s, u"Ordner ä/Grüße.kpt"_s,
@@ -133,8 +135,7 @@ private slots:
         const QByteArray cafe = QFile::encodeName(root) + "/caf\xe9";
         QVERIFY(MakeFolder(cafe, 0755) == 0 &&
                 ::close(OpenPath(cafe + "/inner.kpt", O_CREAT | O_WRONLY, 0644)) == 0);
-        Walk bad(*f->observed, width);
-        bad.Run(root);
+        const Walk bad(*f->observed, root, width);
         // The damaged record's document is listed as such, and logged.
         QCOMPARE(Below(bad.Listed()),
                  (QStringList{u"damaged.kpt"_s, u"a/p.kpt"_s, DecodeFileName("caf\xe9/inner.kpt"),
@@ -148,11 +149,7 @@ private slots:
         // A stop ends the walk; the folders queued before it are taken off unsearched.
         for (const char *name : {"s/1.kpt", "s/2sub/a.kpt", "s/3sub/b.kpt", "s/4.kpt"})
             Doc(QString::fromLatin1(name));
-        Walk stopped(*f->observed, width);
-        WalkFolderTree(stopped.context, At(u"s"_s), [&](const QString &folder) {
-            stopped.progress.append(folder);
-            stopped.stop = stopped.stop || folder.endsWith(u"2sub"_s);
-        });
+        const Walk stopped(*f->observed, At(u"s"_s), width, u"2sub"_s);
         QCOMPARE(Below(stopped.Listed() + stopped.progress),
                  (QStringList{u"s/1.kpt"_s, u"s/4.kpt"_s, u"s"_s, u"s/2sub"_s, u"s/3sub"_s}));
     }
@@ -173,8 +170,7 @@ private slots:
         f->Activate(f->Project(u"S"_s, u"Shared"_s));
         f->server->SetUserName(u"anna"_s);
         f->server->OpenDocument(expected.last())->Reserve();
-        Walk walk(*f->observed);
-        walk.Run(root);
+        const Walk walk(*f->observed, root);
         QCOMPARE(walk.Listed(), expected);
         QCOMPARE(walk.files.Item(24)->CheckedOutBy(), u"anna"_s);
 
@@ -184,8 +180,7 @@ private slots:
         WriteWhole(LogPath(), QByteArray(1024 * 1024, 'o'));
         MakeLink(At(u"gone"_s),
                  At(u"x\\\t\u0001\u007F.kpt\r\nFile has created Error: forged.kpt"_s));
-        Walk logged(*f->observed);
-        logged.Run(root);
+        const Walk logged(*f->observed, root); // its log is what is checked
         QCOMPARE(ReadBytes(LogPath() + u".1"_s).size(), 1024 * 1024);
         const QByteArray line =
             LogLine(root + u"/x\\\\\\t\\x01\\x7F.kpt\\r\\nFile has created Error: forged.kpt"_s);
