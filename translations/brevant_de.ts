@@ -598,6 +598,10 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
         <translation>list: --json und --report schließen einander aus</translation>
     </message>
     <message>
+        <source>list: --older-than takes a number of days or hours, such as 14d or 36h, not %1</source>
+        <translation>list: --older-than nimmt eine Zahl von Tagen oder Stunden, etwa 14d oder 36h, nicht %1</translation>
+    </message>
+    <message>
         <source>%1 cannot be listed: %2</source>
         <translation>%1 kann nicht aufgelistet werden: %2</translation>
     </message>
@@ -625,7 +629,9 @@ Commands:
                                 the path, &quot;available&quot; or the holder, the time (ISO 8601),
                                 the version and the display name (tab, line break and
                                 backslash inside a field as \t, \n, \r, \\)
-      --user NAME               only the documents NAME holds
+      --user NAME               only the documents NAME holds (also --holder NAME)
+      --older-than DURATION     only the documents held for DURATION or longer: days or
+                                hours, such as 14d or 36h
       --mine                    only the documents the default user holds
       --reserved                only the documents someone holds
       --json                    one JSON array of objects instead (path, holder, time,
@@ -667,7 +673,9 @@ Befehle:
                                 getrennt: der Pfad, &quot;available&quot; oder der Inhaber, die Zeit
                                 (ISO 8601), die Version und der Anzeigename (Tabulator,
                                 Zeilenumbruch und Backslash in einem Feld als \t, \n, \r, \\)
-      --user NAME               nur die Dokumente, die NAME hält
+      --user NAME               nur die Dokumente, die NAME hält (auch --holder NAME)
+      --older-than DAUER        nur die Dokumente, die seit DAUER oder länger gehalten
+                                werden: Tage oder Stunden, etwa 14d oder 36h
       --mine                    nur die Dokumente, die der Standardbenutzer hält
       --reserved                nur die Dokumente, die jemand hält
       --json                    stattdessen ein JSON-Array von Objekten (path, holder, time,

@@ -17,7 +17,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +27,8 @@ namespace {
 struct ListFilter
 {
     QString user; // null: any holder or none
+    QString holder;
+    std::optional<qint64> olderThan; // seconds a reservation has been held at least
     bool mine = false;
     bool reserved = false;
     bool json = false;
@@ -33,16 +37,33 @@ struct ListFilter
 };
 
 const QString UserOption = QStringLiteral("user");
+const QString HolderOption = QStringLiteral("holder");
+const QString OlderThanOption = QStringLiteral("older-than");
 const QString MineOption = QStringLiteral("mine");
 const QString ReservedOption = QStringLiteral("reserved");
 const QString JsonOption = QStringLiteral("json");
 const QString ReportOption = QStringLiteral("report");
+
+// "14d" or "36h" in seconds; nullopt for anything else (a usage error). At most seven digits,
+// so the cut-off stays a time Qt can hold.
+std::optional<qint64> DurationSeconds(const QString &text)
+{
+    static const QRegularExpression duration(QStringLiteral("^([0-9]{1,7})([dh])$"));
+    const QRegularExpressionMatch match = duration.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toLongLong() * (match.captured(2) == u"d" ? 86400 : 3600);
+}
 
 ListFilter FilterOf(const QCommandLineParser &parser)
 {
     ListFilter options;
     if (parser.isSet(UserOption))
         options.user = parser.value(UserOption);
+    if (parser.isSet(HolderOption))
+        options.holder = parser.value(HolderOption);
+    if (parser.isSet(OlderThanOption))
+        options.olderThan = DurationSeconds(parser.value(OlderThanOption));
     options.mine = parser.isSet(MineOption);
     options.reserved = parser.isSet(ReservedOption);
     options.json = parser.isSet(JsonOption);
@@ -104,11 +125,20 @@ private:
     QElapsedTimer last;
 };
 
-bool Wanted(const ListFilter &options, const ReservationState &state, const QString &me)
+// Whether the reservation passes every filter given. A reservation held too long has a holder
+// and a time: one being written, a damaged record and a time still to come never count.
+bool Wanted(const ListFilter &options, const ReservationState &state, const QString &me,
+            const QDateTime &heldSince)
 {
-    if ((options.reserved || options.mine || !options.user.isNull()) && !state.Reserved)
+    const bool anyHolder = options.reserved || options.mine || !options.user.isNull() ||
+                           !options.holder.isNull() || options.olderThan;
+    if (anyHolder && !state.Reserved)
         return false;
-    if (!options.user.isNull() && state.By != options.user)
+    for (const QString &name : {options.user, options.holder})
+        if (!name.isNull() && state.By != name)
+            return false;
+    if (options.olderThan &&
+        (state.HolderUnknown || !state.Time.isValid() || state.Time > heldSince))
         return false;
     return !options.mine || state.By == me;
 }
@@ -190,7 +220,10 @@ int WriteReport(const QString &file, const QList<ListedDocument> &listed, const 
 QList<QCommandLineOption> ListOptions()
 {
     return {QCommandLineOption(UserOption, QString(), QStringLiteral("NAME")),
-            QCommandLineOption(MineOption), QCommandLineOption(ReservedOption),
+            QCommandLineOption(HolderOption, QString(), QStringLiteral("NAME")),
+            QCommandLineOption(OlderThanOption, QString(), QStringLiteral("DURATION")),
+            QCommandLineOption(MineOption),
+            QCommandLineOption(ReservedOption),
             QCommandLineOption(JsonOption),
             QCommandLineOption(ReportOption, QString(), QStringLiteral("FILE"))};
 }
@@ -200,6 +233,13 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
     const ListFilter options = FilterOf(command.parser);
     if (options.json && !options.report.isNull())
         return UsageError(Brevant::tr("list: --json and --report exclude each other"));
+    if (command.parser.isSet(OlderThanOption) && !options.olderThan)
+        return UsageError(Brevant::tr("list: --older-than takes a number of days or hours, "
+                                      "such as 14d or 36h, not %1")
+                              .arg(command.parser.value(OlderThanOption)));
+    // One cut-off for the whole walk, so a long walk does not move it.
+    const QDateTime heldSince =
+        QDateTime::currentDateTimeUtc().addSecs(-options.olderThan.value_or(0));
 
     clsFiles records;
     QStringList work;
@@ -211,7 +251,7 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
     QList<ListedDocument> listed;
     context.DocumentRead = [&](const QString &fullName, const DocumentReading &reading) {
         progress.Document();
-        if (Wanted(options, reading.State, me))
+        if (Wanted(options, reading.State, me, heldSince))
             listed.append({fullName, reading.State, !reading.Damage.isEmpty(), records.Count()});
     };
     int status = ExitSuccess;

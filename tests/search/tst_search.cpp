@@ -287,6 +287,51 @@ private slots:
         QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
     }
 
+    void listKeepsWhatHasBeenHeldLongEnough_data()
+    {
+        QTest::addColumn<QStringList>("filter");
+        QTest::addColumn<int>("exitCode");   // 1: the damaged record could not be read
+        QTest::addColumn<QString>("error");  // what standard error starts with
+        QTest::addColumn<QString>("listed"); // the names listed, in the walk's order
+        const QString unread = u"scrivo: 1 document(s) could not be read"_s;
+        const QStringList days{u"--older-than"_s, u"14d"_s};
+        // Held 14 days and 13 days 23 hours 58 minutes, by anna; 20 days by ben; written
+        // for a day to come, by anna; a damaged record; a free document.
+        QTest::newRow("14 days") << days << 1 << unread << u"at.kpt ben.kpt"_s;
+        QTest::newRow("36 hours") << QStringList{u"--older-than=36h"_s} << 1 << unread
+                                  << u"at.kpt ben.kpt under.kpt"_s;
+        QTest::newRow("and a holder")
+            << days + QStringList{u"--holder"_s, u"anna"_s} << 1 << unread << u"at.kpt"_s;
+        QTest::newRow("a holder alone")
+            << QStringList{u"--holder=anna"_s} << 1 << unread << u"at.kpt future.kpt under.kpt"_s;
+        for (const QString &wrong : {u"14"_s, u"2w"_s, u"-1d"_s, u" 14d"_s, u"12345678d"_s})
+            QTest::addRow("--older-than %s", qPrintable(wrong))
+                << QStringList{u"--older-than"_s, wrong} << 2
+                << u"scrivo: list: --older-than takes a number of days or hours"_s << QString();
+    }
+
+    void listKeepsWhatHasBeenHeldLongEnough()
+    {
+        QFETCH(QStringList, filter);
+        QFETCH(int, exitCode);
+        QFETCH(QString, error);
+        QFETCH(QString, listed);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        WriteScrivoReservation(Doc(u"at.kpt"_s), u"anna"_s, now.addDays(-14), 1);
+        WriteScrivoReservation(Doc(u"ben.kpt"_s), u"ben"_s, now.addDays(-20), 1);
+        WriteScrivoReservation(Doc(u"future.kpt"_s), u"anna"_s, now.addDays(1), 1);
+        WriteScrivoReservation(Doc(u"under.kpt"_s), u"anna"_s, now.addDays(-14).addSecs(120), 1);
+        WriteDamagedScrivoReservation(Doc(u"damaged.kpt"_s));
+        Doc(u"free.kpt"_s);
+        const ToolResult result = RunScrivo(QStringList{u"list"_s} + filter + QStringList{root});
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.err.startsWith(error), qPrintable(result.err));
+        QStringList names;
+        for (const QString &line : result.out.split(u'\n', Qt::SkipEmptyParts))
+            names.append(line.section(u'\t', 0, 0).section(u'/', -1));
+        QCOMPARE(names.join(u' '), listed);
+    }
+
     void stopOrCloseDuringTheSearchEndsItAtTheNextDocument_data()
     {
         QTest::addColumn<bool>("close");
