@@ -126,17 +126,21 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("active");
         QTest::addColumn<QString>("message"); // before the failure, "" for none
+        // Whether the active project still names its own workspace: only a Single User run's
+        // working project moves it to the workgroup paths.
+        QTest::addColumn<bool>("workspace");
         const QString working = WorkingProjectName();
         const QString itself = u"projects/A.kpj"_s;
         QTest::newRow("Single User")
-            << u"Single User"_s << QString(u"projects/"_s + working) << QString();
-        QTest::newRow("Shared") << u"Shared"_s << itself << QString();
+            << u"Single User"_s << QString(u"projects/"_s + working) << QString() << false;
+        QTest::newRow("Shared") << u"Shared"_s << itself << QString() << true;
         QTest::newRow("Semi-Isolated")
-            << u"Semi-Isolated"_s << QString(u"shared/"_s + working) << QString();
+            << u"Semi-Isolated"_s << QString(u"shared/"_s + working) << QString() << true;
         QTest::newRow("Semi-Isolated without include")
-            << u"Semi-Isolated"_s << itself << u"Include file missing for semi-isolated mode."_s;
+            << u"Semi-Isolated"_s << itself << u"Include file missing for semi-isolated mode."_s
+            << true;
         QTest::newRow("Semi-Isolated no checkout")
-            << u"Semi-Isolated no checkout"_s << itself << QString();
+            << u"Semi-Isolated no checkout"_s << itself << QString() << true;
     }
 
     void checkOutWorksInTheProjectItsModeNeeds()
@@ -144,17 +148,22 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(QString, active);
         QFETCH(QString, message);
+        QFETCH(bool, workspace);
         const QByteArray include =
             "[Included Path File]\r\nIncluded Pathfile=..\\shared\\inc.kpj\r\n";
         Run run(mode, active.startsWith(u"shared"_s) ? include : QByteArray());
         const QString included = run.f.env.writeFile(
-            u"shared/inc.kpj"_s, "[Project Defaults]\r\nMultiUser=Single User\r\n");
+            u"shared/inc.kpj"_s,
+            "[Project Defaults]\r\nMultiUser=Single User\r\n[Workspace]\r\nWorkspace=.\\W\r\n");
         const QByteArray before = ReadBytes(run.project) + ReadBytes(included);
         const QString part = run.List(1).first();
         QString activeAtReserve;
+        bool workspaceAtReserve = false;
         run.f.observed->onCall = [&](const QString &call) {
-            if (call.startsWith(u"OpenDocument"_s))
+            if (call.startsWith(u"OpenDocument"_s)) {
                 activeAtReserve = run.f.ActiveProject();
+                workspaceAtReserve = ReadBytes(activeAtReserve).contains("\r\nWorkspace=");
+            }
         };
         if (!message.isEmpty())
             run.f.prompts.Message();
@@ -166,6 +175,7 @@ private slots:
         QCOMPARE(run.Record(0), run.Held(part));
         QCOMPARE(run.changed, reserved ? QList<qsizetype>{0} : QList<qsizetype>{});
         QCOMPARE(activeAtReserve, run.f.env.path(active));
+        QCOMPARE(workspaceAtReserve, workspace);
         QCOMPARE(run.f.prompts.Shown(),
                  message.isEmpty() ? QStringList() : QStringList{MessageShown(message)});
         QCOMPARE(ReadBytes(run.project) + ReadBytes(included), before);

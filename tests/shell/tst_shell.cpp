@@ -314,6 +314,15 @@ private slots:
         QVERIFY(popup->geometry().contains(list->viewport()->mapToGlobal(
             list->visualRect(list->currentIndex()).bottomLeft() + QPoint(8, 0))));
         popup->hide();
+        // So does Shift+F10, but neither F10 alone nor Shift with another key.
+        for (const auto &[key, modifiers, opens] :
+             {std::tuple{Qt::Key_F10, Qt::NoModifier, false},
+              std::tuple{Qt::Key_Down, Qt::ShiftModifier, false},
+              std::tuple{Qt::Key_F10, Qt::ShiftModifier, true}}) {
+            QTest::keyClick(list, key, modifiers);
+            QCOMPARE(popup->isVisible(), opens); // shown at once, as the key is handled
+            popup->hide();
+        }
 
         // Ctrl+C copies the selected rows as the report's texts, tab-separated (a tab in a
         // name written \t); Copy Paths copies their full paths.
