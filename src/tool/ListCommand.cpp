@@ -26,8 +26,7 @@ namespace {
 
 struct ListFilter
 {
-    QString user; // null: any holder or none
-    QString holder;
+    QString user;                    // null: any holder or none (--user or --holder)
     std::optional<qint64> olderThan; // seconds a reservation has been held at least
     bool mine = false;
     bool reserved = false;
@@ -37,7 +36,6 @@ struct ListFilter
 };
 
 const QString UserOption = QStringLiteral("user");
-const QString HolderOption = QStringLiteral("holder");
 const QString OlderThanOption = QStringLiteral("older-than");
 const QString MineOption = QStringLiteral("mine");
 const QString ReservedOption = QStringLiteral("reserved");
@@ -60,8 +58,6 @@ ListFilter FilterOf(const QCommandLineParser &parser)
     ListFilter options;
     if (parser.isSet(UserOption))
         options.user = parser.value(UserOption);
-    if (parser.isSet(HolderOption))
-        options.holder = parser.value(HolderOption);
     if (parser.isSet(OlderThanOption))
         options.olderThan = DurationSeconds(parser.value(OlderThanOption));
     options.mine = parser.isSet(MineOption);
@@ -130,13 +126,12 @@ private:
 bool Wanted(const ListFilter &options, const ReservationState &state, const QString &me,
             const QDateTime &heldSince)
 {
-    const bool anyHolder = options.reserved || options.mine || !options.user.isNull() ||
-                           !options.holder.isNull() || options.olderThan;
+    const bool anyHolder =
+        options.reserved || options.mine || !options.user.isNull() || options.olderThan;
     if (anyHolder && !state.Reserved)
         return false;
-    for (const QString &name : {options.user, options.holder})
-        if (!name.isNull() && state.By != name)
-            return false;
+    if (!options.user.isNull() && state.By != options.user)
+        return false;
     if (options.olderThan &&
         (state.HolderUnknown || !state.Time.isValid() || state.Time > heldSince))
         return false;
@@ -219,8 +214,9 @@ int WriteReport(const QString &file, const QList<ListedDocument> &listed, const 
 
 QList<QCommandLineOption> ListOptions()
 {
-    return {QCommandLineOption(UserOption, QString(), QStringLiteral("NAME")),
-            QCommandLineOption(HolderOption, QString(), QStringLiteral("NAME")),
+    // --holder is another name of --user.
+    return {QCommandLineOption({UserOption, QStringLiteral("holder")}, QString(),
+                               QStringLiteral("NAME")),
             QCommandLineOption(OlderThanOption, QString(), QStringLiteral("DURATION")),
             QCommandLineOption(MineOption),
             QCommandLineOption(ReservedOption),
