@@ -855,5 +855,21 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
         <source>an unexpected failure</source>
         <translation>ein unerwarteter Fehler</translation>
     </message>
+    <message>
+        <source>, %1 held longer than %2 day(s)</source>
+        <translation>, %1 länger als %2 Tag(e) ausgecheckt</translation>
+    </message>
+    <message>
+        <source>Held longer than...</source>
+        <translation>Länger ausgecheckt als...</translation>
+    </message>
+    <message>
+        <source>Show the documents checked out for at least this many days:</source>
+        <translation>Die Dokumente zeigen, die seit mindestens so vielen Tagen ausgecheckt sind:</translation>
+    </message>
+    <message>
+        <source>The number of days must be a whole number from 1 to %1.</source>
+        <translation>Die Zahl der Tage muss eine ganze Zahl von 1 bis %1 sein.</translation>
+    </message>
 </context>
 </TS>

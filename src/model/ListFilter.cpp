@@ -6,6 +6,7 @@
 ListFilter::ListFilter(FileListModel &model, QObject *parent)
     : QSortFilterProxyModel(parent), list(model)
 {
+    SetHeldDays(heldDays);
     setSourceModel(&list);
 }
 
@@ -23,6 +24,20 @@ void ListFilter::SetShow(Show choice)
         return;
     show = choice;
     invalidateRowsFilter();
+}
+
+void ListFilter::SetHeldDays(int days)
+{
+    heldDays = days;
+    heldSince = QDateTime::currentDateTimeUtc().addDays(-days);
+    if (show == Show::HeldLonger)
+        invalidateRowsFilter();
+}
+
+bool ListFilter::HeldLongEnough(const clsFile &record) const
+{
+    const QDateTime since = record.CheckedOutSince();
+    return IsCheckedOutText(record.CheckedOutBy()) && since.isValid() && since <= heldSince;
 }
 
 void ListFilter::SetUser(const QString &name)
@@ -49,7 +64,8 @@ bool ListFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
     const QString holder = record.CheckedOutBy();
     if ((show == Show::Mine && holder != user) ||
         (show == Show::CheckedOut && !IsCheckedOutText(holder)) ||
-        (show == Show::Free && holder != Available))
+        (show == Show::Free && holder != Available) ||
+        (show == Show::HeldLonger && !HeldLongEnough(record)))
         return false;
     if (text.isEmpty())
         return true;
@@ -67,8 +83,14 @@ ListCounts CountRows(const ListFilter &filter, int selected)
     counts.listed = list.Count();
     counts.selected = selected;
     counts.filtering = filter.Filtering();
+    const bool countHeld = filter.Choice() == ListFilter::Show::HeldLonger;
+    if (countHeld)
+        counts.heldDays = filter.HeldDays();
     for (int row = 0; row < list.Count(); ++row) {
-        const QString holder = list.Record(row)->CheckedOutBy();
+        const clsFile &record = *list.Record(row);
+        if (countHeld && filter.HeldLongEnough(record))
+            ++counts.heldLonger;
+        const QString holder = record.CheckedOutBy();
         if (!IsCheckedOutText(holder))
             continue;
         ++counts.checkedOut;
@@ -87,6 +109,10 @@ QString ListCountsText(const ListCounts &counts)
                 .arg(counts.selected)
                 .arg(counts.checkedOut)
                 .arg(counts.mine);
+    if (counts.heldDays > 0)
+        text += Brevant::tr(", %1 held longer than %2 day(s)")
+                    .arg(counts.heldLonger)
+                    .arg(counts.heldDays);
     if (counts.filtering)
         text += Brevant::tr(" (Save writes the rows shown)");
     return text;

@@ -7,6 +7,7 @@
 #include "reserve/ReservationRun.h"
 #include "shell/FileListView.h"
 #include "shell/StatusPanels.h"
+#include "shell/WindowSettings.h"
 #include "system/Translation.h"
 
 #include <QClipboard>
@@ -64,4 +65,32 @@ void ListCommands::OpenFolderOfRow(int row)
 void ListCommands::ShowCounts()
 {
     status.SetCounts(ListCountsText(CountRows(*view.Filter(), view.SelectedCount())));
+}
+
+bool ListCommands::ChooseShow(ListFilter::Show choice)
+{
+    ListFilter &filter = *view.Filter();
+    if (choice == ListFilter::Show::HeldLonger) {
+        const QRect outline = view.window()->frameGeometry();
+        const QString answer = prompts.InputBox(
+            Brevant::tr("Show the documents checked out for at least this many days:"),
+            BrevantTitle, QString::number(RecallHeldDays()),
+            outline.topLeft() + QPoint(outline.width() / 4, outline.height() / 4));
+        if (answer.isEmpty())
+            return false;
+        bool number = false;
+        const int days = answer.trimmed().toInt(&number);
+        if (!number || days < 1 || days > MostHeldDays) {
+            prompts.MessageBox(Brevant::tr("The number of days must be a whole number from 1 "
+                                           "to %1.")
+                                   .arg(MostHeldDays),
+                               PromptButtons::OK, PromptIcon::Exclamation, BrevantTitle);
+            return false;
+        }
+        RememberHeldDays(days);
+        filter.SetHeldDays(days);
+    }
+    filter.SetShow(choice);
+    ShowCounts();
+    return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ListFilter.h"
+
 #include <QObject>
 
 class FileListView;
@@ -28,6 +30,12 @@ public slots:
     void OpenFolderAt(const QModelIndex &shown);
     // The counts of rows shown, listed, selected, checked out and mine.
     void ShowCounts();
+
+public:
+    // Applies a choice of the Show box. "Held longer than..." first asks for the number of
+    // days, offering the last one given; without a valid number it returns false and the
+    // filter keeps its choice.
+    bool ChooseShow(ListFilter::Show choice);
 
 private:
     void OpenFolderOfRow(int row);

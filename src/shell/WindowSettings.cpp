@@ -12,6 +12,7 @@ namespace {
 const QString GeometryKey = QStringLiteral("window/geometry");
 const QString ColumnsKey = QStringLiteral("list/columns");
 const QString GridLinesKey = QStringLiteral("list/gridLines");
+const QString HeldDaysKey = QStringLiteral("list/heldLongerDays");
 
 } // namespace
 
@@ -39,5 +40,20 @@ void RememberWindowLayout(const QMainWindow &window, const FileListView &list)
     settings.setValue(GeometryKey, window.saveGeometry());
     settings.setValue(ColumnsKey, list.header()->saveState());
     settings.setValue(GridLinesKey, list.GridLines());
+    settings.sync();
+}
+
+int RecallHeldDays()
+{
+    const QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+    bool number = false;
+    const int days = settings.value(HeldDaysKey).toInt(&number);
+    return number && days >= 1 && days <= MostHeldDays ? days : 14;
+}
+
+void RememberHeldDays(int days)
+{
+    QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+    settings.setValue(HeldDaysKey, days);
     settings.sync();
 }

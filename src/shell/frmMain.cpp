@@ -35,6 +35,7 @@
 #include <QScrollBar>
 #include <QSessionManager>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -275,7 +276,7 @@ void frmMain::CreateFilterBar()
     FilterShow->setObjectName(QStringLiteral("FilterShow"));
     // In the order of ListFilter::Show.
     FilterShow->addItems({Brevant::tr("All"), Brevant::tr("Mine"), Brevant::tr("Checked out"),
-                          Brevant::tr("Available")});
+                          Brevant::tr("Available"), Brevant::tr("Held longer than...")});
     showLabel->setBuddy(FilterShow);
     row->addWidget(filterLabel);
     row->addWidget(FilterText, 1);
@@ -373,8 +374,13 @@ void frmMain::ConnectListView()
 
     ListFilter &filter = *ListViewFiles->Filter();
     connect(FilterText, &QLineEdit::textChanged, &filter, &ListFilter::SetText);
-    connect(FilterShow, &QComboBox::currentIndexChanged, &filter,
-            [&filter](int index) { filter.SetShow(ListFilter::Show(index)); });
+    connect(FilterShow, &QComboBox::currentIndexChanged, listCommands.get(),
+            [this, &filter](int index) {
+                if (listCommands->ChooseShow(ListFilter::Show(index)))
+                    return;
+                const QSignalBlocker unchanged(FilterShow);
+                FilterShow->setCurrentIndex(int(filter.Choice()));
+            });
     // The counts follow every change of the rows, their texts and the selection.
     ListCommands *counts = listCommands.get();
     connect(&filter, &QAbstractItemModel::modelReset, counts, &ListCommands::ShowCounts);

@@ -237,42 +237,67 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("show");     // the quick choice, as ListFilter::Show
+        QTest::addColumn<QString>("days"); // typed when the choice asks for days
+        QTest::addColumn<bool>("refused"); // the days are refused with a message
         QTest::addColumn<QString>("rows"); // the names shown
         QTest::addColumn<QString>("counts");
         const QString all = u"4 row(s), 0 selected, 2 checked out, 1 mine"_s;
-        const auto of = [](int shown) {
-            return u"%1 of 4 row(s) shown, 0 selected, 2 checked out, 1 mine (Save writes the "
-                   "rows shown)"_s.arg(shown);
+        const auto of = [](int shown, const QString &held = {}) {
+            return u"%1 of 4 row(s) shown, 0 selected, 2 checked out, 1 mine%2 (Save writes the "
+                   "rows shown)"_s.arg(shown)
+                       .arg(held);
         };
-        QTest::newRow("all") << QString() << 0
-                             << u"Frame.kpt Part_A_B.kpt frame_leg.kpt Roller.kam"_s << all;
-        QTest::newRow("name, any case") << u"FRAME"_s << 0 << u"Frame.kpt frame_leg.kpt"_s << of(2);
-        QTest::newRow("display name") << u"conveyor"_s << 0 << u"Roller.kam"_s << of(1);
-        QTest::newRow("holder") << u"lena"_s << 0 << u"Frame.kpt"_s << of(1);
-        QTest::newRow("path") << u"/sub"_s << 0 << u"Roller.kam"_s << of(1);
-        QTest::newRow("mine") << QString() << 1 << u"frame_leg.kpt"_s << of(1);
-        QTest::newRow("checked out") << QString() << 2 << u"Frame.kpt frame_leg.kpt"_s << of(2);
-        QTest::newRow("available") << QString() << 3 << u"Part_A_B.kpt Roller.kam"_s << of(2);
-        QTest::newRow("text and choice") << u"frame"_s << 3 << QString() << of(0);
+        const QString allRows = u"Frame.kpt Part_A_B.kpt frame_leg.kpt Roller.kam"_s;
+        const auto row = [](const char *name, const QString &text, int show) -> QTestData & {
+            return QTest::newRow(name) << text << show;
+        };
+        row("all", {}, 0) << QString() << false << allRows << all;
+        row("name, any case", u"FRAME"_s, 0)
+            << QString() << false << u"Frame.kpt frame_leg.kpt"_s << of(2);
+        row("display name", u"conveyor"_s, 0) << QString() << false << u"Roller.kam"_s << of(1);
+        row("holder", u"lena"_s, 0) << QString() << false << u"Frame.kpt"_s << of(1);
+        row("path", u"/sub"_s, 0) << QString() << false << u"Roller.kam"_s << of(1);
+        row("mine", {}, 1) << QString() << false << u"frame_leg.kpt"_s << of(1);
+        row("checked out", {}, 2) << QString() << false << u"Frame.kpt frame_leg.kpt"_s << of(2);
+        row("available", {}, 3) << QString() << false << u"Part_A_B.kpt Roller.kam"_s << of(2);
+        row("text and choice", u"frame"_s, 3) << QString() << false << QString() << of(0);
+        row("held 14 days", {}, 4)
+            << u"14"_s << false << u"Frame.kpt"_s << of(1, u", 1 held longer than 14 day(s)"_s);
+        row("held 16 days", {}, 4)
+            << u" 16"_s << false << QString() << of(0, u", 0 held longer than 16 day(s)"_s);
+        row("held, counted beside the text", u"leg"_s, 4)
+            << u"10"_s << false << QString() << of(0, u", 1 held longer than 10 day(s)"_s);
+        row("days cancelled", {}, 4) << QString() << false << allRows << all;
+        row("no days", {}, 4) << u"0"_s << true << allRows << all;
+        row("days not a number", {}, 4) << u"2w"_s << true << allRows << all;
     }
 
     void filterShowsMatchingRowsAndCommandsActOnTheRowsShown()
     {
         QFETCH(QString, text);
         QFETCH(int, show);
+        QFETCH(QString, days);
+        QFETCH(bool, refused);
         QFETCH(QString, rows);
         QFETCH(QString, counts);
         ShellFixture f;
         QVERIFY(f.StartShared());
         f.Document(u"Part_A_B.kpt"_s);
         const QDateTime now = QDateTime::currentDateTime();
-        WriteScrivoReservation(f.Document(u"Frame.kpt"_s), u"Lena"_s, now, 1);
+        WriteScrivoReservation(f.Document(u"Frame.kpt"_s), u"Lena"_s, now.addDays(-15), 1);
         WriteScrivoReservation(f.Document(u"frame_leg.kpt"_s), f.server->UserName(), now, 1);
         WriteScrivoDocument(f.env.path(u"projects/docs/sub/Roller.kam"_s), u"Conveyor roller"_s);
         f.SearchDocs();
         auto *list = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
         QTest::keyClicks(f.window->findChild<QLineEdit *>(u"FilterText"_s), text);
-        f.window->findChild<QComboBox *>(u"FilterShow"_s)->setCurrentIndex(show);
+        if (show == 4)
+            f.prompts.Input(days);
+        if (refused)
+            f.prompts.Message();
+        auto *choice = f.window->findChild<QComboBox *>(u"FilterShow"_s);
+        choice->setCurrentIndex(show);
+        QVERIFY(f.prompts.Done());
+        QCOMPARE(choice->currentIndex(), refused || (show == 4 && days.isNull()) ? 0 : show);
         QStringList shown;
         for (int row = 0; row < list->model()->rowCount(); ++row)
             shown.append(list->model()->index(row, Column::FileName).data().toString());
@@ -291,6 +316,21 @@ private slots:
         f.Trigger("mnuUnreserveSelectedFiles");
         QCOMPARE(f.Column(0).count(Available),
                  2 + int(shown.count(u"Frame.kpt"_s)) + int(shown.count(u"frame_leg.kpt"_s)));
+    }
+
+    void heldDaysGivenAreOfferedNextTime()
+    {
+        ShellFixture f;
+        QVERIFY(f.StartShared());
+        auto *choice = f.window->findChild<QComboBox *>(u"FilterShow"_s);
+        f.prompts.Input(u"30"_s).Input(QString());
+        const qsizetype before = f.prompts.records.size();
+        for (int show : {4, 0, 4})
+            choice->setCurrentIndex(show);
+        QCOMPARE((QStringList{f.prompts.records.at(before).defaultText,
+                              f.prompts.records.at(before + 1).defaultText}),
+                 (QStringList{u"14"_s, u"30"_s}));
+        QCOMPARE(choice->currentIndex(), 0);
     }
 
     void keysReachThePopupAndTheClipboard()
