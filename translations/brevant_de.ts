@@ -606,98 +606,6 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
         <translation>%1 kann nicht aufgelistet werden: %2</translation>
     </message>
     <message>
-        <source>Usage: scrivo [-h|--help] [-V|--version] COMMAND [ARGUMENTS]
-Manages the Scrivo document server: its home folder (server.ini, Default.kpj) and the
-reservations of documents. Options take their value as &quot;--user NAME&quot; or
-&quot;--user=NAME&quot;; &quot;--&quot; ends the options.
-
-Commands:
-  projects                      list the registered project files, one a line: &quot;* PATH&quot;
-                                for the active project, &quot;  PATH&quot; (two blanks) otherwise
-  register FILE                 add a project file to the list
-  unregister FILE               remove a project file from the list
-  activate FILE                 make FILE the active project (&quot;&quot; makes Default.kpj active)
-  user [NAME]                   show or set the default user name
-  status DOC...                 one line a document, fields separated by a tab: the path,
-                                then &quot;available&quot;, or the holder, the time (ISO 8601) and
-                                the version
-  reserve [--user NAME] DOC...  reserve documents for NAME (default: the default user);
-                                works only while a Shared project is active
-  release [--user NAME] DOC...  release documents that NAME holds; same rule
-  list [OPTIONS] FOLDER...      every document below the folders, found as the window&apos;s
-                                search finds them, one a line, fields separated by a tab:
-                                the path, &quot;available&quot; or the holder, the time (ISO 8601),
-                                the version and the display name (tab, line break and
-                                backslash inside a field as \t, \n, \r, \\)
-      --user NAME               only the documents NAME holds (also --holder NAME)
-      --older-than DURATION     only the documents held for DURATION or longer: days or
-                                hours, such as 14d or 36h
-      --mine                    only the documents the default user holds
-      --reserved                only the documents someone holds
-      --json                    one JSON array of objects instead (path, holder, time,
-                                version, displayName; time and version null when free)
-      --report FILE             write the window&apos;s report of the documents instead: a
-                                spreadsheet for FILE ending in .xlsx or .xls, else text
-                                Documents that cannot be read and folders that cannot be
-                                listed go to the error log and make the exit status 1.
-  sample DIR                    write a small Shared sample project into DIR (missing or
-                                empty), register it, make it active and reserve some of
-                                its documents for &quot;anna&quot; and &quot;ben&quot;
-  help                          show this text (also -h, --help)
-  version                       show the version (also -V, --version)
-
-The home folder is $KORVEX_SCRIVO_HOME, else $XDG_CONFIG_HOME/korvex-scrivo, else
-~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard
-error for each failure), 2 on a usage error.
-</source>
-        <translation>Aufruf: scrivo [-h|--help] [-V|--version] BEFEHL [ARGUMENTE]
-Verwaltet den Dokumentserver Scrivo: seinen Ordner (server.ini, Default.kpj) und die
-Reservierungen von Dokumenten. Optionen nehmen ihren Wert als &quot;--user NAME&quot; oder
-&quot;--user=NAME&quot;; &quot;--&quot; beendet die Optionen.
-
-Befehle:
-  projects                      die registrierten Projektdateien, eine je Zeile: &quot;* PFAD&quot;
-                                für das aktive Projekt, sonst &quot;  PFAD&quot; (zwei Leerzeichen)
-  register DATEI                eine Projektdatei in die Liste aufnehmen
-  unregister DATEI              eine Projektdatei aus der Liste entfernen
-  activate DATEI                DATEI zum aktiven Projekt machen (&quot;&quot; macht Default.kpj aktiv)
-  user [NAME]                   den Standardbenutzernamen zeigen oder setzen
-  status DOK...                 eine Zeile je Dokument, Felder durch Tabulator getrennt: der
-                                Pfad, dann &quot;available&quot; oder der Inhaber, die Zeit (ISO 8601)
-                                und die Version
-  reserve [--user NAME] DOK...  Dokumente für NAME reservieren (sonst: der Standardbenutzer);
-                                nur solange ein Shared-Projekt aktiv ist
-  release [--user NAME] DOK...  Dokumente freigeben, die NAME hält; dieselbe Regel
-  list [OPTIONEN] ORDNER...     jedes Dokument unter den Ordnern, gefunden wie die Suche des
-                                Fensters sie findet, eines je Zeile, Felder durch Tabulator
-                                getrennt: der Pfad, &quot;available&quot; oder der Inhaber, die Zeit
-                                (ISO 8601), die Version und der Anzeigename (Tabulator,
-                                Zeilenumbruch und Backslash in einem Feld als \t, \n, \r, \\)
-      --user NAME               nur die Dokumente, die NAME hält (auch --holder NAME)
-      --older-than DAUER        nur die Dokumente, die seit DAUER oder länger gehalten
-                                werden: Tage oder Stunden, etwa 14d oder 36h
-      --mine                    nur die Dokumente, die der Standardbenutzer hält
-      --reserved                nur die Dokumente, die jemand hält
-      --json                    stattdessen ein JSON-Array von Objekten (path, holder, time,
-                                version, displayName; time und version null, wenn frei)
-      --report DATEI            stattdessen den Bericht des Fensters über die Dokumente
-                                schreiben: eine Tabelle für DATEI mit Endung .xlsx oder .xls,
-                                sonst Text
-                                Dokumente, die nicht gelesen, und Ordner, die nicht
-                                aufgelistet werden können, kommen ins Fehlerprotokoll und
-                                machen den Rückgabewert 1.
-  sample ORDNER                 ein kleines Shared-Beispielprojekt in ORDNER (fehlend oder
-                                leer) schreiben, registrieren, aktivieren und einige seiner
-                                Dokumente für &quot;anna&quot; und &quot;ben&quot; reservieren
-  help                          diesen Text zeigen (auch -h, --help)
-  version                       die Version zeigen (auch -V, --version)
-
-Der Ordner ist $KORVEX_SCRIVO_HOME, sonst $XDG_CONFIG_HOME/korvex-scrivo, sonst
-~/.config/korvex-scrivo. Rückgabewert: 0 bei Erfolg, 1 bei einem Fehler (eine Zeile auf der
-Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
-</translation>
-    </message>
-    <message>
         <source>Show the commands.</source>
         <translation>Die Befehle zeigen.</translation>
     </message>
@@ -870,6 +778,134 @@ Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
     <message>
         <source>The number of days must be a whole number from 1 to %1.</source>
         <translation>Die Zahl der Tage muss eine ganze Zahl von 1 bis %1 sein.</translation>
+    </message>
+    <message>
+        <source>Comment: %1</source>
+        <translation>Kommentar: %1</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>Kommentar</translation>
+    </message>
+    <message>
+        <source>This document server keeps no comments with its reservations.</source>
+        <translation>Dieser Dokumentserver speichert keine Kommentare zu seinen Reservierungen.</translation>
+    </message>
+    <message>
+        <source>The comment &quot;%1&quot; cannot be used: %2.</source>
+        <translation>Der Kommentar &quot;%1&quot; kann nicht verwendet werden: %2.</translation>
+    </message>
+    <message>
+        <source>Check Out with Co&amp;mment...</source>
+        <translation>Auschecken mit Ko&amp;mmentar...</translation>
+    </message>
+    <message>
+        <source>Comment for the check-out (for example why, and until when):</source>
+        <translation>Kommentar zum Auschecken (zum Beispiel warum und bis wann):</translation>
+    </message>
+    <message>
+        <source>The comment cannot be used: %1.</source>
+        <translation>Der Kommentar kann nicht verwendet werden: %1.</translation>
+    </message>
+    <message>
+        <source>Usage: scrivo [-h|--help] [-V|--version] COMMAND [ARGUMENTS]
+Manages the Scrivo document server: its home folder (server.ini, Default.kpj) and the
+reservations of documents. Options take their value as &quot;--user NAME&quot; or
+&quot;--user=NAME&quot;; &quot;--&quot; ends the options.
+
+Commands:
+  projects                      list the registered project files, one a line: &quot;* PATH&quot;
+                                for the active project, &quot;  PATH&quot; (two blanks) otherwise
+  register FILE                 add a project file to the list
+  unregister FILE               remove a project file from the list
+  activate FILE                 make FILE the active project (&quot;&quot; makes Default.kpj active)
+  user [NAME]                   show or set the default user name
+  status DOC...                 one line a document, fields separated by a tab: the path,
+                                then &quot;available&quot;, or the holder, the time (ISO 8601) and
+                                the version, and the comment where there is one
+  reserve [--user NAME] [-m TEXT] DOC...
+                                reserve documents for NAME (default: the default user),
+                                with the comment TEXT (-m, --comment: why, until when);
+                                works only while a Shared project is active
+  release [--user NAME] DOC...  release documents that NAME holds; same rule
+  list [OPTIONS] FOLDER...      every document below the folders, found as the window&apos;s
+                                search finds them, one a line, fields separated by a tab:
+                                the path, &quot;available&quot; or the holder, the time (ISO 8601),
+                                the version, the display name and the comment where
+                                there is one (tab, line break and backslash inside a
+                                field as \t, \n, \r, \\)
+      --user NAME               only the documents NAME holds (also --holder NAME)
+      --older-than DURATION     only the documents held for DURATION or longer: days or
+                                hours, such as 14d or 36h
+      --mine                    only the documents the default user holds
+      --reserved                only the documents someone holds
+      --json                    one JSON array of objects instead (path, holder, time,
+                                version, displayName; time and version null when free;
+                                comment where there is one)
+      --report FILE             write the window&apos;s report of the documents instead: a
+                                spreadsheet for FILE ending in .xlsx or .xls, else text
+                                Documents that cannot be read and folders that cannot be
+                                listed go to the error log and make the exit status 1.
+  sample DIR                    write a small Shared sample project into DIR (missing or
+                                empty), register it, make it active and reserve some of
+                                its documents for &quot;anna&quot; and &quot;ben&quot;
+  help                          show this text (also -h, --help)
+  version                       show the version (also -V, --version)
+
+The home folder is $KORVEX_SCRIVO_HOME, else $XDG_CONFIG_HOME/korvex-scrivo, else
+~/.config/korvex-scrivo. Exit status: 0 on success, 1 on failure (one line on standard
+error for each failure), 2 on a usage error.
+</source>
+        <translation>Aufruf: scrivo [-h|--help] [-V|--version] BEFEHL [ARGUMENTE]
+Verwaltet den Dokumentserver Scrivo: seinen Ordner (server.ini, Default.kpj) und die
+Reservierungen von Dokumenten. Optionen nehmen ihren Wert als &quot;--user NAME&quot; oder
+&quot;--user=NAME&quot;; &quot;--&quot; beendet die Optionen.
+
+Befehle:
+  projects                      die registrierten Projektdateien, eine je Zeile: &quot;* PFAD&quot;
+                                für das aktive Projekt, sonst &quot;  PFAD&quot; (zwei Leerzeichen)
+  register DATEI                eine Projektdatei in die Liste aufnehmen
+  unregister DATEI              eine Projektdatei aus der Liste entfernen
+  activate DATEI                DATEI zum aktiven Projekt machen (&quot;&quot; macht Default.kpj aktiv)
+  user [NAME]                   den Standardbenutzernamen zeigen oder setzen
+  status DOK...                 eine Zeile je Dokument, Felder durch Tabulator getrennt: der
+                                Pfad, dann &quot;available&quot; oder der Inhaber, die Zeit (ISO 8601)
+                                und die Version, und der Kommentar, wo es einen gibt
+  reserve [--user NAME] [-m TEXT] DOK...
+                                Dokumente für NAME reservieren (sonst: der Standardbenutzer),
+                                mit dem Kommentar TEXT (-m, --comment: warum, bis wann);
+                                nur solange ein Shared-Projekt aktiv ist
+  release [--user NAME] DOK...  Dokumente freigeben, die NAME hält; dieselbe Regel
+  list [OPTIONEN] ORDNER...     jedes Dokument unter den Ordnern, gefunden wie die Suche des
+                                Fensters sie findet, eines je Zeile, Felder durch Tabulator
+                                getrennt: der Pfad, &quot;available&quot; oder der Inhaber, die Zeit
+                                (ISO 8601), die Version, der Anzeigename und der Kommentar,
+                                wo es einen gibt (Tabulator, Zeilenumbruch und Backslash in
+                                einem Feld als \t, \n, \r, \\)
+      --user NAME               nur die Dokumente, die NAME hält (auch --holder NAME)
+      --older-than DAUER        nur die Dokumente, die seit DAUER oder länger gehalten
+                                werden: Tage oder Stunden, etwa 14d oder 36h
+      --mine                    nur die Dokumente, die der Standardbenutzer hält
+      --reserved                nur die Dokumente, die jemand hält
+      --json                    stattdessen ein JSON-Array von Objekten (path, holder, time,
+                                version, displayName; time und version null, wenn frei;
+                                comment, wo es einen gibt)
+      --report DATEI            stattdessen den Bericht des Fensters über die Dokumente
+                                schreiben: eine Tabelle für DATEI mit Endung .xlsx oder .xls,
+                                sonst Text
+                                Dokumente, die nicht gelesen, und Ordner, die nicht
+                                aufgelistet werden können, kommen ins Fehlerprotokoll und
+                                machen den Rückgabewert 1.
+  sample ORDNER                 ein kleines Shared-Beispielprojekt in ORDNER (fehlend oder
+                                leer) schreiben, registrieren, aktivieren und einige seiner
+                                Dokumente für &quot;anna&quot; und &quot;ben&quot; reservieren
+  help                          diesen Text zeigen (auch -h, --help)
+  version                       die Version zeigen (auch -V, --version)
+
+Der Ordner ist $KORVEX_SCRIVO_HOME, sonst $XDG_CONFIG_HOME/korvex-scrivo, sonst
+~/.config/korvex-scrivo. Rückgabewert: 0 bei Erfolg, 1 bei einem Fehler (eine Zeile auf der
+Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
+</translation>
     </message>
 </context>
 </TS>

@@ -24,9 +24,24 @@ QString ColumnText(const clsFile &record, int column)
         return record.BrowserName();
     case Column::CheckedOutVersion:
         return record.CheckedOutVersion();
+    case Column::Comment:
+        return record.CheckedOutComment();
     default:
         return QString();
     }
+}
+
+// A cell's text, then what the holder said of the reservation and why the row is out of date,
+// each on a line of its own where there is something to say.
+QString ToolTipOf(const clsFile &record, int column, const QString &outOfDate)
+{
+    QString tip = ColumnText(record, column);
+    const QString comment = record.CheckedOutComment();
+    if (!comment.isEmpty() && column != Column::Comment)
+        tip += u'\n' + Brevant::tr("Comment: %1").arg(comment);
+    if (!outOfDate.isEmpty())
+        tip += u'\n' + outOfDate;
+    return tip;
 }
 
 QString FileListModel::Caption(int column)
@@ -38,7 +53,8 @@ QString FileListModel::Caption(int column)
         QT_TRANSLATE_NOOP("Brevant", "File Name"),
         QT_TRANSLATE_NOOP("Brevant", "File Path"),
         QT_TRANSLATE_NOOP("Brevant", "Browser Name"),
-        QT_TRANSLATE_NOOP("Brevant", "Checked Out Version")};
+        QT_TRANSLATE_NOOP("Brevant", "Checked Out Version"),
+        QT_TRANSLATE_NOOP("Brevant", "Comment")};
     return Brevant::tr(captions[column]);
 }
 
@@ -196,8 +212,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return ColumnText(record, index.column());
     case Qt::ToolTipRole:
-        return row.outOfDate.isEmpty() ? ColumnText(record, index.column())
-                                       : ColumnText(record, index.column()) + u'\n' + row.outOfDate;
+        return ToolTipOf(record, index.column(), row.outOfDate);
     case OutOfDateRole:
         return row.outOfDate;
     case ChangedRole:

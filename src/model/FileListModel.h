@@ -16,6 +16,7 @@ enum : int {
     FilePath,
     BrowserName,
     CheckedOutVersion,
+    Comment, // not in the text report
     Count
 };
 } // namespace Column

@@ -27,6 +27,11 @@ QString UserNameProblem(const QString &name)
     return QString();
 }
 
+QString CommentProblem(const QString &text)
+{
+    return text.isEmpty() ? QString() : UserNameProblem(text);
+}
+
 bool IsAvailableMarker(const QString &name)
 {
     return name.compare(Available, Qt::CaseInsensitive) == 0;

@@ -15,6 +15,10 @@ inline bool IsValidUserName(const QString &name)
     return UserNameProblem(name).isEmpty();
 }
 
+// Why text cannot be a reservation's comment, "" when it can: "" (none) or valid as a user
+// name is.
+QString CommentProblem(const QString &text);
+
 // The marker of a free document in any letter case, which no user may be called.
 bool IsAvailableMarker(const QString &name);
 

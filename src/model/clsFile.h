@@ -25,6 +25,9 @@ public:
     // The instant the reservation was made, for sorting by time; invalid when none is known.
     void SetCheckedOutSince(const QDateTime &since) { checkedOutSince = since; }
     QDateTime CheckedOutSince() const { return checkedOutSince; }
+    // What the holder said of the reservation, "" for none.
+    void SetCheckedOutComment(const QString &comment) { checkedOutComment = comment; }
+    QString CheckedOutComment() const { return checkedOutComment; }
 
 private:
     QString checkedOutBy;
@@ -34,6 +37,7 @@ private:
     QString fileName;
     QString filePath;
     QDateTime checkedOutSince;
+    QString checkedOutComment;
 };
 
 using clsFilePtr = std::shared_ptr<clsFile>;

@@ -5,7 +5,7 @@
 ReportRow ReportRowOf(const clsFile &record)
 {
     ReportRow row;
-    for (int column = 0; column < ReportColumnCount; ++column)
+    for (int column = 0; column < Column::Count; ++column)
         row[size_t(column)] = ColumnText(record, column);
     return row;
 }

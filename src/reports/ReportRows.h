@@ -6,10 +6,12 @@
 #include <QString>
 #include <array>
 
-// The six texts of one list row, in the list's column order (Column).
+// The texts of one list row, in the list's column order (Column).
 using ReportRow = std::array<QString, Column::Count>;
 
-inline constexpr int ReportColumnCount = Column::Count;
+// The fields of the text report and of copied rows: the six before the comment, which their
+// readers know.
+inline constexpr int ReportColumnCount = Column::Comment;
 
 // The report row of one record.
 ReportRow ReportRowOf(const clsFile &record);

@@ -147,10 +147,11 @@ private:
     locale_t previous;
 };
 
-int WriteCells(const QString &path, lxw_worksheet *sheet, lxw_row_t row, const ReportRow &texts)
+int WriteCells(const QString &path, lxw_worksheet *sheet, lxw_row_t row, const ReportRow &texts,
+               int columns)
 {
     int cut = 0;
-    for (lxw_col_t column = 0; column < ReportColumnCount; ++column) {
+    for (lxw_col_t column = 0; column < columns; ++column) {
         bool wasCut = false;
         const QByteArray utf8 = SpreadsheetCellText(texts[column], &wasCut).toUtf8();
         Check(path, worksheet_write_string(sheet, row, column, utf8.constData(), nullptr));
@@ -166,7 +167,8 @@ const ReportRow &SpreadsheetHeaders()
     static const ReportRow headers{
         QStringLiteral("Checked Out By"), QStringLiteral("Checked Out Time"),
         QStringLiteral("File Name"),      QStringLiteral("File Path"),
-        QStringLiteral("Browser Name"),   QStringLiteral("Checked Out Version")};
+        QStringLiteral("Browser Name"),   QStringLiteral("Checked Out Version"),
+        QStringLiteral("Comment")};
     return headers;
 }
 
@@ -191,9 +193,17 @@ QString EscapeSpreadsheetText(const QString &text)
     return escaped;
 }
 
-std::array<double, 6> SpreadsheetColumnWidths(const QList<ReportRow> &rows)
+int SpreadsheetColumnCount(const QList<ReportRow> &rows)
 {
-    std::array<double, 6> widths{};
+    const bool comments = std::any_of(rows.cbegin(), rows.cend(), [](const ReportRow &row) {
+        return !row[Column::Comment].isEmpty();
+    });
+    return comments ? Column::Count : ReportColumnCount;
+}
+
+std::array<double, Column::Count> SpreadsheetColumnWidths(const QList<ReportRow> &rows)
+{
+    std::array<double, Column::Count> widths{};
     const ReportRow &headers = SpreadsheetHeaders();
     for (size_t column = 0; column < widths.size(); ++column)
         widths[column] = DisplayWidth(headers[column]) + HeaderPadding;
@@ -251,16 +261,17 @@ QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> 
     if (!sheet)
         throw FileError(path, Brevant::tr("the worksheet could not be created"));
 
-    const std::array<double, 6> widths = SpreadsheetColumnWidths(rows);
-    for (lxw_col_t column = 0; column < ReportColumnCount; ++column)
+    const int columns = SpreadsheetColumnCount(rows);
+    const auto widths = SpreadsheetColumnWidths(rows);
+    for (lxw_col_t column = 0; column < columns; ++column)
         Check(path, worksheet_set_column(sheet, column, column, widths[column], nullptr));
 
-    WriteCells(path, sheet, 0, SpreadsheetHeaders());
+    WriteCells(path, sheet, 0, SpreadsheetHeaders(), columns);
     lxw_row_t row = 1;
     for (const ReportRow &texts : rows)
-        *cutCells += WriteCells(path, sheet, row++, texts);
+        *cutCells += WriteCells(path, sheet, row++, texts, columns);
     Check(path, worksheet_autofilter(sheet, 0, 0, static_cast<lxw_row_t>(rows.size()),
-                                     ReportColumnCount - 1));
+                                     lxw_col_t(columns - 1)));
     Check(path, workbook_close(workbook.release()));
     return memory.Content(path);
 }

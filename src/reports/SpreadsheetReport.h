@@ -22,11 +22,15 @@ inline constexpr int SpreadsheetCellLimit = 32767;
 // limit (never inside an escape or a character); *cut tells whether it was cut.
 QString SpreadsheetCellText(const QString &text, bool *cut);
 
+// The sheet's columns: the text report's six, and the comment where any row has one.
+int SpreadsheetColumnCount(const QList<ReportRow> &rows);
+
 // Column widths (in the spreadsheet's character units) fitted to the longest text of each
 // column, header included; never narrower than the default width.
-std::array<double, 6> SpreadsheetColumnWidths(const QList<ReportRow> &rows);
+std::array<double, Column::Count> SpreadsheetColumnWidths(const QList<ReportRow> &rows);
 
-// The workbook: one sheet "Brevant Summary", the header row, one row per report row, all
+// The workbook: one sheet "Brevant Summary", the header row, one row per report row (its
+// sheet columns), all
 // cells text, the automatic filter on the header row, fitted column widths. *cutCells
 // counts the cells that were cut to the cell limit. Throws FileError naming path.
 QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,

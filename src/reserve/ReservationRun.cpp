@@ -85,7 +85,7 @@ bool CheckOutRow(DocumentServer &server, const QString &userToSet, RunRecord &ro
         doc->Reserve();
         // The holder, time and version of the reservation just made, as the server has them.
         ShowReservation(row, TextsOf({true, doc->ReservedBy(), doc->ReservedTime(),
-                                      doc->ReservedVersion(), false}));
+                                      doc->ReservedVersion(), false, doc->ReservedComment()}));
         return true;
     } catch (const std::exception &error) {
         row.Fail(ReasonOf(error));
@@ -245,14 +245,18 @@ ReservationFailures RunOverRecords(ProgramState &state, Prompts &prompts,
                                     observer.Changed(i);
                             }});
 
+    const QString comment = std::exchange(state.CheckOutComment, QString());
     if (PrepareRun(state, prompts, server, rows, failures) && !rows.empty()) {
         const HourglassPointer hourglass(prompts);
+        if (reserve)
+            server.SetReservationComment(comment);
         ChangeEveryRow(state, server, rows, observer, reserve);
         for (const RunRecord &row : rows)
             if (row.failure)
                 failures.append(*row.failure);
     }
     IgnoringErrors([&] { server.SetUserName(state.StartupUserName); });
+    IgnoringErrors([&] { server.SetReservationComment(QString()); });
     return failures;
 }
 

@@ -11,3 +11,11 @@ ServerDocumentPtr DocumentServer::Opened(const QString &fullPath)
                           Brevant::tr("The document %1 could not be opened.").arg(fullPath));
     return document;
 }
+
+void DocumentServer::SetReservationComment(const QString &text)
+{
+    if (!text.isEmpty())
+        throw ServerError(ServerErrors::InvalidArgument,
+                          Brevant::tr("This document server keeps no comments with its "
+                                      "reservations."));
+}

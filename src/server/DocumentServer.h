@@ -16,7 +16,8 @@ class ServerDocument;
 using ServerDocumentPtr = std::shared_ptr<ServerDocument>;
 
 // A document's reservation as read at one moment. A reservation whose record is still being
-// written is Reserved with HolderUnknown: no holder, time or version yet.
+// written is Reserved with HolderUnknown: no holder, time or version yet. Comment is what the
+// holder said of it, "" for none.
 struct ReservationState
 {
     bool Reserved = false;
@@ -24,6 +25,7 @@ struct ReservationState
     QDateTime Time;
     int Version = 0;
     bool HolderUnknown = false;
+    QString Comment;
 };
 
 class ServerDocument
@@ -39,6 +41,9 @@ public:
     // An invalid QDateTime when nobody holds the document.
     virtual QDateTime ReservedTime() = 0;
     virtual int ReservedVersion() = 0;
+    // What the holder said of the reservation; "" for none, and from a server that keeps no
+    // comments.
+    virtual QString ReservedComment() { return QString(); }
     virtual QString DisplayName() = 0;
     virtual QString FullFileName() = 0;
     // Every referenced document; an entry is null where the referenced file is missing.
@@ -54,6 +59,7 @@ public:
             state.By = ReservedBy();
             state.Time = ReservedTime();
             state.Version = ReservedVersion();
+            state.Comment = ReservedComment();
         }
         return state;
     }
@@ -130,6 +136,10 @@ public:
     virtual ::ReleaseInfo &ReleaseInfo() = 0;
     virtual QString UserName() = 0;
     virtual void SetUserName(const QString &name) = 0;
+    // The comment stored with the reservations made from now on ("" for none: the default).
+    // Valid text as a user name is, at most 256 characters; a server that keeps no comments
+    // refuses any but "".
+    virtual void SetReservationComment(const QString &text);
     virtual int MultiUserMode() = 0;
 
 protected:

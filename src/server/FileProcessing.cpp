@@ -11,18 +11,21 @@ ReservationTexts TextsOf(const ReservationState &state)
         return {Available, Available, Available};
     if (state.HolderUnknown)
         return {BeingReserved, QString(), QString()};
-    return {state.By, GeneralDateText(state.Time), QString::number(state.Version), state.Time};
+    return {state.By, GeneralDateText(state.Time), QString::number(state.Version), state.Time,
+            state.Comment};
 }
 
 bool ShowTexts(clsFile &record, const ReservationTexts &texts)
 {
     if (record.CheckedOutBy() == texts.By && record.CheckedOutTime() == texts.Time &&
-        record.CheckedOutVersion() == texts.Version && record.CheckedOutSince() == texts.Since)
+        record.CheckedOutVersion() == texts.Version && record.CheckedOutSince() == texts.Since &&
+        record.CheckedOutComment() == texts.Comment)
         return false;
     record.SetCheckedOutBy(texts.By);
     record.SetCheckedOutTime(texts.Time);
     record.SetCheckedOutVersion(texts.Version);
     record.SetCheckedOutSince(texts.Since);
+    record.SetCheckedOutComment(texts.Comment);
     return true;
 }
 

@@ -9,13 +9,15 @@
 // The texts a row shows for a reservation: the holder, the time (the general date form) and
 // the version; "available" three times for a free document; "(being reserved)" and two
 // empty texts while the holder is not known; "damaged record" and two empty texts for a
-// record that cannot be read as one. Since is the reservation's instant, for sorting.
+// record that cannot be read as one. Since is the reservation's instant, for sorting; Comment
+// what its holder said of it.
 struct ReservationTexts
 {
     QString By;
     QString Time;
     QString Version;
     QDateTime Since = {};
+    QString Comment = {};
 
     friend bool operator==(const ReservationTexts &, const ReservationTexts &) = default;
 };

@@ -22,6 +22,8 @@ struct ProgramState
 
     QString StartupUserName;
     QString CheckOutUser;
+    // Stored with the reservations of the next check-out run, which empties it.
+    QString CheckOutComment;
 
     bool StopSearch = false;
 };

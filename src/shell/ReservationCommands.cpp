@@ -67,9 +67,10 @@ public:
     {
         const clsFile &changed = *copies.at(position);
         const QMutexLocker locked(&pendingLock);
-        pending.append({position,
-                        {changed.CheckedOutBy(), changed.CheckedOutTime(),
-                         changed.CheckedOutVersion(), changed.CheckedOutSince()}});
+        pending.append(
+            {position,
+             {changed.CheckedOutBy(), changed.CheckedOutTime(), changed.CheckedOutVersion(),
+              changed.CheckedOutSince(), changed.CheckedOutComment()}});
     }
 
     // On the window's thread: the changed texts into their rows.
@@ -107,6 +108,35 @@ ReservationCommands::ReservationCommands(const WindowParts &parts, const QWidget
 void ReservationCommands::CheckOut()
 {
     guard.Run(CommandGuard::Activity::Running, [this] { RunOverSelectedRows(true); });
+}
+
+void ReservationCommands::CheckOutWithComment()
+{
+    guard.Run(CommandGuard::Activity::Running, [this] {
+        state.CheckOutComment = AskCheckOutComment();
+        if (!state.CheckOutComment.isEmpty())
+            RunOverSelectedRows(true);
+    });
+}
+
+QString ReservationCommands::AskCheckOutComment()
+{
+    const QString answer = prompts.InputBox(
+        Brevant::tr("Comment for the check-out (for example why, and until when):"), BrevantTitle,
+        QString(), InputBoxPosition());
+    const QString problem = CommentProblem(answer);
+    if (problem.isEmpty())
+        return answer;
+    prompts.MessageBox(Brevant::tr("The comment cannot be used: %1.").arg(problem),
+                       PromptButtons::OK, PromptIcon::Exclamation, BrevantTitle);
+    return QString();
+}
+
+QPoint ReservationCommands::InputBoxPosition() const
+{
+    const QRect outline = frame.frameGeometry();
+    return {outline.left() + QuarterRoundedToEven(outline.width()),
+            outline.top() + QuarterRoundedToEven(outline.height())};
 }
 
 void ReservationCommands::CheckIn()
@@ -245,10 +275,8 @@ void ReservationCommands::AskCheckOutUser()
     QString current = state.StartupUserName;
     IgnoringErrors([&] { current = state.DocumentServer->UserName(); });
 
-    const QRect outline = frame.frameGeometry();
-    const QPoint position(outline.left() + QuarterRoundedToEven(outline.width()),
-                          outline.top() + QuarterRoundedToEven(outline.height()));
-    const QString answer = prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, position);
+    const QString answer =
+        prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, InputBoxPosition());
 
     // A refused name is told and changes nothing; Cancel or no name goes back to the
     // start-up user. Blanks at either end would make a name that looks like another one

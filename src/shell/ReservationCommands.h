@@ -25,6 +25,8 @@ public slots:
     void ChooseCheckOutUser();
     // One check-out or check-in run over the selected rows.
     void CheckOut();
+    // A check-out run whose reservations carry a comment, asked for first.
+    void CheckOutWithComment();
     void CheckIn();
     // Reads the reservation of every listed document again.
     void Refresh();
@@ -35,6 +37,10 @@ private:
     void RunOverSelectedRows(bool reserve);
     void RefreshAllRows();
     void AskCheckOutUser();
+    // The comment for a check-out run; "" when none was given or it was refused (and told).
+    QString AskCheckOutComment();
+    // Where an input box goes: a quarter into the window.
+    QPoint InputBoxPosition() const;
 
     // Work over the records of some rows, made on a thread of its own so that the window
     // goes on (it repaints, and the commands that would change the list stay held).

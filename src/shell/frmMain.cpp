@@ -144,7 +144,7 @@ void frmMain::CreateControls()
     ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
     listModel = ListViewFiles->Model();
     // The designed widths, widened where a header would be cut.
-    const int columnTwips[Column::Count] = {1800, 3000, 2400, 2400, 2400, 1200};
+    const int columnTwips[Column::Count] = {1800, 3000, 2400, 2400, 2400, 1200, 2400};
     int columnsWidth = 0;
     for (int column = 0; column < Column::Count; ++column) {
         const int width = qMax(TwipsToPixels(columnTwips[column]),
@@ -198,6 +198,8 @@ void frmMain::CreateFileMenu()
     // K, not S: Alt+F S is Save.
     mnuReserveSelectedFiles =
         AddMenuItem(mnuFile, "mnuReserveSelectedFiles", Brevant::tr("Chec&k Out selected files"));
+    mnuReserveWithComment =
+        AddMenuItem(mnuFile, "mnuReserveWithComment", Brevant::tr("Check Out with Co&mment..."));
     mnuUnreserveSelectedFiles =
         AddMenuItem(mnuFile, "mnuUnreserveSelectedFiles", Brevant::tr("Check &In selected files"));
     AddSeparator(mnuFile, "mnuSpacer2");
@@ -250,6 +252,8 @@ void frmMain::CreatePopupMenu()
     pupmnuSelectAll = AddMenuItem(pupmnuListView, "pupmnuSelectAll", Brevant::tr("&Select all"));
     AddSeparator(pupmnuListView, "pupmnuSpacer1");
     pupmnuReserve = AddMenuItem(pupmnuListView, "pupmnuReserve", Brevant::tr("Check &Out"));
+    pupmnuReserveWithComment = AddMenuItem(pupmnuListView, "pupmnuReserveWithComment",
+                                           Brevant::tr("Check Out with Co&mment..."));
     pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", Brevant::tr("Check &In"));
     AddSeparator(pupmnuListView, "pupmnuSpacer2");
     pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", Brevant::tr("&Refresh"));
@@ -320,6 +324,7 @@ void frmMain::ConnectCommands()
     on(mnuOpen, open.get(), &OpenCommand::Open);
     on(mnuReserveForUser, reservation.get(), &ReservationCommands::ChooseCheckOutUser);
     on(mnuReserveSelectedFiles, reservation.get(), &ReservationCommands::CheckOut);
+    on(mnuReserveWithComment, reservation.get(), &ReservationCommands::CheckOutWithComment);
     on(mnuUnreserveSelectedFiles, reservation.get(), &ReservationCommands::CheckIn);
     on(mnuSave, session.get(), &SessionCommands::Save);
     on(mnuSaveAs, session.get(), &SessionCommands::SaveAs);
@@ -335,6 +340,7 @@ void frmMain::ConnectCommands()
     on(pupmnuDeleteItems, this, &frmMain::DeleteItems);
     on(pupmnuSelectAll, this, &frmMain::SelectAll);
     on(pupmnuReserve, reservation.get(), &ReservationCommands::CheckOut);
+    on(pupmnuReserveWithComment, reservation.get(), &ReservationCommands::CheckOutWithComment);
     on(pupmnuUnreserve, reservation.get(), &ReservationCommands::CheckIn);
     on(pupmnuRefresh, reservation.get(), &ReservationCommands::Refresh);
     on(mnuCopy, listCommands.get(), &ListCommands::CopyRows);

@@ -138,6 +138,7 @@ private:
     QAction *mnuOpen = nullptr;
     QAction *mnuReserveForUser = nullptr;
     QAction *mnuReserveSelectedFiles = nullptr;
+    QAction *mnuReserveWithComment = nullptr;
     QAction *mnuUnreserveSelectedFiles = nullptr;
     QAction *mnuSave = nullptr;
     QAction *mnuSaveAs = nullptr;
@@ -161,6 +162,7 @@ private:
     QAction *pupmnuDeleteItems = nullptr;
     QAction *pupmnuSelectAll = nullptr;
     QAction *pupmnuReserve = nullptr;
+    QAction *pupmnuReserveWithComment = nullptr;
     QAction *pupmnuUnreserve = nullptr;
     QAction *pupmnuRefresh = nullptr;
     QAction *pupmnuCopyPaths = nullptr;

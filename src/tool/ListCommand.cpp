@@ -163,9 +163,12 @@ void PrintLines(const QList<ListedDocument> &listed, const clsFiles &records)
         const QString holder = HolderText(document);
         const QString time = HasKnownHolder(state) ? IsoDateText(state.Time) : QString();
         const QString version = HasKnownHolder(state) ? QString::number(state.Version) : QString();
-        Print(QStringList{Escaped(document.path), Escaped(holder), time, version,
-                          Escaped(records.Item(document.record)->BrowserName())}
-                  .join(u'\t'));
+        QStringList fields{Escaped(document.path), Escaped(holder), time, version,
+                           Escaped(records.Item(document.record)->BrowserName())};
+        // A comment, where the holder gave one, is one more field.
+        if (!state.Comment.isEmpty())
+            fields.append(Escaped(state.Comment));
+        Print(fields.join(u'\t'));
     }
 }
 
@@ -174,14 +177,17 @@ void PrintJson(const QList<ListedDocument> &listed, const clsFiles &records)
     QJsonArray array;
     for (const ListedDocument &document : listed) {
         const ReservationState &state = document.state;
-        array.append(QJsonObject{
+        QJsonObject object{
             {QStringLiteral("path"), document.path},
             {QStringLiteral("holder"), HolderText(document)},
             {QStringLiteral("time"),
              HasKnownHolder(state) ? QJsonValue(IsoDateText(state.Time)) : QJsonValue()},
             {QStringLiteral("version"),
              HasKnownHolder(state) ? QJsonValue(state.Version) : QJsonValue()},
-            {QStringLiteral("displayName"), records.Item(document.record)->BrowserName()}});
+            {QStringLiteral("displayName"), records.Item(document.record)->BrowserName()}};
+        if (!state.Comment.isEmpty())
+            object.insert(QStringLiteral("comment"), state.Comment);
+        array.append(object);
     }
     PrintBytes(QJsonDocument(array).toJson(QJsonDocument::Compact).append('\n'));
 }

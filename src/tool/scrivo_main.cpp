@@ -41,22 +41,26 @@ const char UsageText[] = QT_TRANSLATE_NOOP(
     "  user [NAME]                   show or set the default user name\n"
     "  status DOC...                 one line a document, fields separated by a tab: the path,\n"
     "                                then \"available\", or the holder, the time (ISO 8601) and\n"
-    "                                the version\n"
-    "  reserve [--user NAME] DOC...  reserve documents for NAME (default: the default user);\n"
+    "                                the version, and the comment where there is one\n"
+    "  reserve [--user NAME] [-m TEXT] DOC...\n"
+    "                                reserve documents for NAME (default: the default user),\n"
+    "                                with the comment TEXT (-m, --comment: why, until when);\n"
     "                                works only while a Shared project is active\n"
     "  release [--user NAME] DOC...  release documents that NAME holds; same rule\n"
     "  list [OPTIONS] FOLDER...      every document below the folders, found as the window's\n"
     "                                search finds them, one a line, fields separated by a tab:\n"
     "                                the path, \"available\" or the holder, the time (ISO 8601),\n"
-    "                                the version and the display name (tab, line break and\n"
-    "                                backslash inside a field as \\t, \\n, \\r, \\\\)\n"
+    "                                the version, the display name and the comment where\n"
+    "                                there is one (tab, line break and backslash inside a\n"
+    "                                field as \\t, \\n, \\r, \\\\)\n"
     "      --user NAME               only the documents NAME holds (also --holder NAME)\n"
     "      --older-than DURATION     only the documents held for DURATION or longer: days or\n"
     "                                hours, such as 14d or 36h\n"
     "      --mine                    only the documents the default user holds\n"
     "      --reserved                only the documents someone holds\n"
     "      --json                    one JSON array of objects instead (path, holder, time,\n"
-    "                                version, displayName; time and version null when free)\n"
+    "                                version, displayName; time and version null when free;\n"
+    "                                comment where there is one)\n"
     "      --report FILE             write the window's report of the documents instead: a\n"
     "                                spreadsheet for FILE ending in .xlsx or .xls, else text\n"
     "                                Documents that cannot be read and folders that cannot be\n"
@@ -89,8 +93,10 @@ QString StatusLine(ScrivoServer &server, const QString &path)
         return shown + QStringLiteral("\tavailable");
     if (state.HolderUnknown)
         return shown + u'\t' + BeingReserved;
-    return shown + u'\t' + Escaped(state.By) + u'\t' + IsoDateText(state.Time) + u'\t' +
-           QString::number(state.Version);
+    const QString line = shown + u'\t' + Escaped(state.By) + u'\t' + IsoDateText(state.Time) +
+                         u'\t' + QString::number(state.Version);
+    // A comment, where the holder gave one, is one more field.
+    return state.Comment.isEmpty() ? line : line + u'\t' + Escaped(state.Comment);
 }
 
 // Runs action on every document; a failure is reported and the rest still run.
@@ -113,6 +119,8 @@ int ChangeReservations(ScrivoServer &server, const ParsedCommand &command, bool 
 {
     if (command.parser.isSet(QStringLiteral("user")))
         server.SetUserName(command.parser.value(QStringLiteral("user")));
+    if (reserve)
+        server.SetReservationComment(command.parser.value(QStringLiteral("comment")));
     return ForEachDocument(command.parser.positionalArguments(), [&](const QString &path) {
         const ServerDocumentPtr document = server.OpenDocument(path);
         if (reserve)
@@ -136,10 +144,18 @@ std::optional<int> ParseCommand(const QString &command, const QStringList &words
         QList<QCommandLineOption> options;
     };
     const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption comment({QStringLiteral("m"), QStringLiteral("comment")}, QString(),
+                                     QStringLiteral("TEXT"));
     const QList<Shape> shapes{
-        {"projects", 0, 0, {}},         {"register", 1, 1, {}},     {"unregister", 1, 1, {}},
-        {"activate", 1, 1, {}},         {"user", 0, 1, {}},         {"status", 1, -1, {}},
-        {"reserve", 1, -1, {user}},     {"release", 1, -1, {user}}, {"sample", 1, 1, {}},
+        {"projects", 0, 0, {}},
+        {"register", 1, 1, {}},
+        {"unregister", 1, 1, {}},
+        {"activate", 1, 1, {}},
+        {"user", 0, 1, {}},
+        {"status", 1, -1, {}},
+        {"reserve", 1, -1, {user, comment}},
+        {"release", 1, -1, {user}},
+        {"sample", 1, 1, {}},
         {"list", 1, -1, ListOptions()},
     };
     const auto shape = std::find_if(shapes.cbegin(), shapes.cend(), [&](const Shape &candidate) {

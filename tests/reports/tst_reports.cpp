@@ -29,7 +29,7 @@ ws = openpyxl.load_workbook(open(sys.argv[1], 'rb')).worksheets[0]
 dec = lambda v: "" if v is None else re.sub(r'_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), str(v))
 print(json.dumps({"sheet": ws.title, "rows": [[dec(c.value) for c in r] for r in ws.iter_rows()],
     "types": "".join(sorted({c.data_type for r in ws.iter_rows() for c in r if c.value is not None})),
-    "filter": ws.auto_filter.ref}))
+    "filter": ws.auto_filter.ref, "widths": [ws.column_dimensions[l].width for l in "ABCDEFG"]}))
 )PY";
 
 QJsonObject ReadWorkbook(const QString &path)
@@ -41,12 +41,12 @@ QJsonObject ReadWorkbook(const QString &path)
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
 
-// The rows as the reader prints them.
-QJsonArray Json(const QList<ReportRow> &rows)
+// The rows as the reader prints them: their first columns.
+QJsonArray Json(const QList<ReportRow> &rows, int columns = ReportColumnCount)
 {
     QJsonArray array;
     for (const ReportRow &row : rows)
-        array.append(QJsonArray::fromStringList(QStringList(row.begin(), row.end())));
+        array.append(QJsonArray::fromStringList(QStringList(row.begin(), row.begin() + columns)));
     return array;
 }
 
@@ -148,8 +148,9 @@ private slots:
         const QList<ReportRow> rows = {{u"ctl\x01char"_s + QChar(u'\0') + u"nul"_s, u"cr\rlf\n"_s,
                                         u"b.kpt"_s, longPath, u"_x0049_"_s, u"3"_s},
                                        {u" lead"_s, u"tab\there"_s, u"c.kdw"_s, QString(),
-                                        u"Bauteil ä 日本 😀 e\u0301 ＡＢ 한 _x00G1_ _x00"_s,
-                                        u"10"_s},
+                                        u"Bauteil ä 日本 😀 e\u0301 ＡＢ 한 _x00G1_ _x00"_s, u"10"_s,
+                                        // each character at an end of a range of wide ones
+                                        u"\u1100\u115F\uAC00\uD7A3\uFE30\uFE4F\uFFE0\uFFE6"_s},
                                        {QString(40000, u'x'), u"t"_s, u"a.kpt"_s, u"/P"_s,
                                         QString(32767, u'y'), QString(32764, u'z') + u"\x01"_s}};
         Session session(rows);
@@ -163,11 +164,18 @@ private slots:
         const QJsonObject book = ReadWorkbook(path);
         const ReportRow cut{QString(32767, u'x'), u"t"_s, u"a.kpt"_s, u"/P"_s, QString(32767, u'y'),
                             QString(32764, u'z')};
-        QCOMPARE(book[u"rows"].toArray(), Json({SpreadsheetHeaders(), rows[0], rows[1], cut}));
+        // A comment makes a seventh column.
+        QCOMPARE(book[u"rows"].toArray(), Json({SpreadsheetHeaders(), rows[0], rows[1], cut}, 7));
         // Text cells only, a filter over the rows.
         QCOMPARE((QStringList{book[u"sheet"].toString(), book[u"types"].toString(),
                               book[u"filter"].toString()}),
-                 (QStringList{u"Brevant Summary"_s, u"s"_s, u"A1:F4"_s}));
+                 (QStringList{u"Brevant Summary"_s, u"s"_s, u"A1:G4"_s}));
+        // The long path and the eight wide characters fit, with two characters to spare (the
+        // file stores about 0.71 more).
+        const QJsonArray widths = book[u"widths"].toArray();
+        QCOMPARE((QList<int>{qRound(widths.at(3).toDouble() - 0.71),
+                             qRound(widths.at(6).toDouble() - 0.71)}),
+                 (QList<int>{int(longPath.size()) + 2, 16 + 2}));
         QVERIFY(Session().saver.WriteSpreadsheetReport(path));
         QCOMPARE(ReadWorkbook(path)[u"rows"].toArray(), Json({SpreadsheetHeaders()}));
     }

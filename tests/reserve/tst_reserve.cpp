@@ -319,6 +319,45 @@ private slots:
         QCOMPARE(f.Column(0), QStringList{user});
     }
 
+    void checkOutWithCommentStoresItForThatRunOnly_data()
+    {
+        QTest::addColumn<QString>("answer"); // null: the box is cancelled
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("comment"); // the comment the row shows after the run
+        QTest::newRow("a comment") << u"until Friday"_s << QString() << u"until Friday"_s;
+        QTest::newRow("cancel") << QString() << QString() << QString();
+        QTest::newRow("a line break")
+            << u"a\nb"_s << u"The comment cannot be used: it holds a control or format character."_s
+            << QString();
+    }
+
+    void checkOutWithCommentStoresItForThatRunOnly()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        QFETCH(QString, comment);
+        ShellFixture f;
+        f.server->SetUserName(Anna);
+        QVERIFY(f.StartShared());
+        const QString part = f.Document(u"part.kpt"_s);
+        f.SearchDocs();
+        f.Select({0});
+        f.prompts.Input(answer);
+        if (!message.isEmpty())
+            f.prompts.Message();
+        f.Trigger("pupmnuReserveWithComment");
+        QVERIFY(f.prompts.Done());
+        QCOMPARE(f.Column(0), QStringList{comment.isEmpty() ? Available : Anna});
+        QCOMPARE(f.server->OpenDocument(part)->Reservation().Comment, comment);
+        QCOMPARE(f.Column(Column::Comment), QStringList{comment});
+        QCOMPARE(f.List().index(0, Column::FileName).data(Qt::ToolTipRole).toString(),
+                 comment.isEmpty() ? u"part.kpt"_s : u"part.kpt\nComment: "_s + comment);
+        // The next check-out carries none.
+        f.Trigger("pupmnuUnreserve");
+        f.Trigger("pupmnuReserve");
+        QCOMPARE(f.server->OpenDocument(part)->Reservation().Comment, QString());
+    }
+
     void aRunWaitsForAnotherProgramsRunAndCancelEndsItWaitingOrHalfWay()
     {
         // Another program's run has the run turn of the Scrivo home: the window waits, says
@@ -388,12 +427,15 @@ private slots:
         f.Trigger("mnuSaveAs");
         const QStringList before = f.Row(2);
         // Another process reserves a and releases b; c is deleted, d's record damaged.
-        QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, u"Carl"_s, paths[0]}).exitCode, 0);
+        QCOMPARE(RunScrivo({u"reserve"_s, u"--user"_s, u"Carl"_s, u"-m"_s, u"ECO 7"_s, paths[0]})
+                     .exitCode,
+                 0);
         QCOMPARE(RunScrivo({u"release"_s, u"--user"_s, Bob, paths[1]}).exitCode, 0);
         QVERIFY(QFile::remove(paths[2]));
         WriteDamagedScrivoReservation(paths[3]);
         f.Trigger("mnuRefresh");
         QCOMPARE(f.Column(0), (QStringList{u"Carl"_s, Available, before[0], DamagedRecord}));
+        QCOMPARE(f.Column(Column::Comment).first(), u"ECO 7"_s);
         QCOMPARE(f.Row(0).mid(5) + f.Row(1).mid(6), (QStringList{u"3"_s, u"[x]"_s, u"[ ]"_s}));
         QVERIFY(f.Row(2) == before && !f.window->ListSaved());
         QCOMPARE(f.Panel(3).replace(QRegularExpression(u"\\d\\d:\\d\\d:\\d\\d"_s), u"HH:mm:ss"_s),

@@ -242,7 +242,7 @@ private slots:
         const QDateTime time(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::OffsetFromUTC, 3600);
         WriteScrivoReservation(Doc(u"a.kpt"_s), f->server->UserName(), time, 2);
         WriteScrivoReservation(WriteScrivoDocument(At(u"sub/b.kam"_s), u"B\tx\\y"_s, 4), u"ben"_s,
-                               time, 4);
+                               time, 4, "\"ECO\\12 \"");
         Doc(u"sub/c.kdw"_s);
         WriteDamagedScrivoReservation(Doc(u"bad.kpt"_s));
         f->Search(root);
@@ -262,7 +262,8 @@ private slots:
         utc.insert(u"TZ"_s, u"UTC"_s);
         const QString a =
             At(u"a.kpt"_s) + u'\t' + f->server->UserName() + u"\t2026-05-06T06:08:09Z\t2\ta.kpt"_s;
-        const QString b = At(u"sub/b.kam"_s) + u"\tben\t2026-05-06T06:08:09Z\t4\tB\\tx\\\\y"_s;
+        const QString b =
+            At(u"sub/b.kam"_s) + u"\tben\t2026-05-06T06:08:09Z\t4\tB\\tx\\\\y\tECO\\\\12 "_s;
         const QString c = At(u"sub/c.kdw"_s) + u"\tavailable\t\t\tc.kdw"_s;
         const QString bad = At(u"bad.kpt"_s) + u"\tdamaged record\t\t\tbad.kpt"_s;
         for (const auto &[filter, lines] :
@@ -276,9 +277,11 @@ private slots:
         const QJsonArray json =
             QJsonDocument::fromJson(RunScrivo({u"list"_s, u"--json"_s, root}).out.toUtf8()).array();
         QCOMPARE(json.size(), 4);
-        QCOMPARE((QJsonArray{json[2][u"displayName"], json[2][u"version"], json[1][u"holder"],
-                             json[3][u"time"], json[3][u"version"]}),
-                 (QJsonArray{u"B\tx\\y"_s, 4, DamagedRecord, QJsonValue(), QJsonValue()}));
+        QCOMPARE((QJsonArray{json[2][u"displayName"], json[2][u"version"], json[2][u"comment"],
+                             json[1][u"holder"], json[3][u"time"], json[3][u"version"]}),
+                 (QJsonArray{u"B\tx\\y"_s, 4, u"ECO\\12 "_s, DamagedRecord, QJsonValue(),
+                             QJsonValue()}));
+        QVERIFY(!json[0].toObject().contains(u"comment"_s));
         // Usage errors; a folder that cannot be listed is named and fails the run.
         for (const QStringList &usage :
              {QStringList{u"list"_s}, {u"list"_s, u"--json"_s, u"--report"_s, u"x"_s, root}})

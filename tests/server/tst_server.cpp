@@ -10,6 +10,7 @@
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -449,6 +450,59 @@ private slots:
         const QString odd = env->writeFile(u"w/a\tb\nc.kpt"_s, "x");
         QCOMPARE(RunScrivo({u"status"_s, odd}).out,
                  env->path(u"w/a\\tb\\nc.kpt"_s) + u"\tavailable\n"_s);
+    }
+
+    void reservationCommentIsKeptAndShownOrRefused_data()
+    {
+        QTest::addColumn<QByteArray>("comment"); // the bytes given to scrivo reserve -m
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("told");  // what standard error says
+        QTest::addColumn<QString>("shown"); // the fields status gives after the path
+        const QString refused = u"scrivo: The comment \"%1\" cannot be used: %2.\n"_s;
+        const QString held = u"\tanna\t(time)\t1"_s;
+        QTest::newRow("words") << QByteArray("until Friday, \"B\" ä") << 0 << QString()
+                               << held + u"\tuntil Friday, \"B\" ä"_s;
+        QTest::newRow("blanks at its ends")
+            << QByteArray(" x ") << 0 << QString() << held + u"\t x "_s;
+        QTest::newRow("a tab") << QByteArray("a\tb") << 1
+                               << refused.arg(u"a<U+0009>b"_s,
+                                              u"it holds a control or format character"_s)
+                               << u"\tavailable"_s;
+        QTest::newRow("300 characters")
+            << QByteArray(300, 'c') << 1
+            << refused.arg(QString(80, u'c') + u"..."_s, u"it is longer than 256 characters"_s)
+            << u"\tavailable"_s;
+        QTest::newRow("not UTF-8")
+            << QByteArray("a\xff") << 1
+            << refused.arg(u"a<U+DCFF>"_s, u"it is not valid UTF-8 text"_s) << u"\tavailable"_s;
+    }
+
+    void reservationCommentIsKeptAndShownOrRefused()
+    {
+        QFETCH(QByteArray, comment);
+        QFETCH(int, exitCode);
+        QFETCH(QString, told);
+        QFETCH(QString, shown);
+        const QString document = WorkShared(u"anna"_s);
+        // Through a file and the shell, as bytes that need not be text.
+        const QString given = env->writeFile(u"comment"_s, comment);
+        QProcess reserve;
+        reserve.start(u"sh"_s,
+                      {u"-c"_s, u"exec \"$0\" reserve --user anna -m \"$(cat \"$1\")\" \"$2\""_s,
+                       ScrivoToolPath(), given, document});
+        const ToolResult reserved = FinishTool(reserve, 120000);
+        QCOMPARE(reserved.exitCode, exitCode);
+        QCOMPARE(reserved.err, told);
+        QString status = RunScrivo({u"status"_s, document}).out;
+        status.replace(QRegularExpression(u"\t[0-9T:+-]+Z?\t"_s), u"\t(time)\t"_s);
+        QCOMPARE(status, document + shown + u'\n');
+        // A comment that another program wrote as no safe text is left out, the reservation
+        // holds.
+        env->writeFile(
+            u"w/.Part.kpt.reservation"_s,
+            "[Reservation]\nBy=ben\nTime=2026-01-02T03:04:05Z\nVersion=1\nComment=a\x01\n");
+        const ReservationState written = server->OpenDocument(document)->Reservation();
+        QCOMPARE((QStringList{written.By, written.Comment}), (QStringList{u"ben"_s, QString()}));
     }
 
     void serverFilesThatCannotBeUsedAreTold()

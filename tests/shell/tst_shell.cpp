@@ -534,8 +534,9 @@ private slots:
             u"mnuSave mnuSaveAs mnuStopDocumentsSearch pupmnuDeleteItems"_s.split(u' ');
         const QStringList listed{u"mnuStopDocumentsSearch"_s, u"Combo1"_s};
         const QStringList busy = u"mnuNew mnuOpen mnuReserveForUser mnuReserveSelectedFiles "
-                                 "mnuUnreserveSelectedFiles mnuSave mnuSaveAs mnuDocumentsSearch "
-                                 "mnuDeleteItems pupmnuDeleteItems pupmnuReserve pupmnuUnreserve "
+                                 "mnuReserveWithComment mnuUnreserveSelectedFiles mnuSave "
+                                 "mnuSaveAs mnuDocumentsSearch mnuDeleteItems pupmnuDeleteItems "
+                                 "pupmnuReserve pupmnuReserveWithComment pupmnuUnreserve "
                                  "pupmnuRefresh mnuRefresh Combo1"_s.split(u' ');
         QTest::newRow("start-up") << QString() << QString() << empty;
         QTest::newRow("searched") << u"search"_s << QString() << listed;

@@ -33,6 +33,7 @@ public:
     ::ReleaseInfo &ReleaseInfo() override { return real->ReleaseInfo(); }
     QString UserName() override { return real->UserName(); }
     void SetUserName(const QString &name) override { real->SetUserName(name); }
+    void SetReservationComment(const QString &text) override { real->SetReservationComment(text); }
     RunTurnPtr TakeRunTurn(const std::function<bool()> &w) override { return real->TakeRunTurn(w); }
     int MultiUserMode() override { return Call(QStringLiteral("MultiUserMode")).MultiUserMode(); }
 

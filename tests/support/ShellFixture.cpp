@@ -50,7 +50,7 @@ QStringList ShellFixture::Column(int column) const
 QStringList ShellFixture::Row(int row) const
 {
     QStringList texts;
-    for (int column = 0; column < FileListModel::Columns; ++column)
+    for (int column = 0; column < Column::Comment; ++column)
         texts.append(List().data(List().index(row, column)).toString());
     const bool ticked = List().data(List().index(row, 0), Qt::CheckStateRole) == Qt::Checked;
     return texts << (ticked ? u"[x]"_s : u"[ ]"_s);

@@ -34,7 +34,8 @@ struct ShellFixture
     QAction *Action(const char *name) const { return window->findChild<QAction *>(name); }
     void Trigger(const char *name) const { Action(name)->trigger(); }
     FileListModel &List() const;
-    // The texts of a column top to bottom; a row's six texts and its box ("[x]", "[ ]").
+    // The texts of a column top to bottom; a row's six texts before the comment and its box
+    // ("[x]", "[ ]").
     QStringList Column(int column) const;
     QStringList Row(int row) const;
     // Selects exactly these rows (0-based).

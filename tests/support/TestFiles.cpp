@@ -58,12 +58,13 @@ QString ScrivoReservationPath(const QString &documentPath)
 }
 
 void WriteScrivoReservation(const QString &documentPath, const QString &by, const QDateTime &time,
-                            int version)
+                            int version, const QByteArray &comment)
 {
     WriteWhole(ScrivoReservationPath(documentPath),
                "[Reservation]\nBy=" + by.toUtf8() + "\nTime=" +
                    time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate).toUtf8() +
-                   "\nVersion=" + QByteArray::number(version) + "\n");
+                   "\nVersion=" + QByteArray::number(version) + "\n" +
+                   (comment.isEmpty() ? QByteArray() : "Comment=" + comment + '\n'));
 }
 
 void WriteDamagedScrivoReservation(const QString &documentPath)

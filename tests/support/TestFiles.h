@@ -50,7 +50,7 @@ QString WriteScrivoDocument(const QString &path, const QString &displayName, int
 // The hidden reservation record beside the document.
 QString ScrivoReservationPath(const QString &documentPath);
 void WriteScrivoReservation(const QString &documentPath, const QString &by, const QDateTime &time,
-                            int version);
+                            int version, const QByteArray &comment = {});
 // A record Scrivo cannot parse, so every reservation read of the document fails.
 void WriteDamagedScrivoReservation(const QString &documentPath);
 

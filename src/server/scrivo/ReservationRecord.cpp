@@ -39,6 +39,7 @@ const QString ReservationSection = QStringLiteral("Reservation");
 const QString ByKey = QStringLiteral("By");
 const QString TimeKey = QStringLiteral("Time");
 const QString VersionKey = QStringLiteral("Version");
+const QString CommentKey = QStringLiteral("Comment");
 
 bool MeansNoRecord(int error)
 {
@@ -106,13 +107,14 @@ struct RecordKeys
     QString by;
     QString time;
     QString version;
+    QString comment;
 };
 
 RecordKeys RecordKeysOf(const QByteArray &bytes)
 {
     RecordKeys keys;
     bool inReservation = false;
-    bool haveBy = false, haveTime = false, haveVersion = false;
+    bool haveBy = false, haveTime = false, haveVersion = false, haveComment = false;
     ScanIni(bytes, [&](const IniLine &line) {
         if (line.IsSection) {
             if (keys.seenSection && inReservation)
@@ -129,6 +131,7 @@ RecordKeys RecordKeysOf(const QByteArray &bytes)
             take(ByKey, haveBy, keys.by);
             take(TimeKey, haveTime, keys.time);
             take(VersionKey, haveVersion, keys.version);
+            take(CommentKey, haveComment, keys.comment);
         }
         return true;
     });
@@ -273,8 +276,10 @@ ReservationRecord::Parse(const QByteArray &bytes,
             Brevant::tr("its time \"%1\" is not a date and time with UTC offset").arg(keys.time);
     else if (!numbered)
         damage = Brevant::tr("its version \"%1\" is not a whole number").arg(keys.version);
+    // A comment that another program wrote unsafely is left out; the reservation holds.
+    const QString comment = CommentProblem(keys.comment).isEmpty() ? keys.comment : QString();
     if (damage.isEmpty())
-        return {RecordState::Held, {true, keys.by, time.toLocalTime(), number}, {}};
+        return {RecordState::Held, {true, keys.by, time.toLocalTime(), number, false, comment}, {}};
 
     // The start of a record written at its own name a moment ago, by a writer that has not
     // yet written the rest.
@@ -341,15 +346,17 @@ QByteArray ReservationRecord::PrivateName() const
            QByteArray::number(QRandomGenerator::global()->generate(), 36);
 }
 
-QByteArray ReservationRecord::RecordText(const QString &user, int documentVersion,
-                                         const QDateTime &time)
+QByteArray ReservationRecord::RecordText(const Reservation &reservation, const QDateTime &time)
 {
-    // The holder is quoted so that blanks at its ends survive the INI rules; the last line
-    // tells a reader that the record is whole.
+    // The holder and comment are quoted so that blanks at their ends survive the INI rules;
+    // readers that know no comment pass over its key. The last line tells a reader that the
+    // record is whole.
     QByteArray text = RecordHead;
-    text += "By=\"" + user.toUtf8() + "\"\n";
+    text += "By=\"" + reservation.user.toUtf8() + "\"\n";
     text += "Time=" + IsoDateText(time).toLatin1() + '\n';
-    text += "Version=" + QByteArray::number(documentVersion) + '\n';
+    text += "Version=" + QByteArray::number(reservation.version) + '\n';
+    if (!reservation.comment.isEmpty())
+        text += "Comment=\"" + reservation.comment.toUtf8() + "\"\n";
     text += CompletionLine();
     return text;
 }
@@ -518,14 +525,17 @@ void ReservationRecord::ThrowTaken(const ReservationState &held) const
                                                  : Brevant::tr("another user")));
 }
 
-void ReservationRecord::Create(const QString &user, int documentVersion, mode_t documentMode)
+void ReservationRecord::Create(const Reservation &reservation, mode_t documentMode)
 {
     const mode_t mode = RecordMode(documentMode);
     // The record holds whole seconds.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const QDateTime stamped = QDateTime::fromMSecsSinceEpoch(now - now % 1000);
-    const QByteArray text = RecordText(user, documentVersion, stamped);
-    const Look written{RecordState::Held, {true, user, stamped, documentVersion}, {}};
+    const QByteArray text = RecordText(reservation, stamped);
+    const Look written{
+        RecordState::Held,
+        {true, reservation.user, stamped, reservation.version, false, reservation.comment},
+        {}};
 
     const bool linking = PlacingOn(Device()) == Placing::Link;
     bool placed = linking && LinkIntoPlace(text, mode);

@@ -12,8 +12,8 @@
 #include <sys/types.h>
 
 // The reservation of one document, kept in the hidden file ".<file name>.reservation" beside
-// it (INI: "Reservation" / "By", "Time", "Version", and "Complete" as the last key; records
-// of earlier versions end without it).
+// it (INI: "Reservation" / "By", "Time", "Version", "Comment" where the holder gave one, and
+// "Complete" as the last key; records of earlier versions end without it).
 //
 // Writing. The whole record is written under a private name first and then put in place, so
 // it appears whole or not at all. Where the folder's file system makes hard links, link(2)
@@ -88,12 +88,20 @@ public:
     QString ReservedBy() { return LastState().By; }
     QDateTime ReservedTime() { return LastState().Time; }
     int ReservedVersion() { return LastState().Version; }
+    QString ReservedComment() { return LastState().Comment; }
 
-    // Creates the record for user at the document's version; throws AlreadyReserved naming
+    // Who reserves the document at which of its versions, and what they say of it.
+    struct Reservation
+    {
+        QString user;
+        int version = 0;
+        QString comment;
+    };
+    // Creates the record for the reservation; throws AlreadyReserved naming
     // the holder when a record is there. The record can be read by everyone who can read the
     // document (documentMode), whatever the umask, and written by the group where the
     // folder is the group's to write.
-    void Create(const QString &user, int version, mode_t documentMode);
+    void Create(const Reservation &reservation, mode_t documentMode);
     // Removes the record when user holds it or it is damaged (a link itself, never what it
     // points to); no record: nothing happens. A record being written is left alone.
     void Remove(const QString &user);
@@ -156,5 +164,5 @@ private:
     [[noreturn]] void ThrowTaken(const ReservationState &held) const;
     ServerError WriteFailure(int error) const;
     QByteArray PrivateName() const;
-    static QByteArray RecordText(const QString &user, int version, const QDateTime &time);
+    static QByteArray RecordText(const Reservation &reservation, const QDateTime &time);
 };

@@ -294,7 +294,7 @@ void ScrivoDocument::Reserve()
                                       "reservation; it was not reserved.")
                               .arg(path)
                               .arg(st.st_nlink));
-    record.Create(session->userName, version, st.st_mode);
+    record.Create({session->userName, version, session->comment}, st.st_mode);
 }
 
 void ScrivoDocument::ReleaseReservation()

@@ -24,6 +24,7 @@ public:
     QString ReservedBy() override { return record.ReservedBy(); }
     QDateTime ReservedTime() override { return record.ReservedTime(); }
     int ReservedVersion() override { return record.ReservedVersion(); }
+    QString ReservedComment() override { return record.ReservedComment(); }
     ReservationState Reservation() override { return record.State(); }
     QString DisplayName() override;
     QString FullFileName() override { return path; }
@@ -70,4 +71,5 @@ struct ScrivoSession
 {
     QString home;
     QString userName;
+    QString comment;
 };

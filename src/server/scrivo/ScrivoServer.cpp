@@ -144,6 +144,16 @@ void ScrivoServer::SetUserName(const QString &name)
     impl->session->userName = name;
 }
 
+void ScrivoServer::SetReservationComment(const QString &text)
+{
+    const QString problem = CommentProblem(text);
+    if (!problem.isEmpty())
+        throw ServerError(ServerErrors::InvalidArgument,
+                          Brevant::tr("The comment \"%1\" cannot be used: %2.")
+                              .arg(ShownUserName(text), problem));
+    impl->session->comment = text;
+}
+
 int ScrivoServer::MultiUserMode()
 {
     return impl->home.MultiUserMode();

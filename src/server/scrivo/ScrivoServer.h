@@ -29,6 +29,7 @@ public:
     ::ReleaseInfo &ReleaseInfo() override;
     QString UserName() override;
     void SetUserName(const QString &name) override;
+    void SetReservationComment(const QString &text) override;
     int MultiUserMode() override;
     RunTurnPtr TakeRunTurn(const std::function<bool()> &waiting) override;
     bool ConcurrentDocuments() const override { return true; }
