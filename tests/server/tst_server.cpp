@@ -244,11 +244,15 @@ private slots:
         // Outside a Shared project nothing changes.
         server->ProjectHandler().SetActiveProject(QString());
         QVERIFY_SERVER_ERROR(document->ReleaseReservation(), NotSharedProject);
+        QVERIFY_SERVER_ERROR(server->ReleaseReservationOf(path), NotSharedProject);
     }
 
     void damagedRecordsFailReadsAndAnyUserMayReleaseThem()
     {
         const QString path = WorkShared(u"ben"_s);
+        // An empty record just made by its writer is no damage: its holder is not known yet.
+        env->writeFile(u"w/.Part.kpt.reservation"_s, QByteArray());
+        QVERIFY(server->OpenDocument(path)->Reservation().HolderUnknown);
         for (const QByteArray &content :
              {QByteArray("garbage without sections"),
               QByteArray("[Reservation]\nTime=2026-01-02T03:04:05+01:00\nVersion=1\n"),
