@@ -7,6 +7,7 @@
 
 #include "model/DateText.h"
 #include "model/FileListModel.h"
+#include "shell/FileListView.h"
 #include "projects/WorkingProject.h"
 #include "reserve/ReservationRun.h"
 #include "reserve/RunJournal.h"
@@ -453,6 +454,21 @@ private slots:
         QCOMPARE(changed, (QList<bool>{true, true, false, true}));
         QVERIFY2(outOfDate(2).contains(u"does not exist"_s), qPrintable(outOfDate(2)));
         QVERIFY(f.List().index(2, 2).data(Qt::ToolTipRole).toString().endsWith(outOfDate(2)));
+        // As drawn: its text greyed, the others' dark.
+        auto *view = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
+        f.Select({});
+        f.window->show();
+        const QImage drawn = view->viewport()->grab().toImage();
+        QList<int> darkest;
+        for (int row = 0; row < 4; ++row) {
+            const QRect cell = view->visualRect(view->model()->index(row, Column::FileName));
+            int least = 255;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x)
+                    least = qMin(least, qGray(drawn.pixel(x, y)));
+            darkest.append(least / 100); // 0: text colour, 1: grey, 2: nothing drawn
+        }
+        QCOMPARE(darkest, (QList<int>{0, 0, 1, 0}));
         f.Document(u"c.kpt"_s, 3);
         // Nothing changed since: the saved list stays saved, and only the marks go (the view
         // is told).
