@@ -138,7 +138,9 @@ private slots:
         // Display name and version from the metadata block where one is found in the first
         // 64 KiB, else the base name and version 1.
         const QList<std::tuple<QString, QByteArray, QString>> cases{
-            {u"Bracket.kpt"_s, "[Document]\nDisplayName=Bracket l\nVersion=7\n", u"Bracket l 7"_s},
+            {u"Bracket.kpt"_s,
+             "[Document]\nDisplayName=Bracket l\nVersion=7\nDisplayName=B\nVersion=8\n",
+             u"Bracket l 7"_s}, // the first line of a key counts
             {u"Plain.v2.kpt"_s, "just some text\n", u"Plain.v2 1"_s},
             {u"Binary.kpt"_s, QByteArray("K") + '\0' + "[Document]\nDisplayName=H\nVersion=3\n",
              u"Binary 1"_s},
