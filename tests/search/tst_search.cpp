@@ -305,8 +305,6 @@ private slots:
                                   << u"at.kpt ben.kpt under.kpt"_s;
         QTest::newRow("and a holder")
             << days + QStringList{u"--holder"_s, u"anna"_s} << 1 << unread << u"at.kpt"_s;
-        QTest::newRow("a holder alone")
-            << QStringList{u"--holder=anna"_s} << 1 << unread << u"at.kpt future.kpt under.kpt"_s;
         for (const QString &wrong : {u"14"_s, u"2w"_s, u"-1d"_s, u" 14d"_s, u"12345678d"_s})
             QTest::addRow("--older-than %s", qPrintable(wrong))
                 << QStringList{u"--older-than"_s, wrong} << 2

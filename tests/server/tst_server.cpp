@@ -470,14 +470,6 @@ private slots:
                                << held + u"\tuntil Friday, \"B\" ä"_s;
         QTest::newRow("blanks at its ends")
             << QByteArray(" x ") << 0 << QString() << held + u"\t x "_s;
-        QTest::newRow("a tab") << QByteArray("a\tb") << 1
-                               << refused.arg(u"a<U+0009>b"_s,
-                                              u"it holds a control or format character"_s)
-                               << u"\tavailable"_s;
-        QTest::newRow("300 characters")
-            << QByteArray(300, 'c') << 1
-            << refused.arg(QString(80, u'c') + u"..."_s, u"it is longer than 256 characters"_s)
-            << u"\tavailable"_s;
         QTest::newRow("not UTF-8")
             << QByteArray("a\xff") << 1
             << refused.arg(u"a<U+DCFF>"_s, u"it is not valid UTF-8 text"_s) << u"\tavailable"_s;

@@ -65,9 +65,9 @@ private slots:
                      way == 0 ? PromptAnswer::No : PromptAnswer::Cancel);
             QVERIFY(fits);
             // Then lines of 60 characters.
-            QCOMPARE(shownText.section(u'\n', 0, 4),
-                     u"first\nsecond\nSaved to:\n/srv/"_s + QString(50, u'x') + u"/\n"_s +
-                         QString(60, u'y'));
+            QCOMPARE(shownText.section(u'\n', 0, 4), u"first\nsecond\nSaved to:\n/srv/"_s +
+                                                         QString(50, u'x') + u"/\n"_s +
+                                                         QString(60, u'y'));
             QCOMPARE(QString(shownText).remove(u'\n'), u"firstsecondSaved to:"_s + longPath);
         }
     }

@@ -46,10 +46,9 @@ public:
     QString OpenFileName(FileDialogRequest &asked) override { return Pick(Kind::OpenFile, asked); }
     QString SaveFileName(FileDialogRequest &asked) override { return Pick(Kind::SaveFile, asked); }
     QString BrowseForFolder(const QString &title) override;
-    void SetMousePointer(MousePointer to) override { pointers.append(pointer = to); }
+    void SetMousePointer(MousePointer to) override { pointer = to; }
 
     QList<Record> records;
-    QList<MousePointer> pointers;
     MousePointer pointer = MousePointer::Default;
 
 private:
