@@ -301,7 +301,7 @@ private slots:
         ShellFixture f;
         f.server->SetUserName(Anna);
         QVERIFY(f.StartShared());
-        const QString part = f.Document(u"part.kpt"_s);
+        f.Document(u"part.kpt"_s);
         f.SearchDocs();
         f.prompts.Input(u"Zed"_s);
         f.Trigger("mnuReserveForUser");
