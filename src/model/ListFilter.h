@@ -16,6 +16,8 @@ class ListFilter : public QSortFilterProxyModel
 
 public:
     enum class Show { All, Mine, CheckedOut, Free, HeldLonger };
+    // The days "Held longer" starts with: two weeks.
+    static constexpr int DefaultHeldDays = 14;
 
     explicit ListFilter(FileListModel &list, QObject *parent = nullptr);
 
@@ -44,7 +46,7 @@ private:
     QString text;
     Show show = Show::All;
     QString user;
-    int heldDays = 14;
+    int heldDays = DefaultHeldDays;
     QDateTime heldSince;
 };
 

@@ -30,9 +30,9 @@ int SpreadsheetColumnCount(const QList<ReportRow> &rows);
 std::array<double, Column::Count> SpreadsheetColumnWidths(const QList<ReportRow> &rows);
 
 // The workbook: one sheet "Brevant Summary", the header row, one row per report row (its
-// sheet columns), all
-// cells text, the automatic filter on the header row, fitted column widths. *cutCells
-// counts the cells that were cut to the cell limit. Throws FileError naming path.
+// sheet columns), all cells text, the automatic filter on the header row, fitted column
+// widths. *cutCells counts the cells that were cut to the cell limit. Throws FileError
+// naming path.
 QByteArray SpreadsheetReportContent(const QString &path, const QList<ReportRow> &rows,
                                     int *cutCells);
 

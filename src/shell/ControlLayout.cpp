@@ -1,5 +1,6 @@
 #include "shell/ControlLayout.h"
 
+#include <QWidget>
 #include <cmath>
 #include <cstdlib>
 
@@ -30,4 +31,23 @@ ControlLayout ArrangeControlsLayout(int innerWidth, int innerHeight, int statusB
     layout.PBoxRight = QRect(0, 450, innerWidth, std::abs(frameHeight - 454));
     layout.ListViewFiles = QRect(0, 0, layout.PBoxRight.width(), layout.PBoxRight.height());
     return layout;
+}
+
+namespace {
+
+// A quarter of a length, rounded to a whole number with halves to the even neighbour.
+int QuarterRoundedToEven(int length)
+{
+    const int whole = length / 4;
+    const int rest = length % 4;
+    return rest > 2 || (rest == 2 && whole % 2 != 0) ? whole + 1 : whole;
+}
+
+} // namespace
+
+QPoint InputBoxPosition(const QWidget &window)
+{
+    const QRect outline = window.frameGeometry();
+    return {outline.left() + QuarterRoundedToEven(outline.width()),
+            outline.top() + QuarterRoundedToEven(outline.height())};
 }

@@ -1,12 +1,19 @@
 #pragma once
 
+#include <QPoint>
 #include <QRect>
+
+class QWidget;
 
 // Window geometry is designed in twips; the screen has 15 twips to a pixel.
 constexpr int TwipsPerPixel = 15;
 
 int TwipsToPixels(double twips);
 int PixelsToTwips(int pixels);
+
+// Where the window's input boxes open: a quarter of its outer width and height in from its
+// top-left corner, halves rounded to even.
+QPoint InputBoxPosition(const QWidget &window);
 
 // Where the main window's controls go, in twips. Frame1 and Combo1 are relative to the
 // client area, PBoxRight to Frame1, ListViewFiles to PBoxRight.

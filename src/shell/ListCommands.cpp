@@ -5,6 +5,7 @@
 #include "model/Prompts.h"
 #include "reports/TabSeparated.h"
 #include "reserve/ReservationRun.h"
+#include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
 #include "shell/StatusPanels.h"
 #include "shell/WindowSettings.h"
@@ -71,11 +72,9 @@ bool ListCommands::ChooseShow(ListFilter::Show choice)
 {
     ListFilter &filter = *view.Filter();
     if (choice == ListFilter::Show::HeldLonger) {
-        const QRect outline = view.window()->frameGeometry();
         const QString answer = prompts.InputBox(
             Brevant::tr("Show the documents checked out for at least this many days:"),
-            BrevantTitle, QString::number(RecallHeldDays()),
-            outline.topLeft() + QPoint(outline.width() / 4, outline.height() / 4));
+            BrevantTitle, QString::number(RecallHeldDays()), InputBoxPosition(*view.window()));
         if (answer.isEmpty())
             return false;
         bool number = false;

@@ -7,6 +7,7 @@
 #include "server/FileProcessing.h"
 #include "server/ProgramState.h"
 #include "shell/CommandGuard.h"
+#include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
 #include "shell/ListSession.h"
 #include "shell/MainThreadPrompts.h"
@@ -35,14 +36,6 @@ constexpr int ProgressIntervalMs = 100;
 QString ReservedUserNameRefusal()
 {
     return Brevant::tr("The user name 'available' is a internal name and can not be used.");
-}
-
-// A quarter of a length, rounded to a whole number with halves to the even neighbour.
-int QuarterRoundedToEven(int length)
-{
-    const int whole = length / 4;
-    const int rest = length % 4;
-    return rest > 2 || (rest == 2 && whole % 2 != 0) ? whole + 1 : whole;
 }
 
 // The rows a run works over. The work gets copies of their records: the window shows the
@@ -123,20 +116,13 @@ QString ReservationCommands::AskCheckOutComment()
 {
     const QString answer = prompts.InputBox(
         Brevant::tr("Comment for the check-out (for example why, and until when):"), BrevantTitle,
-        QString(), InputBoxPosition());
+        QString(), InputBoxPosition(frame));
     const QString problem = CommentProblem(answer);
     if (problem.isEmpty())
         return answer;
     prompts.MessageBox(Brevant::tr("The comment cannot be used: %1.").arg(problem),
                        PromptButtons::OK, PromptIcon::Exclamation, BrevantTitle);
     return QString();
-}
-
-QPoint ReservationCommands::InputBoxPosition() const
-{
-    const QRect outline = frame.frameGeometry();
-    return {outline.left() + QuarterRoundedToEven(outline.width()),
-            outline.top() + QuarterRoundedToEven(outline.height())};
 }
 
 void ReservationCommands::CheckIn()
@@ -276,7 +262,7 @@ void ReservationCommands::AskCheckOutUser()
     IgnoringErrors([&] { current = state.DocumentServer->UserName(); });
 
     const QString answer =
-        prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, InputBoxPosition());
+        prompts.InputBox(CheckOutUserPrompt(), BrevantTitle, current, InputBoxPosition(frame));
 
     // A refused name is told and changes nothing; Cancel or no name goes back to the
     // start-up user. Blanks at either end would make a name that looks like another one

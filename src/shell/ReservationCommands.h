@@ -39,8 +39,6 @@ private:
     void AskCheckOutUser();
     // The comment for a check-out run; "" when none was given or it was refused (and told).
     QString AskCheckOutComment();
-    // Where an input box goes: a quarter into the window.
-    QPoint InputBoxPosition() const;
 
     // Work over the records of some rows, made on a thread of its own so that the window
     // goes on (it repaints, and the commands that would change the list stay held).

@@ -1,5 +1,6 @@
 #include "shell/WindowSettings.h"
 
+#include "model/ListFilter.h"
 #include "shell/FileListView.h"
 #include "system/UserFolders.h"
 
@@ -48,7 +49,7 @@ int RecallHeldDays()
     const QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
     bool number = false;
     const int days = settings.value(HeldDaysKey).toInt(&number);
-    return number && days >= 1 && days <= MostHeldDays ? days : 14;
+    return number && days >= 1 && days <= MostHeldDays ? days : ListFilter::DefaultHeldDays;
 }
 
 void RememberHeldDays(int days)

@@ -7,8 +7,8 @@ class QMainWindow;
 
 // The user's layout of the window, kept between sessions in the user's configuration folder
 // ($XDG_CONFIG_HOME/korvex-brevant/window.conf, default ~/.config): the window's place and
-// size, the column widths, whether grid lines are drawn and the days of "Held longer than". Nothing
-// of it is shared with other users or kept in the server's files.
+// size, the column widths, whether grid lines are drawn and the days of "Held longer than".
+// Nothing of it is shared with other users or kept in the server's files.
 QString WindowSettingsPath();
 
 // Puts the remembered layout on the window and list; a missing or unreadable file leaves
@@ -19,6 +19,7 @@ void RememberWindowLayout(const QMainWindow &window, const FileListView &list);
 // A hundred years: more days than any reservation has been held.
 constexpr int MostHeldDays = 36500;
 
-// The number of days last given for "Held longer than" (14 when none is remembered).
+// The number of days last given for "Held longer than" (ListFilter::DefaultHeldDays when none
+// is remembered).
 int RecallHeldDays();
 void RememberHeldDays(int days);
