@@ -26,6 +26,8 @@ QString ColumnText(const clsFile &record, int column)
         return record.CheckedOutVersion();
     case Column::Comment:
         return record.CheckedOutComment();
+    case Column::Uses:
+        return record.Uses();
     default:
         return QString();
     }
@@ -54,7 +56,8 @@ QString FileListModel::Caption(int column)
         QT_TRANSLATE_NOOP("Brevant", "File Path"),
         QT_TRANSLATE_NOOP("Brevant", "Browser Name"),
         QT_TRANSLATE_NOOP("Brevant", "Checked Out Version"),
-        QT_TRANSLATE_NOOP("Brevant", "Comment")};
+        QT_TRANSLATE_NOOP("Brevant", "Comment"),
+        QT_TRANSLATE_NOOP("Brevant", "Uses")};
     return Brevant::tr(captions[column]);
 }
 

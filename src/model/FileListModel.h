@@ -17,6 +17,7 @@ enum : int {
     BrowserName,
     CheckedOutVersion,
     Comment, // not in the text report
+    Uses,    // where-used lists only; not in the text report
     Count
 };
 } // namespace Column

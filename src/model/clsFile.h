@@ -28,6 +28,9 @@ public:
     // What the holder said of the reservation, "" for none.
     void SetCheckedOutComment(const QString &comment) { checkedOutComment = comment; }
     QString CheckedOutComment() const { return checkedOutComment; }
+    // In a where-used list, the documents asked about that this one uses; "" elsewhere.
+    void SetUses(const QString &names) { uses = names; }
+    QString Uses() const { return uses; }
 
 private:
     QString checkedOutBy;
@@ -38,6 +41,7 @@ private:
     QString filePath;
     QDateTime checkedOutSince;
     QString checkedOutComment;
+    QString uses;
 };
 
 using clsFilePtr = std::shared_ptr<clsFile>;

@@ -9,8 +9,8 @@
 // The texts of one list row, in the list's column order (Column).
 using ReportRow = std::array<QString, Column::Count>;
 
-// The fields of the text report and of copied rows: the six before the comment, which their
-// readers know.
+// The fields of the text report and of copied rows: the six before the comment and the uses,
+// which their readers know.
 inline constexpr int ReportColumnCount = Column::Comment;
 
 // The report row of one record.

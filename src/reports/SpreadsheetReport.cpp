@@ -168,7 +168,7 @@ const ReportRow &SpreadsheetHeaders()
         QStringLiteral("Checked Out By"), QStringLiteral("Checked Out Time"),
         QStringLiteral("File Name"),      QStringLiteral("File Path"),
         QStringLiteral("Browser Name"),   QStringLiteral("Checked Out Version"),
-        QStringLiteral("Comment")};
+        QStringLiteral("Comment"),        QStringLiteral("Uses")};
     return headers;
 }
 
@@ -195,10 +195,13 @@ QString EscapeSpreadsheetText(const QString &text)
 
 int SpreadsheetColumnCount(const QList<ReportRow> &rows)
 {
-    const bool comments = std::any_of(rows.cbegin(), rows.cend(), [](const ReportRow &row) {
-        return !row[Column::Comment].isEmpty();
-    });
-    return comments ? Column::Count : ReportColumnCount;
+    const auto any = [&rows](int column) {
+        return std::any_of(rows.cbegin(), rows.cend(),
+                           [column](const ReportRow &row) { return !row[column].isEmpty(); });
+    };
+    if (any(Column::Uses))
+        return Column::Count;
+    return any(Column::Comment) ? Column::Comment + 1 : ReportColumnCount;
 }
 
 std::array<double, Column::Count> SpreadsheetColumnWidths(const QList<ReportRow> &rows)

@@ -22,7 +22,8 @@ inline constexpr int SpreadsheetCellLimit = 32767;
 // limit (never inside an escape or a character); *cut tells whether it was cut.
 QString SpreadsheetCellText(const QString &text, bool *cut);
 
-// The sheet's columns: the text report's six, and the comment where any row has one.
+// The sheet's columns: the text report's six, the comment where any row has one, and both
+// the comment and the uses where any row of a where-used list has uses.
 int SpreadsheetColumnCount(const QList<ReportRow> &rows);
 
 // Column widths (in the spreadsheet's character units) fitted to the longest text of each

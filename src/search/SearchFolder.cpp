@@ -199,6 +199,8 @@ private:
                 // A document that was not obtained is not read.
                 if (document) {
                     job.reading = ReadDocument(*document);
+                    if (context.ReadReferences)
+                        job.reading.References = document->DirectReferences();
                     job.read = true;
                 }
             } catch (...) {

@@ -36,6 +36,9 @@ struct SearchContext
     // How many documents the walk reads at once, on as many threads; 1: one at a time, on the
     // walk's own thread. More than 1 only where the server allows ConcurrentDocuments.
     int Width = 1;
+    // Whether each document's own references are read with it (DocumentReading::References),
+    // from the same opening.
+    bool ReadReferences = false;
     // Documents that could not be opened or read during this search, and folders that could
     // not be listed; each is named in the error log.
     int FailedDocuments = 0;

@@ -12,6 +12,15 @@ ServerDocumentPtr DocumentServer::Opened(const QString &fullPath)
     return document;
 }
 
+QStringList ServerDocument::DirectReferences()
+{
+    QStringList paths;
+    for (const ServerDocumentPtr &document : ReferencedDocuments())
+        if (document)
+            paths.append(document->FullFileName());
+    return paths;
+}
+
 void DocumentServer::SetReservationComment(const QString &text)
 {
     if (!text.isEmpty())

@@ -38,6 +38,8 @@ struct DocumentReading
     QString DisplayName;
     QString FullFileName;
     QString Damage;
+    // The full names the document references itself, when the walk was asked for them.
+    QStringList References = {};
 };
 DocumentReading ReadDocument(ServerDocument &doc);
 

@@ -90,6 +90,11 @@ void FileListView::ShowFiles(const clsFiles &files)
 {
     list->ShowFiles(files);
     header()->setSortIndicatorShown(false);
+    // What a row uses is said only in a where-used list.
+    bool uses = false;
+    for (int i = 1; i <= files.Count() && !uses; ++i)
+        uses = !files.Item(i)->Uses().isEmpty();
+    setColumnHidden(Column::Uses, !uses);
 }
 
 void FileListView::SortByColumn(int column)

@@ -28,7 +28,8 @@ public:
     // The rows the filter shows, in display order.
     QList<int> RowsShown() const;
 
-    // Shows every record of files (none for null) in record order, unsorted.
+    // Shows every record of files (none for null) in record order, unsorted; the Uses column
+    // only where a record uses something (a where-used list).
     void ShowFiles(const clsFiles &files);
     // Sorts by a column; the same column again reverses the order.
     void SortByColumn(int column);

@@ -2,7 +2,9 @@
 #include "system/Translation.h"
 
 #include "model/FileListModel.h"
+#include "projects/FileFunctions.h"
 #include "search/SearchFolder.h"
+#include "search/WhereUsed.h"
 #include "server/FileProcessing.h"
 #include "server/ProgramState.h"
 #include "server/RequestWidth.h"
@@ -71,6 +73,84 @@ void SearchCommand::Search()
     });
 }
 
+void SearchCommand::WhereUsed()
+{
+    guard.Run(CommandGuard::Activity::Running, [this] {
+        QStringList targets;
+        for (const int row : view.SelectedRows()) {
+            const clsFile &record = *view.Model()->Record(row);
+            targets.append(JoinPath(record.FilePath(), record.FileName()));
+        }
+        const QString folder = WhereUsedFolder();
+        const QString refusal =
+            targets.isEmpty()
+                ? Brevant::tr("Select the documents whose uses you want to see.")
+                : Brevant::tr("There is no folder to look in: search a folder first, or give "
+                              "the active project a workspace.");
+        if (targets.isEmpty() || folder.isEmpty()) {
+            prompts.MessageBox(refusal, PromptButtons::OK, PromptIcon::Information, BrevantTitle);
+            return;
+        }
+        if (session.AskToSaveList())
+            return;
+        state.StopSearch = false;
+        status.SetPanelText(Brevant::tr("Where used in: ") + folder);
+        list.SetReportPath(QString());
+        status.FixProgressWidth();
+        {
+            const CommandGuard::Hold searching(guard, CommandGuard::Activity::Searching);
+            CollectUsers(folder, targets);
+        }
+        SearchPath = folder;
+        if (list.Stage() == ListStage::Empty)
+            list.SetStage(ListStage::Listed);
+    });
+}
+
+QString SearchCommand::WhereUsedFolder() const
+{
+    if (list.Stage() == ListStage::Listed && !TrimBlanks(SearchPath).isEmpty())
+        return TrimBlanks(SearchPath);
+    return state.DocumentServer->ProjectHandler().WorkspacePath();
+}
+
+void SearchCommand::CollectUsers(const QString &folder, const QStringList &targets)
+{
+    view.Model()->Clear();
+    status.SetNote(QString());
+    clsFiles read;
+    SearchContext context(*state.DocumentServer, read, ListBoxDirs, state.StopSearch);
+    PrepareWalk(context, folder);
+    const QList<UsingDocument> users =
+        FindWhereUsed(context, folder, targets, [this](const QString &below) {
+            status.SetPanelText(Brevant::tr("Where used in: ") + below);
+        });
+    clsFiles found;
+    for (const UsingDocument &user : users)
+        found.Add(user.Record);
+    ShowSearchFailures(context.FailedDocuments, context.FailedFolders, context.Log);
+    if (users.isEmpty() && context.FailedDocuments == 0 && context.FailedFolders == 0 &&
+        !state.StopSearch)
+        status.SetNote(
+            Brevant::tr("No document below %1 uses the selected documents.").arg(folder));
+    view.ShowFiles(found);
+    view.setFocus(Qt::OtherFocusReason);
+    status.Update();
+}
+
+void SearchCommand::PrepareWalk(SearchContext &context, const QString &folder)
+{
+    auto sinceEvents = std::make_shared<QElapsedTimer>();
+    sinceEvents->start();
+    context.ProcessEvents = [sinceEvents] {
+        if (sinceEvents->elapsed() < EventIntervalMs)
+            return;
+        QCoreApplication::processEvents();
+        sinceEvents->restart();
+    };
+    context.Width = RequestWidthFor(*state.DocumentServer, folder);
+}
+
 void SearchCommand::Stop()
 {
     state.StopSearch = true;
@@ -92,15 +172,7 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
     clsFiles found;
     if (!openMode) {
         SearchContext context(*state.DocumentServer, found, ListBoxDirs, state.StopSearch);
-        QElapsedTimer sinceEvents;
-        sinceEvents.start();
-        context.ProcessEvents = [&sinceEvents] {
-            if (sinceEvents.elapsed() < EventIntervalMs)
-                return;
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        };
-        context.Width = RequestWidthFor(*state.DocumentServer, TrimBlanks(SearchPath));
+        PrepareWalk(context, TrimBlanks(SearchPath));
         WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
             status.SetPanelText(SearchingText() + folder);
         });

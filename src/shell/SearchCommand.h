@@ -8,9 +8,10 @@
 
 class ErrorLog;
 class SessionCommands;
+struct SearchContext;
 
-// Find Korvex Documents and Stop Documents Search, and the filling of the list from a
-// search or an Open (CollectDocuments).
+// Find Korvex Documents, Where Used... and Stop Documents Search, and the filling of the list
+// from a search or an Open (CollectDocuments).
 class SearchCommand : public WindowCommand
 {
     Q_OBJECT
@@ -25,9 +26,18 @@ public:
 
 public slots:
     void Search();
+    // Lists the documents whose references reach the selected ones, below the folder of the
+    // last search (else the active project's workspace), in place of the list.
+    void WhereUsed();
     void Stop();
 
 private:
+    // The folder a where-used looks in: the searched one while the list is a search's, else
+    // the workspace; "" when there is none.
+    QString WhereUsedFolder() const;
+    void CollectUsers(const QString &folder, const QStringList &targets);
+    // Prepares a walk of the folder tree as a search makes it.
+    void PrepareWalk(SearchContext &context, const QString &folder);
     void ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log);
 
     SessionCommands &session;

@@ -144,7 +144,7 @@ void frmMain::CreateControls()
     ListViewFiles->setObjectName(QStringLiteral("ListViewFiles"));
     listModel = ListViewFiles->Model();
     // The designed widths, widened where a header would be cut.
-    const int columnTwips[Column::Count] = {1800, 3000, 2400, 2400, 2400, 1200, 2400};
+    const int columnTwips[Column::Count] = {1800, 3000, 2400, 2400, 2400, 1200, 2400, 2400};
     int columnsWidth = 0;
     for (int column = 0; column < Column::Count; ++column) {
         const int width = qMax(TwipsToPixels(columnTwips[column]),
@@ -216,6 +216,7 @@ void frmMain::CreateEditMenu()
     mnuDocumentsSearch =
         AddMenuItem(mnuEdit, "mnuDocumentsSearch", Brevant::tr("&Find Korvex Documents..."));
     mnuDocumentsSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuWhereUsed = AddMenuItem(mnuEdit, "mnuWhereUsed", Brevant::tr("&Where Used..."));
     AddSeparator(mnuEdit, "mnuSpacer4");
     mnuCopy = AddMenuItem(mnuEdit, "mnuCopy", Brevant::tr("&Copy"));
     mnuCopy->setShortcut(QKeySequence::Copy);
@@ -256,6 +257,7 @@ void frmMain::CreatePopupMenu()
                                            Brevant::tr("Check Out with Co&mment..."));
     pupmnuUnreserve = AddMenuItem(pupmnuListView, "pupmnuUnreserve", Brevant::tr("Check &In"));
     AddSeparator(pupmnuListView, "pupmnuSpacer2");
+    pupmnuWhereUsed = AddMenuItem(pupmnuListView, "pupmnuWhereUsed", Brevant::tr("&Where Used..."));
     pupmnuRefresh = AddMenuItem(pupmnuListView, "pupmnuRefresh", Brevant::tr("&Refresh"));
     AddSeparator(pupmnuListView, "pupmnuSpacer3");
     pupmnuCopyPaths = AddMenuItem(pupmnuListView, "pupmnuCopyPaths", Brevant::tr("Copy &Paths"));
@@ -333,6 +335,8 @@ void frmMain::ConnectCommands()
     on(mnuSelectAll, this, &frmMain::SelectAll);
     on(mnuDeleteItems, this, &frmMain::DeleteItems);
     on(mnuStopDocumentsSearch, search.get(), &SearchCommand::Stop);
+    on(mnuWhereUsed, search.get(), &SearchCommand::WhereUsed);
+    on(pupmnuWhereUsed, search.get(), &SearchCommand::WhereUsed);
     on(mnuRefresh, reservation.get(), &ReservationCommands::Refresh);
     on(mnuGridlinesOn, this, [this] { SetGridLines(true); });
     on(mnuGridlinesOff, this, [this] { SetGridLines(false); });

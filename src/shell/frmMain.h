@@ -149,6 +149,7 @@ private:
     QAction *mnuSelectAll = nullptr;
     QAction *mnuDeleteItems = nullptr;
     QAction *mnuStopDocumentsSearch = nullptr;
+    QAction *mnuWhereUsed = nullptr;
     QMenu *mnuView = nullptr;
     QAction *mnuRefresh = nullptr;
     QAction *mnuAutoRefresh = nullptr;
@@ -163,6 +164,7 @@ private:
     QAction *pupmnuSelectAll = nullptr;
     QAction *pupmnuReserve = nullptr;
     QAction *pupmnuReserveWithComment = nullptr;
+    QAction *pupmnuWhereUsed = nullptr;
     QAction *pupmnuUnreserve = nullptr;
     QAction *pupmnuRefresh = nullptr;
     QAction *pupmnuCopyPaths = nullptr;

@@ -4,6 +4,7 @@
 #include "tool/CommandLine.h"
 #include "tool/ListCommand.h"
 #include "tool/ToolOutput.h"
+#include "tool/WhereUsedCommand.h"
 
 #include "model/DateText.h"
 #include "model/clsFile.h"
@@ -65,6 +66,12 @@ const char UsageText[] = QT_TRANSLATE_NOOP(
     "                                spreadsheet for FILE ending in .xlsx or .xls, else text\n"
     "                                Documents that cannot be read and folders that cannot be\n"
     "                                listed go to the error log and make the exit status 1.\n"
+    "  where-used [OPTIONS] DOC...   every document below a folder whose references reach\n"
+    "                                one of the DOCs, at any level, each once, printed as\n"
+    "                                list prints it, then the comment (always a field, maybe\n"
+    "                                empty) and one field for each DOC it uses\n"
+    "      --in DIR                  the folder (default: the active project's workspace)\n"
+    "      --json, --report FILE     as for list; JSON objects have a \"uses\" array\n"
     "  sample DIR                    write a small Shared sample project into DIR (missing or\n"
     "                                empty), register it, make it active and reserve some of\n"
     "                                its documents for \"anna\" and \"ben\"\n"
@@ -157,6 +164,7 @@ std::optional<int> ParseCommand(const QString &command, const QStringList &words
         {"release", 1, -1, {user}},
         {"sample", 1, 1, {}},
         {"list", 1, -1, ListOptions()},
+        {"where-used", 1, -1, WhereUsedOptions()},
     };
     const auto shape = std::find_if(shapes.cbegin(), shapes.cend(), [&](const Shape &candidate) {
         return command == QLatin1String(candidate.name);
@@ -188,6 +196,8 @@ int RunCommand(const QString &command, const ParsedCommand &parsed)
         return ForEachDocument(rest, [&](const QString &path) { Print(StatusLine(server, path)); });
     if (command == QLatin1String("list"))
         return ListCommand(server, parsed);
+    if (command == QLatin1String("where-used"))
+        return WhereUsedCommand(server, parsed);
     if (command == QLatin1String("reserve") || command == QLatin1String("release"))
         return ChangeReservations(server, parsed, command == QLatin1String("reserve"));
     if (command == QLatin1String("register"))

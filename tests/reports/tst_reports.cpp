@@ -177,6 +177,11 @@ private slots:
                  (QList<int>{int(longPath.size()) + 2, 16 + 2}));
         QVERIFY(Session().saver.WriteSpreadsheetReport(path));
         QCOMPARE(ReadWorkbook(path)[u"rows"].toArray(), Json({SpreadsheetHeaders()}));
+        // What the rows of a where-used list use comes after the comment, empty or not.
+        ReportRow used = RowA;
+        used[Column::Uses] = u"p.kpt, q.kpt"_s;
+        QVERIFY(Session({used}).saver.WriteSpreadsheetReport(path));
+        QCOMPARE(ReadWorkbook(path)[u"rows"].toArray(), Json({SpreadsheetHeaders(), used}, 8));
     }
 
     void replacedReportKeepsPermissionsLinksAndTheBytesOfNames()

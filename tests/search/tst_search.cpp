@@ -8,6 +8,8 @@
 #include "model/FileListModel.h"
 #include "projects/FileFunctions.h"
 #include "search/SearchFolder.h"
+#include "search/WhereUsed.h"
+#include "shell/FileListView.h"
 #include "system/PathAt.h"
 
 #include <QJsonArray>
@@ -331,6 +333,171 @@ private slots:
         for (const QString &line : result.out.split(u'\n', Qt::SkipEmptyParts))
             names.append(line.section(u'\t', 0, 0).section(u'/', -1));
         QCOMPARE(names.join(u' '), listed);
+    }
+
+    void whereUsedFollowsTheReferenceGraph_data()
+    {
+        // The graph: documents below root as "path>reference,reference" (relative to the
+        // document's folder or absolute, {root} standing for root); "#path" a binary document
+        // whose bytes only look like references, "/path" a folder named like a document. The
+        // walk is of w; lib lies outside it.
+        QTest::addColumn<QString>("graph");
+        QTest::addColumn<QString>("targets");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("used"); // "path=what the Uses column shows", by path
+        QTest::addColumn<int>("failed");
+        const QString diamond = u"w/top.kam>l.kam,r.kam w/l.kam>p.kpt w/r.kam>s/../p.kpt w/p.kpt"_s;
+        const QString diamondUsed = u"w/l.kam=p.kpt w/r.kam=p.kpt w/top.kam=p.kpt"_s;
+        QTest::newRow("diamond") << diamond << u"w/p.kpt"_s << 1 << diamondUsed << 0;
+        QTest::newRow("diamond, 16 in flight") << diamond << u"w/p.kpt"_s << 16 << diamondUsed << 0;
+        QTest::newRow("cycle, a target not for itself")
+            << u"w/a.kam>b.kam w/b.kam>a.kam,p.kpt w/p.kpt"_s << u"w/a.kam w/p.kpt"_s << 1
+            << u"w/a.kam=p.kpt w/b.kam=a.kam, p.kpt"_s << 0;
+        QTest::newRow("missing reference") << u"w/a.kam>gone.kpt,p.kpt w/b.kam>gone.kpt w/p.kpt"_s
+                                           << u"w/p.kpt"_s << 1 << u"w/a.kam=p.kpt"_s << 0;
+        QTest::newRow("through a document outside")
+            << u"w/a.kam>../lib/x.kam lib/x.kam>../w/p.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
+            << u"w/a.kam=p.kpt"_s << 0;
+        QTest::newRow("target outside") << u"w/a.kam>../lib/y.kpt lib/y.kpt w/b.kam"_s
+                                        << u"lib/y.kpt"_s << 1 << u"w/a.kam=y.kpt"_s << 0;
+        QTest::newRow("binary documents")
+            << u"#w/bin.kam w/a.kam>bin.kam w/p.kpt"_s << u"w/bin.kam w/p.kpt"_s << 1
+            << u"w/a.kam=bin.kam"_s << 0;
+        QTest::newRow("unreadable reference")
+            << u"w/a.kam>../lib/dir.kpt,p.kpt /lib/dir.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
+            << u"w/a.kam=p.kpt"_s << 1;
+        QTest::newRow("backslashes, absolute")
+            << u"w/a.kam>s\\p.kpt w/b.kdw>{root}/w/s/p.kpt w/s/p.kpt"_s << u"w/s/p.kpt"_s << 1
+            << u"w/a.kam=p.kpt w/b.kdw=p.kpt"_s << 0;
+        QTest::newRow("used by none")
+            << u"w/a.kam w/p.kpt>a.kam"_s << u"w/p.kpt"_s << 1 << QString() << 0;
+    }
+
+    void whereUsedFollowsTheReferenceGraph()
+    {
+        QFETCH(QString, graph);
+        QFETCH(QString, targets);
+        QFETCH(int, width);
+        QFETCH(QString, used);
+        QFETCH(int, failed);
+        for (QString item : graph.split(u' ')) {
+            item.replace(u"{root}"_s, root);
+            const QString path = item.section(u'>', 0, 0);
+            if (path.startsWith(u'#'))
+                WriteWhole(At(path.mid(1)), QByteArray("\0[References]\nA=p.kpt\n", 22));
+            else if (path.startsWith(u'/'))
+                QVERIFY(QDir().mkpath(At(path.mid(1))));
+            else
+                WriteScrivoDocument(At(path), path, 1,
+                                    item.section(u'>', 1).split(u',', Qt::SkipEmptyParts));
+        }
+        QStringList asked;
+        for (const QString &target : targets.split(u' '))
+            asked.append(At(target));
+        clsFiles files;
+        QStringList dirs;
+        bool stop = false;
+        SearchContext context(*f->server, files, dirs, stop);
+        context.Width = width;
+        QStringList found;
+        for (const UsingDocument &user : FindWhereUsed(context, At(u"w"_s), asked))
+            found.append(Below({user.FullName}).constFirst() + u'=' + user.Record->Uses());
+        found.sort();
+        QCOMPARE(found.join(u' '), used);
+        QCOMPARE(context.FailedDocuments, failed);
+    }
+
+    void toolWhereUsedPrintsEachUserWithWhatItUses()
+    {
+        // In the active project's workspace, where the tool looks unless told otherwise.
+        f->Activate(f->Project(u"S"_s, u"Shared"_s));
+        root = f->env.path(u"projects/Workspace"_s);
+        const QString p = WriteScrivoDocument(At(u"p.kpt"_s), u"P"_s);
+        const QString q = WriteScrivoDocument(At(u"q.kpt"_s), u"Q"_s);
+        const QString a = WriteScrivoDocument(At(u"sub/a.kam"_s), u"A"_s, 3, {u"../p.kpt"_s, q});
+        WriteScrivoReservation(a, u"ben"_s, QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC),
+                               3, "\"ECO 7\"");
+        const QString b = WriteScrivoDocument(At(u"b.kdw"_s), u"B"_s, 1, {u"sub/a.kam"_s});
+        const QString bad = WriteScrivoDocument(At(u"bad.kam"_s), u"Bad"_s, 1, {u"p.kpt"_s});
+        WriteDamagedScrivoReservation(bad);
+        QProcessEnvironment utc = QProcessEnvironment::systemEnvironment();
+        utc.insert(u"TZ"_s, u"UTC"_s);
+        const ToolResult both = RunScrivo({u"where-used"_s, p, q}, 120000, utc);
+        QCOMPARE(both.exitCode, 1); // the damaged record
+        QVERIFY2(both.err.startsWith(u"scrivo: 1 document(s) could not be read"_s),
+                 qPrintable(both.err));
+        QStringList lines = both.out.split(u'\n', Qt::SkipEmptyParts);
+        lines.sort();
+        QCOMPARE(lines, (QStringList{b + u"\tavailable\t\t\tB\t\t"_s + p + u'\t' + q,
+                                     bad + u"\tdamaged record\t\t\tBad\t\t"_s + p,
+                                     a + u"\tben\t2026-05-06T07:08:09Z\t3\tA\tECO 7\t"_s + p +
+                                         u'\t' + q}));
+
+        const ToolResult json = RunScrivo({u"where-used"_s, u"--json"_s, u"--in"_s, root, q});
+        QCOMPARE(json.exitCode, 1);
+        QJsonArray users = QJsonDocument::fromJson(json.out.toUtf8()).array();
+        QCOMPARE(users.size(), 2);
+        for (const QJsonValue user : users)
+            QCOMPARE(user[u"uses"_s].toArray(), QJsonArray{q});
+
+        // A name that is no document is told and fails the run; the others are still looked
+        // for. Usage errors, and a folder that cannot be listed.
+        const ToolResult gone = RunScrivo({u"where-used"_s, At(u"gone.kpt"_s), q});
+        QCOMPARE((QList<int>{gone.exitCode, int(gone.out.count(u'\n'))}), (QList<int>{1, 2}));
+        QVERIFY2(gone.err.contains(At(u"gone.kpt"_s) + u" does not exist"_s), qPrintable(gone.err));
+        for (const QStringList &usage : {QStringList{u"where-used"_s},
+                                         {u"where-used"_s, u"--json"_s, u"--report"_s, u"x"_s, p}})
+            QCOMPARE(RunScrivo(usage).exitCode, 2);
+        const ToolResult unlisted = RunScrivo({u"where-used"_s, u"--in"_s, p, q});
+        QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
+    }
+
+    void whereUsedListsTheUsersOfTheSelectedRowsInPlaceOfTheList()
+    {
+        QVERIFY(f->StartShared());
+        const QString p = Doc(u"p.kpt"_s);
+        WriteScrivoDocument(At(u"a.kam"_s), u"a.kam"_s, 1, {u"p.kpt"_s});
+        WriteScrivoDocument(At(u"sub/b.kdw"_s), u"b.kdw"_s, 1, {u"../a.kam"_s});
+        Doc(u"c.kpt"_s);
+        f->Search(root);
+        auto *view = f->window->findChild<FileListView *>(u"ListViewFiles"_s);
+        QVERIFY(view->isColumnHidden(Column::Uses));
+        // Nothing selected: told so, the list stays.
+        f->Select({});
+        f->prompts.Message();
+        f->Trigger("mnuWhereUsed");
+        QCOMPARE(f->prompts.Shown(f->prompts.Shown().size() - 1),
+                 QStringList{MessageShown(u"Select the documents whose uses you want to see."_s)});
+        QCOMPARE(f->List().Count(), 4);
+
+        f->Select({int(f->Column(2).indexOf(u"p.kpt"_s))});
+        f->prompts.Message(PromptAnswer::No); // the searched list is let go
+        f->Trigger("pupmnuWhereUsed");
+        QCOMPARE(f->Column(2), (QStringList{u"a.kam"_s, u"b.kdw"_s}));
+        QCOMPARE(f->Column(Column::Uses), (QStringList{u"p.kpt"_s, u"p.kpt"_s}));
+        QVERIFY(!view->isColumnHidden(Column::Uses));
+
+        // A list like any other: checked out, and saved as the tool writes it.
+        f->Select({0, 1});
+        f->Trigger("mnuReserveSelectedFiles");
+        QCOMPARE(f->Column(0), QStringList(2, f->window->State().CheckOutUser));
+        f->prompts.SaveFile(f->env.path(u"window.txt"_s), 2);
+        f->Trigger("mnuSaveAs");
+        QCOMPARE(RunScrivo({u"where-used"_s, u"--report"_s, f->env.path(u"tool.txt"_s), u"--in"_s,
+                            root, p})
+                     .exitCode,
+                 0);
+        QCOMPARE(ReadBytes(f->env.path(u"tool.txt"_s)), ReadBytes(f->env.path(u"window.txt"_s)));
+
+        // Stop works as in a search: the walk ends at the next document.
+        int opened = 0;
+        f->observed->onCall = [&](const QString &call) {
+            if (call.startsWith(u"OpenDocument"_s) && ++opened == 1)
+                f->Trigger("mnuStopDocumentsSearch");
+        };
+        f->Select({0});
+        f->Trigger("mnuWhereUsed");
+        QCOMPARE(opened, 1);
     }
 
     void stopOrCloseDuringTheSearchEndsItAtTheNextDocument_data()

@@ -529,13 +529,15 @@ private slots:
         // Every menu entry (and the project drop-down) not available at that moment.
         QTest::addColumn<QStringList>("disabled");
         const QStringList empty =
-            u"mnuSave mnuSaveAs mnuStopDocumentsSearch pupmnuDeleteItems"_s.split(u' ');
+            u"mnuSave mnuSaveAs mnuStopDocumentsSearch pupmnuDeleteItems mnuWhereUsed "
+            "pupmnuWhereUsed"_s.split(u' ');
         const QStringList listed{u"mnuStopDocumentsSearch"_s, u"Combo1"_s};
-        const QStringList busy = u"mnuNew mnuOpen mnuReserveForUser mnuReserveSelectedFiles "
-                                 "mnuReserveWithComment mnuUnreserveSelectedFiles mnuSave "
-                                 "mnuSaveAs mnuDocumentsSearch mnuDeleteItems pupmnuDeleteItems "
-                                 "pupmnuReserve pupmnuReserveWithComment pupmnuUnreserve "
-                                 "pupmnuRefresh mnuRefresh Combo1"_s.split(u' ');
+        const QStringList busy =
+            u"mnuNew mnuOpen mnuReserveForUser mnuReserveSelectedFiles "
+            "mnuReserveWithComment mnuUnreserveSelectedFiles mnuSave "
+            "mnuSaveAs mnuDocumentsSearch mnuDeleteItems pupmnuDeleteItems "
+            "pupmnuReserve pupmnuReserveWithComment pupmnuUnreserve "
+            "pupmnuRefresh mnuRefresh mnuWhereUsed pupmnuWhereUsed Combo1"_s.split(u' ');
         QTest::newRow("start-up") << QString() << QString() << empty;
         QTest::newRow("searched") << u"search"_s << QString() << listed;
         QTest::newRow("opened") << u"open"_s << QString() << QStringList{u"mnuOpen"_s} + listed;

@@ -285,7 +285,7 @@ ReservationRecord::Parse(const QByteArray &bytes,
     // yet written the rest.
     if (IsUnfinishedRecord(bytes) &&
         qAbs(QDateTime::currentSecsSinceEpoch() - modifiedSeconds()) <= BeingWrittenSeconds)
-        return {RecordState::BeingWritten, {true, {}, {}, 0, true}, {}};
+        return {RecordState::BeingWritten, {true, {}, {}, 0, true, {}}, {}};
     return {RecordState::Damaged, {}, damage};
 }
 

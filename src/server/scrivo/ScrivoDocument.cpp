@@ -322,6 +322,14 @@ void ScrivoDocument::ReleaseAt(const QString &fullPath, std::shared_ptr<ScrivoSe
         Open(path, std::move(session))->ReleaseReservation();
 }
 
+QStringList ScrivoDocument::DirectReferences()
+{
+    QStringList paths;
+    for (const QString &reference : references)
+        paths.append(ProjectFilePath(reference, path));
+    return paths;
+}
+
 QList<ServerDocumentPtr> ScrivoDocument::ReferencedDocuments()
 {
     // Depth first in file order, each document once (known by device and inode, so that

@@ -29,6 +29,8 @@ public:
     QString DisplayName() override;
     QString FullFileName() override { return path; }
     QList<ServerDocumentPtr> ReferencedDocuments() override;
+    // The references resolved against the document's folder, as read when it was opened.
+    QStringList DirectReferences() override;
 
     // The reservation of the document at fullPath from its record alone, the document not
     // read; throws as Open does when no document is there.

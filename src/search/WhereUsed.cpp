@@ -1,0 +1,141 @@
+#include "search/WhereUsed.h"
+
+#include "projects/FileFunctions.h"
+#include "server/ServerError.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+// The documents read and what each references itself: full names, cleaned, so that a
+// reference written "../parts/a.kpt" meets the walk's "/p/parts/a.kpt".
+using ReferenceGraph = QHash<QString, QStringList>;
+
+// A document that is not there is no failure: the assembly merely lacks it.
+bool IsMissing(const ServerError &error)
+{
+    return error.number == ServerErrors::FileNotFound || error.number == ServerErrors::PathNotFound;
+}
+
+bool IsBelow(const QString &path, const QString &folder)
+{
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    return path.startsWith(prefix);
+}
+
+// Opens what the graph references outside the walked tree, and what those reference in turn,
+// each once, adding their references to the graph. Inside the tree the walk has seen every
+// document it lists: a reference there that it did not read was logged by it, or lies where a
+// search does not look.
+void FollowReferencesOutside(SearchContext &context, const QString &tree, ReferenceGraph &graph)
+{
+    QStringList pending;
+    for (const QStringList &references : std::as_const(graph))
+        pending.append(references);
+    QSet<QString> tried;
+    while (!pending.isEmpty() && !context.StopSearch) {
+        const QString path = pending.takeLast();
+        if (graph.contains(path) || IsBelow(path, tree) || tried.contains(path))
+            continue;
+        tried.insert(path);
+        try {
+            const ServerDocumentPtr document = context.Server.OpenDocument(path);
+            if (!document)
+                continue;
+            const QStringList references = document->DirectReferences();
+            graph.insert(path, references);
+            pending.append(references);
+        } catch (const ServerError &error) {
+            if (!IsMissing(error)) {
+                context.Log.Append(path);
+                ++context.FailedDocuments;
+            }
+        }
+    }
+    context.Log.Flush();
+}
+
+// For each document of the graph, the indexes of the targets its references reach: every
+// target is followed back through the documents that reference it, each document once.
+QHash<QString, QList<int>> TargetsReached(const ReferenceGraph &graph, const QStringList &targets)
+{
+    QHash<QString, QStringList> referencedBy;
+    for (auto it = graph.cbegin(); it != graph.cend(); ++it)
+        for (const QString &reference : QSet<QString>(it->cbegin(), it->cend()))
+            referencedBy[reference].append(it.key());
+    QHash<QString, QList<int>> reached;
+    for (int target = 0; target < targets.size(); ++target) {
+        QSet<QString> seen{targets[target]};
+        QStringList next{targets[target]};
+        while (!next.isEmpty()) {
+            const QString document = next.takeLast();
+            for (const QString &user : referencedBy.value(document)) {
+                if (seen.contains(user))
+                    continue;
+                seen.insert(user);
+                reached[user].append(target);
+                next.append(user);
+            }
+        }
+    }
+    return reached;
+}
+
+} // namespace
+
+QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startFolder,
+                                   const QStringList &targets,
+                                   const std::function<void(const QString &)> &progress)
+{
+    QStringList wanted;
+    for (const QString &target : targets)
+        if (const QString clean = QDir::cleanPath(target); !wanted.contains(clean))
+            wanted.append(clean);
+
+    struct Found
+    {
+        clsFilePtr record;
+        DocumentReading reading;
+        QString fullName;
+    };
+    QList<Found> found;
+    ReferenceGraph graph;
+    const auto told = context.DocumentRead;
+    context.ReadReferences = true;
+    context.DocumentRead = [&](const QString &fullName, const DocumentReading &reading) {
+        const QString clean = QDir::cleanPath(fullName);
+        found.append({context.Files.Item(context.Files.Count()), reading, clean});
+        graph.insert(clean, reading.References);
+        if (told)
+            told(fullName, reading);
+    };
+    WalkFolderTree(context, startFolder, progress);
+    context.DocumentRead = told;
+    FollowReferencesOutside(context, QDir::cleanPath(startFolder), graph);
+
+    const QHash<QString, QList<int>> reached = TargetsReached(graph, wanted);
+    QList<UsingDocument> users;
+    for (const Found &document : found) {
+        const auto targetsOf = reached.constFind(document.fullName);
+        if (targetsOf == reached.cend())
+            continue;
+        QList<int> order = *targetsOf;
+        std::sort(order.begin(), order.end());
+        QStringList uses;
+        for (const int target : order)
+            uses.append(wanted[target]);
+        document.record->SetUses(UsesText(uses));
+        users.append({document.record, document.reading, document.fullName, uses});
+    }
+    return users;
+}
+
+QString UsesText(const QStringList &uses)
+{
+    QStringList names;
+    for (const QString &path : uses)
+        names.append(FileNameOf(path));
+    return names.join(QStringLiteral(", "));
+}
