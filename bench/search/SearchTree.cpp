@@ -36,11 +36,21 @@ bool makeFolder(const QByteArray &path)
 const char *const documentExtensions[] = {".kpt", ".kpt", ".kpt", ".kam", ".kdw"};
 const char *const otherExtensions[] = {".txt", ".kpn", ".bak", ".dwg", ".log", ".kpt.old"};
 
-// Scrivo metadata with a little padding, so a document is a few hundred bytes.
+// Scrivo metadata with a little padding, so a document is a few hundred bytes. An assembly
+// uses the three parts before it in its folder, a drawing the assembly before it.
 QByteArray documentText(const QByteArray &name, int number)
 {
     QByteArray text = "[Document]\nDisplayName=" + name +
-                      "\nVersion=" + QByteArray::number(1 + number % 7) + "\n[Notes]\nText=";
+                      "\nVersion=" + QByteArray::number(1 + number % 7) + '\n';
+    if (name.endsWith(".kam")) {
+        text += "[References]\n";
+        for (int part = 0; part < 3; ++part)
+            text += "Part" + QByteArray::number(part) + "=doc" +
+                    QByteArray::number(number - 3 + part) + ".kpt\n";
+    } else if (name.endsWith(".kdw")) {
+        text += "[References]\nView=doc" + QByteArray::number(number - 1) + ".kam\n";
+    }
+    text += "[Notes]\nText=";
     text += QByteArray(300 + number % 400, 'x');
     text += '\n';
     return text;

@@ -5,7 +5,8 @@
 // cache; the benchmark prints every round, then the minimum and median of each, the
 // search's ratios to both floors, the microseconds per document, and the longest gap
 // between two passes of event processing while the search ran (old rows cleared, new rows
-// filled); scrivo list on the same tree in each round; then the time View > Refresh takes
+// filled); scrivo list and scrivo where-used of one part on the same tree in each round;
+// then the time View > Refresh takes
 // over the rows listed. Runs headless unless a
 // platform is set.
 //
@@ -121,16 +122,17 @@ double TimeFindHead(const QString &tree)
     return Milliseconds(timer.nsecsElapsed());
 }
 
-// scrivo list over the tree, its lines thrown away.
-double TimeScrivoList(const QString &tree)
+// The scrivo tool with these arguments, its lines thrown away.
+double TimeScrivo(const QStringList &arguments)
 {
     QProcess scrivo;
     scrivo.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
-    scrivo.start(QStringLiteral(SCRIVO_TOOL), {QStringLiteral("list"), tree});
+    scrivo.start(QStringLiteral(SCRIVO_TOOL), arguments);
     if (!scrivo.waitForFinished(600000) || scrivo.exitCode() != 0) {
-        std::fprintf(stderr, "scrivo list failed: %s\n", scrivo.readAllStandardError().constData());
+        std::fprintf(stderr, "scrivo %s failed: %s\n", qPrintable(arguments.first()),
+                     scrivo.readAllStandardError().constData());
         std::exit(1);
     }
     return Milliseconds(timer.nsecsElapsed());
@@ -204,20 +206,24 @@ bool Measure(const SearchTreeShape &shape, int runs, const QString &kept)
     TimePlainWalk(tree, documents); // warm the cache
     TimeFindHead(tree);
     SearchOnce(window);
-    Series walker, findHead, search, gaps, list;
+    Series walker, findHead, search, gaps, list, whereUsed;
+    // Where the first part of the first area is used: its assembly and that one's drawing.
+    const QStringList whereUsedArguments{QStringLiteral("where-used"), QStringLiteral("--in"), tree,
+                                         tree + QStringLiteral("/area0/doc0.kpt")};
     int rows = 0;
     for (int run = 0; run < runs; ++run) {
         walker.values.push_back(TimePlainWalk(tree, documents));
         findHead.values.push_back(TimeFindHead(tree));
         const SearchRun result = SearchOnce(window);
         search.values.push_back(result.time);
-        list.values.push_back(TimeScrivoList(tree));
+        list.values.push_back(TimeScrivo({QStringLiteral("list"), tree}));
+        whereUsed.values.push_back(TimeScrivo(whereUsedArguments));
         gaps.values.push_back(result.longestGap);
         rows = result.rows;
         std::printf("round %d: walker %8.1f ms, find|head %8.1f ms, search %8.1f ms, "
-                    "scrivo list %8.1f ms, longest gap %6.1f ms\n",
+                    "scrivo list %8.1f ms, where-used %8.1f ms, longest gap %6.1f ms\n",
                     run + 1, walker.values.back(), findHead.values.back(), search.values.back(),
-                    list.values.back(), result.longestGap);
+                    list.values.back(), whereUsed.values.back(), result.longestGap);
     }
     const auto line = [&](const char *what, const Series &series) {
         std::printf("%-26s min %8.1f ms  median %8.1f ms  median %6.2f us/document\n", what,
@@ -228,12 +234,17 @@ bool Measure(const SearchTreeShape &shape, int runs, const QString &kept)
     line("find | head:", findHead);
     line("search through the window:", search);
     line("scrivo list:", list);
+    line("scrivo where-used:", whereUsed);
     std::printf("search / plain walker:     min %6.2f  median %6.2f  (goal <= 1.4)\n",
                 search.Min() / walker.Min(), search.Median() / walker.Median());
     std::printf("search / find | head:      min %6.2f  median %6.2f\n",
                 search.Min() / findHead.Min(), search.Median() / findHead.Median());
     std::printf("scrivo list / search:      min %6.2f  median %6.2f  (goal <= 1.2)\n",
                 list.Min() / search.Min(), list.Median() / search.Median());
+    std::printf("where-used / search:       min %6.2f  median %6.2f  (goal <= 1.5)\n",
+                whereUsed.Min() / search.Min(), whereUsed.Median() / search.Median());
+    std::printf("where-used / scrivo list:  min %6.2f  median %6.2f\n",
+                whereUsed.Min() / list.Min(), whereUsed.Median() / list.Median());
     std::printf("longest gap between events: min %6.1f ms  max %6.1f ms  (goal < 40 ms)\n",
                 gaps.Min(), *std::max_element(gaps.values.begin(), gaps.values.end()));
 

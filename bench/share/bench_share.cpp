@@ -2,7 +2,8 @@
 // same mount. A tree of 2,000 documents in about 10,000 entries (200 folders) is served by
 // OpenSSH's sftp-server behind socat and a delay proxy (1 ms each way by default) and mounted
 // with sshfs, or by Samba mounted with smbnetfs (--smb). Each step gets a fresh mount. The
-// steps, in interleaved rounds: a search through the window, scrivo list, View > Refresh of
+// steps, in interleaved rounds: a search through the window, scrivo list, scrivo where-used
+// of one part (the search's floor), View > Refresh of
 // every row, a check-out of the 200 documents of 20 folders and their check-in, each beside
 // two floors doing the minimal calls of the same work through the same mount, one at a time
 // and from 16 threads:
@@ -77,9 +78,11 @@ void WriteTree(const QString &root)
         QDir().mkpath(at);
         for (int i = 0; i < DocumentsPerFolder; ++i) {
             const QString name = QStringLiteral("Part%1.kpt").arg(i);
+            // Each part but the first of a folder uses that first one.
+            const QByteArray uses = i == 0 ? QByteArray() : "[References]\nBase=Part0.kpt\n";
             WriteFile(at + u'/' + name, "[Document]\nDisplayName=Part " +
                                             QByteArray::number(folder * 10 + i) + "\nVersion=3\n" +
-                                            QByteArray(600, ';') + '\n');
+                                            uses + QByteArray(600, ';') + '\n');
             if (i == 0 && folder >= CheckOutFolders)
                 WriteFile(at + QStringLiteral("/.") + name + QStringLiteral(".reservation"),
                           "[Reservation]\nBy=\"anna\"\nTime=2026-12-01T08:00:00Z\nVersion=3\n"
@@ -317,6 +320,7 @@ int main(int argc, char *argv[])
 
     Step steps[] = {{"search", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"scrivo list", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
+                    {"where-used", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"refresh", 2.0, Folders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"check-out", 2.5, CheckOutFolders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"check-in", 4.0, CheckOutFolders * DocumentsPerFolder, {}, {}, {}, {}}};
@@ -348,42 +352,50 @@ int main(int argc, char *argv[])
         windowStep(steps[0], [&] { trigger("mnuDocumentsSearch"); });
         floorPair(steps[0], [&](int threads) { SearchFloor(treePath, threads); });
 
-        steps[1].program.values.push_back(measure(steps[1].programRequests, [&] {
-            QProcess scrivo;
-            scrivo.setStandardOutputFile(QProcess::nullDevice());
-            return TimeCall([&] {
-                scrivo.start(QStringLiteral(SCRIVO_TOOL), {QStringLiteral("list"), tree});
-                scrivo.waitForFinished(600000);
-            });
-        }));
-        steps[1].pause.values.push_back(0);
-        floorPair(steps[1], [&](int threads) { SearchFloor(treePath, threads); });
+        // The tool over the tree: a listing, and where the first part is used.
+        const QStringList whereUsed{QStringLiteral("where-used"), QStringLiteral("--in"), tree,
+                                    tree + u'/' + FolderName(0) + QStringLiteral("/Part0.kpt")};
+        for (const auto &[step, arguments] :
+             {std::pair{&steps[1], QStringList{QStringLiteral("list"), tree}},
+              std::pair{&steps[2], whereUsed}}) {
+            step->program.values.push_back(measure(step->programRequests, [&] {
+                QProcess scrivo;
+                scrivo.setStandardOutputFile(QProcess::nullDevice());
+                return TimeCall([&] {
+                    scrivo.start(QStringLiteral(SCRIVO_TOOL), arguments);
+                    scrivo.waitForFinished(600000);
+                });
+            }));
+            step->pause.values.push_back(0);
+            floorPair(*step, [&](int threads) { SearchFloor(treePath, threads); });
+        }
 
-        windowStep(steps[2], [&] { trigger("mnuRefresh"); });
-        floorPair(steps[2], [&](int threads) { RefreshFloor(all, threads); });
+        windowStep(steps[3], [&] { trigger("mnuRefresh"); });
+        floorPair(steps[3], [&](int threads) { RefreshFloor(all, threads); });
 
         selectCheckOutRows();
-        windowStep(steps[3], [&] { trigger("mnuReserveSelectedFiles"); });
-        windowStep(steps[4], [&] { trigger("mnuUnreserveSelectedFiles"); });
+        windowStep(steps[4], [&] { trigger("mnuReserveSelectedFiles"); });
+        windowStep(steps[5], [&] { trigger("mnuUnreserveSelectedFiles"); });
         // The floors of both, in turn, leaving the documents free again.
         for (int threads : {1, FloorThreads}) {
             qint64 requests = 0;
             const double out = measure(
                 requests, [&] { return TimeCall([&] { CheckOutFloor(checkedOut, threads); }); });
             if (threads == 1)
-                steps[3].floorRequests = requests;
-            (threads == 1 ? steps[3].serial : steps[3].parallel).values.push_back(out);
+                steps[4].floorRequests = requests;
+            (threads == 1 ? steps[4].serial : steps[4].parallel).values.push_back(out);
             const double in = measure(
                 requests, [&] { return TimeCall([&] { CheckInFloor(checkedOut, threads); }); });
             if (threads == 1)
-                steps[4].floorRequests = requests;
-            (threads == 1 ? steps[4].serial : steps[4].parallel).values.push_back(in);
+                steps[5].floorRequests = requests;
+            (threads == 1 ? steps[5].serial : steps[5].parallel).values.push_back(in);
         }
-        std::printf("round %d: search %.0f ms, list %.0f ms, refresh %.0f ms, check-out %.0f ms, "
-                    "check-in %.0f ms (%d messages so far)\n",
+        std::printf("round %d: search %.0f ms, list %.0f ms, where-used %.0f ms, refresh %.0f ms, "
+                    "check-out %.0f ms, check-in %.0f ms (%d messages so far)\n",
                     run + 1, steps[0].program.values.back(), steps[1].program.values.back(),
                     steps[2].program.values.back(), steps[3].program.values.back(),
-                    steps[4].program.values.back(), prompts.messages);
+                    steps[4].program.values.back(), steps[5].program.values.back(),
+                    prompts.messages);
     }
 
     std::printf("\n%s share, %d ms each way, %d documents in %d folders of %d entries; "
@@ -408,5 +420,7 @@ int main(int argc, char *argv[])
     std::printf("(requests/doc: the program's, then the serial floor's; goals: the program's time "
                 "at most so many 16-thread floors, the window's longest pause under 100 ms; "
                 "! marks a goal not met)\n");
+    std::printf("where-used / search: median %.2f  (goal <= 1.5)\n",
+                steps[2].program.Median() / steps[0].program.Median());
     return 0;
 }
