@@ -48,6 +48,8 @@ FileListView::FileListView(QWidget *parent) : QTreeView(parent)
     setTextElideMode(Qt::ElideMiddle);
     header()->setSectionsClickable(true);
     header()->setStretchLastSection(true);
+    // Until a where-used list shows what its rows use.
+    setColumnHidden(Column::Uses, true);
 }
 
 void FileListView::SetGridLines(bool on)

@@ -1,5 +1,6 @@
 #include "shell/WindowSettings.h"
 
+#include "model/FileListModel.h"
 #include "model/ListFilter.h"
 #include "shell/FileListView.h"
 #include "system/UserFolders.h"
@@ -32,6 +33,8 @@ bool RecallWindowLayout(QMainWindow &window, FileListView &list)
     list.header()->restoreState(settings.value(ColumnsKey).toByteArray());
     // The list sorts itself: a remembered sort indicator would claim an order it does not have.
     list.header()->setSortIndicatorShown(false);
+    // Nor does a session start in a where-used list.
+    list.setColumnHidden(Column::Uses, true);
     return settings.value(GridLinesKey, true).toBool();
 }
 

@@ -150,8 +150,10 @@ void frmMain::CreateControls()
         const int width = qMax(TwipsToPixels(columnTwips[column]),
                                ListViewFiles->header()->sectionSizeHint(column));
         ListViewFiles->setColumnWidth(column, width);
-        columnsWidth += width;
+        columnsWidth += column == Column::Uses ? 0 : width; // shown in where-used lists only
     }
+    // What a where-used row uses is read beside its name.
+    ListViewFiles->header()->moveSection(Column::Uses, Column::FileName + 1);
     defaultClientWidth =
         qMax(TwipsToPixels(DesignClientWidth),
              columnsWidth + ListViewFiles->verticalScrollBar()->sizeHint().width() +
