@@ -189,6 +189,16 @@ private slots:
         QCOMPARE(walked, (QStringList{u"top/sub/B.kam"_s, u"other/D.kpt"_s, u"-"_s, u"top/C.kam"_s,
                                       u"top/Folder.kpt"_s}));
         QVERIFY_SERVER_ERROR(references.last()->IsReserved(), NotADocument, u"Folder.kpt"_s);
+        // Its own references as written, resolved; the contract's default for a server that
+        // has only the walk: every document the walk found.
+        const ServerDocumentPtr top = server->OpenDocument(a);
+        const auto below = [&](QStringList paths) {
+            return paths.replaceInStrings(env->root() + u'/', QString());
+        };
+        QCOMPARE(below(top->DirectReferences()), (QStringList{u"top/sub/B.kam"_s, u"top/C.kam"_s}));
+        QCOMPARE(below(top->ServerDocument::DirectReferences()),
+                 (QStringList{u"top/sub/B.kam"_s, u"other/D.kpt"_s, u"top/C.kam"_s,
+                              u"top/Folder.kpt"_s}));
     }
 
     void reservationHasOneHolderWhateverWayLeadsToTheDocument()
