@@ -8,7 +8,6 @@
 #include "server/RequestWidth.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoServer.h"
-#include "system/DirectoryListing.h"
 
 #include <QRegularExpression>
 #include <optional>
@@ -121,27 +120,12 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
     int status = ExitSuccess;
     for (const QString &folder : options.folders) {
         const QString start = AbsolutePathOf(folder);
-        const DirectoryListing top = DirectoryListing::Read(start);
-        if (!top.IsOpen()) {
-            PrintError(Brevant::tr("%1 cannot be listed: %2").arg(start, top.ErrorText()));
+        if (!CanBeListed(start)) {
             status = ExitFailure;
             continue;
         }
         context.Width = RequestWidthFor(server, start);
         WalkFolderTree(context, start, [&](const QString &) { progress.Folder(); });
     }
-
-    if (!options.report.isNull())
-        status = qMax(status, WriteListedReport(options.report, listed));
-    else if (options.json)
-        PrintListedJson(listed);
-    else
-        PrintListedLines(listed);
-    status = FinishOutput(status);
-
-    if (context.FailedDocuments > 0 || context.FailedFolders > 0) {
-        PrintError(context.Log.FailuresText(context.FailedDocuments, context.FailedFolders));
-        status = ExitFailure;
-    }
-    return status;
+    return FinishListing(listed, options.report, options.json, context, status);
 }

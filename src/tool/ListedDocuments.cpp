@@ -7,6 +7,7 @@
 #include "reports/SpreadsheetReport.h"
 #include "reports/TextReport.h"
 #include "server/scrivo/ScrivoHome.h"
+#include "system/DirectoryListing.h"
 #include "system/FileError.h"
 
 #include <QJsonArray>
@@ -99,6 +100,31 @@ int WriteListedReport(const QString &file, const QList<ListedDocument> &listed)
         return ExitFailure;
     }
     return ExitSuccess;
+}
+
+bool CanBeListed(const QString &folder)
+{
+    const DirectoryListing listing = DirectoryListing::Read(folder);
+    if (!listing.IsOpen())
+        PrintError(Brevant::tr("%1 cannot be listed: %2").arg(folder, listing.ErrorText()));
+    return listing.IsOpen();
+}
+
+int FinishListing(const QList<ListedDocument> &listed, const QString &report, bool json,
+                  const SearchContext &walk, int status)
+{
+    if (!report.isNull())
+        status = qMax(status, WriteListedReport(report, listed));
+    else if (json)
+        PrintListedJson(listed);
+    else
+        PrintListedLines(listed);
+    status = FinishOutput(status);
+    if (walk.FailedDocuments > 0 || walk.FailedFolders > 0) {
+        PrintError(walk.Log.FailuresText(walk.FailedDocuments, walk.FailedFolders));
+        status = ExitFailure;
+    }
+    return status;
 }
 
 WalkProgress::WalkProgress() : shown(::isatty(STDERR_FILENO) == 1)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/clsFile.h"
+#include "search/SearchFolder.h"
 #include "server/DocumentServer.h"
 
 #include <QElapsedTimer>
@@ -30,6 +31,14 @@ void PrintListedJson(const QList<ListedDocument> &listed);
 // The window's report of the documents at file: the spreadsheet for .xlsx or .xls, else the
 // text report; the exit status.
 int WriteListedReport(const QString &file, const QList<ListedDocument> &listed);
+
+// Whether the folder can be listed; where not, says why on standard error.
+bool CanBeListed(const QString &folder);
+// Writes the documents out as asked (the report at report unless it is null, else JSON or
+// lines), then tells of the documents and folders the walk could not read; the exit status,
+// a failure where status is one.
+int FinishListing(const QList<ListedDocument> &listed, const QString &report, bool json,
+                  const SearchContext &walk, int status);
 
 // "Listing: n folders, m documents" on a terminal's standard error, once the walk has
 // taken a second, at most five times a second, and cleared at the end.

@@ -9,7 +9,6 @@
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoServer.h"
-#include "system/DirectoryListing.h"
 
 namespace {
 
@@ -56,11 +55,8 @@ int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
         return UsageError(Brevant::tr("where-used: the active project names no workspace; "
                                       "give the folder with --in DIR"));
     const QString start = AbsolutePathOf(folder);
-    const DirectoryListing top = DirectoryListing::Read(start);
-    if (!top.IsOpen()) {
-        PrintError(Brevant::tr("%1 cannot be listed: %2").arg(start, top.ErrorText()));
+    if (!CanBeListed(start))
         return ExitFailure;
-    }
     int status = ExitSuccess;
     const QStringList targets = TargetsOf(server, parser.positionalArguments(), status);
     if (targets.isEmpty())
@@ -81,16 +77,7 @@ int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
     for (const UsingDocument &user : users)
         listed.append({user.FullName, user.Reading.State, !user.Reading.Damage.isEmpty(),
                        user.Record, user.Uses});
-    if (parser.isSet(ReportOption))
-        status = qMax(status, WriteListedReport(parser.value(ReportOption), listed));
-    else if (json)
-        PrintListedJson(listed);
-    else
-        PrintListedLines(listed);
-    status = FinishOutput(status);
-    if (context.FailedDocuments > 0 || context.FailedFolders > 0) {
-        PrintError(context.Log.FailuresText(context.FailedDocuments, context.FailedFolders));
-        status = ExitFailure;
-    }
-    return status;
+    return FinishListing(listed,
+                         parser.isSet(ReportOption) ? parser.value(ReportOption) : QString(), json,
+                         context, status);
 }
