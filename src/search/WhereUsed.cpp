@@ -4,6 +4,7 @@
 #include "server/ServerError.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -25,11 +26,44 @@ bool IsBelow(const QString &path, const QString &folder)
     return path.startsWith(prefix);
 }
 
+// Paths as the walk spells them. Where the tree is reached through a link, or a target
+// through another one, a path written through the folder the tree really is names a document
+// of the tree all the same: it is spelled through the walked folder instead.
+class TreeSpelling
+{
+public:
+    explicit TreeSpelling(const QString &tree)
+        : walked(QDir::cleanPath(tree)), real(QFileInfo(tree).canonicalFilePath())
+    {
+    }
+
+    QString Walked() const { return walked; }
+    QString Of(const QString &path) const
+    {
+        if (real.isEmpty() || real == walked || !IsBelow(path, real))
+            return path;
+        return walked + path.mid(real.size());
+    }
+    // A target's key: its own spelling below the tree, else through its real path.
+    QString OfTarget(const QString &target) const
+    {
+        if (IsBelow(target, walked))
+            return target;
+        const QString canonical = QFileInfo(target).canonicalFilePath();
+        return canonical.isEmpty() ? target : Of(canonical);
+    }
+
+private:
+    QString walked;
+    QString real;
+};
+
 // Opens what the graph references outside the walked tree, and what those reference in turn,
 // each once, adding their references to the graph. Inside the tree the walk has seen every
 // document it lists: a reference there that it did not read was logged by it, or lies where a
 // search does not look.
-void FollowReferencesOutside(SearchContext &context, const QString &tree, ReferenceGraph &graph)
+void FollowReferencesOutside(SearchContext &context, const TreeSpelling &spelling,
+                             ReferenceGraph &graph)
 {
     QStringList pending;
     for (const QStringList &references : std::as_const(graph))
@@ -37,15 +71,16 @@ void FollowReferencesOutside(SearchContext &context, const QString &tree, Refere
     QSet<QString> tried;
     while (!pending.isEmpty() && !context.StopSearch) {
         const QString path = pending.takeLast();
-        if (graph.contains(path) || IsBelow(path, tree) || tried.contains(path))
+        if (graph.contains(path) || IsBelow(path, spelling.Walked()) || tried.contains(path))
             continue;
         tried.insert(path);
         try {
             const ServerDocumentPtr document = context.Server.OpenDocument(path);
             if (!document)
                 continue;
-            const QStringList references = document->DirectReferences();
-            graph.insert(path, references);
+            QStringList &references = graph[path];
+            for (const QString &reference : document->DirectReferences())
+                references.append(spelling.Of(reference));
             pending.append(references);
         } catch (const ServerError &error) {
             if (!IsMissing(error)) {
@@ -89,10 +124,15 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
                                    const QStringList &targets,
                                    const std::function<void(const QString &)> &progress)
 {
+    // The targets as asked for (for the uses), and as the walk spells them (to find them).
+    const TreeSpelling spelling(startFolder);
+    QStringList asked;
     QStringList wanted;
     for (const QString &target : targets)
-        if (const QString clean = QDir::cleanPath(target); !wanted.contains(clean))
-            wanted.append(clean);
+        if (const QString clean = QDir::cleanPath(target); !asked.contains(clean)) {
+            asked.append(clean);
+            wanted.append(spelling.OfTarget(clean));
+        }
 
     struct Found
     {
@@ -107,13 +147,15 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
     context.DocumentRead = [&](const QString &fullName, const DocumentReading &reading) {
         const QString clean = QDir::cleanPath(fullName);
         found.append({context.Files.Item(context.Files.Count()), reading, clean});
-        graph.insert(clean, reading.References);
+        QStringList &references = graph[clean];
+        for (const QString &reference : reading.References)
+            references.append(spelling.Of(reference));
         if (told)
             told(fullName, reading);
     };
     WalkFolderTree(context, startFolder, progress);
     context.DocumentRead = told;
-    FollowReferencesOutside(context, QDir::cleanPath(startFolder), graph);
+    FollowReferencesOutside(context, spelling, graph);
 
     const QHash<QString, QList<int>> reached = TargetsReached(graph, wanted);
     QList<UsingDocument> users;
@@ -125,7 +167,7 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
         std::sort(order.begin(), order.end());
         QStringList uses;
         for (const int target : order)
-            uses.append(wanted[target]);
+            uses.append(asked[target]);
         document.record->SetUses(UsesText(uses));
         users.append({document.record, document.reading, document.fullName, uses});
     }

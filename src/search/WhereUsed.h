@@ -27,7 +27,9 @@ struct UsingDocument
 // chain through a library folder counts; those documents are not listed. A missing reference
 // is passed over (Open passes over it too); one that exists but cannot be read goes to the
 // error log and counts as a failed document, as in a search. Every document read also gets
-// its record into context.Files; a stop ends the walk and gives what was found so far.
+// its record into context.Files; a stop ends the walk and gives what was found so far. A
+// target or reference spelled through the folder the tree's link leads to (or through a link
+// of its own) still meets the document the walk found under its walked name.
 QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startFolder,
                                    const QStringList &targets,
                                    const std::function<void(const QString &folder)> &progress = {});

@@ -339,7 +339,8 @@ private slots:
     {
         // The graph: documents below root as "path>reference,reference" (relative to the
         // document's folder or absolute, {root} standing for root); "#path" a binary document
-        // whose bytes only look like references, "/path" a folder named like a document. The
+        // whose bytes only look like references, "/path" a folder named like a document, "~path>to"
+        // a link to a folder. The
         // walk is of w; lib lies outside it.
         QTest::addColumn<QString>("graph");
         QTest::addColumn<QString>("targets");
@@ -369,6 +370,8 @@ private slots:
         QTest::newRow("backslashes, absolute")
             << u"w/a.kam>s\\p.kpt w/b.kdw>{root}/w/s/p.kpt w/s/p.kpt"_s << u"w/s/p.kpt"_s << 1
             << u"w/a.kam=p.kpt w/b.kdw=p.kpt"_s << 0;
+        QTest::newRow("target through a link")
+            << u"~ln>w w/a.kam>p.kpt w/p.kpt"_s << u"ln/p.kpt"_s << 1 << u"w/a.kam=p.kpt"_s << 0;
         QTest::newRow("used by none")
             << u"w/a.kam w/p.kpt>a.kam"_s << u"w/p.kpt"_s << 1 << QString() << 0;
     }
@@ -385,6 +388,8 @@ private slots:
             const QString path = item.section(u'>', 0, 0);
             if (path.startsWith(u'#'))
                 WriteWhole(At(path.mid(1)), QByteArray("\0[References]\nA=p.kpt\n", 22));
+            else if (path.startsWith(u'~'))
+                MakeLink(At(item.section(u'>', 1)), At(path.mid(1)));
             else if (path.startsWith(u'/'))
                 QVERIFY(QDir().mkpath(At(path.mid(1))));
             else
