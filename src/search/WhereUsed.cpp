@@ -58,12 +58,13 @@ private:
     QString real;
 };
 
-// Opens what the graph references outside the walked tree, and what those reference in turn,
-// each once, adding their references to the graph. Inside the tree the walk has seen every
-// document it lists: a reference there that it did not read was logged by it, or lies where a
-// search does not look.
-void FollowReferencesOutside(SearchContext &context, const TreeSpelling &spelling,
-                             ReferenceGraph &graph)
+// Opens what the graph references that the walk did not read, and what those reference in
+// turn, each once, adding their references to the graph: documents outside the tree, and
+// inside it those a search does not list (a presentation, a hidden folder). A failure inside
+// the tree is not logged again: the walk logged the documents it could not read. Pending
+// events run between two documents, so that Stop reaches this part too.
+void FollowUnwalkedReferences(SearchContext &context, const TreeSpelling &spelling,
+                              ReferenceGraph &graph)
 {
     QStringList pending;
     for (const QStringList &references : std::as_const(graph))
@@ -71,9 +72,11 @@ void FollowReferencesOutside(SearchContext &context, const TreeSpelling &spellin
     QSet<QString> tried;
     while (!pending.isEmpty() && !context.StopSearch) {
         const QString path = pending.takeLast();
-        if (graph.contains(path) || IsBelow(path, spelling.Walked()) || tried.contains(path))
+        if (graph.contains(path) || tried.contains(path))
             continue;
         tried.insert(path);
+        if (context.ProcessEvents)
+            context.ProcessEvents();
         try {
             const ServerDocumentPtr document = context.Server.OpenDocument(path);
             if (!document)
@@ -83,7 +86,7 @@ void FollowReferencesOutside(SearchContext &context, const TreeSpelling &spellin
                 references.append(spelling.Of(reference));
             pending.append(references);
         } catch (const ServerError &error) {
-            if (!IsMissing(error)) {
+            if (!IsMissing(error) && !IsBelow(path, spelling.Walked())) {
                 context.Log.Append(path);
                 ++context.FailedDocuments;
             }
@@ -155,7 +158,7 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
     };
     WalkFolderTree(context, startFolder, progress);
     context.DocumentRead = told;
-    FollowReferencesOutside(context, spelling, graph);
+    FollowUnwalkedReferences(context, spelling, graph);
 
     const QHash<QString, QList<int>> reached = TargetsReached(graph, wanted);
     QList<UsingDocument> users;

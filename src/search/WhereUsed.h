@@ -22,9 +22,10 @@ struct UsingDocument
 // search does (on a file server many reads in flight together), taking each document's own
 // references from the same reading as its row, then gives every document found whose
 // references reach a target at any level, each once, in the walk's order; cycles are cut. A
-// target is listed only for the other targets it reaches, never for itself. A reference that
-// leaves the tree is followed through the server, each such document opened once, so that a
-// chain through a library folder counts; those documents are not listed. A missing reference
+// target is listed only for the other targets it reaches, never for itself. A reference to a
+// document the walk did not read (outside the tree, or a presentation or hidden one inside)
+// is followed through the server, each such document opened once, so that a chain through a
+// library folder counts; those documents are not listed. A missing reference
 // is passed over (Open passes over it too); one that exists but cannot be read goes to the
 // error log and counts as a failed document, as in a search. Every document read also gets
 // its record into context.Files; a stop ends the walk and gives what was found so far. A

@@ -49,9 +49,9 @@ public:
     // Every referenced document; an entry is null where the referenced file is missing.
     virtual QList<ServerDocumentPtr> ReferencedDocuments() = 0;
     // The full names of the documents this one references itself, in file order, a missing
-    // one too. By default those of ReferencedDocuments, which reaches the same documents
-    // through every level (at the cost of opening them); a server that has them from the
-    // opening gives them without another read.
+    // one too. By default the documents ReferencedDocuments finds (a missing one has no name
+    // there), which reach the same documents through every level at the cost of opening them;
+    // a server that has the references from the opening gives them without another read.
     virtual QStringList DirectReferences();
     // The whole reservation at once. By default IsReserved and, when the document is
     // reserved, ReservedBy, ReservedTime and ReservedVersion, in that order; a server that

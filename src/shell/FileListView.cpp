@@ -48,8 +48,15 @@ FileListView::FileListView(QWidget *parent) : QTreeView(parent)
     setTextElideMode(Qt::ElideMiddle);
     header()->setSectionsClickable(true);
     header()->setStretchLastSection(true);
-    // Until a where-used list shows what its rows use.
+    // What a row uses is said only in a where-used list: whenever the list is filled or
+    // emptied, the column follows.
     setColumnHidden(Column::Uses, true);
+    connect(list, &QAbstractItemModel::modelReset, this, [this] {
+        bool uses = false;
+        for (int row = 0; row < list->Count() && !uses; ++row)
+            uses = !list->Record(row)->Uses().isEmpty();
+        setColumnHidden(Column::Uses, !uses);
+    });
 }
 
 void FileListView::SetGridLines(bool on)
@@ -92,11 +99,6 @@ void FileListView::ShowFiles(const clsFiles &files)
 {
     list->ShowFiles(files);
     header()->setSortIndicatorShown(false);
-    // What a row uses is said only in a where-used list.
-    bool uses = false;
-    for (int i = 1; i <= files.Count() && !uses; ++i)
-        uses = !files.Item(i)->Uses().isEmpty();
-    setColumnHidden(Column::Uses, !uses);
 }
 
 void FileListView::SortByColumn(int column)

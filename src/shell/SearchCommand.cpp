@@ -55,9 +55,11 @@ void SearchCommand::Search()
         state.StopSearch = false;
         prompts.MessageBox(ScopeMessage(), PromptButtons::OK, PromptIcon::Information,
                            BrevantTitle);
-        SearchPath = prompts.BrowseForFolder(FolderBrowserTitle());
-        if (SearchPath.isEmpty())
+        // A cancelled browser leaves the list, and the folder it was searched in, as they were.
+        const QString folder = prompts.BrowseForFolder(FolderBrowserTitle());
+        if (folder.isEmpty())
             return;
+        SearchPath = folder;
 
         status.SetPanelText(Brevant::tr("Search path: ") + SearchPath + QString(39, u' '));
         list.SetReportPath(QString());

@@ -16,7 +16,7 @@ const QString InOption = QStringLiteral("in");
 const QString JsonOption = QStringLiteral("json");
 const QString ReportOption = QStringLiteral("report");
 
-// The documents asked about, each opened once so that a name that is no document is told
+// The documents asked about, each opened once so that a name the server cannot open is told
 // now; status becomes a failure for each of those.
 QStringList TargetsOf(ScrivoServer &server, const QStringList &documents, int &status)
 {
@@ -55,12 +55,9 @@ int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
         return UsageError(Brevant::tr("where-used: the active project names no workspace; "
                                       "give the folder with --in DIR"));
     const QString start = AbsolutePathOf(folder);
-    if (!CanBeListed(start))
-        return ExitFailure;
-    int status = ExitSuccess;
+    const bool walkable = CanBeListed(start);
+    int status = walkable ? ExitSuccess : ExitFailure;
     const QStringList targets = TargetsOf(server, parser.positionalArguments(), status);
-    if (targets.isEmpty())
-        return status;
 
     clsFiles records;
     QStringList work;
@@ -70,8 +67,12 @@ int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
     context.Width = RequestWidthFor(server, start);
     WalkProgress progress;
     context.DocumentRead = [&](const QString &, const DocumentReading &) { progress.Document(); };
+    // Even when nothing can be looked for, the output is what it would be for no user (an
+    // empty report, "[]"), as scrivo list gives it for a folder it cannot list.
     const QList<UsingDocument> users =
-        FindWhereUsed(context, start, targets, [&](const QString &) { progress.Folder(); });
+        walkable && !targets.isEmpty()
+            ? FindWhereUsed(context, start, targets, [&](const QString &) { progress.Folder(); })
+            : QList<UsingDocument>();
 
     QList<ListedDocument> listed;
     for (const UsingDocument &user : users)

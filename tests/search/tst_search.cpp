@@ -372,6 +372,9 @@ private slots:
             << u"w/a.kam=p.kpt w/b.kdw=p.kpt"_s << 0;
         QTest::newRow("target through a link")
             << u"~ln>w w/a.kam>p.kpt w/p.kpt"_s << u"ln/p.kpt"_s << 1 << u"w/a.kam=p.kpt"_s << 0;
+        QTest::newRow("through a presentation inside")
+            << u"w/d.kdw>show.kpn w/show.kpn>a.kam w/a.kam>p.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
+            << u"w/a.kam=p.kpt w/d.kdw=p.kpt"_s << 0;
         QTest::newRow("used by none")
             << u"w/a.kam w/p.kpt>a.kam"_s << u"w/p.kpt"_s << 1 << QString() << 0;
     }
@@ -453,8 +456,9 @@ private slots:
         for (const QStringList &usage : {QStringList{u"where-used"_s},
                                          {u"where-used"_s, u"--json"_s, u"--report"_s, u"x"_s, p}})
             QCOMPARE(RunScrivo(usage).exitCode, 2);
-        const ToolResult unlisted = RunScrivo({u"where-used"_s, u"--in"_s, p, q});
+        const ToolResult unlisted = RunScrivo({u"where-used"_s, u"--json"_s, u"--in"_s, p, q});
         QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
+        QCOMPARE(unlisted.out, u"[]\n"_s);
     }
 
     void whereUsedListsTheUsersOfTheSelectedRowsInPlaceOfTheList()
@@ -494,6 +498,11 @@ private slots:
                  0);
         QCOMPARE(ReadBytes(f->env.path(u"tool.txt"_s)), ReadBytes(f->env.path(u"window.txt"_s)));
 
+        // New empties the (saved) list, and the column goes with the where-used list.
+        f->Trigger("mnuNew");
+        QVERIFY(view->isColumnHidden(Column::Uses));
+        f->Search(root);
+
         // Stop works as in a search: the walk ends at the next document.
         int opened = 0;
         f->observed->onCall = [&](const QString &call) {
@@ -501,6 +510,7 @@ private slots:
                 f->Trigger("mnuStopDocumentsSearch");
         };
         f->Select({0});
+        f->prompts.Message(PromptAnswer::No); // the searched list is let go
         f->Trigger("mnuWhereUsed");
         QCOMPARE(opened, 1);
     }
