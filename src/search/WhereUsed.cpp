@@ -182,5 +182,8 @@ QString UsesText(const QStringList &uses)
     QStringList names;
     for (const QString &path : uses)
         names.append(FileNameOf(path));
+    // Two documents of one name are told apart by their paths.
+    if (QSet<QString>(names.cbegin(), names.cend()).size() < names.size())
+        names = uses;
     return names.join(QStringLiteral(", "));
 }

@@ -35,5 +35,6 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
                                    const QStringList &targets,
                                    const std::function<void(const QString &folder)> &progress = {});
 
-// What a list row shows of the documents used: their file names, separated by ", ".
+// What a list row shows of the documents used: their file names, separated by ", "; their
+// full names where two have one file name.
 QString UsesText(const QStringList &uses);

@@ -375,6 +375,9 @@ private slots:
         QTest::newRow("through a presentation inside")
             << u"w/d.kdw>show.kpn w/show.kpn>a.kam w/a.kam>p.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
             << u"w/a.kam=p.kpt w/d.kdw=p.kpt"_s << 0;
+        QTest::newRow("two targets of one name")
+            << u"w/a.kam>p.kpt,s/p.kpt w/p.kpt w/s/p.kpt"_s << u"w/p.kpt w/s/p.kpt"_s << 1
+            << u"w/a.kam=w/p.kpt, w/s/p.kpt"_s << 0;
         QTest::newRow("used by none")
             << u"w/a.kam w/p.kpt>a.kam"_s << u"w/p.kpt"_s << 1 << QString() << 0;
     }
@@ -409,7 +412,8 @@ private slots:
         context.Width = width;
         QStringList found;
         for (const UsingDocument &user : FindWhereUsed(context, At(u"w"_s), asked))
-            found.append(Below({user.FullName}).constFirst() + u'=' + user.Record->Uses());
+            found.append(user.FullName + u'=' + user.Record->Uses());
+        found = Below(found);
         found.sort();
         QCOMPARE(found.join(u' '), used);
         QCOMPARE(context.FailedDocuments, failed);
