@@ -239,9 +239,12 @@ void SearchFolder(SearchContext &context, ReadAhead &ahead, const FolderJob &job
         ++context.FailedFolders;
         return;
     }
-    if (context.VisitedFolders.contains(job.identity))
+    if (const auto searched = context.VisitedFolders.constFind(job.identity);
+        searched != context.VisitedFolders.cend()) {
+        context.SameFolders.insert(job.folder, *searched);
         return;
-    context.VisitedFolders.insert(job.identity);
+    }
+    context.VisitedFolders.insert(job.identity, job.folder);
     context.ListBoxDirs.append(job.subfolders);
     bool first = true;
     for (const std::unique_ptr<DocumentJob> &document : job.documents) {

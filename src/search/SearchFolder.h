@@ -6,6 +6,7 @@
 #include "server/FileProcessing.h"
 #include "system/DirectoryListing.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -27,8 +28,12 @@ struct SearchContext
     bool &StopSearch;
     // Lets pending user-interface events run once per folder entry.
     std::function<void()> ProcessEvents;
-    // Folders already searched, so a link back up the tree cannot make the walk endless.
-    QSet<FolderIdentity> VisitedFolders;
+    // Folders already searched, with the names they were searched under, so a link back up
+    // the tree cannot make the walk endless.
+    QHash<FolderIdentity, QString> VisitedFolders;
+    // The folders passed over as searched before (a link inside the tree or back up it), each
+    // with the name it was searched under.
+    QHash<QString, QString> SameFolders;
     ErrorLog Log;
     // Told about each document read into Files (its record is the last one there), with its
     // full name and what was read.

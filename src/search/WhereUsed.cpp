@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -28,34 +29,54 @@ bool IsBelow(const QString &path, const QString &folder)
 
 // Paths as the walk spells them. Where the tree is reached through a link, or a target
 // through another one, a path written through the folder the tree really is names a document
-// of the tree all the same: it is spelled through the walked folder instead.
+// of the tree all the same, as does a path through a folder the walk passed over as one it
+// had searched under another name: each is spelled through the name the walk used.
 class TreeSpelling
 {
 public:
     explicit TreeSpelling(const QString &tree)
         : walked(QDir::cleanPath(tree)), real(QFileInfo(tree).canonicalFilePath())
     {
+        if (!real.isEmpty() && real != walked)
+            same.append({real, walked});
+    }
+
+    void AddSameFolders(const QHash<QString, QString> &folders)
+    {
+        for (auto it = folders.cbegin(); it != folders.cend(); ++it)
+            same.append({QDir::cleanPath(it.key()), QDir::cleanPath(it.value())});
     }
 
     QString Walked() const { return walked; }
-    QString Of(const QString &path) const
+
+    QString Of(QString path) const
     {
-        if (real.isEmpty() || real == walked || !IsBelow(path, real))
-            return path;
-        return walked + path.mid(real.size());
+        // A link back up the tree may stand in a path many times; each pass takes one away.
+        for (int pass = 0; pass < MostPasses; ++pass) {
+            const auto other = std::find_if(same.cbegin(), same.cend(), [&](const auto &names) {
+                return path == names.first || IsBelow(path, names.first);
+            });
+            if (other == same.cend())
+                break;
+            path = other->second + path.mid(other->first.size());
+        }
+        return path;
     }
     // A target's key: its own spelling below the tree, else through its real path.
     QString OfTarget(const QString &target) const
     {
-        if (IsBelow(target, walked))
-            return target;
+        const QString spelled = Of(target);
+        if (IsBelow(spelled, walked))
+            return spelled;
         const QString canonical = QFileInfo(target).canonicalFilePath();
         return canonical.isEmpty() ? target : Of(canonical);
     }
 
 private:
+    static constexpr int MostPasses = 64;
     QString walked;
     QString real;
+    QList<QPair<QString, QString>> same; // a name, and the name the walk used for it
 };
 
 // Opens what the graph references that the walk did not read, and what those reference in
@@ -127,15 +148,10 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
                                    const QStringList &targets,
                                    const std::function<void(const QString &)> &progress)
 {
-    // The targets as asked for (for the uses), and as the walk spells them (to find them).
-    const TreeSpelling spelling(startFolder);
-    QStringList asked;
-    QStringList wanted;
+    QStringList asked; // the targets as asked for, for the uses
     for (const QString &target : targets)
-        if (const QString clean = QDir::cleanPath(target); !asked.contains(clean)) {
+        if (const QString clean = QDir::cleanPath(target); !asked.contains(clean))
             asked.append(clean);
-            wanted.append(spelling.OfTarget(clean));
-        }
 
     struct Found
     {
@@ -150,14 +166,22 @@ QList<UsingDocument> FindWhereUsed(SearchContext &context, const QString &startF
     context.DocumentRead = [&](const QString &fullName, const DocumentReading &reading) {
         const QString clean = QDir::cleanPath(fullName);
         found.append({context.Files.Item(context.Files.Count()), reading, clean});
-        QStringList &references = graph[clean];
-        for (const QString &reference : reading.References)
-            references.append(spelling.Of(reference));
+        graph.insert(clean, reading.References);
         if (told)
             told(fullName, reading);
     };
     WalkFolderTree(context, startFolder, progress);
     context.DocumentRead = told;
+
+    // The walk's names for the references and the targets, now that it knows them all.
+    TreeSpelling spelling(startFolder);
+    spelling.AddSameFolders(context.SameFolders);
+    for (QStringList &references : graph)
+        for (QString &reference : references)
+            reference = spelling.Of(reference);
+    QStringList wanted;
+    for (const QString &target : asked)
+        wanted.append(spelling.OfTarget(target));
     FollowUnwalkedReferences(context, spelling, graph);
 
     const QHash<QString, QList<int>> reached = TargetsReached(graph, wanted);

@@ -375,6 +375,12 @@ private slots:
         QTest::newRow("through a presentation inside")
             << u"w/d.kdw>show.kpn w/show.kpn>a.kam w/a.kam>p.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
             << u"w/a.kam=p.kpt w/d.kdw=p.kpt"_s << 0;
+        QTest::newRow("a link inside the tree")
+            << u"w/v2/p.kpt ~w/cur>w/v2 w/a.kam>v2/p.kpt w/b.kam>{root}/w/cur/p.kpt"_s
+            << u"w/cur/p.kpt"_s << 1 << u"w/a.kam=p.kpt w/b.kam=p.kpt"_s << 0;
+        QTest::newRow("the tree through a link")
+            << u"~w>real real/a.kam>{root}/real/p.kpt real/p.kpt"_s << u"real/p.kpt"_s << 1
+            << u"w/a.kam=p.kpt"_s << 0;
         QTest::newRow("two targets of one name")
             << u"w/a.kam>p.kpt,s/p.kpt w/p.kpt w/s/p.kpt"_s << u"w/p.kpt w/s/p.kpt"_s << 1
             << u"w/a.kam=w/p.kpt, w/s/p.kpt"_s << 0;
