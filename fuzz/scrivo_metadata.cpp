@@ -10,8 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const QString path = ScratchFolder() + QStringLiteral("/Part 1.kpt");
-    static const auto session = std::make_shared<ScrivoSession>(
-        ScrivoSession{ScratchFolder() + QStringLiteral("/home"), QStringLiteral("fuzz")});
+    static const auto session = std::make_shared<ScrivoSession>(ScrivoSession{
+        ScratchFolder() + QStringLiteral("/home"), QStringLiteral("fuzz"), QString()});
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     WriteScratchFile(path, bytes);
 
