@@ -184,6 +184,7 @@ private slots:
         QCOMPARE(f.window->size(), QSize(700, 500));
         QCOMPARE(list->columnWidth(Column::FileName), 333);
         QVERIFY(!list->GridLines() && f.Action("mnuGridlinesOff")->isChecked());
+        QVERIFY(list->isColumnHidden(Column::Uses)); // only a where-used list shows it
     }
 
     void listShowsKeysAndBoxesSortsAndDeletesExactlyTheSelectedRecords()
