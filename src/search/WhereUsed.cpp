@@ -34,10 +34,10 @@ bool IsBelow(const QString &path, const QString &folder)
 class TreeSpelling
 {
 public:
-    explicit TreeSpelling(const QString &tree)
-        : walked(QDir::cleanPath(tree)), real(QFileInfo(tree).canonicalFilePath())
+    explicit TreeSpelling(const QString &tree) : walked(QDir::cleanPath(tree))
     {
-        if (!real.isEmpty() && real != walked)
+        if (const QString real = QFileInfo(tree).canonicalFilePath();
+            !real.isEmpty() && real != walked)
             same.append({real, walked});
     }
 
@@ -75,7 +75,6 @@ public:
 private:
     static constexpr int MostPasses = 64;
     QString walked;
-    QString real;
     QList<QPair<QString, QString>> same; // a name, and the name the walk used for it
 };
 
