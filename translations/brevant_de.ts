@@ -832,6 +832,18 @@ Bitte schließen Sie Korvex und starten Sie Korvex Brevant neu.</translation>
         <translation>Kein Dokument unter %1 verwendet die ausgewählten Dokumente.</translation>
     </message>
     <message>
+        <source>where-used: --json and --report exclude each other</source>
+        <translation>where-used: --json und --report schließen einander aus</translation>
+    </message>
+    <message>
+        <source>where-used: the active project names no workspace; give the folder with --in DIR</source>
+        <translation>where-used: das aktive Projekt nennt keinen Arbeitsbereich; geben Sie den Ordner mit --in ORDNER an</translation>
+    </message>
+    <message>
+        <source>Metadata &amp;Cache on Shares</source>
+        <translation>Metadaten-&amp;Cache auf Freigaben</translation>
+    </message>
+    <message>
         <source>Usage: scrivo [-h|--help] [-V|--version] COMMAND [ARGUMENTS]
 Manages the Scrivo document server: its home folder (server.ini, Default.kpj) and the
 reservations of documents. Options take their value as &quot;--user NAME&quot; or
@@ -870,12 +882,17 @@ Commands:
                                 spreadsheet for FILE ending in .xlsx or .xls, else text
                                 Documents that cannot be read and folders that cannot be
                                 listed go to the error log and make the exit status 1.
+      --no-cache                open and read every document; by default a document
+                                on a network share that has not changed since a walk
+                                read it is taken from the metadata cache (its
+                                reservation is always looked up)
   where-used [OPTIONS] DOC...   every document below a folder whose references reach
                                 one of the DOCs, at any level, each once, printed as
                                 list prints it, then the comment (always a field, maybe
                                 empty) and one field for each DOC it uses
       --in DIR                  the folder (default: the active project&apos;s workspace)
       --json, --report FILE     as for list; JSON objects have a &quot;uses&quot; array
+      --no-cache                as for list
   sample DIR                    write a small Shared sample project into DIR (missing or
                                 empty), register it, make it active and reserve some of
                                 its documents for &quot;anna&quot; and &quot;ben&quot;
@@ -926,6 +943,10 @@ Befehle:
                                 Dokumente, die nicht gelesen, und Ordner, die nicht
                                 aufgelistet werden können, kommen ins Fehlerprotokoll und
                                 machen den Rückgabewert 1.
+      --no-cache                jedes Dokument öffnen und lesen; sonst wird ein Dokument
+                                auf einer Netzwerkfreigabe, das sich seit einem Durchlauf
+                                nicht geändert hat, aus dem Metadaten-Cache genommen
+                                (seine Reservierung wird immer nachgesehen)
   where-used [OPTIONEN] DOK...  jedes Dokument unter einem Ordner, dessen Verweise eines
                                 der DOKs erreichen, auf jeder Ebene, jedes einmal, so
                                 ausgegeben, wie list es ausgibt, dann der Kommentar (immer
@@ -934,6 +955,7 @@ Befehle:
       --in ORDNER               der Ordner (Standard: der Arbeitsbereich des aktiven
                                 Projekts)
       --json, --report DATEI    wie bei list; JSON-Objekte haben ein Array &quot;uses&quot;
+      --no-cache                wie bei list
   sample ORDNER                 ein kleines Shared-Beispielprojekt in ORDNER (fehlend oder
                                 leer) schreiben, registrieren, aktivieren und einige seiner
                                 Dokumente für &quot;anna&quot; und &quot;ben&quot; reservieren
@@ -944,14 +966,6 @@ Der Ordner ist $KORVEX_SCRIVO_HOME, sonst $XDG_CONFIG_HOME/korvex-scrivo, sonst
 ~/.config/korvex-scrivo. Rückgabewert: 0 bei Erfolg, 1 bei einem Fehler (eine Zeile auf der
 Standardfehlerausgabe je Fehler), 2 bei einem Aufruffehler.
 </translation>
-    </message>
-    <message>
-        <source>where-used: --json and --report exclude each other</source>
-        <translation>where-used: --json und --report schließen einander aus</translation>
-    </message>
-    <message>
-        <source>where-used: the active project names no workspace; give the folder with --in DIR</source>
-        <translation>where-used: das aktive Projekt nennt keinen Arbeitsbereich; geben Sie den Ordner mit --in ORDNER an</translation>
     </message>
 </context>
 </TS>

@@ -2,8 +2,10 @@
 // same mount. A tree of 2,000 documents in about 10,000 entries (200 folders) is served by
 // OpenSSH's sftp-server behind socat and a delay proxy (1 ms each way by default) and mounted
 // with sshfs, or by Samba mounted with smbnetfs (--smb). Each step gets a fresh mount. The
-// steps, in interleaved rounds: a search through the window, scrivo list, scrivo where-used
-// of one part (the search's floor), View > Refresh of
+// steps, in interleaved rounds: a search through the window with an empty metadata cache, the
+// same search again with the cache it left (the tree unchanged) and once more after 1 % of the
+// documents changed (both against the floor of the cold search), scrivo list, scrivo where-used
+// of one part (the search's floor; both with an empty cache), View > Refresh of
 // every row, a check-out of the 200 documents of 20 folders and their check-in, each beside
 // two floors doing the minimal calls of the same work through the same mount, one at a time
 // and from 16 threads:
@@ -70,6 +72,23 @@ void WriteFile(const QString &path, const QByteArray &content)
     }
 }
 
+// A document's content: its display name, version 3, and a use of its folder's first part
+// (except in that one).
+QByteArray PartContent(int folder, int i, int edition = 1)
+{
+    const QByteArray uses = i == 0 ? QByteArray() : "[References]\nBase=Part0.kpt\n";
+    return "[Document]\nDisplayName=Part " + QByteArray::number(folder * 10 + i) + " edition " +
+           QByteArray::number(edition) + "\nVersion=3\n" + uses + QByteArray(600, ';') + '\n';
+}
+
+// The modification time an hour back: the tree was written long before the searches, as a
+// team's is.
+void SetTimeBack(const QString &path)
+{
+    const timespec back[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), back, 0);
+}
+
 // The tree on the server's own disk: 200 folders of 10 documents and 40 other files.
 void WriteTree(const QString &root)
 {
@@ -78,11 +97,8 @@ void WriteTree(const QString &root)
         QDir().mkpath(at);
         for (int i = 0; i < DocumentsPerFolder; ++i) {
             const QString name = QStringLiteral("Part%1.kpt").arg(i);
-            // Each part but the first of a folder uses that first one.
-            const QByteArray uses = i == 0 ? QByteArray() : "[References]\nBase=Part0.kpt\n";
-            WriteFile(at + u'/' + name, "[Document]\nDisplayName=Part " +
-                                            QByteArray::number(folder * 10 + i) + "\nVersion=3\n" +
-                                            uses + QByteArray(600, ';') + '\n');
+            WriteFile(at + u'/' + name, PartContent(folder, i));
+            SetTimeBack(at + u'/' + name);
             if (i == 0 && folder >= CheckOutFolders)
                 WriteFile(at + QStringLiteral("/.") + name + QStringLiteral(".reservation"),
                           "[Reservation]\nBy=\"anna\"\nTime=2026-12-01T08:00:00Z\nVersion=3\n"
@@ -255,6 +271,8 @@ int main(int argc, char *argv[])
     QTemporaryDir home;
     qputenv("KORVEX_SCRIVO_HOME", QFile::encodeName(home.filePath(QStringLiteral("scrivo"))));
     qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
+    const QString cacheFile = home.filePath(QStringLiteral("cache/korvex-brevant/metadata.cache"));
     QApplication app(argc, argv);
 
     int runs = 3;
@@ -319,6 +337,8 @@ int main(int argc, char *argv[])
     };
 
     Step steps[] = {{"search", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
+                    {"again", 0.6, Folders * DocumentsPerFolder, {}, {}, {}, {}},
+                    {"1% changed", 0.7, Folders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"scrivo list", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"where-used", 1.5, Folders * DocumentsPerFolder, {}, {}, {}, {}},
                     {"refresh", 2.0, Folders * DocumentsPerFolder, {}, {}, {}, {}},
@@ -349,15 +369,30 @@ int main(int argc, char *argv[])
     };
 
     for (int run = 0; run < runs; ++run) {
+        QFile::remove(cacheFile);
         windowStep(steps[0], [&] { trigger("mnuDocumentsSearch"); });
         floorPair(steps[0], [&](int threads) { SearchFloor(treePath, threads); });
+        // The same search with the cache the last one left, against the floor of the cold
+        // search; then after every hundredth document was written anew.
+        windowStep(steps[1], [&] { trigger("mnuDocumentsSearch"); });
+        for (int folder = 0; folder < Folders; folder += 10)
+            WriteFile(share.Served(QStringLiteral("tree/") + FolderName(folder) +
+                                   QStringLiteral("/Part3.kpt")),
+                      PartContent(folder, 3, run + 2));
+        windowStep(steps[2], [&] { trigger("mnuDocumentsSearch"); });
+        for (Step *warm : {&steps[1], &steps[2]}) {
+            warm->serial.values.push_back(steps[0].serial.values.back());
+            warm->parallel.values.push_back(steps[0].parallel.values.back());
+            warm->floorRequests = steps[0].floorRequests;
+        }
 
         // The tool over the tree: a listing, and where the first part is used.
         const QStringList whereUsed{QStringLiteral("where-used"), QStringLiteral("--in"), tree,
                                     tree + u'/' + FolderName(0) + QStringLiteral("/Part0.kpt")};
         for (const auto &[step, arguments] :
-             {std::pair{&steps[1], QStringList{QStringLiteral("list"), tree}},
-              std::pair{&steps[2], whereUsed}}) {
+             {std::pair{&steps[3], QStringList{QStringLiteral("list"), tree}},
+              std::pair{&steps[4], whereUsed}}) {
+            QFile::remove(cacheFile);
             step->program.values.push_back(measure(step->programRequests, [&] {
                 QProcess scrivo;
                 scrivo.setStandardOutputFile(QProcess::nullDevice());
@@ -370,31 +405,33 @@ int main(int argc, char *argv[])
             floorPair(*step, [&](int threads) { SearchFloor(treePath, threads); });
         }
 
-        windowStep(steps[3], [&] { trigger("mnuRefresh"); });
-        floorPair(steps[3], [&](int threads) { RefreshFloor(all, threads); });
+        windowStep(steps[5], [&] { trigger("mnuRefresh"); });
+        floorPair(steps[5], [&](int threads) { RefreshFloor(all, threads); });
 
         selectCheckOutRows();
-        windowStep(steps[4], [&] { trigger("mnuReserveSelectedFiles"); });
-        windowStep(steps[5], [&] { trigger("mnuUnreserveSelectedFiles"); });
+        windowStep(steps[6], [&] { trigger("mnuReserveSelectedFiles"); });
+        windowStep(steps[7], [&] { trigger("mnuUnreserveSelectedFiles"); });
         // The floors of both, in turn, leaving the documents free again.
         for (int threads : {1, FloorThreads}) {
             qint64 requests = 0;
             const double out = measure(
                 requests, [&] { return TimeCall([&] { CheckOutFloor(checkedOut, threads); }); });
             if (threads == 1)
-                steps[4].floorRequests = requests;
-            (threads == 1 ? steps[4].serial : steps[4].parallel).values.push_back(out);
+                steps[6].floorRequests = requests;
+            (threads == 1 ? steps[6].serial : steps[6].parallel).values.push_back(out);
             const double in = measure(
                 requests, [&] { return TimeCall([&] { CheckInFloor(checkedOut, threads); }); });
             if (threads == 1)
-                steps[5].floorRequests = requests;
-            (threads == 1 ? steps[5].serial : steps[5].parallel).values.push_back(in);
+                steps[7].floorRequests = requests;
+            (threads == 1 ? steps[7].serial : steps[7].parallel).values.push_back(in);
         }
-        std::printf("round %d: search %.0f ms, list %.0f ms, where-used %.0f ms, refresh %.0f ms, "
-                    "check-out %.0f ms, check-in %.0f ms (%d messages so far)\n",
+        std::printf("round %d: search %.0f ms, again %.0f ms, 1%% changed %.0f ms, list %.0f ms, "
+                    "where-used %.0f ms, refresh %.0f ms, check-out %.0f ms, check-in %.0f ms "
+                    "(%d messages so far)\n",
                     run + 1, steps[0].program.values.back(), steps[1].program.values.back(),
                     steps[2].program.values.back(), steps[3].program.values.back(),
                     steps[4].program.values.back(), steps[5].program.values.back(),
+                    steps[6].program.values.back(), steps[7].program.values.back(),
                     prompts.messages);
     }
 
@@ -421,6 +458,9 @@ int main(int argc, char *argv[])
                 "at most so many 16-thread floors, the window's longest pause under 100 ms; "
                 "! marks a goal not met)\n");
     std::printf("where-used / search: median %.2f  (goal <= 1.5)\n",
+                steps[4].program.Median() / steps[0].program.Median());
+    std::printf("again / search: median %.2f; 1%% changed / search: median %.2f\n",
+                steps[1].program.Median() / steps[0].program.Median(),
                 steps[2].program.Median() / steps[0].program.Median());
     return 0;
 }

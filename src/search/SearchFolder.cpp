@@ -18,6 +18,14 @@ SearchContext::SearchContext(DocumentServer &server, clsFiles &files, QStringLis
 {
 }
 
+void SearchContext::UseCache(MetadataCache *cache)
+{
+    constexpr int CachedWidth = 64;
+    Cache = cache;
+    if (cache && Width > 1)
+        Width = qMax(Width, CachedWidth);
+}
+
 QString TrimBlanks(const QString &text)
 {
     qsizetype begin = 0;
@@ -194,21 +202,54 @@ private:
         }
         if (job.started) {
             try {
-                const ServerDocumentPtr document = context.Server.OpenDocument(job.fullName);
-                job.opened = true;
-                // A document that was not obtained is not read.
-                if (document) {
-                    job.reading = ReadDocument(*document);
-                    if (context.ReadReferences)
-                        job.reading.References = document->DirectReferences();
-                    job.read = true;
-                }
+                // Taken before the document is read: a change while it is read shows as
+                // another identity next time.
+                const std::optional<DocumentIdentity> identity =
+                    context.Cache ? DocumentIdentity::Of(job.fullName) : std::nullopt;
+                if (!identity || !ReadFromCache(job, *identity))
+                    ReadFromServer(job, identity);
             } catch (...) {
             }
         }
         const QMutexLocker locked(&lock);
         job.done = true;
         finished.wakeAll();
+    }
+
+    // What the cache kept of the document as it is now, its reservation looked up afresh;
+    // false when the cache holds nothing for it.
+    bool ReadFromCache(DocumentJob &job, const DocumentIdentity &identity)
+    {
+        const std::optional<CachedDocument> kept = context.Cache->Find(job.fullName, identity);
+        if (!kept)
+            return false;
+        job.opened = true;
+        job.reading = ReadReservationAt(context.Server, job.fullName);
+        job.reading.DisplayName = kept->DisplayName;
+        job.reading.FullFileName = kept->FullFileName;
+        if (context.ReadReferences)
+            job.reading.References = kept->References;
+        job.read = true;
+        return true;
+    }
+
+    void ReadFromServer(DocumentJob &job, const std::optional<DocumentIdentity> &identity)
+    {
+        const ServerDocumentPtr document = context.Server.OpenDocument(job.fullName);
+        job.opened = true;
+        // A document that was not obtained is not read.
+        if (!document)
+            return;
+        job.reading = ReadDocument(*document);
+        if (context.ReadReferences || identity)
+            job.reading.References = document->DirectReferences();
+        job.read = true;
+        if (identity)
+            context.Cache->Store(
+                job.fullName, *identity,
+                {job.reading.FullFileName, job.reading.DisplayName, job.reading.References});
+        if (!context.ReadReferences)
+            job.reading.References.clear();
     }
 
     SearchContext &context;

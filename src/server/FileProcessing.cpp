@@ -29,19 +29,35 @@ bool ShowTexts(clsFile &record, const ReservationTexts &texts)
     return true;
 }
 
-DocumentReading ReadDocument(ServerDocument &doc)
+namespace {
+
+// The reading of a reservation; a damaged record is kept as the reading's Damage.
+template <typename Look> DocumentReading ReadingOfReservation(Look look)
 {
     DocumentReading reading;
     try {
-        reading.State = doc.Reservation();
+        reading.State = look();
     } catch (const ServerError &error) {
         if (error.number != ServerErrors::ReservationRecordDamaged)
             throw;
         reading.Damage = error.description;
     }
+    return reading;
+}
+
+} // namespace
+
+DocumentReading ReadDocument(ServerDocument &doc)
+{
+    DocumentReading reading = ReadingOfReservation([&doc] { return doc.Reservation(); });
     reading.DisplayName = doc.DisplayName();
     reading.FullFileName = doc.FullFileName();
     return reading;
+}
+
+DocumentReading ReadReservationAt(DocumentServer &server, const QString &path)
+{
+    return ReadingOfReservation([&] { return server.ReservationOf(path); });
 }
 
 ReservationState AppendRecord(clsFiles &Files, const DocumentReading &reading)

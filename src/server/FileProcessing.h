@@ -42,6 +42,9 @@ struct DocumentReading
     QStringList References = {};
 };
 DocumentReading ReadDocument(ServerDocument &doc);
+// The reservation of the document at path as ReadDocument reads it, looked up without opening
+// the document (ReservationOf); the names are left empty.
+DocumentReading ReadReservationAt(DocumentServer &server, const QString &path);
 
 // Appends the record of a document as read (a free document gets "available" three times, a
 // damaged record "damaged record") to Files; returns its reservation.

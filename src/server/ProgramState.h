@@ -26,4 +26,6 @@ struct ProgramState
     QString CheckOutComment;
 
     bool StopSearch = false;
+    // Whether searches on network shares take unchanged documents from the metadata cache.
+    bool UseMetadataCache = true;
 };

@@ -48,6 +48,8 @@ constexpr Entry Table[] = {
     {.name = "mnuStopDocumentsSearch", .stages = InNoList, .busy = OnlyWhileSearching},
     {.name = "mnuRefresh", .stages = InAnyList, .busy = Held},
     {.name = "mnuAutoRefresh", .stages = InAnyList, .busy = Free},
+    // Read as each search starts: a change during one is for the next.
+    {.name = "mnuMetadataCache", .stages = InAnyList, .busy = Free},
     {.name = "mnuGridlinesOn", .stages = InAnyList, .busy = Free},
     {.name = "mnuGridlinesOff", .stages = InAnyList, .busy = Free},
     {.name = "mnuInfo", .stages = InAnyList, .busy = Free},

@@ -5,8 +5,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class ErrorLog;
+class MetadataCache;
 class SessionCommands;
 struct SearchContext;
 
@@ -36,8 +38,11 @@ private:
     // the workspace; "" when there is none.
     QString WhereUsedFolder() const;
     void CollectUsers(const QString &folder, const QStringList &targets);
-    // Prepares a walk of the folder tree as a search makes it.
-    void PrepareWalk(SearchContext &context, const QString &folder);
+    // Sets the walk up for the window: pending events at most every few milliseconds, as many
+    // documents at once as the folder's file system wants, and the metadata cache where it
+    // helps (unless turned off), which the caller saves after the walk.
+    std::unique_ptr<MetadataCache> PrepareWalk(SearchContext &context, const QString &folder);
+    static void SaveCache(MetadataCache *cache);
     void ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log);
 
     SessionCommands &session;

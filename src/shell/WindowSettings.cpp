@@ -15,6 +15,7 @@ const QString GeometryKey = QStringLiteral("window/geometry");
 const QString ColumnsKey = QStringLiteral("list/columns");
 const QString GridLinesKey = QStringLiteral("list/gridLines");
 const QString HeldDaysKey = QStringLiteral("list/heldLongerDays");
+const QString MetadataCacheKey = QStringLiteral("search/metadataCache");
 
 } // namespace
 
@@ -59,5 +60,19 @@ void RememberHeldDays(int days)
 {
     QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
     settings.setValue(HeldDaysKey, days);
+    settings.sync();
+}
+
+bool RecallMetadataCache()
+{
+    return QSettings(WindowSettingsPath(), QSettings::IniFormat)
+        .value(MetadataCacheKey, true)
+        .toBool();
+}
+
+void RememberMetadataCache(bool used)
+{
+    QSettings settings(WindowSettingsPath(), QSettings::IniFormat);
+    settings.setValue(MetadataCacheKey, used);
     settings.sync();
 }

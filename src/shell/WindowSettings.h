@@ -7,7 +7,8 @@ class QMainWindow;
 
 // The user's layout of the window, kept between sessions in the user's configuration folder
 // ($XDG_CONFIG_HOME/korvex-brevant/window.conf, default ~/.config): the window's place and
-// size, the column widths, whether grid lines are drawn and the days of "Held longer than".
+// size, the column widths, whether grid lines are drawn, the days of "Held longer than" and
+// whether searches use the metadata cache.
 // Nothing of it is shared with other users or kept in the server's files.
 QString WindowSettingsPath();
 
@@ -23,3 +24,7 @@ constexpr int MostHeldDays = 36500;
 // is remembered).
 int RecallHeldDays();
 void RememberHeldDays(int days);
+
+// Whether searches on shares use the metadata cache (on when nothing is remembered).
+bool RecallMetadataCache();
+void RememberMetadataCache(bool used);

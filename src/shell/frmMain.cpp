@@ -238,6 +238,9 @@ void frmMain::CreateViewMenu()
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     mnuAutoRefresh = AddMenuItem(mnuView, "mnuAutoRefresh", Brevant::tr("Refresh every &minute"));
     mnuAutoRefresh->setCheckable(true);
+    mnuMetadataCache =
+        AddMenuItem(mnuView, "mnuMetadataCache", Brevant::tr("Metadata &Cache on Shares"));
+    mnuMetadataCache->setCheckable(true);
     AddSeparator(mnuView, "mnuSpacer6");
     mnuGridlines = NewMenu("mnuGridlines", Brevant::tr("&Gridlines"), mnuView);
     mnuView->addMenu(mnuGridlines);
@@ -357,6 +360,10 @@ void frmMain::ConnectCommands()
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager &) { EndSession(); });
     ConnectAutoRefresh();
+    connect(mnuMetadataCache, &QAction::toggled, this, [this](bool checked) {
+        state.UseMetadataCache = checked;
+        RememberMetadataCache(checked);
+    });
     ConnectListView();
 }
 
@@ -476,6 +483,8 @@ void frmMain::ShowLoadedWindow()
     ShowListSession();
     UpdateStatusbar();
     SetGridLines(RecallWindowLayout(*this, *ListViewFiles));
+    state.UseMetadataCache = RecallMetadataCache();
+    mnuMetadataCache->setChecked(state.UseMetadataCache);
     listCommands->ShowCounts();
 }
 

@@ -153,6 +153,7 @@ private:
     QMenu *mnuView = nullptr;
     QAction *mnuRefresh = nullptr;
     QAction *mnuAutoRefresh = nullptr;
+    QAction *mnuMetadataCache = nullptr;
     QTimer *autoRefresh = nullptr;
     QMenu *mnuGridlines = nullptr;
     QAction *mnuGridlinesOn = nullptr;

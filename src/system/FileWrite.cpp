@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,9 +134,9 @@ void CreateInPlace(const QString &shownPath, const QByteArray &target, const QBy
     }
 }
 
-} // namespace
-
-void ReplaceFile(const QString &path, const QByteArray &content)
+// Replaces the file at path with content; the new file takes the mode given, else the old
+// file's, else the mode of a new file.
+void Replace(const QString &path, const QByteArray &content, std::optional<mode_t> given)
 {
     const QByteArray target = ReplacedTarget(EncodeFileName(path));
     mode_t mode = NewFileMode();
@@ -154,7 +155,7 @@ void ReplaceFile(const QString &path, const QByteArray &content)
             mode = st.st_mode & 07777;
         }
     }
-    const QByteArray copy = WritePrivateCopy(path, target, content, mode);
+    const QByteArray copy = WritePrivateCopy(path, target, content, given.value_or(mode));
     if (::rename(copy.constData(), target.constData()) != 0) {
         const int error = errno;
         ::unlink(copy.constData());
@@ -163,6 +164,18 @@ void ReplaceFile(const QString &path, const QByteArray &content)
         RewriteInPlace(path, target, content);
     }
     SyncFolderOf(target);
+}
+
+} // namespace
+
+void ReplaceFile(const QString &path, const QByteArray &content)
+{
+    Replace(path, content, std::nullopt);
+}
+
+void ReplacePrivateFile(const QString &path, const QByteArray &content)
+{
+    Replace(path, content, mode_t(0600));
 }
 
 void CreateNewFile(const QString &path, const QByteArray &content)

@@ -17,6 +17,11 @@
 // that fail).
 void ReplaceFile(const QString &path, const QByteArray &content);
 
+// Replaces the file at path as ReplaceFile does, but the new file may be read and written by
+// its user alone (0600), whatever the old one's permissions: for what the programs keep of
+// their user's own work.
+void ReplacePrivateFile(const QString &path, const QByteArray &content);
+
 // Creates a new file with content, exclusively: when anything at all is at path (a file, a
 // folder, a link, even a dangling one) nothing is written and FileError says so. Nothing is
 // ever written through a link. The file appears whole or not at all.

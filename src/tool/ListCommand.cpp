@@ -5,7 +5,6 @@
 #include "tool/ToolOutput.h"
 
 #include "search/SearchFolder.h"
-#include "server/RequestWidth.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoServer.h"
 
@@ -21,6 +20,7 @@ struct ListFilter
     bool mine = false;
     bool reserved = false;
     bool json = false;
+    bool noCache = false;
     QString report; // null: print
     QStringList folders;
 };
@@ -53,6 +53,7 @@ ListFilter FilterOf(const QCommandLineParser &parser)
     options.mine = parser.isSet(MineOption);
     options.reserved = parser.isSet(ReservedOption);
     options.json = parser.isSet(JsonOption);
+    options.noCache = parser.isSet(NoCacheOption);
     if (parser.isSet(ReportOption))
         options.report = parser.value(ReportOption);
     options.folders = parser.positionalArguments();
@@ -87,7 +88,8 @@ QList<QCommandLineOption> ListOptions()
             QCommandLineOption(MineOption),
             QCommandLineOption(ReservedOption),
             QCommandLineOption(JsonOption),
-            QCommandLineOption(ReportOption, QString(), QStringLiteral("FILE"))};
+            QCommandLineOption(ReportOption, QString(), QStringLiteral("FILE")),
+            QCommandLineOption(NoCacheOption)};
 }
 
 int ListCommand(ScrivoServer &server, const ParsedCommand &command)
@@ -124,8 +126,9 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
             status = ExitFailure;
             continue;
         }
-        context.Width = RequestWidthFor(server, start);
-        WalkFolderTree(context, start, [&](const QString &) { progress.Folder(); });
+        WalkForTool(context, start, options.noCache, [&](SearchContext &walked) {
+            WalkFolderTree(walked, start, [&](const QString &) { progress.Folder(); });
+        });
     }
     return FinishListing(listed, options.report, options.json, context, status);
 }

@@ -6,6 +6,8 @@
 #include "model/DateText.h"
 #include "reports/SpreadsheetReport.h"
 #include "reports/TextReport.h"
+#include "search/MetadataCache.h"
+#include "server/RequestWidth.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "system/DirectoryListing.h"
 #include "system/FileError.h"
@@ -160,4 +162,17 @@ void WalkProgress::Tick()
     std::fflush(stderr);
     printed = true;
     last.start();
+}
+
+void WalkForTool(SearchContext &context, const QString &start, bool noCache,
+                 const std::function<void(SearchContext &)> &walk)
+{
+    const std::unique_ptr<MetadataCache> cache = MetadataCacheFor(start, !noCache);
+    context.Width = RequestWidthFor(context.Server, start);
+    context.UseCache(cache.get());
+    walk(context);
+    context.UseCache(nullptr);
+    // The cache is only a hint: one that cannot be written is rebuilt next time.
+    if (cache)
+        cache->Save();
 }

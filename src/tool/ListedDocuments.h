@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // One document as a walk of the tool read it: its record (the window's texts), its
 // reservation and, for where-used, the documents it uses.
@@ -31,6 +32,14 @@ void PrintListedJson(const QList<ListedDocument> &listed);
 // The window's report of the documents at file: the spreadsheet for .xlsx or .xls, else the
 // text report; the exit status.
 int WriteListedReport(const QString &file, const QList<ListedDocument> &listed);
+
+// --no-cache: every document is opened and read, none taken from the metadata cache.
+inline const QString NoCacheOption = QStringLiteral("no-cache");
+
+// Walks the tree below start for a command of the tool: with the user's metadata cache where
+// it helps (unless noCache), saved afterwards.
+void WalkForTool(SearchContext &context, const QString &start, bool noCache,
+                 const std::function<void(SearchContext &)> &walk);
 
 // Whether the folder can be listed; where not, says why on standard error.
 bool CanBeListed(const QString &folder);

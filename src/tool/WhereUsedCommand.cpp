@@ -5,7 +5,6 @@
 #include "tool/ToolOutput.h"
 
 #include "search/WhereUsed.h"
-#include "server/RequestWidth.h"
 #include "server/ServerError.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "server/scrivo/ScrivoServer.h"
@@ -40,7 +39,8 @@ QList<QCommandLineOption> WhereUsedOptions()
 {
     return {QCommandLineOption(InOption, QString(), QStringLiteral("DIR")),
             QCommandLineOption(JsonOption),
-            QCommandLineOption(ReportOption, QString(), QStringLiteral("FILE"))};
+            QCommandLineOption(ReportOption, QString(), QStringLiteral("FILE")),
+            QCommandLineOption(NoCacheOption)};
 }
 
 int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
@@ -64,15 +64,16 @@ int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
     bool stop = false;
     SearchContext context(server, records, work, stop);
     context.ProcessEvents = nullptr;
-    context.Width = RequestWidthFor(server, start);
     WalkProgress progress;
     context.DocumentRead = [&](const QString &, const DocumentReading &) { progress.Document(); };
     // Even when nothing can be looked for, the output is what it would be for no user (an
     // empty report, "[]"), as scrivo list gives it for a folder it cannot list.
-    const QList<UsingDocument> users =
-        walkable && !targets.isEmpty()
-            ? FindWhereUsed(context, start, targets, [&](const QString &) { progress.Folder(); })
-            : QList<UsingDocument>();
+    QList<UsingDocument> users;
+    if (walkable && !targets.isEmpty())
+        WalkForTool(context, start, parser.isSet(NoCacheOption), [&](SearchContext &walked) {
+            users =
+                FindWhereUsed(walked, start, targets, [&](const QString &) { progress.Folder(); });
+        });
 
     QList<ListedDocument> listed;
     for (const UsingDocument &user : users)

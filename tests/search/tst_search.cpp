@@ -7,6 +7,7 @@
 
 #include "model/FileListModel.h"
 #include "projects/FileFunctions.h"
+#include "search/MetadataCache.h"
 #include "search/SearchFolder.h"
 #include "search/WhereUsed.h"
 #include "shell/FileListView.h"
@@ -27,10 +28,12 @@ namespace {
 // whose path ends so, as the stop command sets it while pending events run.
 struct Walk
 {
-    Walk(DocumentServer &server, const QString &start, int width = 1, const QString &stopAfter = {})
+    Walk(DocumentServer &server, const QString &start, int width = 1, const QString &stopAfter = {},
+         MetadataCache *cache = nullptr)
         : context(server, files, dirs, stop)
     {
         context.Width = width;
+        context.Cache = cache;
         WalkFolderTree(context, start, [&](const QString &folder) {
             progress.append(folder);
             stop = stop || (!stopAfter.isEmpty() && folder.endsWith(stopAfter));
@@ -52,12 +55,28 @@ struct Walk
     }
 };
 
+// What the metadata cache must see between two searches of a tree kept still in between.
+enum class Change {
+    None,
+    RewrittenKeepingSizeAndTime,
+    TouchedBack,
+    Swapped,
+    ReplacedByLink,
+    FolderMoved
+};
+
+// The cache file's faults: each makes the cache start empty.
+enum class CacheFault { CutAtALineEnd, CutInALine, OtherVersion, Garbage, OtherOwner, Fifo };
+
 QByteArray LogLine(const QString &fullName)
 {
     return "File has created Error: " + QFile::encodeName(fullName) + "\r\n";
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(CacheFault)
 
 class TestSearch : public QObject
 {
@@ -494,6 +513,165 @@ private slots:
         f->prompts.Message(PromptAnswer::No); // the searched list is let go
         f->Trigger("mnuWhereUsed");
         QCOMPARE(opened, 1);
+    }
+
+    void metadataCacheServesOnlyWhatTheDocumentStillSays_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<bool>("justWritten"); // a.kpt written as the test starts
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("shown"); // the display names after the change, walk order
+        QTest::addColumn<int>("reopened");  // documents opened by the search after the change
+        const QString same = u"Alpha 1,Bravo 1,Xray 1"_s;
+        QTest::newRow("nothing") << Change::None << false << 1 << same << 0;
+        QTest::newRow("nothing, 16 in flight") << Change::None << false << 16 << same << 0;
+        QTest::newRow("written just now") << Change::None << true << 1 << same << 1;
+        QTest::newRow("rewritten, size and time kept")
+            << Change::RewrittenKeepingSizeAndTime << false << 1 << u"Alpha 2,Bravo 1,Xray 1"_s
+            << 1;
+        QTest::newRow("rewritten, its time set back")
+            << Change::TouchedBack << false << 1 << u"Alpha 2,Bravo 1,Xray 1"_s << 1;
+        QTest::newRow("two swapped")
+            << Change::Swapped << false << 1 << u"Bravo 1,Alpha 1,Xray 1"_s << 2;
+        QTest::newRow("replaced by a link")
+            << Change::ReplacedByLink << false << 1 << u"Lima 1,Bravo 1,Xray 1"_s << 1;
+        QTest::newRow("its folder replaced by a moved one")
+            << Change::FolderMoved << false << 16 << u"Alpha 1,Bravo 1,Xray 2"_s << 1;
+    }
+
+    void metadataCacheServesOnlyWhatTheDocumentStillSays()
+    {
+        QFETCH(Change, change);
+        QFETCH(bool, justWritten);
+        QFETCH(int, width);
+        QFETCH(QString, shown);
+        QFETCH(int, reopened);
+        // Same sizes and times everywhere, so that only what else the file system tells can
+        // tell the documents apart.
+        const auto document = [&](const QString &relative, const QString &name) {
+            WriteScrivoDocument(At(relative), name);
+            SetTimes(At(relative), -3600);
+        };
+        document(u"w/a.kpt"_s, u"Alpha 1"_s);
+        document(u"w/b.kpt"_s, u"Bravo 1"_s);
+        document(u"w/sub/x.kpt"_s, u"Xray 1"_s);
+        document(u"lib/l.kpt"_s, u"Lima 1"_s);
+        document(u"lib/sub/x.kpt"_s, u"Xray 2"_s);
+        if (justWritten)
+            WriteScrivoDocument(At(u"w/a.kpt"_s), u"Alpha 1"_s);
+        const QString cachePath = f->env.path(u"cache/metadata.cache"_s);
+        int opened = 0;
+        f->observed->onCall = [&](const QString &call) {
+            opened += call.startsWith(u"OpenDocument"_s);
+        };
+        const auto search = [&] {
+            opened = 0;
+            MetadataCache cache(cachePath);
+            Walk walk(*f->observed, At(u"w"_s), width, {}, &cache);
+            QStringList names{cache.Save() ? QString() : u"<not saved>"_s};
+            for (int i = 1; i <= walk.files.Count(); ++i)
+                names.append(walk.files.Item(i)->BrowserName());
+            return std::pair{names.join(u',').mid(1), walk.files};
+        };
+        search();
+        // Another workstation's check-out shows at once, the document unchanged.
+        WriteScrivoReservation(At(u"w/b.kpt"_s), u"ben"_s, QDateTime::currentDateTime(), 1);
+        const auto [unchanged, rows] = search();
+        QCOMPARE(unchanged, u"Alpha 1,Bravo 1,Xray 1"_s);
+        QCOMPARE(rows.Item(2)->CheckedOutBy(), u"ben"_s);
+        QCOMPARE(opened, int(justWritten));
+
+        const auto rename = [&](const QString &from, const QString &to) {
+            QVERIFY(::rename(QFile::encodeName(At(from)), QFile::encodeName(At(to))) == 0);
+        };
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(At(u"w/a.kpt"_s)), &before), 0);
+        if (change == Change::RewrittenKeepingSizeAndTime || change == Change::TouchedBack) {
+            WriteScrivoDocument(At(u"w/a.kpt"_s), u"Alpha 2"_s);
+            const timespec kept[2] = {before.st_atim, before.st_mtim};
+            const timespec back[2] = {{before.st_mtim.tv_sec - 86400, 0},
+                                      {before.st_mtim.tv_sec - 86400, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(At(u"w/a.kpt"_s)),
+                                 change == Change::TouchedBack ? back : kept, 0),
+                     0);
+        } else if (change == Change::Swapped) {
+            rename(u"w/a.kpt"_s, u"w/t.kpt"_s);
+            rename(u"w/b.kpt"_s, u"w/a.kpt"_s);
+            rename(u"w/t.kpt"_s, u"w/b.kpt"_s);
+        } else if (change == Change::ReplacedByLink) {
+            QVERIFY(QFile::remove(At(u"w/a.kpt"_s)));
+            MakeLink(At(u"lib/l.kpt"_s), At(u"w/a.kpt"_s));
+        } else if (change == Change::FolderMoved) {
+            QVERIFY(QDir(At(u"w/sub"_s)).removeRecursively());
+            rename(u"lib/sub"_s, u"w/sub"_s);
+        }
+        QCOMPARE(search().first, shown);
+        QCOMPARE(opened, reopened);
+    }
+
+    void metadataCacheFileThatCannotBeTrustedIsPassedOver_data()
+    {
+        QTest::addColumn<CacheFault>("fault");
+        QTest::addColumn<bool>("rebuilt"); // written anew by the next search
+        QTest::newRow("cut at a line's end") << CacheFault::CutAtALineEnd << true;
+        QTest::newRow("cut in a line") << CacheFault::CutInALine << true;
+        QTest::newRow("another version") << CacheFault::OtherVersion << true;
+        QTest::newRow("garbage") << CacheFault::Garbage << true;
+        QTest::newRow("another user's") << CacheFault::OtherOwner << true;
+        QTest::newRow("a FIFO") << CacheFault::Fifo << false;
+    }
+
+    void metadataCacheFileThatCannotBeTrustedIsPassedOver()
+    {
+        QFETCH(CacheFault, fault);
+        QFETCH(bool, rebuilt);
+        for (const QString &name : {u"a.kpt"_s, u"b.kpt"_s}) {
+            Doc(name);
+            SetTimes(At(name), -3600);
+        }
+        const QString cachePath = f->env.path(u"cache/metadata.cache"_s);
+        const auto search = [&] {
+            MetadataCache cache(cachePath);
+            const qsizetype loaded = cache.Size();
+            const Walk walk(*f->server, root, 1, {}, &cache);
+            return std::pair{loaded, cache.Save()};
+        };
+        QCOMPARE(search(), std::pair(qsizetype(0), true));
+        const QByteArray good = ReadBytes(cachePath);
+        QCOMPARE(search(), std::pair(qsizetype(2), true));
+        const QByteArray header = good.left(good.indexOf('\n') + 1);
+        const qsizetype endMark = good.lastIndexOf("end\t");
+        switch (fault) {
+        case CacheFault::CutAtALineEnd:
+            WriteWhole(cachePath, good.left(endMark));
+            break;
+        case CacheFault::CutInALine:
+            WriteWhole(cachePath, good.left(endMark - 5) + good.mid(endMark));
+            break;
+        case CacheFault::OtherVersion:
+            WriteWhole(cachePath,
+                       QByteArray(header).replace("\t1", "\t2") + good.mid(header.size()));
+            break;
+        case CacheFault::Garbage:
+            WriteWhole(cachePath, header + "garbage \xff\nend\t1\n");
+            break;
+        case CacheFault::OtherOwner:
+            QCOMPARE(::chown(QFile::encodeName(cachePath), 4242, 4242), 0);
+            break;
+        case CacheFault::Fifo:
+            QFile::remove(cachePath);
+            MakeNode(u"fifo"_s, cachePath);
+            break;
+        }
+        // Read as empty, and the next search finds it whole again, only its user's to read.
+        QCOMPARE(search(), std::pair(qsizetype(0), rebuilt));
+        if (rebuilt) {
+            QCOMPARE(search().first, 2);
+            struct stat written;
+            QCOMPARE(::stat(QFile::encodeName(cachePath), &written), 0);
+            QCOMPARE((std::pair{written.st_mode & 07777, written.st_uid}),
+                     (std::pair{mode_t(0600), ::geteuid()}));
+        }
     }
 
     void stopOrCloseDuringTheSearchEndsItAtTheNextDocument_data()

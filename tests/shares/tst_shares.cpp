@@ -84,6 +84,7 @@ class TestShares : public QObject
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"KORVEX_SCRIVO_HOME"_s, env.path(u"homes/"_s + user));
+        environment.insert(u"XDG_CACHE_HOME"_s, env.path(u"caches/"_s + user));
         return environment;
     }
     // What the server keeps in the test's folder.
@@ -325,6 +326,43 @@ private slots:
         QVERIFY2(ben.exitCode == 0, qPrintable(ben.err));
         QCOMPARE(Scrivo(u"carl"_s, 1, QStringList{u"status"_s} + names).out.count(u"\tben\t"_s),
                  names.size());
+    }
+
+    void theMetadataCacheNeverHidesAChangeLongerThanTheClient_data()
+    {
+        // How long the client itself may show another workstation's document as it was:
+        // sshfs keeps a file's size and times for 20 s.
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("clientCacheMs");
+        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << 0;
+        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << 21000;
+    }
+
+    void theMetadataCacheNeverHidesAChangeLongerThanTheClient()
+    {
+        // carl lists through workstation 1 with the cache his listing before filled: ben's
+        // check-out through workstation 2 shows at once; a document written anew there shows
+        // once the client's own cache no longer hides it, as without the metadata cache.
+        QFETCH(int, clientCacheMs);
+        const QStringList names = PartNames(4);
+        SetUp(names, {u"anna"_s, u"carl"_s, u"ben"_s});
+        for (const QString &name : names)
+            SetTimes(Share().Served(folder + u'/' + name), -3600);
+        const auto listed = [&](const QStringList &options = {}) {
+            return Scrivo(u"carl"_s, 1, QStringList{u"list"_s} + options + QStringList{At(1, {})})
+                .out;
+        };
+        const QString cache = env.path(u"caches/carl/korvex-brevant/metadata.cache"_s);
+        QFile::remove(cache); // the other share's row filled it too
+        QCOMPARE(listed().count(u"\tavailable\t\t\tP\n"_s), names.size());
+        QCOMPARE(ReadBytes(cache).count('\n'), names.size() + 2);
+        WriteScrivoDocument(At(2, names[2]), u"Written anew"_s);
+        QCOMPARE(Scrivo(u"ben"_s, 2, {u"reserve"_s, names[1]}).exitCode, 0);
+        QCOMPARE(listed().count(u"\tben\t"_s), 1);
+        QThread::msleep(ulong(clientCacheMs));
+        const QString after = listed();
+        QVERIFY2(after.contains(u"\tWritten anew\n"_s), qPrintable(after));
+        QCOMPARE(listed({u"--no-cache"_s}), after);
     }
 
     void aFolderListingThatFailsForAMomentIsAskedAgain_data() { EachShare(); }

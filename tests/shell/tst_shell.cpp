@@ -175,6 +175,8 @@ private slots:
         QCOMPARE(f.Panel(2), u"Multi-User mode: Shared"_s);
         list->setColumnWidth(Column::FileName, 333);
         f.Trigger("mnuGridlinesOff");
+        QVERIFY(f.Action("mnuMetadataCache")->isChecked() && f.window->State().UseMetadataCache);
+        f.Trigger("mnuMetadataCache");
         f.Trigger("mnuExit");
         // Size, column widths and grid lines come back in the next session, from the user's
         // configuration folder.
@@ -184,6 +186,7 @@ private slots:
         QCOMPARE(f.window->size(), QSize(700, 500));
         QCOMPARE(list->columnWidth(Column::FileName), 333);
         QVERIFY(!list->GridLines() && f.Action("mnuGridlinesOff")->isChecked());
+        QVERIFY(!f.Action("mnuMetadataCache")->isChecked() && !f.window->State().UseMetadataCache);
         QVERIFY(list->isColumnHidden(Column::Uses)); // only a where-used list shows it
     }
 
