@@ -6,9 +6,11 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 BUILD_PACKAGES=(g++ cmake pkgconf qt6-base-dev libxlsxwriter-dev qt6-l10n-tools
     qt6-translations-l10n)
 # What the tests need besides: workbook checks, a real X server, fuzzing, coverage, network
-# shares on loopback, the Debian package's tools, and another locale.
+# shares on loopback, the kernel VM for NFS and the kernel's SMB client (its kernel is
+# downloaded, never installed), the Debian package's tools, and another locale.
 TEST_PACKAGES=(python3-openpyxl xvfb xauth xdotool imagemagick clang libclang-rt-14-dev gcovr
-    samba smbnetfs sshfs socat openssh-sftp-server dpkg-dev lintian appstream locales
+    samba smbnetfs sshfs socat openssh-sftp-server qemu-system-x86 busybox-static cpio kmod
+    nfs-kernel-server rpcbind nfs-common cifs-utils dpkg-dev lintian appstream locales
     util-linux)
 
 # What a developer's load run adds (scripts/test-under-load.sh).

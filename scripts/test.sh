@@ -9,7 +9,8 @@
 # and purged again, and while the tests run they create and delete two accounts and a group
 # ("brv<number>a", "brv<number>b", "brv<number>g"), mount tmpfs and FUSE file systems in
 # temporary folders and start Samba and SFTP servers on free ports of 127.0.0.1, all stopped
-# and removed at their end.
+# and removed at their end. The kernel share tests download Debian's kernel package into
+# build/vm (it is unpacked there, never installed) and boot it in QEMU.
 . "$(dirname "$0")/common.sh"
 install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then

@@ -112,14 +112,30 @@ struct NetworkShare::Started
 
 QString NetworkShare::KindName(Kind kind)
 {
-    return kind == Kind::Smb ? QStringLiteral("smb") : QStringLiteral("sshfs");
+    static const char *const names[KindCount] = {"smb", "sshfs", "nfs3", "nfs4.2", "cifs"};
+    return QString::fromLatin1(names[int(kind)]);
+}
+
+QList<NetworkShare::Kind> NetworkShare::KindsNamed(const QString &names)
+{
+    QList<Kind> kinds;
+    for (const QString &name : names.split(u',', Qt::SkipEmptyParts))
+        for (int kind = 0; kind < KindCount; ++kind)
+            if (KindName(Kind(kind)) == name.trimmed())
+                kinds.append(Kind(kind));
+    return kinds;
 }
 
 NetworkShare::NetworkShare(Kind shareKind, int latencyMs, bool countRequests)
     : kind(shareKind), latency(latencyMs), counted(countRequests && shareKind == Kind::Sshfs)
 {
-    QDir().mkpath(At(QStringLiteral("share")));
-    QFile::setPermissions(At(QStringLiteral("share")), QFileDevice::Permissions(0x7777));
+    if (InKernel(kind)) {
+        UseKernelServer();
+        return;
+    }
+    served = At(QStringLiteral("share"));
+    QDir().mkpath(served);
+    QFile::setPermissions(served, QFileDevice::Permissions(0x7777));
     serverPort = FreePort();
     if (kind == Kind::Smb)
         StartSmbServer();
@@ -142,12 +158,73 @@ NetworkShare::~NetworkShare()
     for (int workstation = 1; workstation <= 2; ++workstation)
         Unmount(workstation);
     servers.clear();
+    if (InKernel(kind) && !served.isEmpty())
+        QDir(served).removeRecursively();
 }
 
 QString NetworkShare::Served(const QString &relative) const
 {
-    return relative.isEmpty() ? At(QStringLiteral("share"))
-                              : At(QStringLiteral("share/") + relative);
+    return relative.isEmpty() ? served : served + u'/' + relative;
+}
+
+void NetworkShare::UseKernelServer()
+{
+    // A folder of its own in the export the VM serves, named like this fixture's folder.
+    const QByteArray exported =
+        qgetenv(kind == Kind::Cifs ? "BREVANT_SMB_EXPORT" : "BREVANT_NFS_EXPORT");
+    if (exported.isEmpty()) {
+        problem = KindName(kind) + QStringLiteral(" is a kernel client: run in the kernel VM "
+                                                  "(loopback/vm/kernel-vm.sh)");
+        return;
+    }
+    served = QFile::decodeName(exported) + u'/' + QFileInfo(dir.path()).fileName();
+    QDir().mkpath(served);
+    QFile::setPermissions(served, QFileDevice::Permissions(0x7777));
+    for (int workstation = 1; workstation <= 2 && problem.isEmpty(); ++workstation)
+        if (!MountShare(workstation))
+            problem = QStringLiteral("mount %1 of the %2 share failed, see %3")
+                          .arg(workstation)
+                          .arg(KindName(kind), At(QStringLiteral("log")));
+}
+
+bool NetworkShare::MountInKernel(int workstation)
+{
+    // Default options but for the second mount's own cache or connection, so that the two are
+    // two workstations and not one. To the NFS server the second is another client too: it
+    // mounts through another address, from a host name of its own (an NFSv4 client names
+    // itself by its host name), so that the server recalls what it lent one client (a
+    // delegation) when the other changes the file.
+    const QString name = QFileInfo(served).fileName();
+    const bool otherClient = kind != Kind::Cifs && workstation == 2;
+    const QString host = otherClient ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1");
+    QString source = host + u':' + served;
+    QStringList options;
+    if (kind == Kind::Nfs3)
+        options << QStringLiteral("vers=3");
+    if (kind == Kind::Nfs4) {
+        options << QStringLiteral("vers=4.2");
+        source = host + QStringLiteral(":/") + name; // the export is the NFSv4 root
+    }
+    if (kind != Kind::Cifs && workstation == 2)
+        options << QStringLiteral("nosharecache");
+    if (kind == Kind::Cifs) {
+        source = QStringLiteral("//127.0.0.1/share/") + name;
+        options << QString::fromLocal8Bit(qgetenv("BREVANT_SMB_OPTIONS"));
+        if (workstation == 2)
+            options << QStringLiteral("nosharesock");
+    }
+    const QString mountPoint = At(QStringLiteral("m%1").arg(workstation));
+    QProcess mount;
+    mount.setStandardOutputFile(At(QStringLiteral("log")), QIODevice::Append);
+    mount.setStandardErrorFile(At(QStringLiteral("log")), QIODevice::Append);
+    const QString command =
+        QStringLiteral("%1exec mount -t %2 -o \"$0\" \"$1\" \"$2\"")
+            .arg(otherClient ? QStringLiteral("hostname workstation2 && ") : QString(),
+                 kind == Kind::Cifs ? QStringLiteral("cifs") : QStringLiteral("nfs"));
+    mount.start(QStringLiteral("unshare"),
+                {QStringLiteral("--uts"), QStringLiteral("sh"), QStringLiteral("-c"), command,
+                 options.join(u','), source, mountPoint});
+    return mount.waitForFinished(60000) && mount.exitCode() == 0 && IsMounted(mountPoint);
 }
 
 QString NetworkShare::Mount(int workstation) const
@@ -232,6 +309,8 @@ bool NetworkShare::MountShare(int workstation)
 {
     const QString mountPoint = At(QStringLiteral("m%1").arg(workstation));
     QDir().mkpath(mountPoint);
+    if (InKernel(kind))
+        return MountInKernel(workstation);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QString program;
     QStringList arguments;
@@ -267,8 +346,11 @@ void NetworkShare::Unmount(int workstation)
     const QString mountPoint = At(QStringLiteral("m%1").arg(workstation));
     if (IsMounted(mountPoint)) {
         QProcess unmount;
-        unmount.start(QStringLiteral("fusermount"),
-                      {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint});
+        if (InKernel(kind))
+            unmount.start(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint});
+        else
+            unmount.start(QStringLiteral("fusermount"),
+                          {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint});
         unmount.waitForFinished(10000);
     }
     mounts[workstation - 1].reset();

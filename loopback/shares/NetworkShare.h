@@ -12,7 +12,13 @@
 //   Smb:   Samba's smbd on a free high port of 127.0.0.1 with a minimal smb.conf, mounted
 //          through smbnetfs, the FUSE SMB client a desktop's "smb://" makes (no hard links);
 //   Sshfs: OpenSSH's sftp-server behind socat on a free port, mounted through sshfs with its
-//          default caches (20 s for attributes).
+//          default caches (20 s for attributes);
+//   Nfs3, Nfs4: the kernel's NFS server, mounted with the kernel's client (NFSv3, NFSv4.2)
+//          with its default options, the second mount with a cache of its own (nosharecache);
+//   Cifs:  Samba, mounted with the kernel's SMB client (mount -t cifs) with its default
+//          options, the second mount over a connection of its own (nosharesock).
+// The kernel kinds need the servers the kernel VM starts (loopback/vm/guest.sh), which name
+// their exports in BREVANT_NFS_EXPORT and BREVANT_SMB_EXPORT; elsewhere Problem() says so.
 // Every server and mount runs in a process group of its own and is stopped by it, and each
 // step is bounded in time, so a failing test leaves nothing running. Needs root (FUSE mounts
 // of the fixture's own) and the packages samba, smbnetfs, sshfs, socat and
@@ -20,7 +26,8 @@
 class NetworkShare
 {
 public:
-    enum class Kind { Smb, Sshfs };
+    enum class Kind { Smb, Sshfs, Nfs3, Nfs4, Cifs };
+    static constexpr int KindCount = 5;
 
     // latencyMs: each chunk between client and server is delayed this long each way (0: no
     // delay proxy). countRequests: the SFTP server logs each request it answers (see
@@ -31,6 +38,11 @@ public:
     NetworkShare &operator=(const NetworkShare &) = delete;
 
     static QString KindName(Kind kind);
+    // The kinds named in the comma-separated list ("smb,sshfs"); names it does not know are
+    // left out.
+    static QList<Kind> KindsNamed(const QString &names);
+    // Whether the kind is the kernel's own client (made only in the kernel VM).
+    static bool InKernel(Kind kind) { return kind >= Kind::Nfs3; }
 
     // Both mounts are usable; otherwise Problem() says what failed.
     bool Ready() const { return problem.isEmpty(); }
@@ -61,6 +73,7 @@ private:
     int latency;
     bool counted;
     QTemporaryDir dir;
+    QString served; // the folder the server serves
     quint16 serverPort = 0;
     quint16 clientPort = 0; // the server's, or the delay proxy's in front of it
     QString problem;
@@ -70,6 +83,8 @@ private:
     QString At(const QString &relative) const { return dir.filePath(relative); }
     void StartSmbServer();
     void StartSftpServer();
+    void UseKernelServer();
+    bool MountInKernel(int workstation);
     quint16 ClientPort();
     bool MountShare(int workstation);
     void Unmount(int workstation);

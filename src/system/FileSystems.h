@@ -76,6 +76,23 @@ auto RepeatWhileTransientAt(const QByteArray &path, Call call) -> decltype(call(
         [&path] { return IsFuseNetworkFileSystem(DeviceOfNearest(path)); });
 }
 
+// Makes the call (a folder's removal) again while it fails with ENOTEMPTY on a network file
+// system, for about two and a half seconds: a file just removed from the folder stays there
+// while a client still has it open, and the kernel's SMB client keeps a file open for a
+// second after it was closed (deferred close), so the folder empties a moment later. Each try
+// is repeated while the file system fails it for a moment.
+template <typename Call> int RepeatWhileEmptying(dev_t device, Call call)
+{
+    for (unsigned long pause = 5;; pause *= 2) {
+        const int result = RepeatWhileTransient(device, call);
+        if (result == 0 || errno != ENOTEMPTY || pause > 1280 || !IsNetworkFileSystem(device))
+            return result;
+        const int error = errno;
+        PauseMilliseconds(pause);
+        errno = error;
+    }
+}
+
 // Makes the call again while it fails with EBUSY, for about two seconds: an SMB server refuses
 // to remove or rename a file for a moment while another client has it open (a workstation
 // reading it). Each try is repeated while the file system fails it for a moment.

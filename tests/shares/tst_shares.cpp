@@ -34,7 +34,7 @@ class TestShares : public QObject
     Q_OBJECT
 
     TestEnvironment env;
-    std::unique_ptr<NetworkShare> shares[2];
+    std::unique_ptr<NetworkShare> shares[NetworkShare::KindCount];
     QString folder; // this test's folder in the share
     int used = 0;
 
@@ -89,18 +89,38 @@ class TestShares : public QObject
     }
     // What the server keeps in the test's folder.
     QStringList Served() { return FolderEntries(Share().Served(folder)); }
-    // The data of a test run once on each kind of share.
-    static void EachShare()
+    // The kinds of share tried: those BREVANT_SHARE_KINDS names (the FUSE clients on this
+    // machine by default; the kernel's clients in the kernel VM).
+    static QList<NetworkShare::Kind> Kinds()
+    {
+        return NetworkShare::KindsNamed(
+            qEnvironmentVariable("BREVANT_SHARE_KINDS", QStringLiteral("smb,sshfs")));
+    }
+    // A row for each kind tried, with the value that kind needs.
+    template <typename Value>
+    static void EachShareWith(const char *column, const QHash<NetworkShare::Kind, Value> &values)
     {
         QTest::addColumn<int>("kind");
-        QTest::addRow("smb") << int(NetworkShare::Kind::Smb);
-        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs);
+        QTest::addColumn<Value>(column);
+        for (const NetworkShare::Kind kind : Kinds())
+            if (values.contains(kind))
+                QTest::addRow("%s", qPrintable(NetworkShare::KindName(kind)))
+                    << int(kind) << values.value(kind);
+    }
+    // The data of a test run once on each kind of share (without kernel clients: on each
+    // FUSE client).
+    static void EachShare(bool kernelClients = true)
+    {
+        QTest::addColumn<int>("kind");
+        for (const NetworkShare::Kind kind : Kinds())
+            if (kernelClients || !NetworkShare::InKernel(kind))
+                QTest::addRow("%s", qPrintable(NetworkShare::KindName(kind))) << int(kind);
     }
 
 private slots:
     void initTestCase()
     {
-        for (const auto kind : {NetworkShare::Kind::Smb, NetworkShare::Kind::Sshfs}) {
+        for (const auto kind : Kinds()) {
             auto &share = shares[int(kind)];
             share = std::make_unique<NetworkShare>(kind);
             QVERIFY2(share->Ready(), qPrintable(share->Problem()));
@@ -115,11 +135,14 @@ private slots:
 
     void staleLookNeverDecidesACheckIn_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QList<int>>("delaysMs");
-        // Around the clients' cache times: the SMB client's second, sshfs's 20 s.
-        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << QList<int>{0, 1200};
-        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << QList<int>{0, 2000, 21000};
+        // Around the clients' cache times: the SMB clients' second, sshfs's 20 s, the NFS
+        // client's at least 3 s for a file.
+        using enum NetworkShare::Kind;
+        EachShareWith<QList<int>>("delaysMs", {{Smb, {0, 1200}},
+                                               {Sshfs, {0, 2000, 21000}},
+                                               {Nfs3, {0, 3500}},
+                                               {Nfs4, {0, 3500}},
+                                               {Cifs, {0, 1200}}});
     }
 
     void staleLookNeverDecidesACheckIn()
@@ -151,13 +174,22 @@ private slots:
         }
     }
 
-    void unfinishedRecordIsBeingReservedThenDamaged_data() { EachShare(); }
+    void unfinishedRecordIsBeingReservedThenDamaged_data()
+    {
+        // The record's age is changed on the server's own disk, where no client hears of it:
+        // the kernel's SMB client keeps a file it read open for a second after (deferred
+        // close) and its attributes for another.
+        using enum NetworkShare::Kind;
+        EachShareWith<int>("clientCacheMs",
+                           {{Smb, 0}, {Sshfs, 0}, {Nfs3, 0}, {Nfs4, 0}, {Cifs, 2100}});
+    }
 
     void unfinishedRecordIsBeingReservedThenDamaged()
     {
         // A record whose writer has created it at its name and not yet written it whole, as
         // the other workstation sees it: the document is held by a holder not known yet, and
         // nobody else may release it; a minute later the record counts as damaged.
+        QFETCH(int, clientCacheMs);
         SetUp({u"A.kpt"_s}, {u"anna"_s, u"ben"_s, u"carl"_s});
         const QString record = ScrivoReservationPath(Share().Served(folder + u"/A.kpt"_s));
         WriteWhole(record, "[Reservation]\nBy=\"dora\"\nTime=2026-12");
@@ -171,6 +203,7 @@ private slots:
                  qPrintable(kept.err));
 
         SetTimes(record, -120);
+        QThread::msleep(ulong(clientCacheMs));
         QVERIFY(Scrivo(u"carl"_s, 2, {u"status"_s, u"A.kpt"_s}).err.contains(u"damaged"_s));
         QCOMPARE(Scrivo(u"carl"_s, 2, {u"release"_s, u"A.kpt"_s}).exitCode, 0);
         QCOMPARE(Served(), (QStringList{u"A.kpt"_s, u"S.kpj"_s}));
@@ -206,10 +239,9 @@ private slots:
 
     void claimantsOnTwoMountsLeaveOneWholeRecordEach_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("documents");
-        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << 120;
-        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << 100;
+        using enum NetworkShare::Kind;
+        EachShareWith<int>("documents",
+                           {{Smb, 120}, {Sshfs, 100}, {Nfs3, 200}, {Nfs4, 200}, {Cifs, 200}});
     }
 
     void claimantsOnTwoMountsLeaveOneWholeRecordEach()
@@ -332,10 +364,9 @@ private slots:
     {
         // How long the client itself may show another workstation's document as it was:
         // sshfs keeps a file's size and times for 20 s.
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("clientCacheMs");
-        QTest::addRow("smb") << int(NetworkShare::Kind::Smb) << 0;
-        QTest::addRow("sshfs") << int(NetworkShare::Kind::Sshfs) << 21000;
+        using enum NetworkShare::Kind;
+        EachShareWith<int>("clientCacheMs",
+                           {{Smb, 0}, {Sshfs, 21000}, {Nfs3, 0}, {Nfs4, 0}, {Cifs, 1200}});
     }
 
     void theMetadataCacheNeverHidesAChangeLongerThanTheClient()
@@ -365,11 +396,56 @@ private slots:
         QCOMPARE(listed({u"--no-cache"_s}), after);
     }
 
-    void aFolderListingThatFailsForAMomentIsAskedAgain_data() { EachShare(); }
+    void filesHeldOpenAndSecondNamesNeitherMisleadNorBlock_data()
+    {
+        // Only the kernel's clients tell a document's two names apart (the FUSE clients report
+        // one link for every file). An SMB server lists a removed file that is still open as
+        // long as it is, and the kernel's SMB client keeps a file open for a second after it
+        // read it, which shuts out the file's other name meanwhile: there those two are told
+        // as documents that could not be read.
+        using enum NetworkShare::Kind;
+        EachShareWith<int>("listed", {{Nfs3, 3}, {Nfs4, 3}, {Cifs, 2}});
+    }
+
+    void filesHeldOpenAndSecondNamesNeitherMisleadNorBlock()
+    {
+        // A document with a second name is refused. A document and a record that are removed
+        // while a program of the same workstation holds them open (NFS then keeps them as
+        // .nfsXXXX files) are neither listed nor in the way of the next check-out.
+        if (!QTest::currentDataTag())
+            QSKIP("no kernel client among the shares tried");
+        QFETCH(int, listed);
+        SetUp({u"A.kpt"_s, u"B.kpt"_s, u"C.kpt"_s}, {u"anna"_s, u"carl"_s, u"ben"_s});
+        QCOMPARE(::link(QFile::encodeName(Share().Served(folder + u"/A.kpt"_s)),
+                        QFile::encodeName(Share().Served(folder + u"/Twin.kpt"_s))),
+                 0);
+        const ToolResult twin = Scrivo(u"ben"_s, 2, {u"reserve"_s, u"A.kpt"_s});
+        QVERIFY2(twin.exitCode == 1 && twin.err.contains(u"hard links"_s), qPrintable(twin.err));
+        QCOMPARE(Scrivo(u"ben"_s, 2, {u"reserve"_s, u"C.kpt"_s}).exitCode, 0);
+        QFile document(At(2, u"B.kpt"_s)), record(ScrivoReservationPath(At(2, u"C.kpt"_s)));
+        QVERIFY(document.open(QIODevice::ReadOnly) && record.open(QIODevice::ReadOnly));
+        QVERIFY(QFile::remove(At(2, u"B.kpt"_s)));
+        QCOMPARE(Scrivo(u"ben"_s, 2, {u"release"_s, u"C.kpt"_s}).exitCode, 0);
+        const ToolResult list = Scrivo(u"ben"_s, 2, {u"list"_s, At(2, {})});
+        QVERIFY2(list.out.count(u'\n') == listed && !list.out.contains(u".nfs"_s) &&
+                     list.exitCode == int(listed < 3), // A, C and Twin
+                 qPrintable(list.out + list.err +
+                            ReadBytes(env.stateHome() + u"/korvex-brevant/Error.log"_s)));
+        const ToolResult again = Scrivo(u"carl"_s, 1, {u"reserve"_s, u"C.kpt"_s});
+        // Not yet on SMB: the server refuses to move a folder that holds an open file, so the
+        // token cannot be set aside and the turn stays until it is taken over (a minute).
+        QEXPECT_FAIL("cifs", "the turn of a record held open stays on SMB", Continue);
+        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+    }
+
+    void aFolderListingThatFailsForAMomentIsAskedAgain_data() { EachShare(false); }
 
     void aFolderListingThatFailsForAMomentIsAskedAgain()
     {
-        // Right after failed look-ups a FUSE client may fail a listing for a moment (EIO).
+        // Right after failed look-ups a FUSE client may fail a listing for a moment (EIO); the
+        // kernel's clients do not, and such a failure is no moment there.
+        if (!QTest::currentDataTag())
+            QSKIP("no FUSE client among the shares tried");
         SetUp(PartNames(3), {u"anna"_s, u"carl"_s, u"ben"_s});
         const ToolResult listed =
             RunScrivo({u"list"_s, At(2, QString())}, 120000,
@@ -386,6 +462,8 @@ private slots:
         QTest::addColumn<bool>("serverSide");
         QTest::addColumn<QString>("why");
         const int sshfs = int(NetworkShare::Kind::Sshfs);
+        if (!Kinds().contains(NetworkShare::Kind::Sshfs))
+            return;
         QTest::addRow("the server ends the connection")
             << sshfs << true << u"it is no longer mounted at "_s;
         QTest::addRow("the client is killed")
@@ -396,6 +474,8 @@ private slots:
     {
         // A check-out run loses its share before it takes its first turn: the documents that
         // exist there are not said to be missing.
+        if (!QTest::currentDataTag())
+            QSKIP("sshfs is not among the shares tried");
         QFETCH(bool, serverSide);
         QFETCH(QString, why);
         const QStringList names = PartNames(3);

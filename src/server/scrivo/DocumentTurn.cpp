@@ -198,8 +198,23 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, con
 
 int DocumentTurn::RemoveToken(const QByteArray &at)
 {
-    return RepeatWhileTransient(device,
-                                [&] { return placing ? RemovePath(at) : RemoveFolder(at); });
+    if (placing)
+        return RepeatWhileTransient(device, [&] { return RemovePath(at); });
+    return RepeatWhileEmptying(device, [&] { return RemoveFolder(at); });
+}
+
+bool DocumentTurn::SetTokenAside()
+{
+    // A record removed while a program of this workstation still has it open stays in the
+    // token as long as it is open: NFS keeps it as a hidden ".nfsXXXX" file. The token then
+    // leaves the turn under this change's private name (a hidden folder, gone with its file
+    // once emptied), so the turn ends now rather than blocking the document for a minute.
+    const QByteArray aside = path.left(path.lastIndexOf('/')) + "/.trn-" + tokenName.mid(1);
+    if (placing || errno != ENOTEMPTY ||
+        RepeatWhileTransient(device, [&] { return RenamePath(token, aside); }) != 0)
+        return false;
+    RemoveFolder(aside);
+    return true;
 }
 
 void DocumentTurn::RemoveOwnFolder()
@@ -241,9 +256,9 @@ void DocumentTurn::TakeOver()
         }
         for (const char *held : {"/gone", "/new"})
             RepeatWhileTransient(device, [&] { return RemovePath(inner + held); });
-        RepeatWhileTransient(device, [&] { return RemoveFolder(inner); });
+        RepeatWhileEmptying(device, [&] { return RemoveFolder(inner); });
     }
-    RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
+    RepeatWhileEmptying(device, [&] { return RemoveFolder(path); });
 }
 
 DocumentTurn::Move DocumentTurn::TakeRecord()
@@ -279,7 +294,7 @@ DocumentTurn::~DocumentTurn()
     // Without its token the turn at this name is no longer this change's: it was taken over,
     // and whatever is there now belongs to another change. (A staged record that was renamed
     // into place took the token along while the turn was still this change's.)
-    if ((placing && !staged) || RemoveToken(token) == 0)
-        RepeatWhileTransient(device, [&] { return RemoveFolder(path); });
+    if ((placing && !staged) || RemoveToken(token) == 0 || SetTokenAside())
+        RepeatWhileEmptying(device, [&] { return RemoveFolder(path); });
     errno = error;
 }

@@ -82,6 +82,9 @@ public:
     [[noreturn]] static void ThrowBusy(const QString &document);
 
 private:
+    // Moves a token that cannot be emptied out of the turn; true when it did.
+    bool SetTokenAside();
+
     QByteArray record;
     QByteArray path;
     QByteArray ownFolder; // where the turn is made before it takes its name

@@ -73,6 +73,18 @@ int OpenDocumentFile(const QByteArray &native, bool &throughLink)
     return throughLink ? OpenPath(native, flags) : fd;
 }
 
+// The file's link count as the server has it now: the kernel's SMB client takes the count
+// from the last open of the file, which gives none (so 1), and keeps it for a second.
+nlink_t FreshLinkCount(const QString &path, const struct stat &cached)
+{
+    const PathAt at(EncodeFileName(path));
+    struct statx fresh;
+    return at.Folder() != -1 &&
+                   ::statx(at.Folder(), at.Name(), AT_STATX_FORCE_SYNC, STATX_NLINK, &fresh) == 0
+               ? nlink_t(fresh.stx_nlink)
+               : cached.st_nlink;
+}
+
 // The record of the document at path, found without reading the document; nullopt when the
 // last part of the path is a link (its record lies beside what it leads to: the document is
 // opened for it).
@@ -288,12 +300,13 @@ void ScrivoDocument::Reserve()
                           Brevant::tr("%1 is no longer a document.").arg(path));
     // A record beside one of several names of the file would not be seen through the others.
     // (A FUSE network client reports one link for every file: there it cannot be told.)
-    if (st.st_nlink > 1 && !IsFuseNetworkFileSystem(st.st_dev))
+    const nlink_t links = IsNetworkFileSystem(st.st_dev) ? FreshLinkCount(path, st) : st.st_nlink;
+    if (links > 1 && !IsFuseNetworkFileSystem(st.st_dev))
         throw ServerError(ServerErrors::SeveralHardLinks,
                           Brevant::tr("%1 has %2 hard links, so it cannot be tied to one "
                                       "reservation; it was not reserved.")
                               .arg(path)
-                              .arg(st.st_nlink));
+                              .arg(links));
     record.Create({session->userName, version, session->comment}, st.st_mode);
 }
 
