@@ -211,10 +211,3 @@ qsizetype MetadataCache::Size() const
     const QMutexLocker locked(&lock);
     return entries.size();
 }
-
-std::unique_ptr<MetadataCache> MetadataCacheFor(const QString &folder, bool wanted)
-{
-    if (!wanted || !MetadataCache::HelpsAt(folder))
-        return nullptr;
-    return std::make_unique<MetadataCache>();
-}

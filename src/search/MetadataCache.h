@@ -4,7 +4,6 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
-#include <memory>
 #include <optional>
 
 // What a search read of a document's own bytes (its full name as the server gives it, its
@@ -95,7 +94,3 @@ private:
     void Load();
     QByteArray Serialized() const;
 };
-
-// The cache a walk below folder uses: the user's, read now, where it is wanted and helps
-// there (HelpsAt); none otherwise.
-std::unique_ptr<MetadataCache> MetadataCacheFor(const QString &folder, bool wanted);

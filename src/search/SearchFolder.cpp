@@ -9,6 +9,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 SearchContext::SearchContext(DocumentServer &server, clsFiles &files, QStringList &listBoxDirs,
@@ -24,6 +25,21 @@ void SearchContext::UseCache(MetadataCache *cache)
     Cache = cache;
     if (cache && Width > 1)
         Width = qMax(Width, CachedWidth);
+}
+
+void WalkThroughCache(SearchContext &context, const QString &folder, bool wanted,
+                      const std::function<void()> &walk)
+{
+    std::optional<MetadataCache> cache;
+    if (wanted && MetadataCache::HelpsAt(folder))
+        cache.emplace();
+    const int width = context.Width;
+    context.UseCache(cache ? &*cache : nullptr);
+    walk();
+    context.UseCache(nullptr);
+    context.Width = width;
+    if (cache)
+        cache->Save();
 }
 
 QString TrimBlanks(const QString &text)
@@ -241,15 +257,16 @@ private:
         if (!document)
             return;
         job.reading = ReadDocument(*document);
-        if (context.ReadReferences || identity)
-            job.reading.References = document->DirectReferences();
+        // The cache keeps references even for a search that shows none, so that a later
+        // where-used finds them there.
+        const QStringList references =
+            context.ReadReferences || identity ? document->DirectReferences() : QStringList();
+        if (context.ReadReferences)
+            job.reading.References = references;
         job.read = true;
         if (identity)
-            context.Cache->Store(
-                job.fullName, *identity,
-                {job.reading.FullFileName, job.reading.DisplayName, job.reading.References});
-        if (!context.ReadReferences)
-            job.reading.References.clear();
+            context.Cache->Store(job.fullName, *identity,
+                                 {job.reading.FullFileName, job.reading.DisplayName, references});
     }
 
     SearchContext &context;

@@ -62,6 +62,12 @@ struct SearchContext
     int FailedFolders = 0;
 };
 
+// Runs walk through the user's metadata cache where it is wanted and helps below folder
+// (MetadataCache::HelpsAt; set context.Width first), then saves the cache. The cache is only a
+// hint: one that cannot be written is rebuilt by the next walk, so the walk is not failed.
+void WalkThroughCache(SearchContext &context, const QString &folder, bool wanted,
+                      const std::function<void()> &walk);
+
 // The folder the folder browser returned, without leading and trailing blanks. Only that
 // folder is trimmed: names from the listing are used exactly as they are.
 QString TrimBlanks(const QString &text);

@@ -122,12 +122,13 @@ void SearchCommand::CollectUsers(const QString &folder, const QStringList &targe
     status.SetNote(QString());
     clsFiles read;
     SearchContext context(*state.DocumentServer, read, ListBoxDirs, state.StopSearch);
-    const std::unique_ptr<MetadataCache> cache = PrepareWalk(context, folder);
-    const QList<UsingDocument> users =
-        FindWhereUsed(context, folder, targets, [this](const QString &below) {
+    PrepareWalk(context, folder);
+    QList<UsingDocument> users;
+    WalkThroughCache(context, folder, state.UseMetadataCache, [&] {
+        users = FindWhereUsed(context, folder, targets, [this](const QString &below) {
             status.SetPanelText(Brevant::tr("Where used in: ") + below);
         });
-    SaveCache(cache.get());
+    });
     clsFiles found;
     for (const UsingDocument &user : users)
         found.Add(user.Record);
@@ -141,8 +142,7 @@ void SearchCommand::CollectUsers(const QString &folder, const QStringList &targe
     status.Update();
 }
 
-std::unique_ptr<MetadataCache> SearchCommand::PrepareWalk(SearchContext &context,
-                                                          const QString &folder)
+void SearchCommand::PrepareWalk(SearchContext &context, const QString &folder)
 {
     auto sinceEvents = std::make_shared<QElapsedTimer>();
     sinceEvents->start();
@@ -153,17 +153,6 @@ std::unique_ptr<MetadataCache> SearchCommand::PrepareWalk(SearchContext &context
         sinceEvents->restart();
     };
     context.Width = RequestWidthFor(*state.DocumentServer, folder);
-    std::unique_ptr<MetadataCache> cache = MetadataCacheFor(folder, state.UseMetadataCache);
-    context.UseCache(cache.get());
-    return cache;
-}
-
-void SearchCommand::SaveCache(MetadataCache *cache)
-{
-    // Only a hint: a cache that cannot be written is rebuilt by the next search, so the search
-    // is not failed for it.
-    if (cache)
-        cache->Save();
 }
 
 void SearchCommand::Stop()
@@ -187,11 +176,12 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
     clsFiles found;
     if (!openMode) {
         SearchContext context(*state.DocumentServer, found, ListBoxDirs, state.StopSearch);
-        const std::unique_ptr<MetadataCache> cache = PrepareWalk(context, TrimBlanks(SearchPath));
-        WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
-            status.SetPanelText(SearchingText() + folder);
+        PrepareWalk(context, TrimBlanks(SearchPath));
+        WalkThroughCache(context, TrimBlanks(SearchPath), state.UseMetadataCache, [&] {
+            WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
+                status.SetPanelText(SearchingText() + folder);
+            });
         });
-        SaveCache(cache.get());
         ShowSearchFailures(context.FailedDocuments, context.FailedFolders, context.Log);
     } else {
         SearchPath = openPath;

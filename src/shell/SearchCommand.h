@@ -5,10 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <memory>
 
 class ErrorLog;
-class MetadataCache;
 class SessionCommands;
 struct SearchContext;
 
@@ -39,10 +37,8 @@ private:
     QString WhereUsedFolder() const;
     void CollectUsers(const QString &folder, const QStringList &targets);
     // Sets the walk up for the window: pending events at most every few milliseconds, as many
-    // documents at once as the folder's file system wants, and the metadata cache where it
-    // helps (unless turned off), which the caller saves after the walk.
-    std::unique_ptr<MetadataCache> PrepareWalk(SearchContext &context, const QString &folder);
-    static void SaveCache(MetadataCache *cache);
+    // documents at once as the folder's file system wants.
+    void PrepareWalk(SearchContext &context, const QString &folder);
     void ShowSearchFailures(int failedDocuments, int failedFolders, const ErrorLog &log);
 
     SessionCommands &session;

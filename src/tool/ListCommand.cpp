@@ -126,8 +126,8 @@ int ListCommand(ScrivoServer &server, const ParsedCommand &command)
             status = ExitFailure;
             continue;
         }
-        WalkForTool(context, start, options.noCache, [&](SearchContext &walked) {
-            WalkFolderTree(walked, start, [&](const QString &) { progress.Folder(); });
+        WalkForTool(context, start, options.noCache, [&] {
+            WalkFolderTree(context, start, [&](const QString &) { progress.Folder(); });
         });
     }
     return FinishListing(listed, options.report, options.json, context, status);

@@ -6,7 +6,6 @@
 #include "model/DateText.h"
 #include "reports/SpreadsheetReport.h"
 #include "reports/TextReport.h"
-#include "search/MetadataCache.h"
 #include "server/RequestWidth.h"
 #include "server/scrivo/ScrivoHome.h"
 #include "system/DirectoryListing.h"
@@ -165,14 +164,8 @@ void WalkProgress::Tick()
 }
 
 void WalkForTool(SearchContext &context, const QString &start, bool noCache,
-                 const std::function<void(SearchContext &)> &walk)
+                 const std::function<void()> &walk)
 {
-    const std::unique_ptr<MetadataCache> cache = MetadataCacheFor(start, !noCache);
     context.Width = RequestWidthFor(context.Server, start);
-    context.UseCache(cache.get());
-    walk(context);
-    context.UseCache(nullptr);
-    // The cache is only a hint: one that cannot be written is rebuilt next time.
-    if (cache)
-        cache->Save();
+    WalkThroughCache(context, start, !noCache, walk);
 }

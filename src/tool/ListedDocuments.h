@@ -39,7 +39,7 @@ inline const QString NoCacheOption = QStringLiteral("no-cache");
 // Walks the tree below start for a command of the tool: with the user's metadata cache where
 // it helps (unless noCache), saved afterwards.
 void WalkForTool(SearchContext &context, const QString &start, bool noCache,
-                 const std::function<void(SearchContext &)> &walk);
+                 const std::function<void()> &walk);
 
 // Whether the folder can be listed; where not, says why on standard error.
 bool CanBeListed(const QString &folder);

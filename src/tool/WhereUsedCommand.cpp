@@ -70,9 +70,9 @@ int WhereUsedCommand(ScrivoServer &server, const ParsedCommand &command)
     // empty report, "[]"), as scrivo list gives it for a folder it cannot list.
     QList<UsingDocument> users;
     if (walkable && !targets.isEmpty())
-        WalkForTool(context, start, parser.isSet(NoCacheOption), [&](SearchContext &walked) {
+        WalkForTool(context, start, parser.isSet(NoCacheOption), [&] {
             users =
-                FindWhereUsed(walked, start, targets, [&](const QString &) { progress.Folder(); });
+                FindWhereUsed(context, start, targets, [&](const QString &) { progress.Folder(); });
         });
 
     QList<ListedDocument> listed;

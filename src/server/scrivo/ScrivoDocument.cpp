@@ -300,8 +300,10 @@ void ScrivoDocument::Reserve()
                           Brevant::tr("%1 is no longer a document.").arg(path));
     // A record beside one of several names of the file would not be seen through the others.
     // (A FUSE network client reports one link for every file: there it cannot be told.)
-    const nlink_t links = IsNetworkFileSystem(st.st_dev) ? FreshLinkCount(path, st) : st.st_nlink;
-    if (links > 1 && !IsFuseNetworkFileSystem(st.st_dev))
+    const nlink_t links = IsFuseNetworkFileSystem(st.st_dev) ? 1
+                          : IsNetworkFileSystem(st.st_dev)   ? FreshLinkCount(path, st)
+                                                             : st.st_nlink;
+    if (links > 1)
         throw ServerError(ServerErrors::SeveralHardLinks,
                           Brevant::tr("%1 has %2 hard links, so it cannot be tied to one "
                                       "reservation; it was not reserved.")
