@@ -432,9 +432,6 @@ private slots:
                  qPrintable(list.out + list.err +
                             ReadBytes(env.stateHome() + u"/korvex-brevant/Error.log"_s)));
         const ToolResult again = Scrivo(u"carl"_s, 1, {u"reserve"_s, u"C.kpt"_s});
-        // Not yet on SMB: the server refuses to move a folder that holds an open file, so the
-        // token cannot be set aside and the turn stays until it is taken over (a minute).
-        QEXPECT_FAIL("cifs", "the turn of a record held open stays on SMB", Continue);
         QVERIFY2(again.exitCode == 0, qPrintable(again.err));
     }
 

@@ -217,6 +217,23 @@ bool DocumentTurn::SetTokenAside()
     return true;
 }
 
+void DocumentTurn::RemoveTakenRecord()
+{
+    QByteArray gone = token + "/gone";
+    // On the kernel's SMB client a removed file that a program of this workstation holds open
+    // stays where it was until it is closed, and the server refuses to move a folder with an
+    // open file in it: the token could then neither be emptied nor set aside, and the turn
+    // would block the document for a minute. There the record leaves the token before it is
+    // removed (it is this change's own since it was taken into the token).
+    const QByteArray type = FileSystemTypeOf(device);
+    if (type == "cifs" || type == "smb3") {
+        const QByteArray aside = path.left(path.lastIndexOf('/')) + "/.trn-" + tokenName.mid(1);
+        if (RepeatWhileTransient(device, [&] { return RenamePath(gone, aside); }) == 0)
+            gone = aside;
+    }
+    RepeatWhileTransient(device, [&] { return RemovePath(gone); });
+}
+
 void DocumentTurn::RemoveOwnFolder()
 {
     if (ownFolder.isEmpty())
@@ -290,7 +307,7 @@ DocumentTurn::~DocumentTurn()
     }
     const int error = errno;
     if (moved)
-        RepeatWhileTransient(device, [&] { return RemovePath(token + "/gone"); });
+        RemoveTakenRecord();
     // Without its token the turn at this name is no longer this change's: it was taken over,
     // and whatever is there now belongs to another change. (A staged record that was renamed
     // into place took the token along while the turn was still this change's.)

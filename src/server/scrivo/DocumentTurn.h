@@ -84,6 +84,8 @@ public:
 private:
     // Moves a token that cannot be emptied out of the turn; true when it did.
     bool SetTokenAside();
+    // Removes the record this change took into its token.
+    void RemoveTakenRecord();
 
     QByteArray record;
     QByteArray path;
