@@ -12,7 +12,6 @@
 #include "reserve/RunJournal.h"
 #include "reserve/SessionRestore.h"
 #include "server/FileProcessing.h"
-#include "shell/FileListView.h"
 
 #include <QDeadlineTimer>
 #include <QPushButton>
@@ -140,8 +139,6 @@ private slots:
         QTest::newRow("Semi-Isolated without include")
             << u"Semi-Isolated"_s << itself << u"Include file missing for semi-isolated mode."_s
             << true;
-        QTest::newRow("Semi-Isolated no checkout")
-            << u"Semi-Isolated no checkout"_s << itself << QString() << true;
     }
 
     void checkOutWorksInTheProjectItsModeNeeds()
@@ -449,21 +446,6 @@ private slots:
         QCOMPARE(changed, (QList<bool>{true, true, false, true}));
         QVERIFY2(outOfDate(2).contains(u"does not exist"_s), qPrintable(outOfDate(2)));
         QVERIFY(f.List().index(2, 2).data(Qt::ToolTipRole).toString().endsWith(outOfDate(2)));
-        // As drawn: its text greyed, the others' dark.
-        auto *view = f.window->findChild<FileListView *>(u"ListViewFiles"_s);
-        f.Select({});
-        f.window->show();
-        const QImage drawn = view->viewport()->grab().toImage();
-        QList<int> darkest;
-        for (int row = 0; row < 4; ++row) {
-            const QRect cell = view->visualRect(view->model()->index(row, Column::FileName));
-            int least = 255;
-            for (int y = cell.top(); y <= cell.bottom(); ++y)
-                for (int x = cell.left(); x <= cell.right(); ++x)
-                    least = qMin(least, qGray(drawn.pixel(x, y)));
-            darkest.append(least / 100); // 0: text colour, 1: grey, 2: nothing drawn
-        }
-        QCOMPARE(darkest, (QList<int>{0, 0, 1, 0}));
         f.Document(u"c.kpt"_s, 3);
         // Nothing changed since: the saved list stays saved, and only the marks go (the view
         // is told).
@@ -486,10 +468,6 @@ private slots:
         QTRY_COMPARE(f.Column(0).first(), Available);
         f.Trigger("mnuAutoRefresh");
         QVERIFY(!timer->isActive());
-        // Yes to the save question writes the changed list to its report file, unasked.
-        f.prompts.Message(PromptAnswer::Yes);
-        f.Trigger("mnuNew");
-        QVERIFY(f.prompts.Done() && ReadBytes(f.env.path(u"r.txt"_s)).startsWith("available|"));
     }
 
     void closingPutsTheServerBackAsItWasFound_data()

@@ -16,7 +16,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,7 +65,7 @@ enum class Change {
 };
 
 // The cache file's faults: each makes the cache start empty.
-enum class CacheFault { CutAtALineEnd, CutInALine, OtherVersion, Garbage, OtherOwner, Fifo };
+enum class CacheFault { CutAtALineEnd, OtherVersion, Garbage, OtherOwner, Fifo };
 
 QByteArray LogLine(const QString &fullName)
 {
@@ -128,7 +127,6 @@ private slots:
               "s.kpn", "drawingkdw", "kdw", "t.kpt.bak", "x.kpt/inner.kpt", ".git/a.kpt", ".c.kpt",
               " lead/a.kpt", "trail /b.kpt", "Ordner ä/Grüße.kpt"})
             Doc(QString::fromUtf8(name));
-        WriteScrivoReservation(At(u"b.kpt"_s), u"alice"_s, QDateTime::currentDateTime(), 4);
         int opened = 0; // only documents are opened
         f->observed->onCall = [&opened](const QString &) { ++opened; };
         const Walk walk(*f->observed, root + u'/', width);
@@ -138,7 +136,6 @@ private slots:
                               u"sub1/x.kpt"_s, u"sub2/z.kpt"_s, u"trail /b.kpt"_s,
                               u"x.kpt/inner.kpt"_s, u"sub1/deep/y.kpt"_s}));
         QCOMPARE(opened, 14);
-        QCOMPARE(walk.files.Item(3)->CheckedOutBy(), u"alice"_s);
         QVERIFY(walk.dirs.isEmpty() && !QFile::exists(LogPath()));
 
         // A broken link named like a part cannot be opened (two log lines), a damaged record
@@ -288,7 +285,6 @@ private slots:
         for (const auto &[filter, lines] :
              {std::pair{QStringList{}, QStringList{a, bad, b, c}},
               std::pair{QStringList{u"--reserved"_s, u"--"_s}, QStringList{a, b}},
-              std::pair{QStringList{u"--user"_s, u"ben"_s}, QStringList{b}},
               std::pair{QStringList{u"--mine"_s}, QStringList{a}}})
             QCOMPARE(
                 RunScrivo(QStringList{u"list"_s} + filter + QStringList{root}, 120000, utc).out,
@@ -313,7 +309,6 @@ private slots:
         const QStringList days{u"--older-than"_s, u"14d"_s};
         // Held 14 days and 13 days 23 hours 58 minutes, by anna; 20 days by ben; written
         // for a day to come, by anna; a damaged record; a free document.
-        QTest::newRow("14 days") << days << 1 << unread << u"at.kpt ben.kpt"_s;
         QTest::newRow("36 hours") << QStringList{u"--older-than=36h"_s} << 1 << unread
                                   << u"at.kpt ben.kpt under.kpt"_s;
         QTest::newRow("and a holder")
@@ -349,69 +344,49 @@ private slots:
     void whereUsedFollowsTheReferenceGraph_data()
     {
         // The graph: documents below root as "path>reference,reference" (relative to the
-        // document's folder or absolute, {root} standing for root); "#path" a binary document
-        // whose bytes only look like references, "/path" a folder named like a document, "~path>to"
-        // a link to a folder. The
-        // walk is of w; lib lies outside it.
+        // document's folder or absolute, {root} standing for root); "/path" a folder named like
+        // a document, "~path>to" a link to a folder. The walk is of w; lib lies outside it.
         QTest::addColumn<QString>("graph");
         QTest::addColumn<QString>("targets");
-        QTest::addColumn<int>("width");
         QTest::addColumn<QString>("used"); // "path=what the Uses column shows", by path
         QTest::addColumn<int>("failed");
-        const QString diamond = u"w/top.kam>l.kam,r.kam w/l.kam>p.kpt w/r.kam>s/../p.kpt w/p.kpt"_s;
-        const QString diamondUsed = u"w/l.kam=p.kpt w/r.kam=p.kpt w/top.kam=p.kpt"_s;
-        QTest::newRow("diamond") << diamond << u"w/p.kpt"_s << 1 << diamondUsed << 0;
-        QTest::newRow("diamond, 16 in flight") << diamond << u"w/p.kpt"_s << 16 << diamondUsed << 0;
+        QTest::newRow("diamond")
+            << u"w/top.kam>l.kam,r.kam w/l.kam>p.kpt w/r.kam>s/../p.kpt w/p.kpt"_s << u"w/p.kpt"_s
+            << u"w/l.kam=p.kpt w/r.kam=p.kpt w/top.kam=p.kpt"_s << 0;
         QTest::newRow("cycle, a target not for itself")
-            << u"w/a.kam>b.kam w/b.kam>a.kam,p.kpt w/p.kpt"_s << u"w/a.kam w/p.kpt"_s << 1
+            << u"w/a.kam>b.kam w/b.kam>a.kam,p.kpt w/p.kpt"_s << u"w/a.kam w/p.kpt"_s
             << u"w/a.kam=p.kpt w/b.kam=a.kam, p.kpt"_s << 0;
         QTest::newRow("missing reference") << u"w/a.kam>gone.kpt,p.kpt w/b.kam>gone.kpt w/p.kpt"_s
-                                           << u"w/p.kpt"_s << 1 << u"w/a.kam=p.kpt"_s << 0;
+                                           << u"w/p.kpt"_s << u"w/a.kam=p.kpt"_s << 0;
         QTest::newRow("through a document outside")
-            << u"w/a.kam>../lib/x.kam lib/x.kam>../w/p.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
+            << u"w/a.kam>../lib/x.kam lib/x.kam>../w/p.kpt w/p.kpt"_s << u"w/p.kpt"_s
             << u"w/a.kam=p.kpt"_s << 0;
-        QTest::newRow("target outside") << u"w/a.kam>../lib/y.kpt lib/y.kpt w/b.kam"_s
-                                        << u"lib/y.kpt"_s << 1 << u"w/a.kam=y.kpt"_s << 0;
-        QTest::newRow("binary documents")
-            << u"#w/bin.kam w/a.kam>bin.kam w/p.kpt"_s << u"w/bin.kam w/p.kpt"_s << 1
-            << u"w/a.kam=bin.kam"_s << 0;
         QTest::newRow("unreadable reference")
-            << u"w/a.kam>../lib/dir.kpt,p.kpt /lib/dir.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
+            << u"w/a.kam>../lib/dir.kpt,p.kpt /lib/dir.kpt w/p.kpt"_s << u"w/p.kpt"_s
             << u"w/a.kam=p.kpt"_s << 1;
-        QTest::newRow("backslashes, absolute")
-            << u"w/a.kam>s\\p.kpt w/b.kdw>{root}/w/s/p.kpt w/s/p.kpt"_s << u"w/s/p.kpt"_s << 1
-            << u"w/a.kam=p.kpt w/b.kdw=p.kpt"_s << 0;
         QTest::newRow("target through a link")
-            << u"~ln>w w/a.kam>p.kpt w/p.kpt"_s << u"ln/p.kpt"_s << 1 << u"w/a.kam=p.kpt"_s << 0;
-        QTest::newRow("through a presentation inside")
-            << u"w/d.kdw>show.kpn w/show.kpn>a.kam w/a.kam>p.kpt w/p.kpt"_s << u"w/p.kpt"_s << 1
-            << u"w/a.kam=p.kpt w/d.kdw=p.kpt"_s << 0;
+            << u"~ln>w w/a.kam>p.kpt w/p.kpt"_s << u"ln/p.kpt"_s << u"w/a.kam=p.kpt"_s << 0;
         QTest::newRow("a link inside the tree")
             << u"w/v2/p.kpt ~w/cur>w/v2 w/a.kam>v2/p.kpt w/b.kam>{root}/w/cur/p.kpt"_s
-            << u"w/cur/p.kpt"_s << 1 << u"w/a.kam=p.kpt w/b.kam=p.kpt"_s << 0;
+            << u"w/cur/p.kpt"_s << u"w/a.kam=p.kpt w/b.kam=p.kpt"_s << 0;
         QTest::newRow("the tree through a link")
-            << u"~w>real real/a.kam>{root}/real/p.kpt real/p.kpt"_s << u"real/p.kpt"_s << 1
+            << u"~w>real real/a.kam>{root}/real/p.kpt real/p.kpt"_s << u"real/p.kpt"_s
             << u"w/a.kam=p.kpt"_s << 0;
         QTest::newRow("two targets of one name")
-            << u"w/a.kam>p.kpt,s/p.kpt w/p.kpt w/s/p.kpt"_s << u"w/p.kpt w/s/p.kpt"_s << 1
+            << u"w/a.kam>p.kpt,s/p.kpt w/p.kpt w/s/p.kpt"_s << u"w/p.kpt w/s/p.kpt"_s
             << u"w/a.kam=w/p.kpt, w/s/p.kpt"_s << 0;
-        QTest::newRow("used by none")
-            << u"w/a.kam w/p.kpt>a.kam"_s << u"w/p.kpt"_s << 1 << QString() << 0;
     }
 
     void whereUsedFollowsTheReferenceGraph()
     {
         QFETCH(QString, graph);
         QFETCH(QString, targets);
-        QFETCH(int, width);
         QFETCH(QString, used);
         QFETCH(int, failed);
         for (QString item : graph.split(u' ')) {
             item.replace(u"{root}"_s, root);
             const QString path = item.section(u'>', 0, 0);
-            if (path.startsWith(u'#'))
-                WriteWhole(At(path.mid(1)), QByteArray("\0[References]\nA=p.kpt\n", 22));
-            else if (path.startsWith(u'~'))
+            if (path.startsWith(u'~'))
                 MakeLink(At(item.section(u'>', 1)), At(path.mid(1)));
             else if (path.startsWith(u'/'))
                 QVERIFY(QDir().mkpath(At(path.mid(1))));
@@ -426,7 +401,6 @@ private slots:
         QStringList dirs;
         bool stop = false;
         SearchContext context(*f->server, files, dirs, stop);
-        context.Width = width;
         QStringList found;
         for (const UsingDocument &user : FindWhereUsed(context, At(u"w"_s), asked))
             found.append(user.FullName + u'=' + user.Record->Uses());
@@ -463,13 +437,10 @@ private slots:
             QCOMPARE(user[u"uses"_s].toArray(), QJsonArray{q});
 
         // A name that is no document is told and fails the run; the others are still looked
-        // for. A folder that cannot be listed is named, and no user is listed.
+        // for.
         const ToolResult gone = RunScrivo({u"where-used"_s, At(u"gone.kpt"_s), q});
         QCOMPARE((QList<int>{gone.exitCode, int(gone.out.count(u'\n'))}), (QList<int>{1, 2}));
         QVERIFY2(gone.err.contains(At(u"gone.kpt"_s) + u" does not exist"_s), qPrintable(gone.err));
-        const ToolResult unlisted = RunScrivo({u"where-used"_s, u"--json"_s, u"--in"_s, p, q});
-        QVERIFY(unlisted.exitCode == 1 && unlisted.err.contains(u"cannot be listed"_s));
-        QCOMPARE(unlisted.out, u"[]\n"_s);
     }
 
     void whereUsedListsTheUsersOfTheSelectedRowsInPlaceOfTheList()
@@ -501,18 +472,6 @@ private slots:
         f->prompts.Message(PromptAnswer::No);
         f->Trigger("mnuNew");
         QVERIFY(view->isColumnHidden(Column::Uses));
-        f->Search(root);
-
-        // Stop works as in a search: the walk ends at the next document.
-        int opened = 0;
-        f->observed->onCall = [&](const QString &call) {
-            if (call.startsWith(u"OpenDocument"_s) && ++opened == 1)
-                f->Trigger("mnuStopDocumentsSearch");
-        };
-        f->Select({0});
-        f->prompts.Message(PromptAnswer::No); // the searched list is let go
-        f->Trigger("mnuWhereUsed");
-        QCOMPARE(opened, 1);
     }
 
     void metadataCacheServesOnlyWhatTheDocumentStillSays_data()
@@ -524,7 +483,6 @@ private slots:
         QTest::addColumn<int>("reopened");  // documents opened by the search after the change
         const QString same = u"Alpha 1,Bravo 1,Xray 1"_s;
         QTest::newRow("nothing") << Change::None << false << 1 << same << 0;
-        QTest::newRow("nothing, 16 in flight") << Change::None << false << 16 << same << 0;
         QTest::newRow("written just now") << Change::None << true << 1 << same << 1;
         QTest::newRow("rewritten, size and time kept")
             << Change::RewrittenKeepingSizeAndTime << false << 1 << u"Alpha 2,Bravo 1,Xray 1"_s
@@ -581,9 +539,6 @@ private slots:
         QCOMPARE(rows.Item(2)->CheckedOutBy(), u"ben"_s);
         QCOMPARE(opened, int(justWritten));
 
-        const auto rename = [&](const QString &from, const QString &to) {
-            QVERIFY(::rename(QFile::encodeName(At(from)), QFile::encodeName(At(to))) == 0);
-        };
         struct stat before;
         QCOMPARE(::stat(QFile::encodeName(At(u"w/a.kpt"_s)), &before), 0);
         if (change == Change::RewrittenKeepingSizeAndTime || change == Change::TouchedBack) {
@@ -595,15 +550,15 @@ private slots:
                                  change == Change::TouchedBack ? back : kept, 0),
                      0);
         } else if (change == Change::Swapped) {
-            rename(u"w/a.kpt"_s, u"w/t.kpt"_s);
-            rename(u"w/b.kpt"_s, u"w/a.kpt"_s);
-            rename(u"w/t.kpt"_s, u"w/b.kpt"_s);
+            QVERIFY(QDir().rename(At(u"w/a.kpt"_s), At(u"w/t.kpt"_s)));
+            QVERIFY(QDir().rename(At(u"w/b.kpt"_s), At(u"w/a.kpt"_s)));
+            QVERIFY(QDir().rename(At(u"w/t.kpt"_s), At(u"w/b.kpt"_s)));
         } else if (change == Change::ReplacedByLink) {
             QVERIFY(QFile::remove(At(u"w/a.kpt"_s)));
             MakeLink(At(u"lib/l.kpt"_s), At(u"w/a.kpt"_s));
         } else if (change == Change::FolderMoved) {
             QVERIFY(QDir(At(u"w/sub"_s)).removeRecursively());
-            rename(u"lib/sub"_s, u"w/sub"_s);
+            QVERIFY(QDir().rename(At(u"lib/sub"_s), At(u"w/sub"_s)));
         }
         QCOMPARE(search().first, shown);
         QCOMPARE(opened, reopened);
@@ -614,7 +569,6 @@ private slots:
         QTest::addColumn<CacheFault>("fault");
         QTest::addColumn<bool>("rebuilt"); // written anew by the next search
         QTest::newRow("cut at a line's end") << CacheFault::CutAtALineEnd << true;
-        QTest::newRow("cut in a line") << CacheFault::CutInALine << true;
         QTest::newRow("another version") << CacheFault::OtherVersion << true;
         QTest::newRow("garbage") << CacheFault::Garbage << true;
         QTest::newRow("another user's") << CacheFault::OtherOwner << true;
@@ -640,13 +594,9 @@ private slots:
         const QByteArray good = ReadBytes(cachePath);
         QCOMPARE(search(), std::pair(qsizetype(2), true));
         const QByteArray header = good.left(good.indexOf('\n') + 1);
-        const qsizetype endMark = good.lastIndexOf("end\t");
         switch (fault) {
         case CacheFault::CutAtALineEnd:
-            WriteWhole(cachePath, good.left(endMark));
-            break;
-        case CacheFault::CutInALine:
-            WriteWhole(cachePath, good.left(endMark - 5) + good.mid(endMark));
+            WriteWhole(cachePath, good.left(good.lastIndexOf("end\t")));
             break;
         case CacheFault::OtherVersion:
             WriteWhole(cachePath,

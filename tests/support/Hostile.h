@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <functional>
 
 // Hostile environments: a process killed in the middle of its work,

@@ -1,5 +1,7 @@
 #include "Users.h"
 
+#include "Hostile.h"
+
 #include <QDir>
 #include <QFile>
 #include <grp.h>
@@ -87,12 +89,4 @@ void TestUsers::Start(QProcess &process, int user, int umask, const QString &pro
                   QStringList{u"--reuid="_s + names[user], u"--regid="_s + names[user],
                               u"--init-groups"_s, u"--"_s, u"/bin/sh"_s, u"-c"_s, shell, program} +
                       arguments);
-}
-
-ToolResult TestUsers::Run(int user, int umask, const QString &program, const QStringList &arguments,
-                          const QProcessEnvironment &environment, int timeoutMs) const
-{
-    QProcess process;
-    Start(process, user, umask, program, arguments, environment);
-    return FinishTool(process, timeoutMs);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Hostile.h"
-
 #include <QProcess>
 #include <sys/types.h>
 
@@ -31,10 +29,8 @@ public:
     // enterable by everyone.
     void MakeTeamFolder(const QString &path, bool sticky = false) const;
 
-    // program as user, with the umask and environment given, to its end (bounded).
-    ToolResult Run(int user, int umask, const QString &program, const QStringList &arguments,
-                   const QProcessEnvironment &environment, int timeoutMs = 120000) const;
-    // The same, started in process and left running.
+    // program as user, with the umask and environment given, started in process and left
+    // running (FinishTool waits for it).
     void Start(QProcess &process, int user, int umask, const QString &program,
                const QStringList &arguments, const QProcessEnvironment &environment) const;
 
