@@ -7,11 +7,12 @@ BUILD_PACKAGES=(g++ cmake pkgconf qt6-base-dev libxlsxwriter-dev qt6-l10n-tools
     qt6-translations-l10n)
 # What the tests need besides: workbook checks, a real X server, fuzzing, coverage, network
 # shares on loopback, the kernel VM for NFS and the kernel's SMB client (its kernel is
-# downloaded, never installed), the Debian package's tools, and another locale.
+# downloaded, never installed; iproute2 delays its loopback for bench_share), the Debian
+# package's tools, and another locale.
 TEST_PACKAGES=(python3-openpyxl xvfb xauth xdotool imagemagick clang libclang-rt-14-dev gcovr
     samba smbnetfs sshfs socat openssh-sftp-server qemu-system-x86 busybox-static cpio kmod
     nfs-kernel-server rpcbind nfs-common cifs-utils dpkg-dev lintian appstream locales
-    util-linux)
+    util-linux iproute2)
 
 # What a developer's load run adds (scripts/test-under-load.sh).
 LOAD_PACKAGES=(stress-ng)

@@ -18,7 +18,12 @@
 // document, the requests per document the SFTP server answered (program and serial floor),
 // and the window's longest pause (the longest time its event loop did not run).
 //
-// Usage: bench_share [--runs N] [--latency MS] [--smb]
+// The kernel's NFS and SMB clients (--kind nfs3, nfs4.2 or cifs) are run in the kernel VM,
+// their servers on its loopback, which delays every packet by the latency:
+//   loopback/vm/kernel-vm.sh build/vm 3600 build/bench/share/bench_share --kind nfs4.2
+// There the requests per document are the calls the kernel's client made.
+//
+// Usage: bench_share [--runs N] [--latency MS] [--smb | --kind smb|sshfs|nfs3|nfs4.2|cifs]
 
 #include "BenchPrompts.h"
 #include "BenchTiming.h"
@@ -285,8 +290,12 @@ int main(int argc, char *argv[])
             latency = std::max(0, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--smb") == 0)
             kind = NetworkShare::Kind::Smb;
+        else if (std::strcmp(argv[i], "--kind") == 0 && i + 1 < argc &&
+                 NetworkShare::KindsNamed(QString::fromLocal8Bit(argv[i + 1])).size() == 1)
+            kind = NetworkShare::KindsNamed(QString::fromLocal8Bit(argv[++i])).first();
         else {
-            std::fprintf(stderr, "usage: bench_share [--runs N] [--latency MS] [--smb]\n");
+            std::fprintf(stderr, "usage: bench_share [--runs N] [--latency MS] [--smb | --kind "
+                                 "smb|sshfs|nfs3|nfs4.2|cifs]\n");
             return 2;
         }
     }

@@ -127,7 +127,7 @@ QList<NetworkShare::Kind> NetworkShare::KindsNamed(const QString &names)
 }
 
 NetworkShare::NetworkShare(Kind shareKind, int latencyMs, bool countRequests)
-    : kind(shareKind), latency(latencyMs), counted(countRequests && shareKind == Kind::Sshfs)
+    : kind(shareKind), latency(latencyMs), counted(countRequests && shareKind != Kind::Smb)
 {
     if (InKernel(kind)) {
         UseKernelServer();
@@ -160,6 +160,10 @@ NetworkShare::~NetworkShare()
     servers.clear();
     if (InKernel(kind) && !served.isEmpty())
         QDir(served).removeRecursively();
+    if (InKernel(kind) && latency > 0)
+        QProcess::execute(QStringLiteral("tc"), {QStringLiteral("qdisc"), QStringLiteral("del"),
+                                                 QStringLiteral("dev"), QStringLiteral("lo"),
+                                                 QStringLiteral("root")});
 }
 
 QString NetworkShare::Served(const QString &relative) const
@@ -180,6 +184,17 @@ void NetworkShare::UseKernelServer()
     served = QFile::decodeName(exported) + u'/' + QFileInfo(dir.path()).fileName();
     QDir().mkpath(served);
     QFile::setPermissions(served, QFileDevice::Permissions(0x7777));
+    // The guest's loopback delays every packet it sends: each request and each answer once.
+    if (latency > 0 && QProcess::execute(QStringLiteral("tc"),
+                                         {QStringLiteral("qdisc"), QStringLiteral("replace"),
+                                          QStringLiteral("dev"), QStringLiteral("lo"),
+                                          QStringLiteral("root"), QStringLiteral("netem"),
+                                          QStringLiteral("delay"),
+                                          QStringLiteral("%1ms").arg(latency)}) != 0) {
+        problem = QStringLiteral("tc could not delay loopback (package iproute2, module "
+                                 "sch_netem)");
+        return;
+    }
     for (int workstation = 1; workstation <= 2 && problem.isEmpty(); ++workstation)
         if (!MountShare(workstation))
             problem = QStringLiteral("mount %1 of the %2 share failed, see %3")
@@ -360,6 +375,8 @@ qint64 NetworkShare::Requests() const
 {
     if (!counted)
         return -1;
+    if (InKernel(kind))
+        return KernelClientCalls();
     QFile log(At(QStringLiteral("requests")));
     if (!log.open(QIODevice::ReadOnly))
         return -1;
@@ -373,6 +390,27 @@ qint64 NetworkShare::Requests() const
             ++requests;
     }
     return requests;
+}
+
+qint64 NetworkShare::KernelClientCalls() const
+{
+    // The guest's clients count every call they made, on all mounts together: the NFS
+    // client in "rpc <calls> <retransmissions> ...", the SMB client in a "SMBs: <count>" line
+    // of each share it has connected.
+    const bool nfs = kind != Kind::Cifs;
+    QFile stats(nfs ? QStringLiteral("/proc/net/rpc/nfs") : QStringLiteral("/proc/fs/cifs/Stats"));
+    if (!stats.open(QIODevice::ReadOnly))
+        return -1;
+    qint64 calls = 0;
+    for (const QByteArray &line : stats.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (nfs && fields.size() > 1 && fields[0] == "rpc")
+            calls += fields[1].toLongLong();
+        const qsizetype at = fields.indexOf("SMBs:");
+        if (!nfs && at >= 0 && at + 1 < fields.size())
+            calls += fields[at + 1].toLongLong();
+    }
+    return calls;
 }
 
 void NetworkShare::CutConnections()

@@ -30,8 +30,8 @@ public:
     static constexpr int KindCount = 5;
 
     // latencyMs: each chunk between client and server is delayed this long each way (0: no
-    // delay proxy). countRequests: the SFTP server logs each request it answers (see
-    // Requests).
+    // delay proxy; for the kernel's clients the VM's loopback delays each packet). With
+    // countRequests the requests are counted (see Requests).
     explicit NetworkShare(Kind kind, int latencyMs = 0, bool countRequests = false);
     ~NetworkShare();
     NetworkShare(const NetworkShare &) = delete;
@@ -63,11 +63,14 @@ public:
     // ENOTCONN until Remount.
     void KillClient(int workstation);
 
-    // The requests the SFTP server has answered so far (with countRequests), else -1.
+    // With countRequests, the requests answered so far: by the SFTP server, or the calls the
+    // kernel's NFS or SMB client made (all its mounts together); else -1 (smbnetfs).
     qint64 Requests() const;
 
 private:
     struct Started;
+
+    qint64 KernelClientCalls() const;
 
     Kind kind;
     int latency;

@@ -18,6 +18,7 @@ failed() {
 modules="modprobe -d $kernel"
 $modules lockd nlm_grace_period=10 && $modules nfsd && $modules nfsv3 && $modules nfsv4 &&
     $modules cifs || failed "the NFS and SMB modules could not be loaded"
+$modules sch_netem # for a delay on loopback (bench_share); only what asks for it needs it
 
 # NFS: v3 and v4.2 through one export, which is also the v4 root (fsid=0).
 mkdir -p /srv/nfs /proc/fs/nfsd /run/rpcbind /var/lib/nfs/v4recovery

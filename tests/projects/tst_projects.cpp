@@ -96,13 +96,10 @@ private slots:
             {u"Project Defaults"_s, u"New"_s, u"1"_s}, head + "a=1\r\nNew=1\r\n; note\r\n");
         row("blanks and quotes survive quoted", "[A]\n", {u"A"_s, u"k"_s, u" \"q\" "_s},
             "[A]\nk=\" \"q\" \"\n");
-        row("a value in its own quotes keeps them", "[A]\n", {u"A"_s, u"k"_s, u"\"q\""_s},
-            "[A]\nk=\"\"q\"\"\n");
         row("null key removes every section of the name", "[W]\nk=1\n[B]\nb=1\n[w]\nk=2\n",
             {u"W"_s, QString(), QString()}, "[B]\nb=1\n");
         row("removing a key keeps the rest", "[P]\nProject1=a\nNote=n\nproject1=b\n",
             IniChange::KeyRemoval(u"P"_s, u"Project1"_s), "[P]\nNote=n\n");
-        row("removing from a missing file", {}, {u"A"_s, QString(), QString()}, {});
     }
 
     void writeChangesOnlyTheLinesItMust()

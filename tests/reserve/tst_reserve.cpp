@@ -100,14 +100,7 @@ struct Run
     QList<qsizetype> changed;
 };
 
-enum class Fault {
-    Deleted,
-    Damaged,
-    HolderChanged,
-    ReservedMeanwhile,
-    NoWorkingProject,
-    NoRunTurn
-};
+enum class Fault { Deleted, HolderChanged, ReservedMeanwhile, NoWorkingProject, NoRunTurn };
 
 } // namespace
 
@@ -198,8 +191,6 @@ private slots:
             << u"... and 2 more"_s;
         QTest::newRow("check-in, document deleted")
             << Fault::Deleted << false << 1 << 1 << true << false << none << 2 << none;
-        QTest::newRow("check-out, damaged record")
-            << Fault::Damaged << true << 1 << 1 << true << false << none << 2 << none;
         QTest::newRow("check-in, another holder since")
             << Fault::HolderChanged << false << 1 << 1 << true << true << u"Carl"_s << 2 << none;
         QTest::newRow("check-out, reserved meanwhile")
@@ -234,9 +225,6 @@ private slots:
         case Fault::Deleted:
             for (int i = 0; i < failing; ++i)
                 QFile::remove(paths[i]);
-            break;
-        case Fault::Damaged:
-            WriteDamagedScrivoReservation(paths[0]);
             break;
         case Fault::HolderChanged:
             WriteScrivoReservation(paths[0], u"Carl"_s, QDateTime::currentDateTime(), 1);
@@ -478,8 +466,6 @@ private slots:
         QTest::addColumn<QString>("startupProject");
         QTest::addColumn<QString>("activeAfter");
         QTest::newRow("a run's working project") << u"working"_s << u"A.kpj"_s << u"A.kpj"_s;
-        QTest::newRow("a default project stays")
-            << u"DeFaulT.KPJ"_s << u"A.kpj"_s << u"DeFaulT.KPJ"_s;
         QTest::newRow("a working project found at start-up is not brought back")
             << u"working"_s << u"Temp$$$00-x.kpj"_s << u"Default.kpj"_s;
     }
