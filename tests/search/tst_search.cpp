@@ -614,7 +614,9 @@ private slots:
         for (const char *name : {"1.kpt", "2sub/a.kpt", "3.kpt"})
             Doc(QString::fromLatin1(name));
         bool closedAtOnce = false;
+        int opened = 0;
         f->observed->onCall = [&](const QString &call) {
+            opened += call.startsWith(u"OpenDocument"_s);
             if (call.endsWith(u"1.kpt"_s) && close)
                 closedAtOnce = f->window->close();
             else if (call.endsWith(u"1.kpt"_s))
@@ -625,7 +627,8 @@ private slots:
             f->prompts.Message(PromptAnswer::No); // the closing's save question
         f->Trigger("mnuDocumentsSearch");
         // The record read before the stop is listed (the list is then let go at closing).
-        QVERIFY(!closedAtOnce && f->window->isVisible() != close);
+        // The walk ended at the next document.
+        QVERIFY(!closedAtOnce && f->window->isVisible() != close && opened == 1);
         QCOMPARE(f->ActiveProject(), close ? other : project);
         if (!close)
             QCOMPARE(f->Column(2), QStringList{u"1.kpt"_s});
