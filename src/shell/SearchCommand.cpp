@@ -176,9 +176,10 @@ void SearchCommand::CollectDocuments(bool openMode, const QString &openPath)
     clsFiles found;
     if (!openMode) {
         SearchContext context(*state.DocumentServer, found, ListBoxDirs, state.StopSearch);
-        PrepareWalk(context, TrimBlanks(SearchPath));
-        WalkThroughCache(context, TrimBlanks(SearchPath), state.UseMetadataCache, [&] {
-            WalkFolderTree(context, TrimBlanks(SearchPath), [this](const QString &folder) {
+        const QString start = TrimBlanks(SearchPath);
+        PrepareWalk(context, start);
+        WalkThroughCache(context, start, state.UseMetadataCache, [&] {
+            WalkFolderTree(context, start, [this](const QString &folder) {
                 status.SetPanelText(SearchingText() + folder);
             });
         });

@@ -84,7 +84,7 @@ private slots:
         QTest::addColumn<int>("filter");
         // To the overwrite question; OK: no file is there, so there is no question.
         QTest::addColumn<PromptAnswer>("answer");
-        // (The last slot cancels the dialog; the sheet filter is the last row's.)
+        // (A cancelled dialog is the window tests' part: the save question's Yes, cancelled.)
         QTest::newRow("text filter, .xls name") << u"R.xls"_s << 2 << PromptAnswer::OK;
         QTest::newRow("existing, No") << u"R.xls"_s << 2 << PromptAnswer::No;
         QTest::newRow("existing, Yes, sheet filter") << u"R.txt"_s << 1 << PromptAnswer::Yes;

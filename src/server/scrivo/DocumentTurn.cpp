@@ -203,13 +203,18 @@ int DocumentTurn::RemoveToken(const QByteArray &at)
     return RepeatWhileEmptying(device, [&] { return RemoveFolder(at); });
 }
 
+QByteArray DocumentTurn::PrivateName() const
+{
+    return path.left(path.lastIndexOf('/')) + "/.trn-" + tokenName.mid(1);
+}
+
 bool DocumentTurn::SetTokenAside()
 {
     // A record removed while a program of this workstation still has it open stays in the
     // token as long as it is open: NFS keeps it as a hidden ".nfsXXXX" file. The token then
     // leaves the turn under this change's private name (a hidden folder, gone with its file
     // once emptied), so the turn ends now rather than blocking the document for a minute.
-    const QByteArray aside = path.left(path.lastIndexOf('/')) + "/.trn-" + tokenName.mid(1);
+    const QByteArray aside = PrivateName();
     if (placing || errno != ENOTEMPTY ||
         RepeatWhileTransient(device, [&] { return RenamePath(token, aside); }) != 0)
         return false;
@@ -227,7 +232,7 @@ void DocumentTurn::RemoveTakenRecord()
     // removed (it is this change's own since it was taken into the token).
     const QByteArray type = FileSystemTypeOf(device);
     if (type == "cifs" || type == "smb3") {
-        const QByteArray aside = path.left(path.lastIndexOf('/')) + "/.trn-" + tokenName.mid(1);
+        const QByteArray aside = PrivateName();
         if (RepeatWhileTransient(device, [&] { return RenamePath(gone, aside); }) == 0)
             gone = aside;
     }

@@ -82,6 +82,9 @@ public:
     [[noreturn]] static void ThrowBusy(const QString &document);
 
 private:
+    // This change's private name beside the document: the name its own folder had before it
+    // became the turn. Free once the turn is taken, so what leaves the turn goes there.
+    QByteArray PrivateName() const;
     // Moves a token that cannot be emptied out of the turn; true when it did.
     bool SetTokenAside();
     // Removes the record this change took into its token.
