@@ -506,7 +506,11 @@ private slots:
         };
         const int status = RunInChildProcess([&] { run.Change(true, observer); });
         QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-        QCOMPARE(FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s).size(), 1);
+        const QStringList working =
+            FolderEntries(run.f.env.path(u"projects"_s)).filter(u"Temp$$$00"_s);
+        QCOMPARE(working.size(), 1);
+        const QString journal = RunJournalPath(working.first());
+        QVERIFY(QFile::exists(journal));
 
         // The start-up makes the project active again and tells what the run holds.
         const std::optional<UnfinishedRun> recovered = RecoverFromUnfinishedRun(*run.f.observed);
@@ -517,6 +521,7 @@ private slots:
         QStringList told = recovered->Reserved.Documents;
         told.sort();
         QCOMPARE(told, held);
+        QVERIFY(!QFile::exists(journal)); // told once: no later start-up tells it again
         run.VerifyRestored();
     }
 };

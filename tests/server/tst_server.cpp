@@ -7,6 +7,7 @@
 
 #include "projects/IniFile.h"
 #include "server/scrivo/ScrivoHome.h"
+#include "server/scrivo/ScrivoSample.h"
 #include "server/scrivo/ScrivoServer.h"
 
 #include <QProcess>
@@ -486,12 +487,13 @@ private slots:
                  u"scrivo: standard output could not be written: No space left on device\n"_s);
     }
 
-    void toolWritesTheSampleAndChecksItsArguments()
+    void sampleIsWrittenOnceAndTheToolChecksItsArguments()
     {
         const QString folder = env->path(u"sample"_s);
         QDir().mkpath(folder); // an empty folder holds nothing to overwrite
-        QCOMPARE(RunScrivo({u"sample"_s, folder}).exitCode, 0);
-        const QString project = folder + u"/Sample.kpj"_s;
+        const QString user = server->UserName(), project = folder + u"/Sample.kpj"_s;
+        QCOMPARE(WriteSampleProject(folder, *server), project);
+        QCOMPARE(server->UserName(), user); // the sample's holders were only lent the session
         QCOMPARE(RunScrivo({u"projects"_s}).out, u"* "_s + project + u'\n');
         QCOMPARE(server->MultiUserMode(), MultiUserModes::Shared);
         const QString housing = folder + u"/Workspace/Gearbox/Parts/Housing.kpt"_s;

@@ -400,11 +400,11 @@ private slots:
     {
         // Only the kernel's clients tell a document's two names apart (the FUSE clients report
         // one link for every file). An SMB server lists a removed file that is still open as
-        // long as it is, and the kernel's SMB client keeps a file open for a second after it
-        // read it, which shuts out the file's other name meanwhile: there those two are told
-        // as documents that could not be read.
+        // long as it is (told as a document that could not be read), and the kernel's SMB
+        // client may keep a file open for a second after it read it, which then shuts out the
+        // file's other name as well.
         using enum NetworkShare::Kind;
-        EachShareWith<int>("listed", {{Nfs3, 3}, {Nfs4, 3}, {Cifs, 2}});
+        EachShareWith<QList<int>>("listed", {{Nfs3, {3}}, {Nfs4, {3}}, {Cifs, {2, 3}}});
     }
 
     void filesHeldOpenAndSecondNamesNeitherMisleadNorBlock()
@@ -414,7 +414,7 @@ private slots:
         // .nfsXXXX files) are neither listed nor in the way of the next check-out.
         if (!QTest::currentDataTag())
             QSKIP("no kernel client among the shares tried");
-        QFETCH(int, listed);
+        QFETCH(QList<int>, listed);
         SetUp({u"A.kpt"_s, u"B.kpt"_s, u"C.kpt"_s}, {u"anna"_s, u"carl"_s, u"ben"_s});
         QCOMPARE(::link(QFile::encodeName(Share().Served(folder + u"/A.kpt"_s)),
                         QFile::encodeName(Share().Served(folder + u"/Twin.kpt"_s))),
@@ -427,8 +427,8 @@ private slots:
         QVERIFY(QFile::remove(At(2, u"B.kpt"_s)));
         QCOMPARE(Scrivo(u"ben"_s, 2, {u"release"_s, u"C.kpt"_s}).exitCode, 0);
         const ToolResult list = Scrivo(u"ben"_s, 2, {u"list"_s, At(2, {})});
-        QVERIFY2(list.out.count(u'\n') == listed && !list.out.contains(u".nfs"_s) &&
-                     list.exitCode == int(listed < 3), // A, C and Twin
+        QVERIFY2(listed.contains(list.out.count(u'\n')) && !list.out.contains(u".nfs"_s) &&
+                     list.exitCode == int(listed.first() < 3), // A, C and Twin
                  qPrintable(list.out + list.err +
                             ReadBytes(env.stateHome() + u"/korvex-brevant/Error.log"_s)));
         const ToolResult again = Scrivo(u"carl"_s, 1, {u"reserve"_s, u"C.kpt"_s});

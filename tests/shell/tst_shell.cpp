@@ -8,6 +8,7 @@
 #include "projects/IniFile.h"
 #include "projects/WorkingProject.h"
 #include "reserve/RunJournal.h"
+#include "shell/ControlLayout.h"
 #include "shell/FileListView.h"
 
 #include <QApplication>
@@ -318,6 +319,19 @@ private slots:
         QCOMPARE((QList<qsizetype>{copied.count(u'\n'), copied.section(u'\n', 0, 0).count(u'\t')}),
                  (QList<qsizetype>{2, 5}));
         QVERIFY2(copied.contains(u"\tTab\\there.kpt\t"_s), qPrintable(copied));
+    }
+
+    void inputBoxesOpenAQuarterOfTheWindowInFromItsCorner()
+    {
+        // Whole quarters; the nearest whole number; halves to the even neighbour.
+        for (const auto &[outline, expected] :
+             {std::pair{QRect(100, 50, 800, 600), QPoint(300, 200)},
+              {QRect(0, 0, 801, 603), QPoint(200, 151)},
+              {QRect(0, 0, 802, 606), QPoint(200, 152)}}) {
+            QWidget window;
+            window.setGeometry(outline);
+            QCOMPARE(InputBoxPosition(window), expected);
+        }
     }
 
     void projectPicksFollowTheModeAndWaitForAnEmptyList()
