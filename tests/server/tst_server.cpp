@@ -73,13 +73,11 @@ private slots:
         {
             ScrivoServer otherHome(env->path(u"other-home"_s));
             const RunTurnPtr elsewhere = otherHome.TakeRunTurn([] { return false; });
-            QVERIFY(elsewhere);
             QVERIFY_SERVER_ERROR(projects.SetActiveProject(a), RunInProgress, env->scrivoHome());
         }
         ::close(turn);
         {
             const RunTurnPtr own = server->TakeRunTurn([] { return false; });
-            QVERIFY(own);
             projects.SetActiveProject(a);
             projects.SetActiveProject(b);
         }
@@ -374,8 +372,7 @@ private slots:
             QVERIFY_SERVER_ERROR(ben.OpenDocument(path)->Reserve(), AlreadyReserved, u"anna"_s);
         }
         LetGo(pause);
-        const ToolResult stalled = FinishTool(first, 120000);
-        const ToolResult waited = FinishTool(second, 120000);
+        const ToolResult stalled = FinishTool(first, 120000), waited = FinishTool(second, 120000);
         QCOMPARE(stalled.exitCode, int(takenOver));
         QVERIFY2(!takenOver || stalled.err.contains(u"reserved by ben, not by anna"_s),
                  qPrintable(stalled.err));
@@ -424,8 +421,7 @@ private slots:
     void statusKeepsANameThatHoldsALineBreakOnItsLine()
     {
         // As scrivo list writes it: a tab and a line break escaped.
-        const QString odd = env->writeFile(u"w/a\tb\nc.kpt"_s, "x");
-        QCOMPARE(RunScrivo({u"status"_s, odd}).out,
+        QCOMPARE(RunScrivo({u"status"_s, env->writeFile(u"w/a\tb\nc.kpt"_s, "x")}).out,
                  env->path(u"w/a\\tb\\nc.kpt"_s) + u"\tavailable\n"_s);
     }
 

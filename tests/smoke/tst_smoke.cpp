@@ -57,8 +57,7 @@ bool WaitUntilIdle(int quietTenths = 5)
         // process's threads have used.
         QFile stat(u"/proc/%1/stat"_s.arg(ProgramId));
         const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        const QByteArray now = fields.mid(11, 2).join(' ');
+        const QByteArray now = line.mid(line.lastIndexOf(')') + 2).split(' ').mid(11, 2).join(' ');
         quiet = now == last && !line.contains(") R ") && !line.contains(") D ") ? quiet + 1 : 0;
         last = now;
         if (quiet >= quietTenths)

@@ -19,8 +19,7 @@ int RunInChildProcess(const std::function<void()> &body, bool killAfter = false)
 struct ToolResult
 {
     int exitCode = -1; // -1: crashed, or killed after the time limit
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 // Waits for the started process to end (if it has not yet), killing it after timeoutMs, and

@@ -112,8 +112,7 @@ private slots:
         const auto unmount = qScopeGuard([&] { ::umount2(mountPoint, MNT_DETACH); });
         const auto at = [&](const QString &relative) { return dir.filePath(relative); };
         const QString home = at(u"home"_s);
-        const QString project = at(u"p/Main.kpj"_s);
-        const QString other = at(u"p/Other.kpj"_s);
+        const QString project = at(u"p/Main.kpj"_s), other = at(u"p/Other.kpj"_s);
         const QStringList folders{u"home"_s, u"p"_s, u"r"_s, u"state"_s, u"new"_s};
         for (const QString &folder : folders)
             QDir().mkpath(at(folder));
