@@ -205,6 +205,11 @@ private slots:
         SetTimes(record, -120);
         QThread::msleep(ulong(clientCacheMs));
         QVERIFY(Scrivo(u"carl"_s, 2, {u"status"_s, u"A.kpt"_s}).err.contains(u"damaged"_s));
+        // A check-out that waits for another change's turn and meets the damaged record there
+        // leaves nothing of its own behind (the last comparison).
+        QDir().mkpath(Share().Served(folder + u"/.A.kpt.lock/t1"_s));
+        QVERIFY(Scrivo(u"ben"_s, 1, {u"reserve"_s, u"A.kpt"_s}).err.contains(u"damaged"_s));
+        QVERIFY(QDir(Share().Served(folder + u"/.A.kpt.lock"_s)).removeRecursively());
         QCOMPARE(Scrivo(u"carl"_s, 2, {u"release"_s, u"A.kpt"_s}).exitCode, 0);
         QCOMPARE(Served(), (QStringList{u"A.kpt"_s, u"S.kpj"_s}));
     }

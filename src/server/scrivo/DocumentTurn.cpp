@@ -137,7 +137,7 @@ void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool
                 return;
             }
         }
-        if (!waitOn()) {
+        if (!WaitOn(waitOn)) {
             gaveUp = true;
             RemoveOwnFolder();
             return;
@@ -152,6 +152,18 @@ void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool
         }
         QThread::msleep(pause);
         pause = qMin<unsigned long>(pause * 2, 100);
+    }
+}
+
+bool DocumentTurn::WaitOn(const std::function<bool()> &waitOn)
+{
+    // The look may fail (a record that cannot be read, or is damaged): the change ends there,
+    // and the constructor that waits leaves no destructor to remove the own folder.
+    try {
+        return waitOn();
+    } catch (...) {
+        RemoveOwnFolder();
+        throw;
     }
 }
 

@@ -107,6 +107,8 @@ private:
     struct timespec serverStart = {};
 
     bool MakeOwnFolder(mode_t folderMode, const QString &document, const Stage &stage);
+    // waitOn's answer; the own folder goes when it throws.
+    bool WaitOn(const std::function<bool()> &waitOn);
     // Waits for the turn, taking over one left over, until it is taken, waitOn says no, or
     // no turn can be at its name.
     void WaitForTurn(const QString &document, const std::function<bool()> &waitOn);
