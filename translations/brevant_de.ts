@@ -216,6 +216,10 @@
         <translation>%1 ist von %2 reserviert, nicht von %3.</translation>
     </message>
     <message>
+        <source>The reservation record %1 could not be put back in its place: %2</source>
+        <translation>Der Reservierungseintrag %1 konnte nicht an seinen Platz zurückgelegt werden: %2</translation>
+    </message>
+    <message>
         <source>The reservation record %1 could not be removed: %2</source>
         <translation>Der Reservierungseintrag %1 konnte nicht entfernt werden: %2</translation>
     </message>

@@ -122,6 +122,7 @@ struct Kind
 {
     bool fuseNetwork = false;
     bool network = false;
+    bool kernelSmb = false;
 };
 
 // What the device is, asked for every document a walk reads: the last answer is kept for
@@ -136,6 +137,7 @@ Kind KindOf(dev_t device)
     const QByteArray type = FileSystemTypeOf(device);
     last.fuseNetwork = type.startsWith("fuse.");
     last.network = IsNetworkType(type);
+    last.kernelSmb = type == "cifs" || type == "smb3";
     lastDevice = device;
     known = true;
     return last;
@@ -151,6 +153,11 @@ bool IsFuseNetworkFileSystem(dev_t device)
 bool IsNetworkFileSystem(dev_t device)
 {
     return KindOf(device).network;
+}
+
+bool IsKernelSmbClient(dev_t device)
+{
+    return KindOf(device).kernelSmb;
 }
 
 bool WaitAfterTransientFailure(int attempt)

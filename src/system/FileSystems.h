@@ -26,6 +26,12 @@ bool IsFuseNetworkFileSystem(dev_t device);
 // trip, and many in flight together take little longer than one.
 bool IsNetworkFileSystem(dev_t device);
 
+// Whether the device is a mount of the kernel's SMB client ("cifs", "smb3"). It keeps a file
+// open for a second after it was closed (deferred close), and an open of the same name in that
+// second, by any program of the workstation, is given that handle without asking the server:
+// it reads the file that was at the name even when another workstation has put another there.
+bool IsKernelSmbClient(dev_t device);
+
 // The mount point of the network file system that path was on, when the programs saw that
 // share mounted there before and it is mounted there no more; "" otherwise.
 QByteArray LostShareOf(const QByteArray &path);

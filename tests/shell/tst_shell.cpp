@@ -97,8 +97,8 @@ private slots:
         QFETCH(int, held);
         QFETCH(QStringList, shown);
         ShellFixture f;
-        const QString a = f.Project(u"A"_s, u"Single User"_s);
-        const QString d = f.Project(u"D"_s, u"Depona"_s); // the start-up moves from D to A
+        // The start-up moves from D to A.
+        const QString a = f.Project(u"A"_s, u"Single User"_s), d = f.Project(u"D"_s, u"Depona"_s);
         f.Activate(d);
         QProcess korvex; // a copy of sleep named korvex, killed when the test ends
         const QString ini = f.env.scrivoHome() + u"/server.ini"_s;

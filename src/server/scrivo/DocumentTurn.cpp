@@ -78,8 +78,15 @@ DocumentTurn::DocumentTurn(const QByteArray &recordPath, dev_t fileSystem, mode_
                            const Stage &stage)
     : record(recordPath), path(TurnPathOf(recordPath)), device(fileSystem), placing(bool(stage))
 {
-    if (MakeOwnFolder(folderMode, document, stage))
-        WaitForTurn(document, waitOn);
+    // A stage, a look or a take-over that fails ends the change here, and a constructor that
+    // throws leaves no destructor to remove the own folder.
+    try {
+        if (MakeOwnFolder(folderMode, document, stage))
+            WaitForTurn(document, waitOn);
+    } catch (...) {
+        RemoveOwnFolder();
+        throw;
+    }
 }
 
 bool DocumentTurn::TryToTake()
@@ -98,10 +105,8 @@ DocumentTurn::TurnLook DocumentTurn::LookAtTurn(struct stat &turn, int refusal,
                                                 const QString &document)
 {
     if (RepeatWhileTransient(device, [&] { return StatPath(path, turn, false); }) != 0) {
-        if (errno != ENOENT || waited.elapsed() >= WaitMs) {
-            RemoveOwnFolder();
+        if (errno != ENOENT || waited.elapsed() >= WaitMs)
             ThrowChangeFailed(document, SystemReason(refusal));
-        }
         return TurnLook::Gone;
     }
     return S_ISDIR(turn.st_mode) ? TurnLook::There : TurnLook::NoTurnCanBeThere;
@@ -116,11 +121,8 @@ void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool
         // A turn at the name is no reason for ENOENT, but smbnetfs gives it for one: the own
         // folder, or the record's, went only when the own folder is no longer there.
         struct stat own;
-        if ((error == ENOENT || error == ENOTDIR) && StatPath(ownFolder, own, false) != 0) {
-            const QString why = MissingReason(ownFolder, error);
-            RemoveOwnFolder();
-            ThrowChangeFailed(document, why);
-        }
+        if ((error == ENOENT || error == ENOTDIR) && StatPath(ownFolder, own, false) != 0)
+            ThrowChangeFailed(document, MissingReason(ownFolder, error));
         // The turn is looked at when the refusal does not tell (an SFTP server refuses in its
         // own words) and now and then for its age: a look at a folder that another client is
         // removing makes the FUSE SMB client drop its connection.
@@ -137,7 +139,7 @@ void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool
                 return;
             }
         }
-        if (!WaitOn(waitOn)) {
+        if (!waitOn()) {
             gaveUp = true;
             RemoveOwnFolder();
             return;
@@ -146,24 +148,10 @@ void DocumentTurn::WaitForTurn(const QString &document, const std::function<bool
             TakeOver();
             continue;
         }
-        if (waited.elapsed() >= WaitMs) {
-            RemoveOwnFolder();
+        if (waited.elapsed() >= WaitMs)
             ThrowBusy(document);
-        }
         QThread::msleep(pause);
         pause = qMin<unsigned long>(pause * 2, 100);
-    }
-}
-
-bool DocumentTurn::WaitOn(const std::function<bool()> &waitOn)
-{
-    // The look may fail (a record that cannot be read, or is damaged): the change ends there,
-    // and the constructor that waits leaves no destructor to remove the own folder.
-    try {
-        return waitOn();
-    } catch (...) {
-        RemoveOwnFolder();
-        throw;
     }
 }
 
@@ -196,12 +184,7 @@ bool DocumentTurn::MakeOwnFolder(mode_t folderMode, const QString &document, con
         ThrowChangeFailed(document, SystemReason(error));
     }
     if (placing) {
-        try {
-            stage(ownFolder + '/' + tokenName);
-        } catch (...) {
-            RemoveOwnFolder();
-            throw;
-        }
+        stage(ownFolder + '/' + tokenName);
         staged = true;
     }
     waited.start();
@@ -236,14 +219,13 @@ bool DocumentTurn::SetTokenAside()
 
 void DocumentTurn::RemoveTakenRecord()
 {
-    QByteArray gone = token + "/gone";
+    QByteArray gone = TakenRecord();
     // On the kernel's SMB client a removed file that a program of this workstation holds open
     // stays where it was until it is closed, and the server refuses to move a folder with an
     // open file in it: the token could then neither be emptied nor set aside, and the turn
     // would block the document for a minute. There the record leaves the token before it is
     // removed (it is this change's own since it was taken into the token).
-    const QByteArray type = FileSystemTypeOf(device);
-    if (type == "cifs" || type == "smb3") {
+    if (IsKernelSmbClient(device)) {
         const QByteArray aside = PrivateName();
         if (RepeatWhileTransient(device, [&] { return RenamePath(gone, aside); }) == 0)
             gone = aside;
@@ -297,10 +279,21 @@ void DocumentTurn::TakeOver()
 
 DocumentTurn::Move DocumentTurn::TakeRecord()
 {
-    if (RepeatWhileBusy(device, [&] { return RenamePath(record, token + "/gone"); }) == 0) {
+    if (RepeatWhileBusy(device, [&] { return RenamePath(record, TakenRecord()); }) == 0) {
         moved = true;
         return Move::Done;
     }
+    return TokenGone(errno) ? Move::TurnLost : Move::Failed;
+}
+
+DocumentTurn::Move DocumentTurn::PutBackRecord()
+{
+    // Nobody else changes the record in this turn, so its place is still empty. Where it
+    // cannot go back it is kept, never removed with the turn.
+    moved = false;
+    if (RepeatWhileBusy(device, [&] { return RenamePath(TakenRecord(), record, false, device); }) ==
+        0)
+        return Move::Done;
     return TokenGone(errno) ? Move::TurnLost : Move::Failed;
 }
 

@@ -69,6 +69,10 @@ public:
     enum class Move { Done, TurnLost, Failed /* errno says why */ };
     // Moves the record out of its place into the token, where it goes with the turn.
     Move TakeRecord();
+    // Where the record taken is, under a name no program opened it at before.
+    QByteArray TakenRecord() const { return token + "/gone"; }
+    // Moves the record taken back into its place.
+    Move PutBackRecord();
     // The staged record in the turn.
     QByteArray Staged() const { return token; }
     // Puts the staged record in its place: by a hard link where the share makes them (never
@@ -107,8 +111,6 @@ private:
     struct timespec serverStart = {};
 
     bool MakeOwnFolder(mode_t folderMode, const QString &document, const Stage &stage);
-    // waitOn's answer; the own folder goes when it throws.
-    bool WaitOn(const std::function<bool()> &waitOn);
     // Waits for the turn, taking over one left over, until it is taken, waitOn says no, or
     // no turn can be at its name.
     void WaitForTurn(const QString &document, const std::function<bool()> &waitOn);

@@ -177,33 +177,37 @@ QString ReservationRecord::Path() const
 
 ReservationRecord::Look ReservationRecord::LookAtRecord() const
 {
+    return LookAt(nativeRecordPath);
+}
+
+ReservationRecord::Look ReservationRecord::LookAt(const QByteArray &at) const
+{
     int error = 0;
     const std::optional<Look> look = RepeatWhileTransientFailure(
         [&] {
-            std::optional<Look> once = LookOnce(error);
+            std::optional<Look> once = LookOnce(at, error);
             errno = error;
             return once;
         },
         [](const std::optional<Look> &once) { return !once; },
         [this] { return IsFuseNetworkFileSystem(Device()); });
     if (!look)
-        throw ReadFailure(Path(), error);
+        throw ReadFailure(DecodeFileName(at), error);
     return *look;
 }
 
-std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(int &error) const
+std::optional<ReservationRecord::Look> ReservationRecord::LookOnce(const QByteArray &at,
+                                                                   int &error) const
 {
     // Most documents are free. On a local disk the look for a record that is not there is
     // cheaper than an open that fails (which makes a file first); a network client asks its
     // server once either way, so there the open goes first.
     struct stat there;
-    if (!IsNetworkFileSystem(Device()) && StatPath(nativeRecordPath, there, false) != 0 &&
-        MeansNoRecord(errno))
+    if (!IsNetworkFileSystem(Device()) && StatPath(at, there, false) != 0 && MeansNoRecord(errno))
         return Look{};
     // Opened without following a link and without waiting on a FIFO; only a regular file is
     // read, so nothing else in the record's place is ever acted on.
-    const int fd =
-        OpenPath(nativeRecordPath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    const int fd = OpenPath(at, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return LookAtRefusedOpen(error);
@@ -564,30 +568,63 @@ DocumentTurn::Move ReservationRecord::TakeAway(DocumentTurn &turn) const
                : DocumentTurn::Move::Failed;
 }
 
+bool ReservationRecord::MayRelease(const Look &look, const QString &user)
+{
+    return look.kind == RecordState::Damaged ||
+           (look.kind == RecordState::Held && look.state.By == user);
+}
+
+void ReservationRecord::RefuseUnlessReleasable(const Look &look, const QString &user) const
+{
+    if (look.kind == RecordState::BeingWritten)
+        throw ServerError(ServerErrors::BeingReserved,
+                          Brevant::tr("%1 is being reserved by another user right now; its "
+                                      "reservation was not released.")
+                              .arg(documentPath));
+    if (!MayRelease(look, user))
+        throw ServerError(
+            ServerErrors::NotTheHolder,
+            Brevant::tr("%1 is reserved by %2, not by %3.").arg(documentPath, look.state.By, user));
+}
+
+void ReservationRecord::ConfirmTaken(DocumentTurn &turn, const QString &user)
+{
+    // The look in the turn may have been given a handle the kernel's SMB client kept open
+    // from an earlier look, and so have read the record another workstation has replaced
+    // since. The record taken is read again under the token's name, where no handle can be
+    // kept; one this user may not release goes back to its place untouched.
+    if (!IsKernelSmbClient(Device()))
+        return;
+    std::optional<Look> taken;
+    try {
+        taken = LookAt(turn.TakenRecord());
+    } catch (const ServerError &) {
+        turn.PutBackRecord();
+        throw;
+    }
+    if (MayRelease(*taken, user))
+        return;
+    last = taken;
+    if (turn.PutBackRecord() != DocumentTurn::Move::Done)
+        throw ServerError(ServerErrors::WriteFailed,
+                          Brevant::tr("The reservation record %1 could not be put back in its "
+                                      "place: %2")
+                              .arg(Path(), SystemReason(errno)));
+    RefuseUnlessReleasable(*taken, user);
+}
+
 void ReservationRecord::Remove(const QString &user)
 {
     // In this change's turn, the record looked at is the record removed. While another has
     // the turn, waiting is needed only while the record is one this user may release.
-    const auto mayRelease = [&](const Look &look) {
-        return look.kind == RecordState::Damaged ||
-               (look.kind == RecordState::Held && look.state.By == user);
-    };
     for (int attempt = 0; attempt < TurnAttempts; ++attempt) {
         DocumentTurn turn(nativeRecordPath, Device(), FolderMode(), documentPath,
-                          [&] { return mayRelease(*(last = LookAtRecord())); });
+                          [&] { return MayRelease(*(last = LookAtRecord()), user); });
         if (!turn.GaveUp())
             last = LookAtRecord();
         if (last->kind == RecordState::Absent)
             return;
-        if (last->kind == RecordState::BeingWritten)
-            throw ServerError(ServerErrors::BeingReserved,
-                              Brevant::tr("%1 is being reserved by another user right now; its "
-                                          "reservation was not released.")
-                                  .arg(documentPath));
-        if (!mayRelease(*last))
-            throw ServerError(ServerErrors::NotTheHolder,
-                              Brevant::tr("%1 is reserved by %2, not by %3.")
-                                  .arg(documentPath, last->state.By, user));
+        RefuseUnlessReleasable(*last, user);
         const DocumentTurn::Move move = TakeAway(turn);
         if (move == DocumentTurn::Move::TurnLost)
             continue; // looked at again in a turn of its own
@@ -595,6 +632,8 @@ void ReservationRecord::Remove(const QString &user)
             throw ServerError(ServerErrors::WriteFailed,
                               Brevant::tr("The reservation record %1 could not be removed: %2")
                                   .arg(Path(), SystemReason(errno)));
+        if (move == DocumentTurn::Move::Done && turn.Taken())
+            ConfirmTaken(turn, user);
         last = Look{};
         return;
     }

@@ -128,8 +128,10 @@ private:
     std::optional<Look> last;
 
     Look LookAtRecord() const;
+    // A look at the record at the path at.
+    Look LookAt(const QByteArray &at) const;
     // One look; nullopt with error set when the record could not be read.
-    std::optional<Look> LookOnce(int &error) const;
+    std::optional<Look> LookOnce(const QByteArray &at, int &error) const;
     // What a refusal to open the record tells of it; nullopt when it tells nothing.
     static std::optional<Look> LookAtRefusedOpen(int error);
     // Reads the record open at fd; nullopt with error set when it could not be read.
@@ -160,6 +162,12 @@ private:
     void WriteRecordFile(int fd, const QByteArray &text, mode_t mode, const QByteArray &path) const;
     // Takes the record looked at last away from its place.
     DocumentTurn::Move TakeAway(DocumentTurn &turn) const;
+    static bool MayRelease(const Look &look, const QString &user);
+    // Throws the refusal to release the record looked at for user, where there is one.
+    void RefuseUnlessReleasable(const Look &look, const QString &user) const;
+    // Where a look may have been given a kept handle (the kernel's SMB client), reads the
+    // record taken into the turn again and puts it back, refused, unless user may release it.
+    void ConfirmTaken(DocumentTurn &turn, const QString &user);
     void TellNoHardLinks() const;
     [[noreturn]] void ThrowTaken(const ReservationState &held) const;
     ServerError WriteFailure(int error) const;
