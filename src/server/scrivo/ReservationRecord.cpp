@@ -602,7 +602,8 @@ void ReservationRecord::ConfirmTaken(DocumentTurn &turn, const QString &user)
         turn.PutBackRecord();
         throw;
     }
-    if (MayRelease(*taken, user))
+    // Nothing taken is left when the turn was taken over meanwhile: it went with the token.
+    if (taken->kind == RecordState::Absent || MayRelease(*taken, user))
         return;
     last = taken;
     if (turn.PutBackRecord() != DocumentTurn::Move::Done)

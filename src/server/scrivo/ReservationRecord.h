@@ -23,11 +23,12 @@
 // created at their own name may be seen for a moment without their last key.
 //
 // Reading always looks at the record as it is now, past any cache of a network client (see
-// system/FileRead.h). A record that is not a regular file, cannot be read for lack of
-// permission or cannot be parsed is damaged: reads fail naming it, and any user may release
-// it. A record that stops short of its last key is being written: for a minute its document
-// counts as reserved by a holder not known yet (never released for anyone), then as damaged.
-// A refusal names a holder only when a fresh look found that holder; a name that a client
+// system/FileRead.h); only the kernel's SMB client may give an open for a second a handle it
+// kept, which a release meets by reading again what it took. A record that is not a regular file,
+// cannot be read for lack of permission or cannot be parsed is damaged: reads fail naming it, and
+// any user may release it. A record that stops short of its last key is being written: for a minute
+// its document counts as reserved by a holder not known yet (never released for anyone), then as
+// damaged. A refusal names a holder only when a fresh look found that holder; a name that a client
 // still remembers after the record went is asked about again.
 //
 // Changing. Releases of one document take turns (see DocumentTurn.h), and so do reservations
